@@ -1,0 +1,20 @@
+// admission.h - the admission decision and the access methods that need no password.
+#ifndef FILTER_ADMISSION_H
+#define FILTER_ADMISSION_H
+
+#include <cstdint>
+
+// decide_admission - decide a new connection; sets verdict.
+void decide_admission(char *reply);
+
+// apply_access_method - run an access method (0 and above 14 act as OPEN); sets verdict.
+void apply_access_method(uint8_t method, char *reply);
+
+void admit_open(char *reply);
+void refuse_excluded(char *reply);
+void admit_bbs(char *reply);
+
+// send_admission_texts - the guest, intro, new-user and station texts of an admitted caller.
+void send_admission_texts(char *reply);
+
+#endif

@@ -1,0 +1,45 @@
+// host_files.h - what the filter reads, and never writes, from the host BBS's own files.
+#ifndef FILTER_HOST_FILES_H
+#define FILTER_HOST_FILES_H
+
+#include <cstdint>
+
+struct HostInfo {
+    bool host_info_loaded;
+    char bbs_callsign[7];
+    char system_directory[101];
+    char host_sysop[7];            // "SYSOP" at load
+    char mail_import_path[101];
+    char mail_lock_path[81];
+};
+
+enum { PORT_TABLE_SIZE = 10, PORT_NAME_MAX = 10, HOST_RECORD_SIZE = 360, HOST_LANGUAGE_OFFSET = 93 };
+enum { PORT_ALL = 251, PORT_UNRESOLVED = 255 };
+
+extern HostInfo host_info;
+extern char port_table[PORT_TABLE_SIZE][PORT_NAME_MAX + 1];
+extern bool port_table_loaded;
+extern int16_t port_count;
+
+// is_comment_line - true for a line starting with "#" or a line feed, or empty.
+bool is_comment_line(const char *line);
+
+// load_host_info - read the start-up file into host_info; 1, or -1 after error 1.
+int8_t load_host_info(char *reply);
+
+// caller_language - the language name of the connection's station (out: 12 bytes).
+bool caller_language(char *out);
+
+// find_host_user - the station's 360-byte record of inf.sys.
+bool find_host_user(const char *callsign, unsigned char *record);
+
+// language_name - the name of language number from langue.sys (out: 12 bytes).
+bool language_name(unsigned number, char *out);
+
+// port_from_name - port number 0..9, PORT_ALL, or PORT_UNRESOLVED after error 5 or 7.
+uint8_t port_from_name(const char *name, int line_number, char *reply, bool from_user_list);
+
+// host_files_reset - the load-time state of this file's globals.
+void host_files_reset(void);
+
+#endif

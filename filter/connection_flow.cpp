@@ -1,0 +1,106 @@
+// connection_flow.cpp - the order of work of one call: command events,
+// forward logins, answer calls and new connections.
+#include "filter/connection_flow.h"
+#include "auth/admission.h"
+#include "auth/verification.h"
+#include "common/reply.h"
+#include "config/filter_config.h"
+#include "config/messages.h"
+#include "filter/call_clock.h"
+#include "filter/connection.h"
+#include "filter/sysop_commands.h"
+#include "report/errors.h"
+#include "report/logs.h"
+#include "report/mail.h"
+
+enum { CONNECTION_ARGS = 8 };
+
+static char empty_text[1] = "";
+
+// padded_arguments - the eight strings of a connection event; those the host
+// did not pass (argc 4 to 7, or null pointers) are taken as empty, never read.
+static void padded_arguments(int argc, char **argv, char **out)
+{
+    for (int i = 0; i < CONNECTION_ARGS; i++)
+        out[i] = (i < argc && argv[i]) ? argv[i] : empty_text;
+}
+
+// command_argument - argv[2] of a command event, or "#" when there is none.
+static const char *command_argument(int argc, char **argv)
+{
+    return (argc >= 3 && argv[2]) ? argv[2] : "#";
+}
+
+static void write_connection_logs(void)
+{
+    if (filter_config.connection_log && verdict != VERDICT_CHALLENGE && verdict != VERDICT_REFUSED) {
+        write_connection_log(LOG_GENERAL);
+        write_connection_log(LOG_STATION);
+    }
+}
+
+// new_connection - steps 11 to 16: reply tag, switches, decision, logs.
+static int new_connection(char *reply)
+{
+    reply_replace(reply, reply_tag);
+    if (filter_is_off())
+        return 0;
+    if (!(connection_info.station_flags & (FLAG_BBS | FLAG_BBS_PORT)) && port_is_bbs_only())
+        return 2;
+    decide_admission(reply);
+    write_connection_logs();
+    return verdict;
+}
+
+// connection_event - a call with four or more strings.
+static int connection_event(int argc, char **argv, char *reply, int memory_available)
+{
+    char *args[CONNECTION_ARGS];
+    padded_arguments(argc, argv, args);
+    flush_held_mail(reply);
+    if (decode_arguments(args) < 0)
+        return 2;
+    if (memory_available == 0) {
+        report_error(ERR_NO_MEMORY, 0, reply);
+        return verdict;
+    }
+    if (connection_info.connection_count == -1) {
+        answer_forward_challenge(reply);
+        return verdict;
+    }
+    if (connection_info.connection_count == 1)
+        mail_new_user_notice(reply);
+    if (connection_info.attempt != 0) {
+        verify_answer(reply);
+        write_connection_logs();
+        return verdict;
+    }
+    return new_connection(reply);
+}
+
+int run_service_call(int argc, char **argv, char *reply, int memory_available)
+{
+    reply_set_limit(REPLY_CAPACITY);
+    fill_call_clock();
+    if (argc < 2 || !argv || !argv[1])
+        return 0;
+    restore_default_messages();
+    if (argc <= 3) {
+        if (memory_available == 0)
+            return 0;
+        run_sysop_command(argv[1], command_argument(argc, argv), reply);
+        return 0;
+    }
+    return connection_event(argc, argv, reply, memory_available);
+}
+
+int run_command_call(int argc, char **argv)
+{
+    char scratch[DLL_SCRATCH_REPLY] = "";
+    if (argc <= 1 || !argv || !argv[1])
+        return 0;
+    reply_set_limit(sizeof scratch);
+    run_sysop_command(argv[1], command_argument(argc, argv), scratch);
+    reply_set_limit(REPLY_CAPACITY);
+    return 0;
+}

@@ -1,0 +1,62 @@
+// platform.h - the only interface between the filter and the operating system.
+//
+// Every other file passes paths exactly as the filter builds them, with "\"
+// separators ("morvel\N0CALL1.TMP"). On Windows they go to the system as they
+// are; on POSIX systems "\" becomes "/" and each component is found without
+// regard to case, as the host's file system would. Functions report failure
+// by their result; none of them ends the process.
+#ifndef FILTER_PLATFORM_H
+#define FILTER_PLATFORM_H
+
+#include <cstddef>
+#include <cstdio>
+#include <ctime>
+
+// plat_fopen - open a file by a filter path; mode as fopen ("rt", "wt", "at", "rb").
+FILE *plat_fopen(const char *path, const char *mode);
+
+// plat_fopen_exclusive - create a file that must not exist yet, for writing;
+// null when it exists or cannot be created. *existed tells which (may be null).
+FILE *plat_fopen_exclusive(const char *path, bool *existed);
+
+// plat_exists - true when a file or directory of that name exists.
+bool plat_exists(const char *path);
+
+// plat_remove - delete a file; true when it is gone afterwards.
+bool plat_remove(const char *path);
+
+// plat_make_directory - create one directory level; true on success.
+bool plat_make_directory(const char *path);
+
+// plat_create_hidden - create (or truncate) an empty file and give it the
+// hidden attribute where the file system has one; true on success.
+bool plat_create_hidden(const char *path);
+
+// plat_native_path - the path the system sees for a filter path (for tools and tests).
+void plat_native_path(const char *path, char *out, size_t size);
+
+// plat_local_time - the current calendar time converted to local time, and
+// the hundredths of a second of the current second.
+void plat_local_time(struct tm *out, int *hundredths);
+
+// plat_now_seconds - the current calendar time in whole seconds.
+time_t plat_now_seconds(void);
+
+// plat_format_time - strftime over a broken-down local time; 0 when it did not fit.
+size_t plat_format_time(char *out, size_t size, const char *format, const struct tm *tm);
+
+// plat_getenv - a variable of the process environment, or null.
+const char *plat_getenv(const char *name);
+
+// plat_seed_random / plat_random - the challenge generator: seeded with a
+// time in seconds, it gives non-negative 31-bit integers.
+void plat_seed_random(unsigned long seed);
+long plat_random(void);
+
+// Test hooks. A fixed clock makes time stamps, log names and draws repeatable;
+// a failing path makes every open of that file fail, as a full or broken disk would.
+void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds);
+void plat_test_clear_clock(void);
+void plat_test_fail_open(const char *path);   // null clears
+
+#endif

@@ -1,0 +1,98 @@
+// platform_common.cpp - clock, environment, random generator and test hooks,
+// the parts of the platform layer that standard C++ covers on every system.
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+
+static bool clock_fixed;
+static struct tm fixed_local;
+static int fixed_hundredths;
+static time_t fixed_seconds;
+static char failing_path[260];
+static unsigned long random_state = 1;
+
+void plat_local_time(struct tm *out, int *hundredths)
+{
+    if (clock_fixed) {
+        *out = fixed_local;
+        *hundredths = fixed_hundredths;
+        return;
+    }
+    plat_system_local_time(out, hundredths);
+}
+
+time_t plat_now_seconds(void)
+{
+    return clock_fixed ? fixed_seconds : time(nullptr);
+}
+
+size_t plat_format_time(char *out, size_t size, const char *format, const struct tm *tm)
+{
+    if (size == 0)
+        return 0;
+    size_t n = strftime(out, size, format, tm);
+    if (n == 0)
+        out[0] = '\0';
+    return n;
+}
+
+const char *plat_getenv(const char *name)
+{
+    return getenv(name);
+}
+
+// Park and Miller's minimal standard generator: the same draws on every
+// system and compiler, so a challenge can be checked from its seed.
+void plat_seed_random(unsigned long seed)
+{
+    random_state = seed % 2147483647UL;
+    if (random_state == 0)
+        random_state = 1;
+}
+
+long plat_random(void)
+{
+    random_state = (unsigned long)((unsigned long long)random_state * 48271ULL % 2147483647ULL);
+    return (long)random_state;
+}
+
+void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds)
+{
+    clock_fixed = true;
+    fixed_local = *local;
+    fixed_hundredths = hundredths;
+    fixed_seconds = seconds;
+}
+
+void plat_test_clear_clock(void)
+{
+    clock_fixed = false;
+}
+
+void plat_test_fail_open(const char *path)
+{
+    failing_path[0] = '\0';
+    if (path) {
+        strncpy(failing_path, path, sizeof failing_path - 1);
+        failing_path[sizeof failing_path - 1] = '\0';
+    }
+}
+
+bool plat_open_must_fail(const char *path)
+{
+    return failing_path[0] != '\0' && plat_same_name(failing_path, path);
+}
+
+bool plat_same_name(const char *a, const char *b)
+{
+    for (; *a && *b; a++, b++) {
+        char ca = *a == '/' ? '\\' : *a, cb = *b == '/' ? '\\' : *b;
+        if (ca >= 'a' && ca <= 'z') ca = (char)(ca - 32);
+        if (cb >= 'a' && cb <= 'z') cb = (char)(cb - 32);
+        if (ca != cb)
+            return false;
+    }
+    return *a == *b;
+}

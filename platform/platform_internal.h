@@ -1,0 +1,16 @@
+// platform_internal.h - what the system-specific sources share with platform_common.cpp.
+#ifndef FILTER_PLATFORM_INTERNAL_H
+#define FILTER_PLATFORM_INTERNAL_H
+
+#include <ctime>
+
+// plat_system_local_time - the real local time and hundredths of a second.
+void plat_system_local_time(struct tm *out, int *hundredths);
+
+// plat_open_must_fail - true when a test asked opens of this path to fail.
+bool plat_open_must_fail(const char *path);
+
+// plat_same_name - filter paths equal without regard to case or separator style.
+bool plat_same_name(const char *a, const char *b);
+
+#endif

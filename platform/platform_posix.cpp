@@ -1,0 +1,179 @@
+// platform_posix.cpp - the platform layer on POSIX systems.
+//
+// Filter paths use "\" and the host's file system ignores case. Here each
+// component is looked up as spelled first (no directory scan when it exists),
+// else by a scan of its parent directory without regard to case; a component
+// that does not exist keeps the spelling given, so new files are created as named.
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+enum { NATIVE_PATH_MAX = 4096 };
+
+// find_in_directory - the entry of dir whose name equals name without regard to case.
+static bool find_in_directory(const char *dir, const char *name, char *found, size_t size)
+{
+    DIR *d = opendir(dir[0] ? dir : ".");
+    if (!d)
+        return false;
+    bool ok = false;
+    struct dirent *e;
+    while ((e = readdir(d)) != nullptr) {
+        if (strcasecmp(e->d_name, name) == 0 && strlen(e->d_name) < size) {
+            strcpy(found, e->d_name);
+            ok = true;
+            break;
+        }
+    }
+    closedir(d);
+    return ok;
+}
+
+// append_component - add "/" and a component to a native path; false when it does not fit.
+static bool append_component(char *out, size_t size, const char *comp)
+{
+    size_t len = strlen(out);
+    size_t need = len + (len && out[len - 1] != '/' ? 1 : 0) + strlen(comp) + 1;
+    if (need > size)
+        return false;
+    if (len && out[len - 1] != '/')
+        out[len++] = '/';
+    strcpy(out + len, comp);
+    return true;
+}
+
+void plat_native_path(const char *path, char *out, size_t size)
+{
+    char work[NATIVE_PATH_MAX];
+    char built[NATIVE_PATH_MAX];
+    char found[256];
+    if (size == 0)
+        return;
+    out[0] = '\0';
+    if (strlen(path) >= sizeof work)
+        return;
+    strcpy(work, path);
+    for (char *p = work; *p; p++)
+        if (*p == '\\')
+            *p = '/';
+    built[0] = '\0';
+    if (work[0] == '/')
+        strcpy(built, "/");
+    bool missing = false;   // once a component is missing, the rest cannot exist either
+    char *save = nullptr;
+    for (char *comp = strtok_r(work, "/", &save); comp; comp = strtok_r(nullptr, "/", &save)) {
+        char trial[NATIVE_PATH_MAX];
+        strcpy(trial, built);
+        if (!append_component(trial, sizeof trial, comp))
+            return;
+        struct stat st;
+        if (!missing && strcmp(comp, ".") != 0 && strcmp(comp, "..") != 0 && lstat(trial, &st) != 0) {
+            if (find_in_directory(built, comp, found, sizeof found)) {
+                strcpy(trial, built);
+                if (!append_component(trial, sizeof trial, found))
+                    return;
+            } else {
+                missing = true;
+            }
+        }
+        strcpy(built, trial);
+    }
+    if (strlen(built) >= size)
+        return;
+    strcpy(out, built);
+}
+
+// native_mode - fopen modes without the "t" that Windows wants for text.
+static void native_mode(const char *mode, char *out)
+{
+    size_t n = 0;
+    for (; *mode && n < 7; mode++)
+        if (*mode != 't')
+            out[n++] = *mode;
+    out[n] = '\0';
+}
+
+FILE *plat_fopen(const char *path, const char *mode)
+{
+    char native[NATIVE_PATH_MAX];
+    char m[8];
+    if (plat_open_must_fail(path))
+        return nullptr;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return nullptr;
+    native_mode(mode, m);
+    return fopen(native, m);
+}
+
+FILE *plat_fopen_exclusive(const char *path, bool *existed)
+{
+    char native[NATIVE_PATH_MAX];
+    if (existed)
+        *existed = false;
+    if (plat_open_must_fail(path))
+        return nullptr;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return nullptr;
+    int fd = open(native, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) {
+        if (existed)
+            *existed = errno == EEXIST;
+        return nullptr;
+    }
+    FILE *f = fdopen(fd, "w");
+    if (!f)
+        close(fd);
+    return f;
+}
+
+bool plat_exists(const char *path)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    return native[0] && stat(native, &st) == 0;
+}
+
+bool plat_remove(const char *path)
+{
+    char native[NATIVE_PATH_MAX];
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return false;
+    return unlink(native) == 0 || errno == ENOENT;
+}
+
+bool plat_make_directory(const char *path)
+{
+    char native[NATIVE_PATH_MAX];
+    plat_native_path(path, native, sizeof native);
+    return native[0] && mkdir(native, 0755) == 0;
+}
+
+// The hidden attribute has no meaning here; the marker only has to exist.
+bool plat_create_hidden(const char *path)
+{
+    FILE *f = plat_fopen(path, "wt");
+    if (!f)
+        return false;
+    return fclose(f) == 0;
+}
+
+void plat_system_local_time(struct tm *out, int *hundredths)
+{
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    time_t secs = tv.tv_sec;
+    localtime_r(&secs, out);
+    *hundredths = (int)(tv.tv_usec / 10000);
+}

@@ -1,0 +1,26 @@
+// errors.h - numbered error reports: error.prt, the error mail, markers and verdicts.
+#ifndef FILTER_ERRORS_H
+#define FILTER_ERRORS_H
+
+#include <cstddef>
+#include <cstdint>
+
+enum {
+    ERR_NO_STARTUP_FILE = 1, ERR_NO_MAIL = 2, ERR_NO_CONFIG = 3, ERR_NO_TABLE = 4,
+    ERR_CONFIG_LINE = 5, ERR_LANGUAGE_LINES = 6, ERR_USERS_LINE = 7, ERR_NO_OPEN_TEXT = 8,
+    ERR_NO_INFO_TEXT = 9, ERR_STATE_FILE = 10, ERR_NO_EXCLUSION_TEXT = 11, ERR_NO_MEMORY = 13
+};
+
+// report_error - record, mail once per code, and set the verdict of the code.
+void report_error(uint16_t code, uint16_t detail, char *reply);
+
+// error_text - the error text of a code, bounded to size.
+void error_text(uint16_t code, uint16_t detail, char *out, size_t size);
+
+// error_marker_path - morvel\ERROR<code>.TMP into buffer (FILTER_PATH_MAX); returns buffer.
+char *error_marker_path(char *buffer, uint16_t code);
+
+// clear_error_marker - remove the marker of a code; a missing marker is no error.
+void clear_error_marker(uint16_t code);
+
+#endif
