@@ -58,10 +58,12 @@ static std::string native(const std::string &path)
 
 HostDir::HostDir()
 {
-    char tmpl[] = "/tmp/filter-test-XXXXXX";
-    char *made = mkdtemp(tmpl);
+    std::error_code ec;
+    std::string base = fs::temp_directory_path(ec).string();
+    std::string tmpl = (fs::path(ec ? "." : base) / "filter-test-XXXXXX").string();
+    char *made = mkdtemp(&tmpl[0]);
     EXPECT_NE(made, nullptr);
-    root_ = made ? made : "/tmp";
+    root_ = made ? made : base;
     old_cwd_ = fs::current_path().string();
     fs::current_path(root_);
     fs::create_directory("morvel");
@@ -92,9 +94,15 @@ void HostDir::write(const std::string &path, const std::string &content)
     out << content;
 }
 
+// On Windows the filter writes its text files in text mode ("\r\n"); reading
+// them in text mode gives the tests the same lines as on Linux.
 std::string HostDir::read(const std::string &path) const
 {
+#if defined(_WIN32)
+    std::ifstream in(native(path));
+#else
     std::ifstream in(native(path), std::ios::binary);
+#endif
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();

@@ -1,0 +1,141 @@
+// platform_windows.cpp - the platform layer on Windows.
+//
+// Filter paths are already native: "\" separators, and the file system finds
+// names without regard to case, so they go to the system unchanged. Markers get
+// the hidden attribute; a hidden file cannot be opened for rewriting, so it is
+// made normal for the open and hidden again afterwards. Failures are reported
+// by the result only.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+// Attributes that make CreateFile refuse to truncate a file it did not create.
+static const DWORD REWRITE_BLOCKING = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// usable_path - true when the path is neither empty nor longer than Windows accepts.
+static bool usable_path(const char *path)
+{
+    size_t n = strlen(path);
+    return n > 0 && n < MAX_PATH;
+}
+
+void plat_native_path(const char *path, char *out, size_t size)
+{
+    if (size == 0)
+        return;
+    out[0] = '\0';
+    if (strlen(path) >= size)
+        return;
+    strcpy(out, path);
+}
+
+// rewrite_blocked_attributes - the attributes of an existing file when they
+// include hidden or system and the mode truncates it, else 0.
+static DWORD rewrite_blocked_attributes(const char *path, const char *mode)
+{
+    if (mode[0] != 'w')
+        return 0;
+    DWORD attrs = GetFileAttributesA(path);
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & REWRITE_BLOCKING))
+        return 0;
+    return attrs;
+}
+
+FILE *plat_fopen(const char *path, const char *mode)
+{
+    if (plat_open_must_fail(path) || !usable_path(path))
+        return nullptr;
+    DWORD attrs = rewrite_blocked_attributes(path, mode);
+    if (!attrs)
+        return fopen(path, mode);
+    // A rewritten marker stays hidden, as its owner expects.
+    DWORD plain = attrs & ~REWRITE_BLOCKING;
+    SetFileAttributesA(path, plain ? plain : FILE_ATTRIBUTE_NORMAL);
+    FILE *f = fopen(path, mode);
+    SetFileAttributesA(path, attrs);
+    return f;
+}
+
+FILE *plat_fopen_exclusive(const char *path, bool *existed)
+{
+    if (existed)
+        *existed = false;
+    if (plat_open_must_fail(path) || !usable_path(path))
+        return nullptr;
+    int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+        if (existed)
+            *existed = errno == EEXIST;
+        return nullptr;
+    }
+    FILE *f = _fdopen(fd, "wt");
+    if (!f)
+        _close(fd);
+    return f;
+}
+
+bool plat_exists(const char *path)
+{
+    return usable_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool plat_remove(const char *path)
+{
+    if (!usable_path(path))
+        return false;
+    if (DeleteFileA(path))
+        return true;
+    DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+}
+
+bool plat_make_directory(const char *path)
+{
+    return usable_path(path) && CreateDirectoryA(path, nullptr) != 0;
+}
+
+// The marker is written first and hidden afterwards: a hidden attribute given
+// at creation would make a later rewrite of the same marker fail.
+bool plat_create_hidden(const char *path)
+{
+    FILE *f = plat_fopen(path, "wt");
+    if (!f)
+        return false;
+    if (fclose(f) != 0)
+        return false;
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
+// day_of_year - 0-based day of the year of a calendar date, as struct tm keeps it.
+static int day_of_year(int year, int month, int day)
+{
+    static const int before_month[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return before_month[month - 1] + (leap && month > 2 ? 1 : 0) + day - 1;
+}
+
+void plat_system_local_time(struct tm *out, int *hundredths)
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    memset(out, 0, sizeof *out);
+    out->tm_year = st.wYear - 1900;
+    out->tm_mon = st.wMonth - 1;
+    out->tm_mday = st.wDay;
+    out->tm_hour = st.wHour;
+    out->tm_min = st.wMinute;
+    out->tm_sec = st.wSecond;
+    out->tm_wday = st.wDayOfWeek;
+    out->tm_yday = day_of_year(st.wYear, st.wMonth, st.wDay);
+    out->tm_isdst = -1;
+    *hundredths = st.wMilliseconds / 10;
+}

@@ -1,0 +1,77 @@
+// Windows only: markers carry the hidden attribute, and a hidden marker can be
+// written again (Windows refuses to truncate a hidden file opened as a normal one).
+#if defined(_WIN32)
+#include "platform/platform.h"
+#include "support/host_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+// attributes - the file's attributes, or INVALID_FILE_ATTRIBUTES when it is missing.
+static DWORD attributes(const char *path)
+{
+    return GetFileAttributesA(path);
+}
+
+static bool is_hidden(const char *path)
+{
+    DWORD a = attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST(WindowsHiddenFiles, MarkerIsHiddenAndCanBeSetAgain)
+{
+    HostDir h;
+    ASSERT_TRUE(plat_create_hidden("morvel\\ERROR5.TMP"));
+    EXPECT_TRUE(is_hidden("morvel\\ERROR5.TMP"));
+    EXPECT_TRUE(plat_exists("MORVEL\\error5.tmp"));
+    ASSERT_TRUE(plat_create_hidden("morvel\\ERROR5.TMP")) << "a second failure sets the same marker again";
+    EXPECT_TRUE(is_hidden("morvel\\ERROR5.TMP"));
+    EXPECT_EQ(h.list("morvel"), std::vector<std::string>{"ERROR5.TMP"});
+    EXPECT_TRUE(plat_remove("morvel\\error5.tmp"));
+    EXPECT_EQ(attributes("morvel\\ERROR5.TMP"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(WindowsHiddenFiles, RewritingAHiddenFileKeepsItHidden)
+{
+    HostDir h;
+    h.write("morvel/note.prt", "old text\n");
+    ASSERT_TRUE(SetFileAttributesA("morvel\\note.prt", FILE_ATTRIBUTE_HIDDEN));
+    FILE *f = plat_fopen("morvel\\NOTE.PRT", "wt");
+    ASSERT_NE(f, nullptr);
+    fputs("new text\n", f);
+    fclose(f);
+    EXPECT_EQ(h.read("morvel/note.prt"), "new text\n");
+    EXPECT_TRUE(is_hidden("morvel\\note.prt"));
+    f = plat_fopen("morvel\\note.prt", "at");
+    ASSERT_NE(f, nullptr) << "appending to a hidden file needs no change of attributes";
+    fclose(f);
+}
+
+TEST(WindowsHiddenFiles, TextFilesAreWrittenWithWindowsLineEnds)
+{
+    HostDir h;
+    FILE *f = plat_fopen("morvel\\lines.prt", "wt");
+    ASSERT_NE(f, nullptr);
+    fputs("one\ntwo\n", f);
+    fclose(f);
+    f = plat_fopen("morvel\\lines.prt", "rb");
+    ASSERT_NE(f, nullptr);
+    char bytes[16] = "";
+    size_t n = fread(bytes, 1, sizeof bytes - 1, f);
+    fclose(f);
+    EXPECT_EQ(std::string(bytes, n), "one\r\ntwo\r\n");
+    EXPECT_EQ(h.read("morvel/lines.prt"), "one\ntwo\n");
+}
+
+TEST(WindowsHiddenFiles, LongPathsFailWithoutHarm)
+{
+    HostDir h;
+    std::string path = "morvel\\" + std::string(300, 'x');
+    EXPECT_EQ(plat_fopen(path.c_str(), "wt"), nullptr);
+    EXPECT_FALSE(plat_exists(path.c_str()));
+    EXPECT_FALSE(plat_make_directory(path.c_str()));
+    EXPECT_FALSE(plat_create_hidden(path.c_str()));
+}
+#endif
