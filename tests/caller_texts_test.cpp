@@ -58,6 +58,7 @@ TEST(CallerTexts, UnknownLanguageLeavesTheFilterDirectory)
     HostDir h;
     with_host_info();
     french_caller(h);
+    h.make_dir("morvel/FRENCH");
     h.write("morvel/FRENCH/guest.prt", "bienvenue\n");
     h.write("morvel/guest.prt", "welcome\n");
     filter_config.texts_by_language = true;
@@ -174,6 +175,7 @@ TEST(CallerTexts, InformationTextPerPortAndByLanguage)
     HostDir h;
     with_host_info();
     french_caller(h);
+    h.make_dir("morvel/FRENCH");
     h.write("morvel/info.prt", "general");
     h.write("morvel/FRENCH/info.prt", "general fr");
     h.write("morvel/info3.prt", "port 3");

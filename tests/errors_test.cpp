@@ -58,6 +58,8 @@ TEST(ErrorReports, EveryCodeHasItsText)
 TEST(ErrorReports, TranslatedTextsAreKeptWholeOrCutAtTheBuffer)
 {
     HostDir h;
+    with_host_info();
+    with_sysops({"N0SYS"});
     as_station("N0CALL", 0, 3);
     std::string eighty(80, 'x');
     for (int entry : {MSG_FILE, MSG_NOT_FOUND, MSG_OPTION_ON})
@@ -111,6 +113,8 @@ TEST(ErrorReports, LineErrorOfConfigIsRecordedAndMailedOnce)
 TEST(ErrorReports, CodeFollowsTheDigits001Directly)
 {
     HostDir h;
+    with_host_info();
+    with_sysops({"N0SYS"});
     as_station("N0CALL", 1, -1);
     Reply reply;
     report_error(ERR_STATE_FILE, 0, reply);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 static const char HELD_MAIL[] = "morvel/mail.prt";
 
 static std::string notice(const std::string &sysop, const std::string &station_text, int port)
@@ -78,12 +80,44 @@ TEST(SysopMail, MailWaitsInHeldFileWhileTheHostHoldsTheLock)
     h.connect("N0CALL-2", 3, 0, 1);
     EXPECT_EQ(h.read(HELD_MAIL), notice("N0SYS", "N0CALL-1", 3) + notice("N0SYS", "N0CALL-2", 3));
 
-    // The host is done; the next call moves both and frees the lock again.
+    // The host is done, but its import file cannot be opened: nothing is lost.
     h.remove(MAIL_LOCK);
+    plat_test_fail_open("mail\\mail.in");
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_EQ(h.read(HELD_MAIL), notice("N0SYS", "N0CALL-1", 3) + notice("N0SYS", "N0CALL-2", 3));
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+
+    // The next call moves both and frees the lock again.
+    plat_test_fail_open(nullptr);
     h.connect("N0CALL-1", 3, 0, 2);
     EXPECT_EQ(h.read(MAIL_IMPORT), notice("N0SYS", "N0CALL-1", 3) + notice("N0SYS", "N0CALL-2", 3));
     EXPECT_FALSE(h.exists(HELD_MAIL));
     EXPECT_FALSE(h.exists(MAIL_LOCK));
+}
+
+// A dangling link looks absent to an existence test but makes the exclusive
+// create fail, as a lock the host takes between the two would.
+TEST(SysopMail, LockTakenByTheHostAtTheLastMomentIsNeverWrittenOver)
+{
+    HostDir h;
+    with_host_info();
+    std::string lock = h.root() + "/mail/mail.lck";
+    ASSERT_EQ(symlink("host-is-busy", lock.c_str()), 0);
+    ASSERT_FALSE(h.exists(MAIL_LOCK));
+
+    FILE *mail = open_mail();
+    ASSERT_NE(mail, nullptr);
+    fputs("diverted\n", mail);
+    EXPECT_TRUE(close_mail(mail));
+    EXPECT_EQ(h.read(HELD_MAIL), "diverted\n");
+    EXPECT_FALSE(h.exists(MAIL_IMPORT));
+
+    Reply reply;
+    flush_held_mail(reply);
+    EXPECT_EQ(h.read(HELD_MAIL), "diverted\n");
+    char target[32] = "";
+    EXPECT_GT(readlink(lock.c_str(), target, sizeof target - 1), 0) << "the host's lock is left in place";
+    EXPECT_STREQ(target, "host-is-busy");
 }
 
 TEST(SysopMail, HeldMailIsAppendedAfterWhatTheImportFileHolds)
