@@ -81,6 +81,7 @@ static bool intro_held_back(void)
            (connection_info.connection_count == 1 && (except & INTRO_EXCEPT_N));
 }
 
+// send_text_file - the first text of the kind that opens, appended; nothing when none does.
 void send_text_file(int kind, char *reply)
 {
     FILE *f = nullptr;
@@ -96,6 +97,7 @@ void send_text_file(int kind, char *reply)
     fclose(f);
 }
 
+// send_information_text - the information text and verdict 2, or error 9 when it is missing.
 void send_information_text(char *reply)
 {
     FILE *f = open_kind_text(&information_text);

@@ -26,18 +26,19 @@ enum { ERROR_TEXT_MAX = 300 };
 // The verdict a code leaves; VERDICT_FALLBACK hands the decision to the port.
 enum { VERDICT_FALLBACK = 0xFF };
 
-// error_format - the format and entries of a code; entries < 0 are file names.
+// Arguments of an error text: n >= 0 is message entry n; the others stand for
+// the row's next file name, the station's callsign, the report's detail and
+// the number of texts a language file must hold.
+enum { ARG_END = -1, ARG_NAME = -2, ARG_CALLSIGN = -3, ARG_DETAIL = -4, ARG_TEXTS = -5 };
+
+// ErrorFormat - a code, its text (each conversion takes the next argument) and its verdict.
 struct ErrorFormat {
     uint16_t code;
     const char *format;
-    int entry[5];              // message entries in argument order, -1 ends
-    const char *names[2];      // file names, consumed where entry holds -2
+    int args[5];               // in the order of the conversions; ARG_END ends early
+    const char *names[2];      // the file names taken by ARG_NAME, in order
     uint8_t verdict;
 };
-
-// Arguments: entry n >= 0 is a message entry, -2 the next file name, -3 the
-// station's callsign, -4 the detail, -5 the number of language texts.
-enum { ARG_END = -1, ARG_NAME = -2, ARG_CALLSIGN = -3, ARG_DETAIL = -4, ARG_TEXTS = -5 };
 
 static const ErrorFormat error_formats[] = {
     {1, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"init.srv", nullptr}, 0},
@@ -104,8 +105,8 @@ void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
     for (const char *p = f->format; *p && used + 1 < size; p++) {
         if (p[0] == '%' && p[1] != '\0') {
             p++;
-            if (arg < 5 && f->entry[arg] != ARG_END)
-                append_argument(f, f->entry[arg++], &name_index, detail, out, size, &used);
+            if (arg < 5 && f->args[arg] != ARG_END)
+                append_argument(f, f->args[arg++], &name_index, detail, out, size, &used);
             continue;
         }
         out[used++] = *p;
@@ -113,12 +114,14 @@ void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
     }
 }
 
+// error_marker_path - morvel\ERROR<code>.TMP into buffer; returns buffer.
 char *error_marker_path(char *buffer, uint16_t code)
 {
     snprintf(buffer, FILTER_PATH_MAX, "%s\\ERROR%d.TMP", FILTER_DIR, code);
     return buffer;
 }
 
+// clear_error_marker - the failing operation works again: its next failure is news.
 void clear_error_marker(uint16_t code)
 {
     char path[FILTER_PATH_MAX];
@@ -211,6 +214,8 @@ static void fall_back_to_port(char *reply)
     running = false;
 }
 
+// report_error - record in error.prt, mail the sysops once, set the verdict of the code.
+// An error.prt that cannot be written stops the report there with verdict 0.
 void report_error(uint16_t code, uint16_t detail, char *reply)
 {
     char text[ERROR_TEXT_MAX];

@@ -24,7 +24,10 @@ enum { HEADER_MAX = 400 };
 // Widest logusr.prt name that is read whole: longer than any callsign with
 // its SSID ("N0CALL-15"), so a cut name can never match a station.
 enum { LOG_NAME_MAX = 15 };
+#define LOG_LINE_SCAN "%15s %79s"
+static_assert(LOG_NAME_MAX == 15 && TEXT_PIECE == 80, "LOG_LINE_SCAN widths follow the fields");
 
+// log_column_header - the four labels centred on their columns, upper case.
 void log_column_header(char *out, size_t size)
 {
     static const int labels[4] = {MSG_CALLSIGN, MSG_PORT, MSG_TIME, MSG_DATE};
@@ -84,6 +87,7 @@ static void append_log_entry(const char *path, const char *title)
     fclose(f);
 }
 
+// write_attempt_log - one entry in lognopas.prt or logexcld.prt.
 void write_attempt_log(int which)
 {
     char path[FILTER_PATH_MAX];
@@ -105,6 +109,7 @@ static uint16_t mode_letters(const char *word)
     return mode;
 }
 
+// user_log_mode - the mode of the first logusr.prt line naming the station, with or without SSID.
 bool user_log_mode(uint16_t *mode)
 {
     char path[FILTER_PATH_MAX], line[TEXT_PIECE];
@@ -122,7 +127,7 @@ bool user_log_mode(uint16_t *mode)
         if (is_comment_line(line))
             continue;
         upper_case(line);
-        if (sscanf(line, "%15s %79s", name, letters) < 1)
+        if (sscanf(line, LOG_LINE_SCAN, name, letters) < 1)
             continue;
         if (strcmp(name, bare) == 0 || strcmp(name, with_ssid) == 0) {
             *mode = mode_letters(letters);
@@ -164,6 +169,7 @@ static void connection_log_path(int kind, uint16_t mode, char *dir, char *path)
     }
 }
 
+// write_connection_log - one entry in the general (0) or station (1) log of the call's period.
 void write_connection_log(int kind)
 {
     uint16_t mode = 0;

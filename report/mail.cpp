@@ -30,6 +30,7 @@ static bool mail_diverted;
 // Reply for the host-file reader where the caller has none; nothing appends to it.
 static char scratch_reply[REPLY_CAPACITY];
 
+// mail_reset - at load the filter holds no lock of its own.
 void mail_reset(void)
 {
     mail_diverted = true;
@@ -61,6 +62,8 @@ static FILE *open_held_mail(void)
     return plat_fopen(held_mail_path, "at");
 }
 
+// open_mail - the import file under a lock the filter took itself, the
+// held-mail file when the host has the lock, or null.
 FILE *open_mail(void)
 {
     mail_diverted = true;
@@ -81,6 +84,7 @@ FILE *open_mail(void)
     return import;
 }
 
+// close_mail - close, release the lock open_mail took; false when a write or the close failed.
 bool close_mail(FILE *stream)
 {
     if (!stream)
@@ -142,6 +146,7 @@ static void write_new_user_notice(FILE *mail, const char *sysop)
     fprintf(mail, " %s (%s %d).\n/EX\n", msg(MSG_FIRST_TIME), msg(MSG_PORT), c.port);
 }
 
+// mail_new_user_notice - a notice of this first connection to every sysop; -1 or 1.
 int mail_new_user_notice(char *reply)
 {
     if (load_filter_config(reply) < 0)
@@ -174,6 +179,7 @@ static FILE *open_new_message_text(void)
     return plat_fopen(path, "rt");
 }
 
+// mail_new_message - the newmsg text of the port, or the general one, mailed to the station.
 void mail_new_message(char *reply)
 {
     FILE *text = open_new_message_text();
