@@ -160,7 +160,7 @@ int8_t load_host_info(char *reply)
 }
 
 // store_port_line - one port line of the port file; false when its number is
-// 0, which makes room for one more port line. Lines without a number in 0..9
+// 0: the console's line comes on top of the port count. Lines without a number in 0..9
 // or without an eleventh field store nothing. A name longer than a table
 // entry is not stored either: cut, it could only match a name it is not.
 static bool store_port_line(char *line)
@@ -196,12 +196,9 @@ static void read_port_file(FILE *in)
     port_count = count;
     if (!skip_com_lines(in, com_count, line))
         return;
-    for (int done = 0; done < port_count && read_significant_line(in, line, sizeof line, nullptr);) {
-        if (store_port_line(line))
-            done++;
-        else if (port_count < INT16_MAX)
+    for (int done = 0; done < port_count && read_significant_line(in, line, sizeof line, nullptr); done++)
+        if (!store_port_line(line) && port_count < INT16_MAX)
             port_count++;
-    }
 }
 
 // load_port_table - read the host's port file once; false after an error was reported.
