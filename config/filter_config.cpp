@@ -219,11 +219,12 @@ static int short_number(const char *token)
     return (int)strtol(token, nullptr, 10);
 }
 
-// port_line_method - the method of a port line, or -1 after an unknown keyword was reported.
+// port_line_method - the method of a port line as a byte ("-1" is 255), or -1
+// after an unknown keyword was reported.
 static int port_line_method(const char *token, int line_number, char *reply)
 {
     if (strlen(token) <= 2)
-        return short_number(token);
+        return (uint8_t)short_number(token);
     return method_from_keyword(token, line_number, reply, false);
 }
 

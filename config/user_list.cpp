@@ -127,7 +127,7 @@ static bool entry_port_matches(const char *token, int line_number, char *reply, 
 // entry_method - the method field, stored in user_entry; false after an unknown keyword was reported.
 static bool entry_method(const char *token, int line_number, char *reply)
 {
-    int method = strlen(token) <= 2 ? (int)strtol(token, nullptr, 10)
+    int method = strlen(token) <= 2 ? (uint8_t)strtol(token, nullptr, 10)
                                     : method_from_keyword(token, line_number, reply, true);
     user_entry.method = (uint8_t)method;
     return method >= 0;

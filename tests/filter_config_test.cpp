@@ -327,6 +327,7 @@ TEST(FilterConfig, MethodKeywordsInBothLanguages)
     EXPECT_TRUE(nothing_reported(h));
     EXPECT_EQ(method_from_keyword("open", 8, nullptr, false), -1) << "callers upper-case first";
     EXPECT_TRUE(reported(h, 5, 8));
+    h.write_basic_config({});   // an error of users.prt makes the reporter read it
     EXPECT_EQ(method_from_keyword("MD4", 21, nullptr, true), -1);
     EXPECT_TRUE(reported(h, 7, 21));
 }

@@ -154,6 +154,7 @@ TEST(HostFiles, UnknownPortNameIsTheCallersError)
     };
     for (const auto &c : cases) {
         HostDir h;
+        h.write_basic_config({});   // the reporter reads it to find the sysops
         EXPECT_EQ(port_from_name(c.name, 12, nullptr, c.from_user_list), PORT_UNRESOLVED) << c.name;
         EXPECT_TRUE(reported(h, c.port, 12)) << c.name;
     }
@@ -162,6 +163,7 @@ TEST(HostFiles, UnknownPortNameIsTheCallersError)
 TEST(HostFiles, MissingPortFileIsError5Or7AndIsTriedAgain)
 {
     HostDir h;
+    h.write_basic_config({});
     h.remove("system/port.sys");
     EXPECT_EQ(port_from_name("VHF", 17, nullptr, false), PORT_UNRESOLVED);
     EXPECT_TRUE(reported(h, 5, 17));

@@ -57,6 +57,7 @@ static void run_cases(const EntryCase *cases, size_t count)
         const EntryCase &k = cases[i];
         SCOPED_TRACE(k.name);
         HostDir h;
+        h.write_basic_config({});   // the reporter reads it to find the sysops
         h.write_users(k.users);
         station(k.callsign, k.ssid, k.port);
         strcpy(user_entry.password, "old");
@@ -142,6 +143,7 @@ TEST(UserList, WhichLineAppliesToThePort)
         {"an entry without end line ends with the file", "N0CALL\n1 OPEN\n", "N0CALL", 1, 3, 0, METHOD_OPEN, "old",
          0},
         {"methods by number are not range-checked", "N0CALL\n1 99\n-\n", "N0CALL", 1, 1, 1, 99, "old", 0},
+        {"a negative method number is a byte", "N0CALL\n1 -1\n-\n", "N0CALL", 1, 1, 1, 255, "old", 0},
         {"a method number needing a password", "N0CALL\n1 5 Pass5\n-\n", "N0CALL", 1, 1, 1, METHOD_NORMAL,
          "Pass5", 0},
         {"a third field of other methods is ignored", "N0CALL\n1 GUEST something\n-\n", "N0CALL", 1, 1, 1,
