@@ -378,3 +378,19 @@ TEST(FilterConfig, MorvelVariableFindsTheFileInAnyCase)
     EXPECT_EQ(load_filter_config(nullptr), -1);
     EXPECT_TRUE(reported(h, 3, 0));
 }
+
+TEST(FilterConfig, ErrorMarkersGoOnceTheFileIsRightAgain)
+{
+    HostDir h;
+    h.write("morvel/ERROR3.TMP", "");
+    h.write("morvel/ERROR5.TMP", "");
+    h.write("morvel/config.prt", "**\n \n");
+    EXPECT_EQ(load_filter_config(nullptr), -1);
+    EXPECT_FALSE(h.exists("morvel/ERROR3.TMP")) << "the file opened";
+    EXPECT_TRUE(h.exists("morvel/ERROR5.TMP")) << "its fault is mailed once";
+
+    h.write_basic_config({"1 OPEN"});
+    connection_info.port = 1;
+    EXPECT_EQ(load_filter_config(nullptr), 1);
+    EXPECT_FALSE(h.exists("morvel/ERROR5.TMP"));
+}

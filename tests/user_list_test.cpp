@@ -200,3 +200,18 @@ TEST(UserList, FoundThroughTheMorvelVariable)
     EXPECT_EQ(find_user_entry(nullptr), 1);
     EXPECT_STREQ(user_entry.password, "viaenv");
 }
+
+TEST(UserList, ErrorMarkerGoesOnceTheEntryIsReadWithoutFault)
+{
+    HostDir h;
+    h.write_basic_config({});
+    station("N0CALL", 0, 1);
+    h.write("morvel/ERROR7.TMP", "");
+    h.write_users("N0CALL\n1 FLEXNET 1234\n-\n");
+    EXPECT_EQ(find_user_entry(nullptr), -1);
+    EXPECT_TRUE(h.exists("morvel/ERROR7.TMP"));
+
+    h.write_users("N0ABC\n1 OPEN\n-\n");
+    EXPECT_EQ(find_user_entry(nullptr), 0) << "no entry for the station is no fault";
+    EXPECT_FALSE(h.exists("morvel/ERROR7.TMP"));
+}
