@@ -1,7 +1,7 @@
 // user_list.cpp - the station's entry in users.prt.
 //
-// The station's entry header is searched in up to three passes over the file
-// (callsign with SSID, bare callsign, console entry); then the entry's lines
+// The station's entry header is searched by callsign with SSID, then bare
+// callsign, then console entry, all in one reading; then the entry's lines
 // are read up to the first one for the connection's port. Only the station's
 // own entry is checked: a wrong line in it is error 7 with its physical line
 // number. A missing users.prt is no error.
@@ -58,49 +58,62 @@ static bool first_token(const char *line, char *token)
     return true;
 }
 
-// find_header_by_key - rewind and find the first line whose first token
-// matches key; its physical line number, or 0.
-static int find_header_by_key(FILE *in, const char *key)
+// HeaderMark - a header found by a later pass: its physical line number and
+// the file position right after it (-1 when the position could not be taken).
+struct HeaderMark {
+    int line;
+    long position;
+};
+
+// mark_header - remember the first header of a pass.
+static void mark_header(HeaderMark *mark, FILE *in, int line)
 {
-    char line[USERS_LINE], token[PATTERN_MAX + 1];
-    int physical = 0;
-    rewind(in);
-    while (read_significant_line(in, line, sizeof line, &physical))
-        if (first_token(line, token) && match_call_pattern(token, key))
-            return physical;
-    return 0;
+    if (mark->line)
+        return;
+    mark->line = line;
+    mark->position = ftell(in);
 }
 
-// find_console_header - rewind and find the first CONSOL... token that stands
-// at a header position: at the start or after an end line. Its line number, or 0.
-static int find_console_header(FILE *in)
+// return_to_header - put the file right after a marked header; false when it cannot.
+static bool return_to_header(FILE *in, const HeaderMark *mark)
 {
-    char line[USERS_LINE], token[PATTERN_MAX + 1];
+    if (mark->position >= 0 && fseek(in, mark->position, SEEK_SET) == 0)
+        return true;
+    char line[USERS_LINE];
     int physical = 0;
-    bool at_header = true;
     rewind(in);
+    while (physical < mark->line && read_significant_line(in, line, sizeof line, &physical))
+        ;
+    return physical == mark->line;
+}
+
+// find_header - the station's entry header; the file stands after it. Its
+// physical line number, or 0 when there is none. The three searches (callsign
+// with SSID, bare callsign, console entry at a header position) are served by
+// one reading: a match with SSID anywhere wins at once, else the first bare
+// match, else, on the console port, the first console header.
+static int find_header(FILE *in)
+{
+    char key[KEY_SIZE], line[USERS_LINE], token[PATTERN_MAX + 1];
+    HeaderMark bare = {0, -1}, console = {0, -1};
+    bool at_header = true;
+    int physical = 0;
+    snprintf(key, sizeof key, "%s-%u", connection_info.callsign, (unsigned)connection_info.ssid);
     while (read_significant_line(in, line, sizeof line, &physical)) {
         if (!first_token(line, token))
             continue;
-        if (at_header && starts_with(token, "CONSOL"))
+        if (match_call_pattern(token, key))
             return physical;
+        if (match_call_pattern(token, connection_info.callsign))
+            mark_header(&bare, in, physical);
+        if (connection_info.port == 0 && at_header && starts_with(token, "CONSOL"))
+            mark_header(&console, in, physical);
         at_header = token[0] == '-';
     }
-    return 0;
-}
-
-// find_header - the station's entry header by the three passes; the file
-// stands after it. Its physical line number, or 0 when there is none.
-static int find_header(FILE *in)
-{
-    char key[KEY_SIZE];
-    snprintf(key, sizeof key, "%s-%u", connection_info.callsign, (unsigned)connection_info.ssid);
-    int line = find_header_by_key(in, key);
-    if (!line)
-        line = find_header_by_key(in, connection_info.callsign);
-    if (!line && connection_info.port == 0)
-        line = find_console_header(in);
-    return line;
+    const HeaderMark *found = bare.line ? &bare : console.line ? &console : nullptr;
+    if (!found || !return_to_header(in, found))
+        return 0;
+    return found->line;
 }
 
 // needs_password - the methods that put a challenge built on the password.
