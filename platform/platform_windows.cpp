@@ -50,10 +50,55 @@ static DWORD rewrite_blocked_attributes(const char *path, const char *mode)
     return attrs;
 }
 
+enum LineEnds { ENDS_CRLF, ENDS_LF, ENDS_MIXED };
+
+// line_ends - how the lines of a file end: "\r\n" (or no line ends at all),
+// bare "\n" only, or both kinds.
+static LineEnds line_ends(const char *path)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return ENDS_CRLF;
+    bool crlf = false, bare = false;
+    int c, prev = 0;
+    while (!(crlf && bare) && (c = getc(f)) != EOF) {
+        if (c == '\n')
+            (prev == '\r' ? crlf : bare) = true;
+        prev = c;
+    }
+    fclose(f);
+    return bare ? (crlf ? ENDS_MIXED : ENDS_LF) : ENDS_CRLF;
+}
+
+// open_text_for_reading - a text file opened so that ftell and fseek agree.
+// The C runtime's ftell on a buffered text stream counts every "\n" still in
+// the buffer as "\r\n", so on a file with bare "\n" line ends (saved by a
+// Unix editor) it gives positions to which fseek returns wrongly. Such a file
+// reads the same in byte mode; a file with both kinds is read unbuffered,
+// where ftell is the plain file position.
+static FILE *open_text_for_reading(const char *path, const char *mode)
+{
+    LineEnds ends = line_ends(path);
+    if (ends == ENDS_LF)
+        return fopen(path, "rb");
+    FILE *f = fopen(path, mode);
+    if (f && ends == ENDS_MIXED)
+        setvbuf(f, nullptr, _IONBF, 0);
+    return f;
+}
+
+// reads_text - true for fopen modes that only read, in text mode.
+static bool reads_text(const char *mode)
+{
+    return mode[0] == 'r' && !strchr(mode, 'b') && !strchr(mode, '+');
+}
+
 FILE *plat_fopen(const char *path, const char *mode)
 {
     if (plat_open_must_fail(path) || !usable_path(path))
         return nullptr;
+    if (reads_text(mode))
+        return open_text_for_reading(path, mode);
     DWORD attrs = rewrite_blocked_attributes(path, mode);
     if (!attrs)
         return fopen(path, mode);

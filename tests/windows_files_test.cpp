@@ -1,5 +1,6 @@
-// Windows only: markers carry the hidden attribute, and a hidden marker can be
-// written again (Windows refuses to truncate a hidden file opened as a normal one).
+// Windows only: markers carry the hidden attribute, a hidden marker can be
+// written again (Windows refuses to truncate a hidden file opened as a normal
+// one), and text files read alike whatever their line ends.
 #if defined(_WIN32)
 #include "platform/platform.h"
 #include "support/host_dir.h"
@@ -73,5 +74,41 @@ TEST(WindowsHiddenFiles, LongPathsFailWithoutHarm)
     EXPECT_FALSE(plat_exists(path.c_str()));
     EXPECT_FALSE(plat_make_directory(path.c_str()));
     EXPECT_FALSE(plat_create_hidden(path.c_str()));
+}
+struct LineEndCase {
+    const char *name;
+    const char *content;
+};
+
+// A reader that notes its place after a line and comes back to it later (as
+// the user list does for an entry header) finds the same next line, whether
+// the sysop's editor ended the lines the Windows way, the Unix way or both.
+TEST(WindowsTextFiles, ReturningToANotedPlaceFindsTheSameLine)
+{
+    const LineEndCase cases[] = {
+        {"Windows line ends", "N0CALL\r\n3 NORMAL secret\r\n# note\r\nN0BBS\r\n"},
+        {"Unix line ends", "N0CALL\n3 NORMAL secret\n# note\nN0BBS\n"},
+        {"both kinds", "N0CALL\n3 NORMAL secret\r\n# note\nN0BBS\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        HostDir h;
+        h.write("morvel/users.prt", c.content);
+        FILE *f = plat_fopen("morvel\\users.prt", "rt");
+        ASSERT_NE(f, nullptr);
+        char line[100];
+        ASSERT_NE(fgets(line, sizeof line, f), nullptr);
+        EXPECT_STREQ(line, "N0CALL\n");
+        long mark = ftell(f);
+        while (fgets(line, sizeof line, f))
+            ;
+        EXPECT_STREQ(line, "N0BBS\n");
+        ASSERT_EQ(fseek(f, mark, SEEK_SET), 0);
+        ASSERT_NE(fgets(line, sizeof line, f), nullptr);
+        EXPECT_STREQ(line, "3 NORMAL secret\n");
+        ASSERT_NE(fgets(line, sizeof line, f), nullptr);
+        EXPECT_STREQ(line, "# note\n");
+        fclose(f);
+    }
 }
 #endif
