@@ -247,8 +247,11 @@ void answer_forward_challenge(char *reply)
 {
     char digits[FORWARD_DIGITS + 1];
     char text[DIGEST_TEXT + 1];
+    // The reporter admits on a missing or wrong config.prt (code 3 or 5); a
+    // partner whose password cannot be known is refused all the same.
+    bool known = load_filter_config(reply) >= 0 && find_user_entry(reply) == 1;
     verdict = VERDICT_REFUSED;
-    if (load_filter_config(reply) < 0 || find_user_entry(reply) != 1)
+    if (!known)
         return;
     if (user_entry.method != METHOD_FORWARD && user_entry.method != METHOD_FORWARD5)
         return;
