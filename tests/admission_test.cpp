@@ -45,6 +45,7 @@ const MethodCase method_cases[] = {
     {"0", 0, 0, "\nHello N0ABC", nullptr, false},
     {"15", 0, 0, "\nHello N0ABC", nullptr, false},
     {"99", 0, 0, "\nHello N0ABC", nullptr, false},
+    {"-1", 0, 0, "\nHello N0ABC", nullptr, false},   // the byte 255
 };
 
 TEST(Admission, EveryAccessMethodOnANewConnection)
@@ -52,7 +53,9 @@ TEST(Admission, EveryAccessMethodOnANewConnection)
     for (const auto &c : method_cases) {
         SCOPED_TRACE(std::string("method ") + c.method + " flags " + std::to_string(c.flags));
         HostDir h;
-        write_filter_config(h, FilterOptions());
+        FilterOptions o;
+        o.ports = {"1 HOLD"};   // shows through should the station's own line be missed
+        write_filter_config(h, o);
         std::string password = std::string(c.method) == "9" ? "12345" : "Secret12";
         h.write_users(std::string("N0ABC\n* ") + c.method + " " + password + "\n-\n");
         h.write("morvel/N0ABC.ent", "Hello N0ABC");

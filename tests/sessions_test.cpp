@@ -96,19 +96,19 @@ struct PlainMdCase {
 // second letter set decides, on port 0 only with letter C.
 TEST(Sessions, PlainAnswerToAnMd5ChallengeUnderEachLetterOfTheSecondSet)
 {
-    const std::string not_md = "\n\n*** Answer not in MD format - Restrictions applied.\n";
+    const std::string not_md = "\n*** Answer not in MD format - Restrictions applied.\n";
     const PlainMdCase cases[] = {
         {"3", 1, 0, "\n" + STATION_TEXT},
         {"3 - R", 1, 3, not_md + STATION_TEXT},
         {"3 - H", 1, 4, not_md + STATION_TEXT},
-        {"3 - D", 1, 2, "\n\n*** MD is the only allowed format in answer\n\n"},
+        {"3 - D", 1, 2, "\n*** MD is the only allowed format in answer\n\n"},
         {"3 - RHD", 1, 3, not_md + STATION_TEXT},
         {"3 - HD", 1, 4, not_md + STATION_TEXT},
         {"3 - R", 0, 0, STATION_TEXT},
         {"3 - D", 0, 0, STATION_TEXT},
         {"3 C R", 0, 3, not_md + STATION_TEXT},
         {"3 - C", 0, 0, "\n" + STATION_TEXT},
-        {"3 C D", 0, 2, "\n\n*** MD is the only allowed format in answer\n\n"},
+        {"3 C D", 0, 2, "\n*** MD is the only allowed format in answer\n\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string("attempts line \"") + c.attempts + "\" port " + std::to_string(c.port));
