@@ -110,6 +110,14 @@ FILE *plat_fopen(const char *path, const char *mode)
     return f;
 }
 
+// name_is_taken - true when something holds the name: a file, a directory, or
+// a file deleted while still open, which Windows keeps until its last close
+// and which refuses both opening and a new file of that name.
+static bool name_is_taken(const char *path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     if (existed)
@@ -119,7 +127,7 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
         if (existed)
-            *existed = errno == EEXIST;
+            *existed = errno == EEXIST || (errno == EACCES && name_is_taken(path));
         return nullptr;
     }
     FILE *f = _fdopen(fd, "wt");

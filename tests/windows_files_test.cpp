@@ -75,6 +75,20 @@ TEST(WindowsHiddenFiles, LongPathsFailWithoutHarm)
     EXPECT_FALSE(plat_make_directory(path.c_str()));
     EXPECT_FALSE(plat_create_hidden(path.c_str()));
 }
+// The lock of the mail import counts as taken whatever holds its name, so
+// the mail waits in the held-mail file instead of being lost.
+TEST(WindowsHiddenFiles, ExclusiveCreateSeesANameTakenByADirectory)
+{
+    HostDir h;
+    h.make_dir("mail/mail.lck");
+    bool existed = false;
+    EXPECT_EQ(plat_fopen_exclusive("mail\\MAIL.LCK", &existed), nullptr);
+    EXPECT_TRUE(existed);
+    existed = true;
+    EXPECT_EQ(plat_fopen_exclusive("no such dir\\mail.lck", &existed), nullptr);
+    EXPECT_FALSE(existed);
+}
+
 struct LineEndCase {
     const char *name;
     const char *content;
