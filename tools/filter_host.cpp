@@ -53,7 +53,8 @@ static const char usage_text[] =
     "options:\n"
     "  --dir DIR        the host directory (holding init.srv and morvel/); default: .\n"
     "  --scratch        work on a temporary copy of DIR, so that DIR stays unchanged\n"
-    "  --lib PATH       the filter module; default: c_filt32 beside this program\n"
+    "  --lib PATH       the filter module; default: c_filt32 beside this program,\n"
+    "                   else the one built with it\n"
     "  --port N         the port of the connection (default 1; 0 is the console)\n"
     "  --flags N        the station flags (16 = BBS, 8 = may use BBS ports, 64 = guest)\n"
     "  --count N        the connection count (1 = first connection; default 2)\n"
@@ -114,6 +115,8 @@ static const char *verdict_meaning(int v)
     }
 }
 
+// default_library - c_filt32 beside this program when it is there (an
+// installed pair), else the module this program was built with.
 static std::string default_library(const char *argv0)
 {
 #if defined(_WIN32)
@@ -121,10 +124,15 @@ static std::string default_library(const char *argv0)
 #else
     const char *name = "c_filt32.so";
 #endif
-    fs::path self(argv0);
     std::error_code ec;
-    fs::path abs = fs::absolute(self, ec);
-    return (abs.parent_path() / name).string();
+    fs::path beside = fs::absolute(fs::path(argv0), ec).parent_path() / name;
+    if (fs::exists(beside, ec))
+        return beside.string();
+#if defined(FILTER_MODULE_BUILT)
+    return FILTER_MODULE_BUILT;
+#else
+    return beside.string();
+#endif
 }
 
 static bool load_module(const std::string &path, Module *m)
