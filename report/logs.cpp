@@ -1,8 +1,188 @@
-// logs.cpp - attempt logs and connection logs.
+// logs.cpp - the attempt logs (lognopas.prt, logexcld.prt) and the connection
+// logs under morvel\logcnx: the general log and the station logs chosen by
+// logusr.prt, each in one file or one per day, week or month.
+//
+// Every failure here is silent: a log that cannot be written leaves the
+// outcome of the call unchanged.
 #include "report/logs.h"
+#include "common/filter_dir.h"
+#include "common/text_copy.h"
+#include "config/filter_config.h"
+#include "config/host_files.h"
+#include "config/messages.h"
+#include "filter/call_clock.h"
+#include "filter/connection.h"
+#include "platform/platform.h"
 
-// Placeholder until logs are written.
-void write_attempt_log(int) {}
-void write_connection_log(int) {}
-bool user_log_mode(uint16_t *) { return false; }
-void log_column_header(char *out, size_t size) { if (size) out[0] = '\0'; }
+#include <cstdio>
+#include <cstring>
+
+static const char connection_log_dir[] = FILTER_DIR "\\logcnx";
+
+// Room for four labels of 80 characters placed around column 62 at most.
+enum { HEADER_MAX = 400 };
+// Widest logusr.prt name that is read whole: longer than any callsign with
+// its SSID ("N0CALL-15"), so a cut name can never match a station.
+enum { LOG_NAME_MAX = 15 };
+#define LOG_LINE_SCAN "%15s %79s"
+static_assert(LOG_NAME_MAX == 15 && TEXT_PIECE == 80, "LOG_LINE_SCAN widths follow the fields");
+
+// log_column_header - the four labels centred on their columns, upper case.
+void log_column_header(char *out, size_t size)
+{
+    static const int labels[4] = {MSG_CALLSIGN, MSG_PORT, MSG_TIME, MSG_DATE};
+    static const int centres[4] = {13, 28, 42, 62};
+    char line[HEADER_MAX];
+    size_t len = 0;
+    line[0] = '\0';
+    for (int i = 0; i < 4; i++) {
+        const char *label = msg(labels[i]);
+        int start = centres[i] - (int)strlen(label) / 2;
+        while ((int)len < start && len + 1 < sizeof line)
+            line[len++] = ' ';
+        line[len] = '\0';
+        copy_text(line + len, sizeof line - len, label);
+        len = strlen(line);
+    }
+    upper_case(line);
+    copy_text(out, size, line);
+}
+
+// entry_time - the call's time "21:30:05,27" and date "08-12-2026".
+static void entry_time(char *time_text, size_t time_size, char *date_text, size_t date_size)
+{
+    const CallClock &c = call_clock;
+    snprintf(time_text, time_size, "%02d:%02d:%02d,%02d", c.hour, c.minute, c.second, c.hundredths);
+    snprintf(date_text, date_size, "%02d-%02d-%04d", c.day, c.month, (int)c.year);
+}
+
+// open_log - append to a log, creating it with its header first when new; null on failure.
+static FILE *open_log(const char *path, const char *title)
+{
+    if (plat_exists(path))
+        return plat_fopen(path, "at");
+    FILE *f = plat_fopen(path, "wt");
+    if (!f)
+        return nullptr;
+    char header[HEADER_MAX];
+    log_column_header(header, sizeof header);
+    fprintf(f, "\n[MORVEL v%s] - %s:\n", version_text, title);
+    fprintf(f, "\n%s\n   ", header);
+    for (int i = 0; i < 69; i++)
+        fputc('=', f);
+    fputc('\n', f);
+    return f;
+}
+
+// append_log_entry - one entry line of this call's station in a log.
+static void append_log_entry(const char *path, const char *title)
+{
+    char time_text[16], date_text[16];
+    FILE *f = open_log(path, title);
+    if (!f)
+        return;
+    entry_time(time_text, sizeof time_text, date_text, sizeof date_text);
+    fprintf(f, "         %-6s-%-2d        %2d         %s         %s\n", connection_info.callsign,
+            connection_info.ssid, connection_info.port, time_text, date_text);
+    fclose(f);
+}
+
+// write_attempt_log - one entry in lognopas.prt or logexcld.prt.
+void write_attempt_log(int which)
+{
+    char path[FILTER_PATH_MAX];
+    bool failed_passwords = which == LOG_FAILED_PASSWORDS;
+    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, failed_passwords ? "lognopas.prt" : "logexcld.prt");
+    append_log_entry(path, msg(failed_passwords ? MSG_PASSWORD_LOG : MSG_EXCLUSION_LOG));
+}
+
+// mode_letters - the mode given by the letters C, D, W and M of a word.
+static uint16_t mode_letters(const char *word)
+{
+    uint16_t mode = 0;
+    for (; *word; word++) {
+        if (*word == 'C') mode |= LOG_CONSOLE;
+        if (*word == 'D') mode |= LOG_DAILY;
+        if (*word == 'W') mode |= LOG_WEEKLY;
+        if (*word == 'M') mode |= LOG_MONTHLY;
+    }
+    return mode;
+}
+
+// user_log_mode - the mode of the first logusr.prt line naming the station, with or without SSID.
+bool user_log_mode(uint16_t *mode)
+{
+    char path[FILTER_PATH_MAX], line[TEXT_PIECE];
+    char bare[8], with_ssid[16];
+    copy_text(bare, sizeof bare, connection_info.callsign);
+    upper_case(bare);
+    snprintf(with_ssid, sizeof with_ssid, "%s-%d", bare, connection_info.ssid);
+    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "logusr.prt");
+    FILE *f = plat_fopen(path, "rt");
+    if (!f)
+        return false;
+    bool found = false;
+    while (!found && fgets(line, sizeof line, f)) {
+        char name[LOG_NAME_MAX + 1] = "", letters[TEXT_PIECE] = "";
+        if (is_comment_line(line))
+            continue;
+        upper_case(line);
+        if (sscanf(line, LOG_LINE_SCAN, name, letters) < 1)
+            continue;
+        if (strcmp(name, bare) == 0 || strcmp(name, with_ssid) == 0) {
+            *mode = mode_letters(letters);
+            found = true;
+        }
+    }
+    fclose(f);
+    return found;
+}
+
+// period_format - the strftime conversion of a mode: W before M before D; "" for one file.
+static const char *period_format(uint16_t mode)
+{
+    if (mode & LOG_WEEKLY)
+        return "%W";
+    if (mode & LOG_MONTHLY)
+        return "%m";
+    if (mode & LOG_DAILY)
+        return "%j";
+    return "";
+}
+
+// connection_log_path - directory and file of the general (0) or station (1) log.
+static void connection_log_path(int kind, uint16_t mode, char *dir, char *path)
+{
+    char period[8] = "";
+    const char *format = period_format(mode);
+    if (format[0])
+        plat_format_time(period, sizeof period, format, &call_clock.local_time);
+    bool daily = strcmp(format, "%j") == 0;
+    copy_text(dir, FILTER_PATH_MAX, connection_log_dir);
+    if (kind == LOG_GENERAL) {
+        snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, daily ? "logcn" : "logcnx", period, "prt");
+    } else if (daily) {
+        snprintf(dir, FILTER_PATH_MAX, "%s\\%s", connection_log_dir, connection_info.callsign);
+        snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, "", period, "log");
+    } else {
+        snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, connection_info.callsign, period, "log");
+    }
+}
+
+// write_connection_log - one entry in the general (0) or station (1) log of the call's period.
+void write_connection_log(int kind)
+{
+    uint16_t mode = 0;
+    char dir[FILTER_PATH_MAX], path[FILTER_PATH_MAX];
+    if (kind == LOG_GENERAL)
+        mode = filter_config.connection_log_flags;
+    else if (!user_log_mode(&mode))
+        return;
+    if (connection_info.port == 0 && !(mode & LOG_CONSOLE))
+        return;
+    connection_log_path(kind, mode, dir, path);
+    // One level only: a station's day directory needs logcnx to be there already.
+    if (!plat_exists(dir) && !plat_make_directory(dir))
+        return;
+    append_log_entry(path, msg(MSG_CONNECTIONS_LOG));
+}

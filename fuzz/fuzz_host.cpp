@@ -1,0 +1,119 @@
+// fuzz_host.cpp - the prepared host directory of the fuzz targets.
+#include "fuzz_host.h"
+
+#include "common/reply.h"
+#include "filter/entry_points.h"
+#include "filter/filter_state.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+static std::string root;
+
+static const char startup[] =
+    "N0BBS\nline 2\nline 3\nline 4\nsystem\\\nline 6\nline 7\nline 8\nline 9\nline 10\nline 11\n"
+    "n0sys\nline 13\nmail\\mail.in\n";
+static const char ports[] =
+    "1 4\n0 com1\ndropped\n1 0 0 0 0 0 0 0 a b 144.800\n2 0 0 0 0 0 0 0 a b 433.500\n"
+    "3 0 0 0 0 0 0 0 a b vhf\n4 0 0 0 0 0 0 0 a b hf\n";
+static const char config[] =
+    "**\nN0SYS N1SYS\n2 RH RHDN\nPASSWORD>\nOK\nOK\nOK\nOK\nOK XSN\nOK TM\nOK\nOK CDWM\nOK\nOK\n"
+    "1 NORMAL\n2 OPEN\n3 BBS\n4 CLOSED\nCONSOLE OPEN\n";
+static const char users[] =
+    "N0CALL-1\n* NORMAL secret\n-\nN0CALL-2\n* MD5 secret\n-\nN0CALL-3\n* TABLE\n-\n"
+    "N0CALL-4\n* FLEXNET 12345\n-\nN0CALL-5\n* FIXED secret\n-\nN0CALL-6\n* FORWARD secret\n-\n"
+    "N0CALL-7\n* FORWARD5 secret\n-\nN0CALL-8\n* EXCLUDED\n-\nN0CALL-9\n1 CLOSED\n2 GUEST\n-\n"
+    "CONSOLE\n0 NORMAL secret\n-\n";
+
+void fuzz_write(const char *path, const uint8_t *data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write((const char *)data, (std::streamsize)size);
+}
+
+void fuzz_write_text(const char *path, const std::string &text)
+{
+    fuzz_write(path, (const uint8_t *)text.data(), text.size());
+}
+
+void fuzz_host_prepare(void)
+{
+    std::error_code ec;
+    if (root.empty()) {
+        char tmpl[] = "/tmp/filter-fuzz-XXXXXX";
+        root = mkdtemp(tmpl);
+    }
+    fs::current_path("/", ec);
+    fs::remove_all(root, ec);
+    fs::create_directories(root + "/morvel/logcnx", ec);
+    fs::create_directories(root + "/system", ec);
+    fs::create_directories(root + "/mail", ec);
+    fs::current_path(root, ec);
+    fuzz_write_text("init.srv", startup);
+    fuzz_write_text("system/port.sys", ports);
+    fuzz_write_text("morvel/config.prt", config);
+    fuzz_write_text("morvel/users.prt", users);
+    filter_reset_state();
+    struct tm t = {};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 8;
+    t.tm_hour = 21;
+    t.tm_min = 30;
+    t.tm_sec = 5;
+    t.tm_isdst = -1;
+    time_t secs = mktime(&t);
+    plat_test_set_clock(&t, 27, secs);
+}
+
+std::vector<std::string> fuzz_split(const uint8_t *data, size_t size, size_t n)
+{
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < size; i++) {
+        if (data[i] == 0 && parts.size() < n)
+            parts.emplace_back();
+        else
+            parts.back().push_back((char)data[i]);
+    }
+    return parts;
+}
+
+enum { GUARD = 64 };
+
+int fuzz_svc(std::vector<std::string> args, int memory_available)
+{
+    static char reply[REPLY_CAPACITY + GUARD];
+    memset(reply, 0, REPLY_CAPACITY);
+    memset(reply + REPLY_CAPACITY, 0x5A, GUARD);
+    std::vector<char *> argv;
+    for (auto &s : args)
+        argv.push_back(&s[0]);
+    argv.push_back(nullptr);
+    int r = svc_main((int)args.size(), argv.data(), reply, memory_available);
+    for (int i = 0; i < GUARD; i++)
+        if ((unsigned char)reply[REPLY_CAPACITY + i] != 0x5A)
+            abort();
+    if (!memchr(reply, '\0', REPLY_CAPACITY))
+        abort();
+    // The host acts on these verdicts only.
+    if (r != 0 && r != 1 && r != 2 && r != 3 && r != 4 && r != 11)
+        abort();
+    return r;
+}
+
+int fuzz_connect(const char *station, int port, int flags, int count)
+{
+    return fuzz_svc({"bbs", station, "0", std::to_string(flags), std::to_string(count), "0",
+                     std::to_string(port), ""}, 1);
+}
+
+int fuzz_answer(const char *station, int port, int attempt, const std::string &answer)
+{
+    return fuzz_svc({"bbs", station, std::to_string(attempt), "0", "2", "0", std::to_string(port), answer}, 1);
+}

@@ -1,0 +1,29 @@
+// fuzz_host.h - a host directory for fuzz targets, rebuilt before every input.
+#ifndef FUZZ_HOST_H
+#define FUZZ_HOST_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// fuzz_host_prepare - a clean host directory (start-up file, port file,
+// config.prt with every switch on, users.prt with a station per method) as
+// the working directory, and the library's load-time state.
+void fuzz_host_prepare(void);
+
+// fuzz_write - a file of the host directory ("morvel/users.prt").
+void fuzz_write(const char *path, const uint8_t *data, size_t size);
+void fuzz_write_text(const char *path, const std::string &text);
+
+// fuzz_split - the input cut into at most n pieces at NUL bytes.
+std::vector<std::string> fuzz_split(const uint8_t *data, size_t size, size_t n);
+
+// fuzz_connect / fuzz_answer - a new connection and an answer call of a station.
+int fuzz_connect(const char *station, int port, int flags, int count);
+int fuzz_answer(const char *station, int port, int attempt, const std::string &answer);
+
+// fuzz_svc - svc_main with the given strings; checks the reply guard.
+int fuzz_svc(std::vector<std::string> args, int memory_available);
+
+#endif

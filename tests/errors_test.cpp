@@ -1,0 +1,282 @@
+// Numbered error reports: the texts, error.prt, the error mail once per code,
+// the markers and the verdict each code leaves.
+#include "common/filter_dir.h"
+#include "config/messages.h"
+#include "platform/platform.h"
+#include "report/errors.h"
+#include "support/host_dir.h"
+#include "support/report_fixture.h"
+
+#include <gtest/gtest.h>
+
+static std::string text_of(int code, int detail)
+{
+    char out[400];
+    error_text((uint16_t)code, (uint16_t)detail, out, sizeof out);
+    return out;
+}
+
+static std::string record(const std::string &station, int port, const std::string &error_line)
+{
+    return std::string("\n") + FIXED_BANNER + "\nConnected callsign: " + station + " / Port: " +
+           std::to_string(port) + "\n" + error_line + "\n\n";
+}
+
+static std::string error_mail(const std::string &to, const std::string &station, int port,
+                              const std::string &error_line)
+{
+    return "#\nSP " + to + " < MORVEL\nERROR detected!\n" + FIXED_BANNER + "\nConnected callsign: " + station +
+           " / Port: " + std::to_string(port) + "\n" + error_line + "\n\n/EX\n";
+}
+
+TEST(ErrorReports, EveryCodeHasItsText)
+{
+    HostDir h;
+    as_station("N0CALL", 0, 3);
+    struct { int code, detail; const char *text; } cases[] = {
+        {1, 0, "File init.srv not found."},
+        {2, 0, "Unable to open mail file.\n    Check configuration in init.srv"},
+        {3, 0, "Configuration file (config.prt) not found."},
+        {4, 0, "File with table password for N0CALL not found."},
+        {5, 12, "Incorrect data in line 12 (config.prt)"},
+        {6, 27, "Incorrect number of lines in language file (27/29)."},
+        {7, 12, "Incorrect data in line 12 (users.prt)"},
+        {8, 0, "File open.prt not found.\n    Option activated in config.prt"},
+        {9, 0, "File info.prt not found."},
+        {10, 0, "Unable to open temporal user file"},
+        {11, 0, "File excluded.prt not found.\n    Option activated in config.prt"},
+        {13, 0, "Insufficient memory"},
+        {0, 0, "Not identified"},
+        {12, 0, "Not identified"},
+        {14, 0, "Not identified"},
+        {65535, 0, "Not identified"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(text_of(c.code, c.detail), c.text) << "code " << c.code;
+}
+
+TEST(ErrorReports, TranslatedTextsAreKeptWholeOrCutAtTheBuffer)
+{
+    HostDir h;
+    with_host_info();
+    with_sysops({"N0SYS"});
+    as_station("N0CALL", 0, 3);
+    std::string eighty(80, 'x');
+    for (int entry : {MSG_FILE, MSG_NOT_FOUND, MSG_OPTION_ON})
+        copy_text(message_table[entry], MESSAGE_SIZE, eighty.c_str());
+    std::string whole = eighty + " excluded.prt " + eighty + ".\n    " + eighty + " config.prt";
+    EXPECT_EQ(text_of(11, 0), whole);
+
+    char small[20];
+    error_text(11, 0, small, sizeof small);
+    EXPECT_EQ(std::string(small), whole.substr(0, 19));
+
+    // The record still carries the whole translated text.
+    Reply reply;
+    report_error(11, 0, reply);
+    EXPECT_NE(h.read("morvel/error.prt").find(whole), std::string::npos);
+}
+
+TEST(ErrorReports, LineErrorOfConfigIsRecordedAndMailedOnce)
+{
+    HostDir h;
+    with_host_info();
+    with_sysops({"SYSOP"});
+    as_station("N0CALL", 0, 3);
+    Reply reply;
+    report_error(ERR_CONFIG_LINE, 12, reply);
+
+    const std::string line = "*** ERROR 0015: Incorrect data in line 12 (config.prt)";
+    EXPECT_EQ(h.read("morvel/error.prt"), record("N0CALL-0", 3, line));
+    EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("SYSOP", "N0CALL-0", 3, line));
+    EXPECT_TRUE(h.exists("morvel/ERROR5.TMP"));
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+    EXPECT_EQ(verdict, 0);
+    EXPECT_STREQ(reply.text, "");
+
+    // Again before the marker is removed: the record is rewritten, nobody is mailed.
+    as_station("N0CALL", 7, 2);
+    report_error(ERR_CONFIG_LINE, 40, reply);
+    EXPECT_EQ(h.read("morvel/error.prt"),
+              record("N0CALL-7", 2, "*** ERROR 0015: Incorrect data in line 40 (config.prt)"));
+    EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("SYSOP", "N0CALL-0", 3, line));
+
+    // Once the marker is gone the next failure is mailed again.
+    clear_error_marker(ERR_CONFIG_LINE);
+    EXPECT_FALSE(h.exists("morvel/ERROR5.TMP"));
+    report_error(ERR_CONFIG_LINE, 40, reply);
+    EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("SYSOP", "N0CALL-0", 3, line) +
+                                       error_mail("SYSOP", "N0CALL-7", 2,
+                                                  "*** ERROR 0015: Incorrect data in line 40 (config.prt)"));
+}
+
+TEST(ErrorReports, CodeFollowsTheDigits001Directly)
+{
+    HostDir h;
+    with_host_info();
+    with_sysops({"N0SYS"});
+    as_station("N0CALL", 1, -1);
+    Reply reply;
+    report_error(ERR_STATE_FILE, 0, reply);
+    EXPECT_EQ(h.read("morvel/error.prt"),
+              record("N0CALL-1", -1, "*** ERROR 00110: Unable to open temporal user file"));
+}
+
+TEST(ErrorReports, EachSysopGetsOneMessageInOrder)
+{
+    HostDir h;
+    with_host_info();
+    with_sysops({"N0SYS", "N1SYS"});
+    as_station("N0CALL", 1, 4);
+    Reply reply;
+    report_error(ERR_NO_MEMORY, 0, reply);
+    const std::string line = "*** ERROR 00113: Insufficient memory";
+    EXPECT_EQ(h.read(MAIL_IMPORT),
+              error_mail("N0SYS", "N0CALL-1", 4, line) + error_mail("N1SYS", "N0CALL-1", 4, line));
+}
+
+TEST(ErrorReports, WithoutSysopsTheHostSysopStandsIn)
+{
+    HostDir h;
+    with_host_info();
+    with_sysops({});
+    as_station("N0CALL", 0, 3);
+    Reply reply;
+    report_error(ERR_NO_OPEN_TEXT, 0, reply);
+    EXPECT_EQ(filter_config.sysop_count, 1);
+    EXPECT_STREQ(filter_config.sysop_calls[0], "N0SYS");
+    EXPECT_EQ(h.read(MAIL_IMPORT).substr(0, 22), "#\nSP N0SYS < MORVEL\nER");
+}
+
+TEST(ErrorReports, WithoutStartUpFileTheRecipientIsSysopAndNoMailGoesOut)
+{
+    HostDir h;
+    h.remove("init.srv");
+    with_sysops({});
+    as_station("N0CALL", 0, 3);
+    Reply reply;
+    report_error(ERR_NO_OPEN_TEXT, 0, reply);
+    EXPECT_EQ(filter_config.sysop_count, 1);
+    EXPECT_STREQ(filter_config.sysop_calls[0], "SYSOP");
+    EXPECT_TRUE(h.exists("morvel/ERROR8.TMP"));
+    EXPECT_TRUE(h.list("mail").empty());
+    // The start-up file's own error is what error.prt shows last.
+    EXPECT_NE(h.read("morvel/error.prt").find("File init.srv not found."), std::string::npos);
+}
+
+TEST(ErrorReports, BeforeConfigIsReadTheMarkerIsMadeButNoMailIsSent)
+{
+    HostDir h;
+    with_host_info();
+    as_station("N0CALL", 0, 3);
+    Reply reply;
+    report_error(ERR_NO_CONFIG, 0, reply);
+    EXPECT_TRUE(h.exists("morvel/ERROR3.TMP"));
+    EXPECT_FALSE(h.exists(MAIL_IMPORT));
+
+    // The marker keeps that failure from being mailed later as well.
+    with_sysops({"N0SYS"});
+    report_error(ERR_NO_CONFIG, 0, reply);
+    EXPECT_FALSE(h.exists(MAIL_IMPORT));
+}
+
+TEST(ErrorReports, StartUpAndMailErrorsLeaveOnlyErrorPrt)
+{
+    for (int code : {ERR_NO_STARTUP_FILE, ERR_NO_MAIL}) {
+        HostDir h;
+        with_host_info();
+        with_sysops({"N0SYS"});
+        as_station("N0CALL", 0, 3);
+        Reply reply;
+        report_error((uint16_t)code, 0, reply);
+        EXPECT_EQ(h.list("morvel"), std::vector<std::string>{"error.prt"}) << code;
+        EXPECT_TRUE(h.list("mail").empty()) << code;
+        EXPECT_EQ(verdict, 0) << code;
+    }
+}
+
+TEST(ErrorReports, MarkerPathAndRemoval)
+{
+    HostDir h;
+    char path[FILTER_PATH_MAX];
+    EXPECT_STREQ(error_marker_path(path, 5), "morvel\\ERROR5.TMP");
+    EXPECT_STREQ(error_marker_path(path, 13), "morvel\\ERROR13.TMP");
+    clear_error_marker(9);   // none there: no error
+    h.write("morvel/ERROR9.TMP", "");
+    clear_error_marker(9);
+    EXPECT_FALSE(h.exists("morvel/ERROR9.TMP"));
+}
+
+TEST(ErrorReports, VerdictOfEachCode)
+{
+    struct { int code; int count; uint8_t port_method; int verdict; } cases[] = {
+        {1, 2, METHOD_OPEN, 0},   {2, 2, METHOD_OPEN, 0},   {3, 2, METHOD_OPEN, 0},
+        {5, 2, METHOD_OPEN, 0},   {6, 2, METHOD_OPEN, 0},   {8, 2, METHOD_OPEN, 0},
+        {9, 2, METHOD_OPEN, 2},   {10, 2, METHOD_OPEN, 2},  {11, 2, METHOD_OPEN, 2},
+        {13, 2, METHOD_OPEN, 0},  {0, 2, METHOD_OPEN, 0},   {12, 2, METHOD_OPEN, 0},
+        {99, 2, METHOD_OPEN, 0},
+        // Codes 4 and 7 leave the station to the port's method...
+        {4, 2, METHOD_READONLY, 3}, {7, 2, METHOD_HOLD, 4}, {4, 1, METHOD_OPEN, 0},
+        // ...except a partner BBS logging in, which is refused.
+        {4, -1, METHOD_OPEN, 2},  {7, -1, METHOD_READONLY, 2},
+    };
+    for (const auto &c : cases) {
+        HostDir h;
+        with_host_info();
+        with_sysops({"N0SYS"});
+        filter_config.port_method = c.port_method;
+        as_station("N0CALL", 0, 3, c.count);
+        verdict = 99;
+        Reply reply;
+        report_error((uint16_t)c.code, 1, reply);
+        EXPECT_EQ(verdict, c.verdict) << "code " << c.code << " count " << c.count;
+    }
+}
+
+TEST(ErrorReports, UnwritableErrorPrtAdmitsAndDoesNothingElse)
+{
+    for (int code : {4, 7, 9, 10, 11, 5}) {
+        HostDir h;
+        with_host_info();
+        with_sysops({"N0SYS"});
+        filter_config.port_method = METHOD_CLOSED;
+        as_station("N0CALL", 0, 3);
+        plat_test_fail_open("morvel\\error.prt");
+        verdict = 99;
+        Reply reply;
+        report_error((uint16_t)code, 1, reply);
+        EXPECT_EQ(verdict, 0) << code;
+        EXPECT_TRUE(h.list("morvel").empty()) << code;
+        EXPECT_TRUE(h.list("mail").empty()) << code;
+        EXPECT_STREQ(reply.text, "") << code;
+    }
+}
+
+// Through the real entry point: a config.prt that was read once and then
+// broken by an edit is mailed on its first failure only.
+TEST(ErrorReports, BrokenConfigIsMailedOnceThroughSvcMain)
+{
+    HostDir h;
+    h.write_basic_config({"3 OPEN"});
+    EXPECT_EQ(h.connect("N0CALL-0", 3).result, 0);
+    EXPECT_FALSE(h.exists("morvel/error.prt"));
+
+    // Physical line 12 of config.prt: the mail_new_user switch.
+    std::vector<std::string> lines = {"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO",
+                                      "NO", "NO", "MAYBE", "NO", "NO", "NO", "3 OPEN"};
+    h.write_config(lines);
+    EXPECT_EQ(h.connect("N0CALL-0", 3).result, 0);
+    const std::string line = "*** ERROR 0015: Incorrect data in line 12 (config.prt)";
+    EXPECT_EQ(h.read("morvel/error.prt"), record("N0CALL-0", 3, line));
+    EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("N0SYS", "N0CALL-0", 3, line));
+    EXPECT_TRUE(h.exists("morvel/ERROR5.TMP"));
+
+    EXPECT_EQ(h.connect("N0CALL-1", 3).result, 0);
+    EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("N0SYS", "N0CALL-0", 3, line));
+    EXPECT_NE(h.read("morvel/error.prt").find("N0CALL-1"), std::string::npos);
+
+    // Mended: the marker goes, so the next fault is news again.
+    h.write_basic_config({"3 OPEN"});
+    h.connect("N0CALL-0", 3);
+    EXPECT_FALSE(h.exists("morvel/ERROR5.TMP"));
+}
