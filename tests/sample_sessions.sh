@@ -78,7 +78,7 @@ session 2  "MISTAKEN IDENTITY"        --answer one --answer two --answer three c
 session 2  "DENIED ACCESS"            --answer wrong connect N0FIX-0
 session 2  -                          connect N0EXCL-0
 session 0  "Log of failed password"   --show mail/mail.in command -log
-session 0  "Log of not autorized"     --show mail/mail.in command -log
+session 0  "Log of not autorized"     --show mail/mail.in command -LOG
 if [ -e "$where/morvel/lognopas.prt" ] || [ -e "$where/morvel/logexcld.prt" ]; then
     echo "FAIL: the attempt logs were not removed after they were mailed"
     failures=$((failures + 1))
