@@ -67,6 +67,7 @@ static void port_flag_path(char *out, size_t size, int port)
     snprintf(out, size, "%s\\%d.%s", FILTER_DIR, port, port_flag_extension);
 }
 
+// set_filter_switch - on removes the off-switch file, off creates it.
 void set_filter_switch(bool on)
 {
     char path[FILTER_PATH_MAX];
@@ -74,6 +75,7 @@ void set_filter_switch(bool on)
     set_marker(path, !on);
 }
 
+// filter_is_off - the off-switch file exists.
 bool filter_is_off(void)
 {
     char path[FILTER_PATH_MAX];
@@ -90,6 +92,7 @@ bool port_is_bbs_only(void)
     return plat_exists(path);
 }
 
+// set_port_mode - normal removes the port's flag file, otherwise creates it.
 void set_port_mode(uint8_t port, bool normal)
 {
     char path[FILTER_PATH_MAX];
@@ -121,9 +124,9 @@ static bool write_log_message(FILE *mail, FILE *log, const char *sysop)
     return ok;
 }
 
-// mail_one_log - mail an open log to every sysop; true when every message was
-// written and the mail closed cleanly, and only then may the log go.
-// -1 when the mail could not be opened.
+// mail_one_log - mail an open log to every sysop: 1 when every message was
+// written and the mail closed cleanly (only then may the log go), 0 when a
+// write or the close failed, -1 when the mail could not be opened.
 static int mail_one_log(FILE *log)
 {
     FILE *mail = open_mail();
@@ -181,7 +184,10 @@ static void command_log(const char *argument, char *reply)
     mail_log_files(upper_case(call), reply);
 }
 
+// command_on - "-on": the filter decides again; the argument is ignored.
 static void command_on(const char *, char *) { set_filter_switch(true); }
+
+// command_off - "-off": every new connection is admitted unfiltered.
 static void command_off(const char *, char *) { set_filter_switch(false); }
 
 // command_port - "-pnormal" and "-pbbs"; "#" means no port was given.
@@ -192,7 +198,10 @@ static void command_port(const char *argument, bool normal)
         set_port_mode(port, normal);
 }
 
+// command_pnormal - "-pnormal N": port N is open to every station again.
 static void command_pnormal(const char *argument, char *) { command_port(argument, true); }
+
+// command_pbbs - "-pbbs N": port N admits only BBSs.
 static void command_pbbs(const char *argument, char *) { command_port(argument, false); }
 
 struct SysopCommand {
@@ -208,6 +217,8 @@ static const SysopCommand sysop_commands[] = {
     {"-pbbs", command_pbbs},
 };
 
+// run_sysop_command - the first keyword equal to the word, in any case, runs;
+// a word that matches none does nothing.
 void run_sysop_command(const char *word, const char *argument, char *reply)
 {
     if (!word)
