@@ -17,7 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -257,13 +257,34 @@ static std::string md5_answer(const std::string &digits, const std::string &pass
     return text;
 }
 
+// all_digits - a non-empty run of decimal digits.
+static bool all_digits(const std::string &text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (!isdigit((unsigned char)c))
+            return false;
+    return true;
+}
+
+// bracketed_digits - the digits of "[digits]", or "" when the token is not that.
+static std::string bracketed_digits(const std::string &token, const char *open)
+{
+    size_t n = strlen(open);
+    if (token.size() < n + 2 || token.compare(0, n, open) != 0 || token.back() != ']')
+        return "";
+    std::string inner = token.substr(n, token.size() - n - 1);
+    return all_digits(inner) ? inner : "";
+}
+
 // position_answer - the password's characters at five 1-based positions.
-static bool position_answer(const std::smatch &m, size_t first, const std::string &password,
+static bool position_answer(const std::vector<std::string> &positions, const std::string &password,
                             std::string *answer)
 {
     answer->clear();
-    for (size_t i = first; i < first + 5; i++) {
-        unsigned long pos = std::stoul(m[i].str());
+    for (const auto &p : positions) {
+        unsigned long pos = std::stoul(p);
         if (pos < 1 || pos > password.size())
             return false;
         *answer += password[pos - 1];
@@ -283,41 +304,62 @@ static std::string flexnet_answer(const std::string &digits, const std::string &
     return std::to_string(sum);
 }
 
-// challenge_line - the last line of the reply, where the filter puts its
-// challenge; fixed is set when the reply ends in the prompt and a space
-// with no line end, the form of the FIXED challenge.
-static std::string challenge_line(const std::string &reply, bool *fixed)
+// challenge_tokens - the words of the last line of the reply, where the
+// filter puts its challenge; fixed is set when the reply ends in the prompt
+// and a space with no line end, the form of the FIXED challenge.
+static std::vector<std::string> challenge_tokens(const std::string &reply, bool *fixed)
 {
     std::string text = reply;
     *fixed = !text.empty() && text.back() == ' ';
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     size_t nl = text.rfind('\n');
-    return nl == std::string::npos ? text : text.substr(nl + 1);
+    std::istringstream line(nl == std::string::npos ? text : text.substr(nl + 1));
+    std::vector<std::string> tokens;
+    for (std::string t; line >> t;)
+        tokens.push_back(t);
+    return tokens;
+}
+
+// trailing_numbers - the last count tokens before the last skip ones, when
+// they are all numbers and a prompt stands before them.
+static bool trailing_numbers(const std::vector<std::string> &tokens, size_t count, size_t skip,
+                             std::vector<std::string> *out)
+{
+    if (tokens.size() < count + skip + 1)
+        return false;
+    out->assign(tokens.end() - (long)(count + skip), tokens.end() - (long)skip);
+    for (const auto &t : *out)
+        if (!all_digits(t))
+            return false;
+    return true;
 }
 
 // answer_from_challenge - what a caller who knows the password answers.
 static bool answer_from_challenge(const std::string &reply, const std::string &password, std::string *answer)
 {
-    static const std::regex forward_line(R"(^!\[(\d+)\]\s*$)");
-    static const std::regex md_line(R"(^.*\s(\d+) (\d+) (\d+) (\d+) (\d+) \[(\d+)\]\s*$)");
-    static const std::regex positions_line(R"(^.*\s(\d+) (\d+) (\d+) (\d+) (\d+)\s*$)");
-    static const std::regex flexnet_line(R"(^.*\s(\d{5})\s*$)");
     bool fixed;
-    std::string line = challenge_line(reply, &fixed);
-    std::smatch m;
+    std::vector<std::string> tokens = challenge_tokens(reply, &fixed), numbers;
     if (fixed) {
         *answer = password;
         return true;
     }
-    if (std::regex_match(line, m, forward_line) || std::regex_match(line, m, md_line)) {
-        *answer = md5_answer(m[m.size() - 1].str(), password);
+    if (tokens.empty())
+        return false;
+    std::string forward = bracketed_digits(tokens.back(), "![");
+    if (tokens.size() == 1 && !forward.empty()) {
+        *answer = md5_answer(forward, password);
         return true;
     }
-    if (std::regex_match(line, m, positions_line))
-        return position_answer(m, 1, password, answer);
-    if (std::regex_match(line, m, flexnet_line)) {
-        *answer = flexnet_answer(m[1].str(), password);
+    std::string md = bracketed_digits(tokens.back(), "[");
+    if (!md.empty() && trailing_numbers(tokens, 5, 1, &numbers)) {
+        *answer = md5_answer(md, password);
+        return true;
+    }
+    if (trailing_numbers(tokens, 5, 0, &numbers))
+        return position_answer(numbers, password, answer);
+    if (trailing_numbers(tokens, 1, 0, &numbers) && numbers[0].size() == 5) {
+        *answer = flexnet_answer(numbers[0], password);
         return true;
     }
     return false;
