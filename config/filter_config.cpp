@@ -1,16 +1,303 @@
 // filter_config.cpp - config.prt and the access-method keywords.
+//
+// The file is read again at every need. Each significant line takes its role
+// from its place among the significant lines: 14 option lines, then port
+// lines. A wrong line is error 5 with its physical line number; the reading
+// stops there and the fields of later lines keep what they held before.
 #include "config/filter_config.h"
 #include "common/filter_dir.h"
+#include "common/text_copy.h"
+#include "config/host_files.h"
+#include "config/line_reader.h"
+#include "config/messages.h"
+#include "filter/connection.h"
+#include "platform/platform.h"
+#include "report/errors.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 FilterConfig filter_config;
 
-// Placeholder until config.prt is read: no port is filtered.
-int8_t load_filter_config(char *) { return 0; }
-int method_from_keyword(const char *, int, char *, bool) { return -1; }
-void config_file_path(const char *name, char *out, size_t size) { snprintf(out, size, "%s\\%s", FILTER_DIR, name); }
+enum { CONFIG_LINE = 100, OPTION_LINES = 14, LETTERS_MAX = 10, LOG_LETTERS_MAX = 11, PORT_TOKEN_MAX = 20 };
+
+// What handling one line gives.
+enum LineResult { LINE_OK, LINE_FAILED, LINE_REPORTED, LINE_PORT_FOUND };
+
+struct MethodKeywords {
+    const char *spanish;
+    const char *english;
+};
+
+// Indexed by method number - 1.
+static const MethodKeywords method_keywords[] = {
+    {"ABIERTO", "OPEN"},     {"CERRADO", "CLOSED"},    {"EXCLUIDO", "EXCLUDED"}, {"FRASE", "FIXED"},
+    {"NORMAL", "NORMAL"},    {"MD2", "MD5"},           {"TABLA", "TABLE"},       {"BBS", "BBS"},
+    {"FLEXNET", "FLEXNET"},  {"FORWARD", "FORWARD"},   {"SOLOLEER", "READONLY"}, {"RETENIDOS", "HOLD"},
+    {"FORWARD5", "FORWARD5"}, {"GUEST", "GUEST"},
+};
+
+struct LetterValue {
+    char letter;
+    uint16_t value;
+};
+
+static const LetterValue failure_letters[] = {{'C', POLICY_CONSOLE}, {'R', POLICY_FAIL_READONLY},
+                                              {'H', POLICY_FAIL_HOLD}, {0, 0}};
+static const LetterValue plain_letters[] = {{'R', POLICY_PLAIN_READONLY}, {'H', POLICY_PLAIN_HOLD},
+                                            {'D', POLICY_PLAIN_DENY}, {'N', POLICY_DIGEST_ONLY}, {0, 0}};
+static const LetterValue intro_letters[] = {{'X', INTRO_EXCEPT_X}, {'S', INTRO_EXCEPT_S},
+                                            {'N', INTRO_EXCEPT_N}, {0, 0}};
+static const LetterValue new_user_letters[] = {{'T', NEW_USER_TEXT}, {'M', NEW_USER_MESSAGE}, {0, 0}};
+static const LetterValue log_letters[] = {{'C', LOG_CONSOLE}, {'D', LOG_DAILY}, {'W', LOG_WEEKLY},
+                                          {'M', LOG_MONTHLY}, {0, 0}};
+
+int method_from_keyword(const char *keyword, int line_number, char *reply, bool in_users_file)
+{
+    for (int i = 0; i < (int)(sizeof method_keywords / sizeof method_keywords[0]); i++)
+        if (strcmp(keyword, method_keywords[i].spanish) == 0 || strcmp(keyword, method_keywords[i].english) == 0)
+            return i + 1;
+    report_error(in_users_file ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number, reply);
+    return -1;
+}
+
+// An empty MORVEL counts as unset, as it does on the host's system. A path
+// that does not fit is left empty, so that no other file is opened instead.
+void config_file_path(const char *name, char *out, size_t size)
+{
+    char dir[FILTER_PATH_MAX];
+    const char *value = plat_getenv("MORVEL");
+    if (!value || !value[0]) {
+        value = FILTER_DIR;
+    } else if (copy_text(dir, sizeof dir, value)) {
+        size_t len = strlen(upper_case(dir));
+        if (len && dir[len - 1] == '\\')
+            dir[len - 1] = '\0';
+        value = dir;
+    } else {
+        value = nullptr;
+    }
+    int n = value ? snprintf(out, size, "%s\\%s", value, name) : -1;
+    if (size && (n < 0 || (size_t)n >= size))
+        out[0] = '\0';
+}
+
+// letters_word - the sum of the values of the letters of text found in the table.
+static uint16_t letters_word(const char *text, const LetterValue *table)
+{
+    uint16_t word = 0;
+    for (; *text; text++)
+        for (const LetterValue *l = table; l->letter; l++)
+            if (*text == l->letter)
+                word = (uint16_t)(word + l->value);
+    return word;
+}
+
+// console_letters - field 3's C, which counts only while field 2 gave none.
+static uint16_t console_letters(const char *text, uint16_t word)
+{
+    for (; *text; text++)
+        if (*text == 'C' && !(word & POLICY_CONSOLE))
+            word |= POLICY_CONSOLE;
+    return word;
+}
+
+// The language file name is cut at 60 characters: a failed line would let
+// every station in unfiltered for a fault that only concerns texts.
+static LineResult read_language_line(const char *line, char *reply)
+{
+    if (sscanf(line, "%60s", filter_config.language_file) != 1)
+        return LINE_FAILED;
+    if (filter_config.language_file[0] != '*' && filter_config.language_file[1] != '*')
+        load_language_file(reply, filter_config.language_file);
+    return LINE_OK;
+}
+
+// read_sysop_line - one to five callsigns; higher slots keep what they held.
+static LineResult read_sysop_line(char *line)
+{
+    char calls[MAX_SYSOPS][7];
+    int n = sscanf(upper_case(line), "%6s %6s %6s %6s %6s", calls[0], calls[1], calls[2], calls[3], calls[4]);
+    filter_config.sysop_count = (uint8_t)(n > 0 ? n : 0);
+    for (int i = 0; i < filter_config.sysop_count; i++)
+        copy_text(filter_config.sysop_calls[i], sizeof filter_config.sysop_calls[i], calls[i]);
+    return n > 0 ? LINE_OK : LINE_FAILED;
+}
+
+// read_attempts_line - the attempt count and the letters of the challenge policy.
+static LineResult read_attempts_line(char *line)
+{
+    int digit = 0;
+    char failure[LETTERS_MAX + 1], plain[LETTERS_MAX + 1];
+    int n = sscanf(upper_case(line), "%1d %10s %10s", &digit, failure, plain);
+    if (n < 1)
+        return LINE_FAILED;
+    filter_config.max_attempts = (uint8_t)digit;
+    if (digit < 1 || digit > 5)
+        return LINE_FAILED;
+    uint16_t word = n >= 2 ? letters_word(failure, failure_letters) : 0;
+    if (n == 3)
+        word = (uint16_t)(console_letters(plain, word) + letters_word(plain, plain_letters));
+    filter_config.challenge_policy = word;
+    return LINE_OK;
+}
+
+// read_prompt_line - the line up to its line feed, blanks kept.
+static LineResult read_prompt_line(const char *line)
+{
+    size_t n = strcspn(line, "\n");
+    if (n >= sizeof filter_config.password_prompt)
+        n = sizeof filter_config.password_prompt - 1;
+    memcpy(filter_config.password_prompt, line, n);
+    filter_config.password_prompt[n] = '\0';
+    return LINE_OK;
+}
+
+// switch_value - "OK" or "NO" in upper case; false for anything else.
+static bool switch_value(char *field, bool *on)
+{
+    upper_case(field);
+    if (strcmp(field, "OK") != 0 && strcmp(field, "NO") != 0)
+        return false;
+    *on = field[0] == 'O';
+    return true;
+}
+
+// read_switch_line - a line of one "OK"/"NO" field.
+static LineResult read_switch_line(const char *line, bool *on)
+{
+    char field[3];
+    if (sscanf(line, "%2s", field) != 1 || !switch_value(field, on))
+        return LINE_FAILED;
+    return LINE_OK;
+}
+
+// read_switch_letters_line - an "OK"/"NO" field and an optional letters field
+// of up to width characters; without letters the word keeps its value.
+// The letters of line 12 are cut at 11 characters, as the field holds no more.
+static LineResult read_switch_letters_line(char *line, bool *on, uint16_t *word, const LetterValue *table,
+                                           int width)
+{
+    char field[3], letters[LOG_LETTERS_MAX + 1];
+    const char *format = width == LOG_LETTERS_MAX ? "%2s %11s" : "%2s %10s";
+    int n = sscanf(upper_case(line), format, field, letters);
+    if (n < 1 || !switch_value(field, on))
+        return LINE_FAILED;
+    if (n == 2)
+        *word = letters_word(letters, table);
+    return LINE_OK;
+}
+
+// read_option_line - option line role 1 to 14.
+static LineResult read_option_line(int role, char *line, char *reply)
+{
+    FilterConfig &c = filter_config;
+    switch (role) {
+    case 1: return read_language_line(line, reply);
+    case 2: return read_sysop_line(line);
+    case 3: return read_attempts_line(line);
+    case 4: return read_prompt_line(line);
+    case 5: return read_switch_line(line, &c.texts_by_language);
+    case 6: return read_switch_line(line, &c.send_open_text);
+    case 7: return read_switch_line(line, &c.send_exclusion_text);
+    case 8: return read_switch_line(line, &c.send_guest_text);
+    case 9: return read_switch_letters_line(line, &c.send_intro_text, &c.intro_exceptions, intro_letters, LETTERS_MAX);
+    case 10: return read_switch_letters_line(line, &c.new_user_welcome, &c.new_user_actions, new_user_letters,
+                                             LETTERS_MAX);
+    case 11: return read_switch_line(line, &c.mail_new_user);
+    case 12: return read_switch_letters_line(line, &c.connection_log, &c.connection_log_flags, log_letters,
+                                             LOG_LETTERS_MAX);
+    case 13: return read_switch_line(line, &c.log_exclusions);
+    default: return read_switch_line(line, &c.log_password_failures);
+    }
+}
+
+// short_number - a token of one or two characters as a decimal number; 0 when it is none.
+static int short_number(const char *token)
+{
+    return (int)strtol(token, nullptr, 10);
+}
+
+// port_line_method - the method of a port line as a byte ("-1" is 255), or -1
+// after an unknown keyword was reported.
+static int port_line_method(const char *token, int line_number, char *reply)
+{
+    if (strlen(token) <= 2)
+        return (uint8_t)short_number(token);
+    return method_from_keyword(token, line_number, reply, false);
+}
+
+// port_method_allowed - the methods a port line may name: those without a password.
+static bool port_method_allowed(uint8_t method)
+{
+    return method == METHOD_OPEN || method == METHOD_CLOSED || method == METHOD_EXCLUDED ||
+           method == METHOD_BBS || method == METHOD_READONLY || method == METHOD_HOLD;
+}
+
+// read_port_line - a port and its method; LINE_PORT_FOUND when it is the connection's port.
+static LineResult read_port_line(char *line, int line_number, char *reply)
+{
+    char port_token[PORT_TOKEN_MAX + 1], method_token[PORT_TOKEN_MAX + 1];
+    if (sscanf(upper_case(line), "%20s %20s", port_token, method_token) != 2)
+        return LINE_FAILED;
+    uint8_t port = (uint8_t)short_number(port_token);
+    if (strlen(port_token) > 2) {
+        port = port_from_name(port_token, line_number, reply, false);
+        if (port == PORT_UNRESOLVED)
+            return LINE_REPORTED;
+    }
+    int method = port_line_method(method_token, line_number, reply);
+    filter_config.port_method = (uint8_t)method;
+    if (method < 0)
+        return LINE_REPORTED;
+    if (!port_method_allowed(filter_config.port_method))
+        return LINE_FAILED;
+    return port == (uint8_t)connection_info.port ? LINE_PORT_FOUND : LINE_OK;
+}
+
+// read_config_lines - every line of the open file; -1, 0 or 1 as
+// load_filter_config. *failed_line is the physical number of a line that
+// failed its check and is still to be reported, else 0.
+static int8_t read_config_lines(FILE *in, char *reply, int *failed_line)
+{
+    char line[CONFIG_LINE];
+    int physical = 0, role = 0;
+    while (read_significant_line(in, line, sizeof line, &physical)) {
+        role++;
+        LineResult r = role <= OPTION_LINES ? read_option_line(role, line, reply)
+                                            : read_port_line(line, physical, reply);
+        if (r == LINE_FAILED)
+            *failed_line = physical;
+        if (r == LINE_FAILED || r == LINE_REPORTED)
+            return -1;
+        if (r == LINE_PORT_FOUND)
+            return 1;
+    }
+    return 0;
+}
+
+int8_t load_filter_config(char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    config_file_path("config.prt", path, sizeof path);
+    FILE *f = plat_fopen(path, "rt");
+    if (!f) {
+        report_error(ERR_NO_CONFIG, 0, reply);
+        return -1;
+    }
+    clear_error_marker(ERR_NO_CONFIG);
+    int failed_line = 0;
+    int8_t result = read_config_lines(f, reply, &failed_line);
+    fclose(f);
+    if (failed_line)
+        report_error(ERR_CONFIG_LINE, (uint16_t)failed_line, reply);
+    if (result < 0)
+        return -1;
+    filter_config.config_loaded = true;
+    clear_error_marker(ERR_CONFIG_LINE);
+    return result;
+}
 
 void filter_config_reset(void)
 {

@@ -1,13 +1,219 @@
 // user_list.cpp - the station's entry in users.prt.
+//
+// The station's entry header is searched by callsign with SSID, then bare
+// callsign, then console entry, all in one reading; then the entry's lines
+// are read up to the first one for the connection's port. Only the station's
+// own entry is checked: a wrong line in it is error 7 with its physical line
+// number. A missing users.prt is no error.
 #include "config/user_list.h"
+#include "common/filter_dir.h"
+#include "common/text_copy.h"
+#include "config/filter_config.h"
+#include "config/host_files.h"
+#include "config/line_reader.h"
+#include "filter/connection.h"
+#include "platform/platform.h"
+#include "report/errors.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 UserEntry user_entry;
 
-// Placeholder until users.prt is read.
-int8_t find_user_entry(char *) { return 0; }
-bool match_call_pattern(const char *, const char *) { return false; }
+enum { USERS_LINE = 300, PATTERN_MAX = 11, ENTRY_TOKEN_MAX = 20, KEY_SIZE = 16 };
+
+// How reading the entry ended.
+enum EntryResult { ENTRY_NO_LINE, ENTRY_FOUND, ENTRY_BAD_LINE, ENTRY_ERROR };
+
+// wipe - clear a buffer that held a password, in a way the compiler keeps.
+static void wipe(void *buffer, size_t size)
+{
+    volatile unsigned char *p = (volatile unsigned char *)buffer;
+    while (size--)
+        *p++ = 0;
+}
+
+bool match_call_pattern(const char *pattern, const char *key)
+{
+    size_t i = 0;
+    for (; pattern[i] && key[i]; i++) {
+        if (pattern[i] == '*' && i > 0 && pattern[i + 1] == '\0')
+            return true;
+        if (pattern[i] != '*' && pattern[i] != '?' && pattern[i] != key[i])
+            return false;
+    }
+    return pattern[i] == '\0' && key[i] == '\0';
+}
+
+// first_token - the first token of a line in upper case, held in 11
+// characters. No key is longer than 10 characters (callsign, "-", SSID), so
+// a longer pattern cut to 11 never matches a station, while a long row of
+// dashes still ends an entry and a long CONSOL... header still counts.
+static bool first_token(const char *line, char *token)
+{
+    if (sscanf(line, "%11s", token) != 1)
+        return false;
+    upper_case(token);
+    return true;
+}
+
+// HeaderMark - a header found by a later pass: its physical line number and
+// the file position right after it (-1 when the position could not be taken).
+struct HeaderMark {
+    int line;
+    long position;
+};
+
+// mark_header - remember the first header of a pass.
+static void mark_header(HeaderMark *mark, FILE *in, int line)
+{
+    if (mark->line)
+        return;
+    mark->line = line;
+    mark->position = ftell(in);
+}
+
+// return_to_header - put the file right after a marked header; false when it cannot.
+static bool return_to_header(FILE *in, const HeaderMark *mark)
+{
+    if (mark->position >= 0 && fseek(in, mark->position, SEEK_SET) == 0)
+        return true;
+    char line[USERS_LINE];
+    int physical = 0;
+    rewind(in);
+    while (physical < mark->line && read_significant_line(in, line, sizeof line, &physical))
+        ;
+    return physical == mark->line;
+}
+
+// find_header - the station's entry header; the file stands after it. Its
+// physical line number, or 0 when there is none. The three searches (callsign
+// with SSID, bare callsign, console entry at a header position) are served by
+// one reading: a match with SSID anywhere wins at once, else the first bare
+// match, else, on the console port, the first console header.
+static int find_header(FILE *in)
+{
+    char key[KEY_SIZE], line[USERS_LINE], token[PATTERN_MAX + 1];
+    HeaderMark bare = {0, -1}, console = {0, -1};
+    bool at_header = true;
+    int physical = 0;
+    snprintf(key, sizeof key, "%s-%u", connection_info.callsign, (unsigned)connection_info.ssid);
+    while (read_significant_line(in, line, sizeof line, &physical)) {
+        if (!first_token(line, token))
+            continue;
+        if (match_call_pattern(token, key))
+            return physical;
+        if (match_call_pattern(token, connection_info.callsign))
+            mark_header(&bare, in, physical);
+        if (connection_info.port == 0 && at_header && starts_with(token, "CONSOL"))
+            mark_header(&console, in, physical);
+        at_header = token[0] == '-';
+    }
+    const HeaderMark *found = bare.line ? &bare : console.line ? &console : nullptr;
+    if (!found || !return_to_header(in, found))
+        return 0;
+    return found->line;
+}
+
+// needs_password - the methods that put a challenge built on the password.
+static bool needs_password(uint8_t method)
+{
+    return method == METHOD_FIXED || method == METHOD_NORMAL || method == METHOD_MD5 ||
+           method == METHOD_FLEXNET || method == METHOD_FORWARD || method == METHOD_FORWARD5;
+}
+
+// entry_port_matches - the port field against the connection's port; false
+// with *reported set when an unknown port name was reported.
+static bool entry_port_matches(const char *token, int line_number, char *reply, bool *reported)
+{
+    if (strlen(token) <= 2) {
+        if (token[0] == '*')
+            return true;
+        return (uint8_t)strtol(token, nullptr, 10) == (uint8_t)connection_info.port;
+    }
+    uint8_t port = port_from_name(token, line_number, reply, true);
+    *reported = port == PORT_UNRESOLVED;
+    return port == PORT_ALL || (!*reported && port == (uint8_t)connection_info.port);
+}
+
+// entry_method - the method field, stored in user_entry; false after an unknown keyword was reported.
+static bool entry_method(const char *token, int line_number, char *reply)
+{
+    int method = strlen(token) <= 2 ? (uint8_t)strtol(token, nullptr, 10)
+                                    : method_from_keyword(token, line_number, reply, true);
+    user_entry.method = (uint8_t)method;
+    return method >= 0;
+}
+
+// password_is_valid - present, and of exactly 5 characters for FLEXNET.
+static bool password_is_valid(int fields, const char *password)
+{
+    if (fields < 3 || !password[0])
+        return false;
+    return user_entry.method != METHOD_FLEXNET || strlen(password) == 5;
+}
+
+// judge_entry_line - one line of the station's entry: ENTRY_FOUND when it is
+// the line for the connection's port, ENTRY_BAD_LINE when it is wrong and
+// still to be reported, ENTRY_ERROR after a lookup reported it, ENTRY_NO_LINE
+// to read on. *ended is set by an end line. password is scratch room.
+static EntryResult judge_entry_line(const char *line, int line_number, char *reply, bool *ended, char *password)
+{
+    char port[ENTRY_TOKEN_MAX + 1], method[ENTRY_TOKEN_MAX + 1];
+    int fields = sscanf(line, "%20s %20s %300s", port, method, password);
+    if (fields >= 1 && port[0] == '-') {
+        *ended = true;
+        return ENTRY_NO_LINE;
+    }
+    if (fields < 2)
+        return ENTRY_BAD_LINE;
+    bool reported = false;
+    bool matches = entry_port_matches(upper_case(port), line_number, reply, &reported);
+    if (reported || !entry_method(upper_case(method), line_number, reply))
+        return ENTRY_ERROR;
+    if (!matches)
+        return ENTRY_NO_LINE;
+    if (!needs_password(user_entry.method))
+        return ENTRY_FOUND;
+    if (!password_is_valid(fields, password))
+        return ENTRY_BAD_LINE;
+    copy_text(user_entry.password, sizeof user_entry.password, password);
+    return ENTRY_FOUND;
+}
+
+// read_entry - the lines after the header, up to the line for the
+// connection's port, the end line or the end of the file. *line_number is
+// the physical number of the last line read.
+static EntryResult read_entry(FILE *in, int *line_number, char *reply)
+{
+    char line[USERS_LINE], password[PASSWORD_MAX + 1];
+    EntryResult result = ENTRY_NO_LINE;
+    bool ended = false;
+    while (result == ENTRY_NO_LINE && !ended && read_significant_line(in, line, sizeof line, line_number))
+        result = judge_entry_line(line, *line_number, reply, &ended, password);
+    wipe(line, sizeof line);
+    wipe(password, sizeof password);
+    return result;
+}
+
+int8_t find_user_entry(char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    config_file_path("users.prt", path, sizeof path);
+    FILE *f = plat_fopen(path, "rt");
+    if (!f)
+        return 0;
+    int line_number = find_header(f);
+    EntryResult result = line_number ? read_entry(f, &line_number, reply) : ENTRY_NO_LINE;
+    fclose(f);
+    if (result == ENTRY_BAD_LINE)
+        report_error(ERR_USERS_LINE, (uint16_t)line_number, reply);
+    if (result == ENTRY_BAD_LINE || result == ENTRY_ERROR)
+        return -1;
+    clear_error_marker(ERR_USERS_LINE);
+    return result == ENTRY_FOUND ? 1 : 0;
+}
 
 void user_list_reset(void)
 {

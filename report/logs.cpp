@@ -150,23 +150,28 @@ static const char *period_format(uint16_t mode)
     return "";
 }
 
-// connection_log_path - directory and file of the general (0) or station (1) log.
-static void connection_log_path(int kind, uint16_t mode, char *dir, char *path)
+// connection_log_path - directory and file of the general (0) or station (1)
+// log; false when a path would not fit its buffer.
+static bool connection_log_path(int kind, uint16_t mode, char *dir, char *path)
 {
     char period[8] = "";
     const char *format = period_format(mode);
     if (format[0])
         plat_format_time(period, sizeof period, format, &call_clock.local_time);
     bool daily = strcmp(format, "%j") == 0;
+    int n;
     copy_text(dir, FILTER_PATH_MAX, connection_log_dir);
     if (kind == LOG_GENERAL) {
-        snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, daily ? "logcn" : "logcnx", period, "prt");
+        n = snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, daily ? "logcn" : "logcnx", period, "prt");
     } else if (daily) {
-        snprintf(dir, FILTER_PATH_MAX, "%s\\%s", connection_log_dir, connection_info.callsign);
-        snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, "", period, "log");
+        n = snprintf(dir, FILTER_PATH_MAX, "%s\\%s", connection_log_dir, connection_info.callsign);
+        if (n < 0 || n >= FILTER_PATH_MAX)
+            return false;
+        n = snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, "", period, "log");
     } else {
-        snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, connection_info.callsign, period, "log");
+        n = snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, connection_info.callsign, period, "log");
     }
+    return n >= 0 && n < FILTER_PATH_MAX;
 }
 
 // write_connection_log - one entry in the general (0) or station (1) log of the call's period.
@@ -180,7 +185,8 @@ void write_connection_log(int kind)
         return;
     if (connection_info.port == 0 && !(mode & LOG_CONSOLE))
         return;
-    connection_log_path(kind, mode, dir, path);
+    if (!connection_log_path(kind, mode, dir, path))
+        return;
     // One level only: a station's day directory needs logcnx to be there already.
     if (!plat_exists(dir) && !plat_make_directory(dir))
         return;

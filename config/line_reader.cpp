@@ -1,0 +1,14 @@
+// line_reader.cpp - skipping comment lines while counting every line.
+#include "config/line_reader.h"
+#include "config/host_files.h"
+
+bool read_significant_line(FILE *in, char *line, int size, int *physical)
+{
+    while (fgets(line, size, in)) {
+        if (physical)
+            (*physical)++;
+        if (!is_comment_line(line))
+            return true;
+    }
+    return false;
+}
