@@ -10,8 +10,11 @@ void decide_admission(char *reply);
 // apply_access_method - run an access method (0 and above 14 act as OPEN); sets verdict.
 void apply_access_method(uint8_t method, char *reply);
 
+// admit_open - method 1: the open text when switched on, the admission texts, verdict 0.
 void admit_open(char *reply);
+// refuse_excluded - method 3: the exclusion text and log when switched on, verdict 2.
 void refuse_excluded(char *reply);
+// admit_bbs - method 8: verdict 0 for a station flagged as a BBS, else as EXCLUDED.
 void admit_bbs(char *reply);
 
 // send_admission_texts - the guest, intro, new-user and station texts of an admitted caller.

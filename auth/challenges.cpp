@@ -1,14 +1,368 @@
-// challenges.cpp - the password challenges and their state files.
+// challenges.cpp - the six password challenges and their state files.
+//
+// A challenge draws what it needs, writes the expected answers into the
+// station's state file (the only link to the answering call), appends the
+// challenge line to the reply and sets verdict 1. A state file that cannot
+// be written is error 10 (the reporter refuses); a station under TABLE
+// without a password table is error 4 (the reporter applies the port's
+// method). Nothing is appended on either failure.
 #include "auth/challenges.h"
+#include "auth/admission.h"
+#include "auth/digests.h"
+#include "auth/wipe.h"
+#include "common/filter_dir.h"
+#include "common/reply.h"
+#include "common/text_copy.h"
+#include "config/filter_config.h"
+#include "config/host_files.h"
+#include "config/user_list.h"
+#include "filter/call_clock.h"
 #include "filter/connection.h"
+#include "platform/platform.h"
+#include "report/errors.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
-// Placeholder until challenges are put.
-void challenge_fixed(char *) { verdict = VERDICT_REFUSED; }
-void challenge_normal(char *) { verdict = VERDICT_REFUSED; }
-void challenge_table(char *) { verdict = VERDICT_REFUSED; }
-void challenge_flexnet(char *) { verdict = VERDICT_REFUSED; }
-void challenge_md(char *) { verdict = VERDICT_REFUSED; }
-void challenge_forward(char *) { verdict = VERDICT_REFUSED; }
-void state_file_path(char *out, size_t size, bool) { if (size) out[0] = '\0'; }
+enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_LINE = 300, TABLE_PROMPT = 96 };
+
+// The placeholder that stands for the plain answer of a forward challenge,
+// which is answered by digest only.
+static const char forward_placeholder[] = "XXXXX";
+
+// state_file_path - morvel\<callsign><ssid>.TMP, or .tmp as the MD and
+// forward challenges spell it; the file system takes both for one name.
+void state_file_path(char *out, size_t size, bool lower_extension)
+{
+    if (lower_extension)
+        snprintf(out, size, "%s\\%s%d.tmp", FILTER_DIR, connection_info.callsign, connection_info.ssid);
+    else
+        snprintf(out, size, "%s\\%s%d.TMP", FILTER_DIR, connection_info.callsign, connection_info.ssid);
+}
+
+// reload_on_answer - on an answering call the password is not loaded yet;
+// false when the user list failed (the reporter has acted).
+static bool reload_on_answer(char *reply)
+{
+    if (connection_info.attempt == 0)
+        return true;
+    return find_user_entry(reply) >= 0;
+}
+
+// refuse_without_password - no password to draw from: a challenge would
+// divide by zero or be answerable by anyone. End any pending challenge too.
+static void refuse_without_password(const char *path)
+{
+    plat_remove(path);
+    verdict = VERDICT_REFUSED;
+}
+
+// seed_draws - every challenge draws from a generator seeded with the time.
+static void seed_draws(void)
+{
+    plat_seed_random((unsigned long)plat_now_seconds());
+}
+
+// draw_positions - five 0-based positions into password (which is not empty).
+static void draw_positions(const char *password, int positions[POSITIONS])
+{
+    uint16_t length = (uint16_t)strlen(password);
+    for (int i = 0; i < POSITIONS; i++)
+        positions[i] = (int)(plat_random() % length);
+}
+
+// draw_digits - ten challenge digits as characters, NUL-terminated.
+static void draw_digits(char digits[CHALLENGE_DIGITS + 1])
+{
+    for (int i = 0; i < CHALLENGE_DIGITS; i++)
+        digits[i] = (char)('0' + plat_random() % 10);
+    digits[CHALLENGE_DIGITS] = '\0';
+}
+
+// open_state_file - create or truncate the state file; null after error 10.
+static FILE *open_state_file(const char *path, char *reply)
+{
+    FILE *f = plat_fopen(path, "wt");
+    if (!f)
+        report_error(ERR_STATE_FILE, 0, reply);
+    return f;
+}
+
+// close_state_file - false after error 10 when the file could not be
+// written whole; a half-written file is removed, so it never passes for
+// a challenge that the caller was not shown.
+static bool close_state_file(FILE *f, const char *path, char *reply)
+{
+    bool ok = !ferror(f);
+    if (fclose(f) != 0)
+        ok = false;
+    if (!ok) {
+        plat_remove(path);
+        report_error(ERR_STATE_FILE, 0, reply);
+    }
+    return ok;
+}
+
+// challenge_put - the last step of every challenge that was written.
+static void challenge_put(void)
+{
+    clear_error_marker(ERR_STATE_FILE);
+    verdict = VERDICT_CHALLENGE;
+}
+
+// write_positions_file - the five characters at the drawn positions, then
+// the rest of the file (kind line) as given; false after error 10.
+static bool write_positions_file(const char *path, const char *password, const int positions[POSITIONS],
+                                 bool table, char *reply)
+{
+    FILE *f = open_state_file(path, reply);
+    if (!f)
+        return false;
+    const int *p = positions;
+    if (table)
+        fprintf(f, "%c%c%c%c%c\n%d", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
+                password[p[4]], KIND_TABLE);
+    else
+        fprintf(f, "%c%c%c%c%c\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
+                password[p[4]]);
+    return close_state_file(f, path, reply);
+}
+
+// append_positions - the prompt and the positions, 1-based.
+static void append_positions(char *reply, const char *prompt, const int p[POSITIONS])
+{
+    reply_appendf(reply, "\n%s %d %d %d %d %d\n", prompt, p[0] + 1, p[1] + 1, p[2] + 1, p[3] + 1, p[4] + 1);
+}
+
+// challenge_fixed - ask for the whole password.
+void challenge_fixed(char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    state_file_path(path, sizeof path, false);
+    if (!user_entry.password[0]) {
+        refuse_without_password(path);
+        return;
+    }
+    FILE *f = open_state_file(path, reply);
+    if (!f)
+        return;
+    fprintf(f, "%s\n%d ", user_entry.password, KIND_FIXED);
+    if (!close_state_file(f, path, reply))
+        return;
+    reply_appendf(reply, "\n%s ", filter_config.password_prompt);
+    challenge_put();
+}
+
+// positions_challenge - NORMAL and TABLE: five characters of password.
+static void positions_challenge(char *reply, const char *password, const char *prompt, bool table)
+{
+    char path[FILTER_PATH_MAX];
+    int positions[POSITIONS];
+    state_file_path(path, sizeof path, false);
+    if (!password[0]) {
+        refuse_without_password(path);
+        return;
+    }
+    seed_draws();
+    draw_positions(password, positions);
+    if (!write_positions_file(path, password, positions, table, reply))
+        return;
+    append_positions(reply, prompt, positions);
+    if (table)
+        clear_error_marker(ERR_NO_TABLE);
+    challenge_put();
+}
+
+// challenge_normal - ask for five characters of the password.
+void challenge_normal(char *reply)
+{
+    if (!reload_on_answer(reply))
+        return;
+    positions_challenge(reply, user_entry.password, filter_config.password_prompt, false);
+}
+
+// table_prompt - the configured prompt up to its first ">", "_", the day,
+// ">": PASSWORD_17> on the 17th. A prompt that starts with ">" keeps nothing
+// before it and gives _17>.
+static void table_prompt(char *out, size_t size)
+{
+    const char *prompt = filter_config.password_prompt;
+    int kept = (int)strcspn(prompt, ">");
+    snprintf(out, size, "%.*s_%d>", kept, prompt, call_clock.day);
+}
+
+// open_password_table - the station-and-SSID table, else the station's; null when neither opens.
+static FILE *open_password_table(void)
+{
+    char path[FILTER_PATH_MAX];
+    snprintf(path, sizeof path, "%s\\%s%d.TBL", FILTER_DIR, connection_info.callsign, connection_info.ssid);
+    FILE *f = plat_fopen(path, "rt");
+    if (f)
+        return f;
+    snprintf(path, sizeof path, "%s\\%s.TBL", FILTER_DIR, connection_info.callsign);
+    return plat_fopen(path, "rt");
+}
+
+// read_todays_password - the password of the first row for today into
+// user_entry; false when no row has today's day and a password. A row for
+// today without a password is no row for today: the password of an earlier
+// row (another day's) must never be asked for.
+static bool read_todays_password(FILE *table)
+{
+    char line[TABLE_LINE];
+    char password[PASSWORD_MAX + 1];
+    short day;
+    bool found = false;
+    while (!found && fgets(line, sizeof line, table)) {
+        if (is_comment_line(line))
+            continue;
+        if (sscanf(line, "%hd %300s", &day, password) == 2 && day == call_clock.day) {
+            copy_text(user_entry.password, sizeof user_entry.password, password);
+            found = true;
+        }
+    }
+    wipe(line, sizeof line);
+    wipe(password, sizeof password);
+    return found;
+}
+
+// challenge_table - five characters of today's password from the station's table.
+void challenge_table(char *reply)
+{
+    char prompt[TABLE_PROMPT];
+    table_prompt(prompt, sizeof prompt);
+    FILE *table = open_password_table();
+    if (!table) {
+        report_error(ERR_NO_TABLE, 0, reply);
+        return;
+    }
+    bool found = read_todays_password(table);
+    fclose(table);
+    if (!found) {
+        apply_access_method(filter_config.port_method, reply);
+        return;
+    }
+    positions_challenge(reply, user_entry.password, prompt, true);
+}
+
+// flexnet_sum - the sum of each drawn digit times the key digit at its place;
+// a key character that is no digit, or a key shorter than five, adds nothing.
+static int flexnet_sum(const char *key, const int digits[POSITIONS])
+{
+    int sum = 0;
+    for (int i = 0; i < POSITIONS && key[i]; i++)
+        if (key[i] >= '0' && key[i] <= '9')
+            sum += digits[i] * (key[i] - '0');
+    return sum;
+}
+
+// challenge_flexnet - five digits; the answer is their sum weighted by the key.
+void challenge_flexnet(char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    int d[POSITIONS];
+    state_file_path(path, sizeof path, false);
+    if (!reload_on_answer(reply))
+        return;
+    if (!user_entry.password[0]) {
+        refuse_without_password(path);
+        return;
+    }
+    seed_draws();
+    for (int i = 0; i < POSITIONS; i++)
+        d[i] = (int)(plat_random() % 10);
+    FILE *f = open_state_file(path, reply);
+    if (!f)
+        return;
+    fprintf(f, "%d\n%d ", flexnet_sum(user_entry.password, d), KIND_FLEXNET);
+    if (!close_state_file(f, path, reply))
+        return;
+    reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
+    challenge_put();
+}
+
+// digest_texts - MD2 and MD5 texts of the challenge digits followed by the password.
+static void digest_texts(const char *digits, const char *password, char md2[DIGEST_TEXT], char md5[DIGEST_TEXT])
+{
+    unsigned char input[CHALLENGE_DIGITS + PASSWORD_MAX];
+    unsigned char digest[DIGEST_SIZE];
+    size_t password_length = strnlen(password, PASSWORD_MAX);
+    memcpy(input, digits, CHALLENGE_DIGITS);
+    memcpy(input + CHALLENGE_DIGITS, password, password_length);
+    md2_digest(input, CHALLENGE_DIGITS + password_length, digest);
+    digest_hex(digest, md2);
+    md5_digest(input, CHALLENGE_DIGITS + password_length, digest);
+    digest_hex(digest, md5);
+    wipe(input, sizeof input);
+    wipe(digest, sizeof digest);
+}
+
+// write_md_file - five characters and both digests; false after error 10.
+static bool write_md_file(const char *path, const char *password, const int p[POSITIONS], const char *md2,
+                          const char *md5, char *reply)
+{
+    FILE *f = open_state_file(path, reply);
+    if (!f)
+        return false;
+    fprintf(f, "%c%c%c%c%c %s\n%d \n%s", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
+            password[p[4]], md2, KIND_MD, md5);
+    return close_state_file(f, path, reply);
+}
+
+// challenge_md - five positions and ten digits: answered by the characters or a digest.
+void challenge_md(char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    int p[POSITIONS];
+    char digits[CHALLENGE_DIGITS + 1];
+    char md2[DIGEST_TEXT], md5[DIGEST_TEXT];
+    state_file_path(path, sizeof path, true);
+    if (!reload_on_answer(reply))
+        return;
+    if (!user_entry.password[0]) {
+        refuse_without_password(path);
+        return;
+    }
+    seed_draws();
+    draw_positions(user_entry.password, p);
+    draw_digits(digits);
+    digest_texts(digits, user_entry.password, md2, md5);
+    bool written = write_md_file(path, user_entry.password, p, md2, md5, reply);
+    wipe(md2, sizeof md2);
+    wipe(md5, sizeof md5);
+    if (!written)
+        return;
+    reply_appendf(reply, "\n%s %d %d %d %d %d [%s]\n", filter_config.password_prompt, p[0] + 1, p[1] + 1,
+                  p[2] + 1, p[3] + 1, p[4] + 1, digits);
+    challenge_put();
+}
+
+// challenge_forward - ten digits for a partner BBS, answered by digest only.
+// FORWARD and FORWARD5 write the same file; the answering side differs.
+void challenge_forward(char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    char digits[CHALLENGE_DIGITS + 1];
+    char md2[DIGEST_TEXT], md5[DIGEST_TEXT];
+    state_file_path(path, sizeof path, true);
+    if (!user_entry.password[0]) {
+        refuse_without_password(path);
+        return;
+    }
+    seed_draws();
+    draw_digits(digits);
+    digest_texts(digits, user_entry.password, md2, md5);
+    FILE *f = open_state_file(path, reply);
+    bool written = false;
+    if (f) {
+        fprintf(f, "%s %s\n%d\n%s ", forward_placeholder, md2, KIND_FORWARD, md5);
+        written = close_state_file(f, path, reply);
+    }
+    wipe(md2, sizeof md2);
+    wipe(md5, sizeof md5);
+    if (!written)
+        return;
+    reply_appendf(reply, "\n![%s]\n", digits);
+    challenge_put();
+}

@@ -1,0 +1,194 @@
+// challenges_test.cpp - the challenge state file of each kind, read back with
+// its exact lines, the password table, and a state file that cannot be written.
+#include "platform/platform.h"
+#include "support/challenge_reply.h"
+#include "support/host_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+const char *const STATE = "morvel/N0ABC0.TMP";
+
+bool listed(const HostDir &h, const std::string &name)
+{
+    auto names = h.list("morvel");
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+CallResult challenge(HostDir &h, const std::string &entry_line, int ssid = 0)
+{
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0ABC\n" + entry_line + "\n-\n");
+    return h.connect("N0ABC-" + std::to_string(ssid), 1);
+}
+
+// Each kind's file, line for line, from what its challenge line showed. NORMAL,
+// FIXED, TABLE and FLEXNET spell the extension TMP, the MD5 method and the
+// forward challenges tmp; both are the same file for the host.
+TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
+{
+    {
+        HostDir h;
+        auto r = challenge(h, "* FIXED Fixed-Pass");
+        EXPECT_EQ(r.reply, TAG + "\nPASSWORD> ");
+        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 ");
+        EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
+    }
+    {
+        HostDir h;
+        auto c = parse_challenge(challenge(h, "* NORMAL Secret12").reply);
+        ASSERT_EQ(c.positions.size(), 5u);
+        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n");
+        EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
+    }
+    {
+        HostDir h;
+        h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
+        auto c = parse_challenge(challenge(h, "* TABLE").reply);
+        ASSERT_EQ(c.positions.size(), 5u);
+        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7");
+        EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
+    }
+    {
+        HostDir h;
+        auto c = parse_challenge(challenge(h, "* FLEXNET 30719").reply);
+        ASSERT_EQ(c.digits.size(), 5u);
+        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + "\n9 ");
+        EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
+    }
+    {
+        HostDir h;
+        auto c = parse_challenge(challenge(h, "* MD5 MdSecret").reply);
+        ASSERT_EQ(c.positions.size(), 5u);
+        ASSERT_EQ(c.digits.size(), 10u);
+        EXPECT_EQ(h.read(STATE), chars_at("MdSecret", c.positions) + " " + digest_text(false, c.digits + "MdSecret") +
+                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret"));
+        EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
+    }
+    for (const char *method : {"FORWARD", "FORWARD5"}) {
+        HostDir h;
+        auto r = challenge(h, std::string("* ") + method + " FwdSecret");
+        auto c = parse_challenge(r.reply);
+        ASSERT_EQ(c.digits.size(), 10u);
+        EXPECT_EQ(r.reply, TAG + "\n![" + c.digits + "]\n") << method;
+        EXPECT_EQ(h.read(STATE), "XXXXX " + digest_text(false, c.digits + "FwdSecret") + "\n10\n" +
+                                     digest_text(true, c.digits + "FwdSecret") + " ")
+            << method;
+        EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
+    }
+}
+
+TEST(Challenges, StateFileNameJoinsCallsignAndSsid)
+{
+    HostDir h;
+    challenge(h, "* NORMAL Secret12", 15);
+    EXPECT_TRUE(listed(h, "N0ABC15.TMP"));
+}
+
+// Positions repeat freely; a one-character password is asked five times.
+TEST(Challenges, OneCharacterPasswordIsAskedAtPositionOneFiveTimes)
+{
+    HostDir h;
+    auto r = challenge(h, "* NORMAL x");
+    EXPECT_EQ(r.reply, TAG + "\nPASSWORD> 1 1 1 1 1\n");
+    EXPECT_EQ(h.read(STATE), "xxxxx\n");
+}
+
+// The same second seeds the same draws: a second challenge repeats the first.
+TEST(Challenges, DrawsFollowTheSecondOfTheClock)
+{
+    HostDir h;
+    auto first = challenge(h, "* MD5 MdSecret").reply;
+    EXPECT_EQ(h.connect("N0ABC-0", 1).reply, first);
+    h.set_clock(2026, 12, 8, 21, 30, 6, 0);
+    EXPECT_NE(h.connect("N0ABC-0", 1).reply, first);
+}
+
+TEST(Challenges, StateFileThatCannotBeCreatedIsError10)
+{
+    HostDir h;
+    plat_test_fail_open("morvel\\N0ABC0.TMP");
+    auto r = challenge(h, "* NORMAL Secret12");
+    EXPECT_EQ(r.result, 2);
+    EXPECT_EQ(r.reply, TAG);
+    EXPECT_NE(h.read("morvel/error.prt").find("*** ERROR 00110: Unable to open temporal user file"), std::string::npos);
+}
+
+struct TableCase {
+    const char *what;
+    const char *ssid_table;       // morvel/N0ABC0.TBL, null: none
+    const char *callsign_table;   // morvel/N0ABC.TBL, null: none
+    const char *prompt;
+    int verdict;
+    const char *password;         // today's password, or null when the port's method runs
+    const char *reply_prompt;
+};
+
+// Port 1's own method is READONLY, so a fallback shows as verdict 3.
+TEST(Challenges, PasswordTableForToday)
+{
+    const TableCase cases[] = {
+        {"row for today", nullptr, "# comment\n\n7 Seventh\n8 Eighth\n9 Ninth\n", "PASSWORD>", 1, "Eighth",
+         "PASSWORD_8>"},
+        {"first row for today wins", nullptr, "8 FirstOne\n8 SecondOne\n", "PASSWORD>", 1, "FirstOne",
+         "PASSWORD_8>"},
+        {"table of the SSID first", "8 BySsid\n", "8 ByCall\n", "PASSWORD>", 1, "BySsid", "PASSWORD_8>"},
+        {"prompt text after > is dropped", nullptr, "8 Eighth\n", "Key> please", 1, "Eighth", "Key_8>"},
+        {"prompt starting with >", nullptr, "8 Eighth\n", ">", 1, "Eighth", "_8>"},
+        {"no row for today", nullptr, "7 Seventh\n9 Ninth\n", "PASSWORD>", 3, nullptr, nullptr},
+        {"row for today without password", nullptr, "7 Seventh\n8\n9 Ninth\n", "PASSWORD>", 3, nullptr, nullptr},
+        {"row without password, then one with", nullptr, "7 Seventh\n8\n8 Later\n", "PASSWORD>", 1, "Later",
+         "PASSWORD_8>"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostDir h;
+        FilterOptions o;
+        o.prompt = c.prompt;
+        o.ports = {"1 READONLY"};
+        write_filter_config(h, o);
+        h.write_users("N0ABC\n1 TABLE\n-\n");
+        if (c.ssid_table)
+            h.write("morvel/N0ABC0.TBL", c.ssid_table);
+        if (c.callsign_table)
+            h.write("morvel/N0ABC.TBL", c.callsign_table);
+        auto r = h.connect("N0ABC-0", 1);
+        EXPECT_EQ(r.result, c.verdict);
+        if (!c.password) {
+            EXPECT_EQ(r.reply, TAG);
+            EXPECT_FALSE(h.exists(STATE));
+            EXPECT_FALSE(h.exists("morvel/error.prt"));
+            continue;
+        }
+        auto ch = parse_challenge(r.reply);
+        ASSERT_EQ(ch.positions.size(), 5u) << r.reply;
+        EXPECT_EQ(r.reply.rfind(TAG + "\n" + c.reply_prompt + " ", 0), 0u) << r.reply;
+        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7");
+    }
+}
+
+TEST(Challenges, NoPasswordTableIsError4AndThePortMethodDecides)
+{
+    HostDir h;
+    FilterOptions o;
+    o.ports = {"1 HOLD"};
+    write_filter_config(h, o);
+    h.write_users("N0ABC\n1 TABLE\n-\n");
+    auto r = h.connect("N0ABC-0", 1);
+    EXPECT_EQ(r.result, 4);
+    EXPECT_EQ(r.reply, TAG);
+    EXPECT_FALSE(h.exists(STATE));
+    EXPECT_NE(h.read("morvel/error.prt").find("*** ERROR 0014: File with table password for N0ABC not found."),
+              std::string::npos)
+        << h.read("morvel/error.prt");
+    EXPECT_TRUE(h.exists("morvel/ERROR4.TMP"));
+
+    h.write("morvel/N0ABC.TBL", "8 Eighth\n");
+    EXPECT_EQ(h.connect("N0ABC-0", 1).result, 1);
+    EXPECT_FALSE(h.exists("morvel/ERROR4.TMP")) << "a table challenge was put again";
+}
+
+} // namespace
