@@ -52,10 +52,14 @@ bool match_call_pattern(const char *pattern, const char *key)
 // dashes still ends an entry and a long CONSOL... header still counts.
 static bool first_token(const char *line, char *token)
 {
-    if (sscanf(line, "%11s", token) != 1)
-        return false;
-    upper_case(token);
-    return true;
+    // Read by hand, as "%11s" would: this runs for every line of a large list.
+    while (*line == ' ' || (*line >= '\t' && *line <= '\r'))
+        line++;
+    size_t n = 0;
+    for (; n < PATTERN_MAX && line[n] && line[n] != ' ' && !(line[n] >= '\t' && line[n] <= '\r'); n++)
+        token[n] = (line[n] >= 'a' && line[n] <= 'z') ? (char)(line[n] - 'a' + 'A') : line[n];
+    token[n] = '\0';
+    return n > 0;
 }
 
 // HeaderMark - a header found by a later pass: its physical line number and

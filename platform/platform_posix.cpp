@@ -50,6 +50,13 @@ static bool append_component(char *out, size_t size, const char *comp)
     return true;
 }
 
+// copy_native - the finished path, or an empty one when it does not fit.
+static void copy_native(char *out, size_t size, const char *path)
+{
+    if (strlen(path) < size)
+        strcpy(out, path);
+}
+
 void plat_native_path(const char *path, char *out, size_t size)
 {
     char work[NATIVE_PATH_MAX];
@@ -64,6 +71,12 @@ void plat_native_path(const char *path, char *out, size_t size)
     for (char *p = work; *p; p++)
         if (*p == '\\')
             *p = '/';
+    // The common case: the whole path exists as spelled, and one look settles it.
+    struct stat whole;
+    if (lstat(work, &whole) == 0) {
+        copy_native(out, size, work);
+        return;
+    }
     built[0] = '\0';
     if (work[0] == '/')
         strcpy(built, "/");
@@ -86,9 +99,7 @@ void plat_native_path(const char *path, char *out, size_t size)
         }
         strcpy(built, trial);
     }
-    if (strlen(built) >= size)
-        return;
-    strcpy(out, built);
+    copy_native(out, size, built);
 }
 
 // native_mode - fopen modes without the "t" that Windows wants for text.

@@ -37,8 +37,8 @@ static bool language_path(const char *name, char *path)
     char language[LANGUAGE_NAME_MAX] = "";
     if (!filter_config.texts_by_language || !caller_language(language))
         return false;
-    snprintf(path, FILTER_PATH_MAX, "%s\\%s\\%s", FILTER_DIR, language, name);
-    return plat_exists(path);
+    int n = snprintf(path, FILTER_PATH_MAX, "%s\\%s\\%s", FILTER_DIR, language, name);
+    return n > 0 && n < FILTER_PATH_MAX && plat_exists(path);
 }
 
 // open_candidate - the language version of a name if usable, else the name in
@@ -46,8 +46,11 @@ static bool language_path(const char *name, char *path)
 static FILE *open_candidate(const char *name)
 {
     char path[FILTER_PATH_MAX];
-    if (!language_path(name, path))
-        snprintf(path, FILTER_PATH_MAX, "%s\\%s", FILTER_DIR, name);
+    if (!language_path(name, path)) {
+        int n = snprintf(path, FILTER_PATH_MAX, "%s\\%s", FILTER_DIR, name);
+        if (n < 0 || n >= FILTER_PATH_MAX)
+            return nullptr;
+    }
     return plat_fopen(path, "rt");
 }
 
