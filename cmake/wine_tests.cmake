@@ -85,3 +85,13 @@ function(add_wine_program_checks)
   add_test(NAME DllExportsTwoEntryPointsAndImportsOnlySystemDlls
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:c_filt32>)
 endfunction()
+
+# wine_program_wrapper - out: a shell command, for scripts that run a program
+# of this build by its path, that starts the target under Wine.
+function(wine_program_wrapper out target)
+  set(wrapper ${CMAKE_BINARY_DIR}/wine-${target})
+  file(GENERATE OUTPUT ${wrapper}
+    CONTENT "#!/bin/sh\nexec ${CMAKE_CROSSCOMPILING_EMULATOR} \"$<TARGET_FILE:${target}>\" \"$@\"\n"
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(${out} ${wrapper} PARENT_SCOPE)
+endfunction()

@@ -1,14 +1,233 @@
 // sysop_commands.cpp - command words, the off-switch and port flag files, mailing the attempt logs.
+//
+// The switches live only in empty marker files of the filter directory, so they
+// survive an unloading of the library and can be set by hand as well. Every
+// failure here is silent: a command that cannot do its work does nothing more.
+// An attempt log is removed only once its mail has safely reached every sysop.
 #include "filter/sysop_commands.h"
 #include "common/filter_dir.h"
+#include "common/text_copy.h"
+#include "config/filter_config.h"
+#include "config/host_files.h"
+#include "config/messages.h"
+#include "filter/connection.h"
 #include "platform/platform.h"
+#include "report/mail.h"
 
 #include <cstdio>
+#include <cstdlib>
 
-// Placeholder until the commands are carried out.
-void run_sysop_command(const char *, const char *, char *) {}
-void set_filter_switch(bool) {}
-bool filter_is_off(void) { return plat_exists(FILTER_DIR "\\morvel.sta"); }
-bool port_is_bbs_only(void) { return false; }
-void set_port_mode(uint8_t, bool) {}
-void mail_log_files(const char *, char *) {}
+static const char off_switch_name[] = "morvel.sta";
+static const char port_flag_extension[] = "prt";
+
+// The two attempt logs, in the order they are mailed.
+static const char *const attempt_logs[] = {"logexcld.prt", "lognopas.prt"};
+enum { ATTEMPT_LOG_COUNT = sizeof attempt_logs / sizeof attempt_logs[0] };
+
+// Only the first character of a "-log" argument steers the command, so a
+// short field is enough; a longer callsign is cut.
+enum { LOG_ARGUMENT_SIZE = 21 };
+
+// lower_ascii - an ASCII letter in lower case; other characters unchanged.
+static char lower_ascii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+}
+
+// same_word - the two words are equal without regard to ASCII case.
+static bool same_word(const char *a, const char *b)
+{
+    for (; *a && *b; a++, b++)
+        if (lower_ascii(*a) != lower_ascii(*b))
+            return false;
+    return *a == *b;
+}
+
+// set_marker - create (on) or remove (off) an empty hidden marker file;
+// an existing file is left as it is, so the commands can be repeated.
+static void set_marker(const char *path, bool present)
+{
+    bool exists = plat_exists(path);
+    if (present && !exists)
+        plat_create_hidden(path);
+    else if (!present && exists)
+        plat_remove(path);
+}
+
+// off_switch_path - morvel\morvel.sta.
+static void off_switch_path(char *out, size_t size)
+{
+    snprintf(out, size, "%s\\%s", FILTER_DIR, off_switch_name);
+}
+
+// port_flag_path - morvel\<port>.prt; the caller decides whether the port is
+// written signed (connection side) or unsigned (command side).
+static void port_flag_path(char *out, size_t size, int port)
+{
+    snprintf(out, size, "%s\\%d.%s", FILTER_DIR, port, port_flag_extension);
+}
+
+// set_filter_switch - on removes the off-switch file, off creates it.
+void set_filter_switch(bool on)
+{
+    char path[FILTER_PATH_MAX];
+    off_switch_path(path, sizeof path);
+    set_marker(path, !on);
+}
+
+// filter_is_off - the off-switch file exists.
+bool filter_is_off(void)
+{
+    char path[FILTER_PATH_MAX];
+    off_switch_path(path, sizeof path);
+    return plat_exists(path);
+}
+
+// port_is_bbs_only - the connection's port is signed, so a port above 127
+// tests the negative name (port 200 tests morvel\-56.prt).
+bool port_is_bbs_only(void)
+{
+    char path[FILTER_PATH_MAX];
+    port_flag_path(path, sizeof path, connection_info.port);
+    return plat_exists(path);
+}
+
+// set_port_mode - normal removes the port's flag file, otherwise creates it.
+void set_port_mode(uint8_t port, bool normal)
+{
+    char path[FILTER_PATH_MAX];
+    port_flag_path(path, sizeof path, port);
+    set_marker(path, !normal);
+}
+
+// port_argument - the low 8 bits of a decimal port argument (300 gives 44);
+// false when it holds no number, so a mistyped argument cannot reserve the
+// console. strtol keeps an out-of-range number defined where atoi would not.
+static bool port_argument(const char *argument, uint8_t *port)
+{
+    char *end;
+    long number = strtol(argument, &end, 10);
+    if (end == argument)
+        return false;
+    *port = (uint8_t)(number & 0xFF);
+    return true;
+}
+
+// write_log_message - one mail message of a log to one sysop; false when a
+// write failed. The log is read from its current position to its end.
+static bool write_log_message(FILE *mail, FILE *log, const char *sysop)
+{
+    bool ok = fprintf(mail, "#\nSP %s < MORVEL\n", sysop) >= 0;
+    ok = fprintf(mail, "%s.\n", msg(MSG_LOG_FILE)) >= 0 && ok;
+    ok = copy_file_to_stream(log, mail) && ok;
+    ok = fputs("\n/EX\n", mail) >= 0 && ok;
+    return ok;
+}
+
+// mail_one_log - mail an open log to every sysop: 1 when every message was
+// written and the mail closed cleanly (only then may the log go), 0 when a
+// write or the close failed, -1 when the mail could not be opened.
+static int mail_one_log(FILE *log)
+{
+    FILE *mail = open_mail();
+    if (!mail)
+        return -1;
+    bool ok = true;
+    for (int i = 0; i < filter_config.sysop_count && i < MAX_SYSOPS; i++) {
+        ok = write_log_message(mail, log, filter_config.sysop_calls[i]) && ok;
+        rewind(log);
+    }
+    ok = close_mail(mail) && ok;
+    return ok ? 1 : 0;
+}
+
+// prepare_log_mail - the host files, the built-in texts and the sysop list the
+// log mail needs; false when the command must stop.
+static bool prepare_log_mail(const char *argument, char *reply)
+{
+    if (load_host_info(reply) < 0)
+        return false;
+    load_language_file(reply, "**");
+    if (!filter_config.config_loaded)
+        load_filter_config(reply);
+    if (starts_with(argument, "#") && load_filter_config(reply) < 0)
+        return false;
+    return true;
+}
+
+// mail_log_files - a log mailed to nobody would be lost if it were removed,
+// so without a sysop to mail both logs stay where they are.
+void mail_log_files(const char *argument, char *reply)
+{
+    if (!prepare_log_mail(argument, reply) || filter_config.sysop_count == 0)
+        return;
+    for (int i = 0; i < ATTEMPT_LOG_COUNT; i++) {
+        char path[FILTER_PATH_MAX];
+        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, attempt_logs[i]);
+        FILE *log = plat_fopen(path, "rt");
+        if (!log)
+            continue;
+        int mailed = mail_one_log(log);
+        fclose(log);
+        if (mailed != 1)
+            return;
+        plat_remove(path);
+    }
+}
+
+// command_log - "-log": the callsign argument is upper-cased but the mail
+// always goes to the configured sysops.
+static void command_log(const char *argument, char *reply)
+{
+    char call[LOG_ARGUMENT_SIZE];
+    copy_text(call, sizeof call, starts_with(argument, "#") ? "#" : argument);
+    mail_log_files(upper_case(call), reply);
+}
+
+// command_on - "-on": the filter decides again; the argument is ignored.
+static void command_on(const char *, char *) { set_filter_switch(true); }
+
+// command_off - "-off": every new connection is admitted unfiltered.
+static void command_off(const char *, char *) { set_filter_switch(false); }
+
+// command_port - "-pnormal" and "-pbbs"; "#" means no port was given.
+static void command_port(const char *argument, bool normal)
+{
+    uint8_t port;
+    if (!starts_with(argument, "#") && port_argument(argument, &port))
+        set_port_mode(port, normal);
+}
+
+// command_pnormal - "-pnormal N": port N is open to every station again.
+static void command_pnormal(const char *argument, char *) { command_port(argument, true); }
+
+// command_pbbs - "-pbbs N": port N admits only BBSs.
+static void command_pbbs(const char *argument, char *) { command_port(argument, false); }
+
+struct SysopCommand {
+    const char *keyword;
+    void (*run)(const char *argument, char *reply);
+};
+
+static const SysopCommand sysop_commands[] = {
+    {"-log", command_log},
+    {"-on", command_on},
+    {"-off", command_off},
+    {"-pnormal", command_pnormal},
+    {"-pbbs", command_pbbs},
+};
+
+// run_sysop_command - the first keyword equal to the word, in any case, runs;
+// a word that matches none does nothing.
+void run_sysop_command(const char *word, const char *argument, char *reply)
+{
+    if (!word)
+        return;
+    if (!argument)
+        argument = "#";
+    for (const SysopCommand &c : sysop_commands)
+        if (same_word(word, c.keyword)) {
+            c.run(argument, reply);
+            return;
+        }
+}

@@ -89,6 +89,40 @@ TEST(WindowsHiddenFiles, ExclusiveCreateSeesANameTakenByADirectory)
     EXPECT_FALSE(existed);
 }
 
+// Through the real entry points: the markers the filter leaves for itself.
+TEST(WindowsHiddenFiles, ErrorMarkerOfAConnectionIsHidden)
+{
+    HostDir h;
+    h.write_basic_config({"3 OPEN"});
+    h.connect("N0CALL-0", 3);
+    h.write_config({"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "MAYBE", "NO", "NO",
+                    "NO", "3 OPEN"});
+    h.connect("N0CALL-0", 3);
+    ASSERT_TRUE(h.exists("morvel/ERROR5.TMP"));
+    EXPECT_TRUE(is_hidden("morvel\\ERROR5.TMP"));
+    // Mended, the marker goes although it is hidden.
+    h.write_basic_config({"3 OPEN"});
+    h.connect("N0CALL-0", 3);
+    EXPECT_FALSE(h.exists("morvel/ERROR5.TMP"));
+}
+
+TEST(WindowsHiddenFiles, SwitchAndPortFilesOfSysopCommandsAreHidden)
+{
+    HostDir h;
+    h.dll_command("-off");
+    ASSERT_TRUE(h.exists("morvel/morvel.sta"));
+    EXPECT_TRUE(is_hidden("morvel\\morvel.sta"));
+    h.dll_command("-off");
+    EXPECT_TRUE(is_hidden("morvel\\morvel.sta")) << "switching off twice changes nothing";
+    h.dll_command("-on");
+    EXPECT_FALSE(h.exists("morvel/morvel.sta"));
+    h.command("-pbbs", "3");
+    ASSERT_TRUE(h.exists("morvel/3.prt"));
+    EXPECT_TRUE(is_hidden("morvel\\3.prt"));
+    h.command("-pnormal", "3");
+    EXPECT_FALSE(h.exists("morvel/3.prt"));
+}
+
 struct LineEndCase {
     const char *name;
     const char *content;

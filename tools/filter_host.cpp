@@ -4,11 +4,20 @@
 // It prints what the caller would see and the verdict, and exits with the
 // final verdict (0 admitted, 1 challenge left unanswered, 2 refused, 3
 // read-only, 4 on hold, 11 guest), or 100 for a usage or loading error.
+//
+// With --password it plays a caller who knows the password: it reads the
+// challenge line of the reply and works out the answer the way a caller
+// would, with the library's own digest code.
+#include "auth/digests.h"
+#include "platform/platform.h"
+
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,8 +43,9 @@ static const char usage_text[] =
     "Drives the connection filter the way the host BBS does.\n"
     "\n"
     "  connect CALL-SSID   a station connects; when the filter puts a challenge,\n"
-    "                      the answers come from --answer, else from standard input\n"
-    "                      (one line each), and are sent with attempt 1, 2, ...\n"
+    "                      the answers come from --answer, then from --password,\n"
+    "                      else from standard input (one line each), and are sent\n"
+    "                      with attempt 1, 2, ...\n"
     "  forward CALL-SSID   the host logs in to partner CALL-SSID, which challenged\n"
     "                      it with the line given by --line (for example \"![1234567890]\")\n"
     "  command WORD [ARG]  a sysop command (-on, -off, -pbbs N, -pnormal N, -log)\n"
@@ -43,11 +53,21 @@ static const char usage_text[] =
     "options:\n"
     "  --dir DIR        the host directory (holding init.srv and morvel/); default: .\n"
     "  --scratch        work on a temporary copy of DIR, so that DIR stays unchanged\n"
-    "  --lib PATH       the filter module; default: c_filt32 beside this program\n"
+    "  --lib PATH       the filter module; default: c_filt32 beside this program,\n"
+    "                   else the one built with it\n"
     "  --port N         the port of the connection (default 1; 0 is the console)\n"
-    "  --flags N        the station flags (16 = BBS, 8 = may use BBS ports, 64 = guest)\n"
+    "  --flags N        the station flags, added up (16 = BBS, 8 = may use BBS\n"
+    "                   ports, 64 = guest, 4 = spared the intro text with X)\n"
     "  --count N        the connection count (1 = first connection; default 2)\n"
     "  --answer TEXT    the caller's answer to a challenge (repeatable, in order)\n"
+    "  --password PASS  play a caller who knows the password PASS: each challenge\n"
+    "                   the --answer values leave open is answered from it\n"
+    "                   (for TABLE give the password of today's row):\n"
+    "                     PROMPT p1 p2 p3 p4 p5     the characters at those positions\n"
+    "                     PROMPT p1 .. p5 [digits]  the MD5 digest of digits+PASS\n"
+    "                     PROMPT ddddd              FLEXNET: d1*k1+...+d5*k5, k = PASS\n"
+    "                     PROMPT                    FIXED: PASS itself\n"
+    "                     ![digits]                 FORWARD: the MD5 digest of digits+PASS\n"
     "  --line TEXT      the partner's challenge line for forward\n"
     "  --memory N       the memory_available argument (default 1)\n"
     "  --dll            send a command through dll_main instead of svc_main\n"
@@ -72,6 +92,8 @@ struct Options {
     std::string memory = "1";
     std::vector<std::string> answers;
     std::vector<std::string> shows;
+    std::string password;
+    bool has_password = false;
     bool scratch = false;
     bool dll = false;
 };
@@ -94,6 +116,8 @@ static const char *verdict_meaning(int v)
     }
 }
 
+// default_library - c_filt32 beside this program when it is there (an
+// installed pair), else the module this program was built with.
 static std::string default_library(const char *argv0)
 {
 #if defined(_WIN32)
@@ -101,10 +125,15 @@ static std::string default_library(const char *argv0)
 #else
     const char *name = "c_filt32.so";
 #endif
-    fs::path self(argv0);
     std::error_code ec;
-    fs::path abs = fs::absolute(self, ec);
-    return (abs.parent_path() / name).string();
+    fs::path beside = fs::absolute(fs::path(argv0), ec).parent_path() / name;
+    if (fs::exists(beside, ec))
+        return beside.string();
+#if defined(FILTER_MODULE_BUILT)
+    return FILTER_MODULE_BUILT;
+#else
+    return beside.string();
+#endif
 }
 
 static bool load_module(const std::string &path, Module *m)
@@ -158,7 +187,8 @@ static bool parse_options(int argc, char **argv, Options *o)
         } else if (a == "--dll") {
             o->dll = true;
         } else if (a == "--dir" || a == "--lib" || a == "--port" || a == "--flags" || a == "--count" ||
-                   a == "--answer" || a == "--line" || a == "--memory" || a == "--show") {
+                   a == "--answer" || a == "--line" || a == "--memory" || a == "--show" ||
+                   a == "--password") {
             if (!take_value(argc, argv, &i, &v))
                 return false;
             if (a == "--dir") o->dir = v;
@@ -169,6 +199,7 @@ static bool parse_options(int argc, char **argv, Options *o)
             else if (a == "--answer") o->answers.push_back(v);
             else if (a == "--line") o->line = v;
             else if (a == "--memory") o->memory = v;
+            else if (a == "--password") { o->password = v; o->has_password = true; }
             else o->shows.push_back(v);
         } else if (!words.empty() && words[0] == "command" && words.size() < 3) {
             words.push_back(a);   // command words start with "-"
@@ -215,12 +246,139 @@ static int call_connection(const Module &m, const Options &o, int attempt, const
     return m.svc_main(8, argv.data(), reply, atoi(o.memory.c_str()));
 }
 
-// next_answer - from --answer, else a line of standard input.
-static bool next_answer(const Options &o, size_t *used, std::string *answer)
+// md5_answer - the MD5 digest text of the challenge digits followed by the password.
+static std::string md5_answer(const std::string &digits, const std::string &password)
+{
+    std::string input = digits + password;
+    unsigned char digest[DIGEST_SIZE];
+    char text[DIGEST_TEXT];
+    md5_digest(reinterpret_cast<const unsigned char *>(input.data()), input.size(), digest);
+    digest_hex(digest, text);
+    return text;
+}
+
+// all_digits - a non-empty run of decimal digits.
+static bool all_digits(const std::string &text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (!isdigit((unsigned char)c))
+            return false;
+    return true;
+}
+
+// bracketed_digits - the digits of "[digits]", or "" when the token is not that.
+static std::string bracketed_digits(const std::string &token, const char *open)
+{
+    size_t n = strlen(open);
+    if (token.size() < n + 2 || token.compare(0, n, open) != 0 || token.back() != ']')
+        return "";
+    std::string inner = token.substr(n, token.size() - n - 1);
+    return all_digits(inner) ? inner : "";
+}
+
+// position_answer - the password's characters at five 1-based positions.
+static bool position_answer(const std::vector<std::string> &positions, const std::string &password,
+                            std::string *answer)
+{
+    answer->clear();
+    for (const auto &p : positions) {
+        unsigned long pos = std::stoul(p);
+        if (pos < 1 || pos > password.size())
+            return false;
+        *answer += password[pos - 1];
+    }
+    return true;
+}
+
+// flexnet_answer - the sum of each challenge digit times the password's digit
+// at the same place; a password character that is no digit counts 0.
+static std::string flexnet_answer(const std::string &digits, const std::string &password)
+{
+    int sum = 0;
+    for (size_t i = 0; i < 5; i++) {
+        char k = i < password.size() ? password[i] : '0';
+        sum += (digits[i] - '0') * (isdigit((unsigned char)k) ? k - '0' : 0);
+    }
+    return std::to_string(sum);
+}
+
+// challenge_tokens - the words of the last line of the reply, where the
+// filter puts its challenge; fixed is set when the reply ends in the prompt
+// and a space with no line end, the form of the FIXED challenge.
+static std::vector<std::string> challenge_tokens(const std::string &reply, bool *fixed)
+{
+    std::string text = reply;
+    *fixed = !text.empty() && text.back() == ' ';
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    size_t nl = text.rfind('\n');
+    std::istringstream line(nl == std::string::npos ? text : text.substr(nl + 1));
+    std::vector<std::string> tokens;
+    for (std::string t; line >> t;)
+        tokens.push_back(t);
+    return tokens;
+}
+
+// trailing_numbers - the last count tokens before the last skip ones, when
+// they are all numbers and a prompt stands before them.
+static bool trailing_numbers(const std::vector<std::string> &tokens, size_t count, size_t skip,
+                             std::vector<std::string> *out)
+{
+    if (tokens.size() < count + skip + 1)
+        return false;
+    out->assign(tokens.end() - (long)(count + skip), tokens.end() - (long)skip);
+    for (const auto &t : *out)
+        if (!all_digits(t))
+            return false;
+    return true;
+}
+
+// answer_from_challenge - what a caller who knows the password answers.
+static bool answer_from_challenge(const std::string &reply, const std::string &password, std::string *answer)
+{
+    bool fixed;
+    std::vector<std::string> tokens = challenge_tokens(reply, &fixed), numbers;
+    if (fixed) {
+        *answer = password;
+        return true;
+    }
+    if (tokens.empty())
+        return false;
+    std::string forward = bracketed_digits(tokens.back(), "![");
+    if (tokens.size() == 1 && !forward.empty()) {
+        *answer = md5_answer(forward, password);
+        return true;
+    }
+    std::string md = bracketed_digits(tokens.back(), "[");
+    if (!md.empty() && trailing_numbers(tokens, 5, 1, &numbers)) {
+        *answer = md5_answer(md, password);
+        return true;
+    }
+    if (trailing_numbers(tokens, 5, 0, &numbers))
+        return position_answer(numbers, password, answer);
+    if (trailing_numbers(tokens, 1, 0, &numbers) && numbers[0].size() == 5) {
+        *answer = flexnet_answer(numbers[0], password);
+        return true;
+    }
+    return false;
+}
+
+// next_answer - from --answer, then from --password, else a line of standard input.
+static bool next_answer(const Options &o, const std::string &reply, size_t *used, std::string *answer)
 {
     if (*used < o.answers.size()) {
         *answer = o.answers[(*used)++];
         printf("answer> %s\n", answer->c_str());
+        return true;
+    }
+    if (o.has_password) {
+        if (!answer_from_challenge(reply, o.password, answer)) {
+            printf("filter-host: cannot work out an answer to this challenge from --password\n");
+            return false;
+        }
+        printf("answer> %s   (worked out from the password)\n", answer->c_str());
         return true;
     }
     if (!o.answers.empty())
@@ -242,7 +400,7 @@ static int run_connect(const Module &m, const Options &o)
     size_t used = 0;
     for (int attempt = 1; v == 1 && attempt < 256; attempt++) {
         std::string answer;
-        if (!next_answer(o, &used, &answer)) {
+        if (!next_answer(o, reply, &used, &answer)) {
             printf("no answer given: the challenge stays pending\n");
             break;
         }
@@ -305,10 +463,14 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
     return true;
 }
 
+// show_files - print files of the host directory, found without regard to
+// case as the filter finds them.
 static void show_files(const Options &o)
 {
     for (const auto &name : o.shows) {
-        FILE *f = fopen(name.c_str(), "r");
+        char native[4096];
+        plat_native_path(name.c_str(), native, sizeof native);
+        FILE *f = fopen(native, "r");
         printf("==== %s ====\n", name.c_str());
         if (!f) {
             printf("(no such file)\n");
