@@ -3,10 +3,13 @@
 // Filter paths are already native: "\" separators, and the file system finds
 // names without regard to case, so they go to the system unchanged. Markers get
 // the hidden attribute; a hidden file cannot be opened for rewriting, so it is
-// made normal for the open and hidden again afterwards. Failures are reported
-// by the result only.
+// made normal for the open and hidden again afterwards. Text files are read so
+// that positions taken with ftell hold whatever line ends the sysop's editor
+// wrote. Failures are reported by the result only.
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include "platform/platform.h"

@@ -3,6 +3,7 @@
 // one), and text files read alike whatever their line ends.
 #if defined(_WIN32)
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "support/host_dir.h"
 
 #include <gtest/gtest.h>
@@ -158,5 +159,26 @@ TEST(WindowsTextFiles, ReturningToANotedPlaceFindsTheSameLine)
         EXPECT_STREQ(line, "# note\n");
         fclose(f);
     }
+}
+// The system clock fills every field the log names and time stamps are
+// formatted from (%j and %W need the day of the year and of the week).
+TEST(WindowsClock, LocalTimeAgreesWithTheCalendarTime)
+{
+    struct tm from_system, from_calendar;
+    int hundredths = -1;
+    for (int tries = 0; tries < 3; tries++) {   // a tick of the second between the two readings
+        plat_system_local_time(&from_system, &hundredths);
+        time_t now = time(nullptr);
+        from_calendar = *localtime(&now);
+        if (from_system.tm_sec == from_calendar.tm_sec)
+            break;
+    }
+    EXPECT_GE(hundredths, 0);
+    EXPECT_LE(hundredths, 99);
+    char a[64], b[64];
+    const char *format = "%Y-%m-%d %H:%M:%S day %j week %W weekday %w";
+    plat_format_time(a, sizeof a, format, &from_system);
+    plat_format_time(b, sizeof b, format, &from_calendar);
+    EXPECT_STREQ(a, b);
 }
 #endif
