@@ -23,6 +23,7 @@
 #endif
 
 #include <cerrno>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -150,6 +151,28 @@ TEST(Hardening, FailingFilesStillGiveAVerdict)
     EXPECT_EQ(h.answer("N0FIX-1", 1, "wrong", 1).result, 3);
     plat_test_fail_open(nullptr);
     EXPECT_EQ(h.read("morvel/lognopas.prt"), "earlier entries\n");
+}
+
+TEST(Hardening, FilterDirectoryThatIsAFileOrAnImportPathThatIsADirectory)
+{
+    HostDir h;
+    busy_host(h);
+    std::string startup = h.read("init.srv");
+    startup.replace(startup.find("mail\\mail.in"), 12, "mail");   // a directory
+    h.write("init.srv", startup);
+    h.write("morvel/mail.prt", "#\nSP N0SYS < MORVEL\nheld\n/EX\n");
+    EXPECT_EQ(h.connect("N0RO-1", 1, 0, 1).result, 3);
+    EXPECT_EQ(h.read("morvel/mail.prt").rfind("#\nSP N0SYS < MORVEL\nheld\n/EX\n", 0), 0u);
+
+    HostDir bare;
+    std::error_code ec;
+    std::filesystem::remove_all(bare.root() + "/morvel", ec);
+    bare.write("morvel", "not a directory\n");
+    auto r = bare.connect("N0CALL-1", 1, 0, 1);
+    EXPECT_EQ(r.result, 0) << "no filter directory: nothing can be read or recorded, the station is let in";
+    EXPECT_EQ(r.reply, "{MORVEL-4.0}\n");
+    EXPECT_EQ(bare.read("morvel"), "not a directory\n");
+    EXPECT_EQ(bare.answer("N0CALL-1", 1, "x").result, 0);
 }
 
 // The host's own file calls. On Windows its side runs in a thread: a file
