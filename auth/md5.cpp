@@ -18,6 +18,7 @@ struct Md5Context {
     uint64_t bit_count;
     unsigned char buffer[MD5_BLOCK];
     size_t buffered;
+    uint32_t words[16];
 };
 
 // T[i] = floor(4294967296 * abs(sin(i + 1))), RFC 1321 section 3.4.
@@ -32,15 +33,29 @@ static const uint32_t sine_table[64] = {
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391
 };
 
-// Rotation amounts, four per round.
-static const unsigned char shifts[4][4] = {
-    {7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}
-};
+// The four round functions, in forms equal to the RFC's that need one
+// operation less (F selects bits; G is split in MD5_STEP_G).
+#define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
+#define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+#define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 
-static uint32_t rotate_left(uint32_t x, unsigned n)
-{
-    return (x << n) | (x >> (32 - n));
-}
+// MD5_STEP_G - the step with G(b, c, d) = (b & d) | (c & ~d): the two halves
+// share no bits, so the half without b is added before b is known.
+#define MD5_STEP_G(a, b, c, d, x, t, s)                    \
+    do {                                                   \
+        (a) += (x) + (t) + ((c) & ~(d));                   \
+        (a) += (b) & (d);                                  \
+        (a) = ((a) << (s)) | ((a) >> (32 - (s)));          \
+        (a) += (b);                                        \
+    } while (0)
+
+// MD5_STEP - a = b + ((a + f(b, c, d) + x + t) <<< s), the step of the RFC.
+#define MD5_STEP(f, a, b, c, d, x, t, s)                   \
+    do {                                                   \
+        (a) += f((b), (c), (d)) + (x) + (t);               \
+        (a) = ((a) << (s)) | ((a) >> (32 - (s)));          \
+        (a) += (b);                                        \
+    } while (0)
 
 static uint32_t load_le32(const unsigned char *p)
 {
@@ -55,52 +70,95 @@ static void store_le32(unsigned char *p, uint32_t v)
     p[3] = (unsigned char)(v >> 24);
 }
 
-// md5_step_mix - the round function F, G, H or I of step i, and the message word it takes.
-static uint32_t md5_step_mix(unsigned i, uint32_t b, uint32_t c, uint32_t d, unsigned *word)
-{
-    switch (i / 16) {
-    case 0:
-        *word = i;
-        return (b & c) | (~b & d);
-    case 1:
-        *word = (5 * i + 1) % 16;
-        return (b & d) | (c & ~d);
-    case 2:
-        *word = (3 * i + 5) % 16;
-        return b ^ c ^ d;
-    default:
-        *word = (7 * i) % 16;
-        return c ^ (b | ~d);
-    }
-}
-
-// md5_transform - the 64 steps of one block.
+// md5_transform - the 64 steps of one block, written out so that every
+// rotation and word index is a constant. The words live in the context and
+// are wiped with it.
 static void md5_transform(Md5Context *ctx, const unsigned char *block)
 {
-    uint32_t x[16];
+    uint32_t *x = ctx->words;
     for (int i = 0; i < 16; i++)
         x[i] = load_le32(block + 4 * i);
     uint32_t a = ctx->a, b = ctx->b, c = ctx->c, d = ctx->d;
-    for (unsigned i = 0; i < 64; i++) {
-        unsigned word;
-        uint32_t f = md5_step_mix(i, b, c, d, &word);
-        uint32_t next = b + rotate_left(a + f + x[word] + sine_table[i], shifts[i / 16][i % 4]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
-    }
+    MD5_STEP(MD5_F, a, b, c, d, x[0], sine_table[0], 7);
+    MD5_STEP(MD5_F, d, a, b, c, x[1], sine_table[1], 12);
+    MD5_STEP(MD5_F, c, d, a, b, x[2], sine_table[2], 17);
+    MD5_STEP(MD5_F, b, c, d, a, x[3], sine_table[3], 22);
+    MD5_STEP(MD5_F, a, b, c, d, x[4], sine_table[4], 7);
+    MD5_STEP(MD5_F, d, a, b, c, x[5], sine_table[5], 12);
+    MD5_STEP(MD5_F, c, d, a, b, x[6], sine_table[6], 17);
+    MD5_STEP(MD5_F, b, c, d, a, x[7], sine_table[7], 22);
+    MD5_STEP(MD5_F, a, b, c, d, x[8], sine_table[8], 7);
+    MD5_STEP(MD5_F, d, a, b, c, x[9], sine_table[9], 12);
+    MD5_STEP(MD5_F, c, d, a, b, x[10], sine_table[10], 17);
+    MD5_STEP(MD5_F, b, c, d, a, x[11], sine_table[11], 22);
+    MD5_STEP(MD5_F, a, b, c, d, x[12], sine_table[12], 7);
+    MD5_STEP(MD5_F, d, a, b, c, x[13], sine_table[13], 12);
+    MD5_STEP(MD5_F, c, d, a, b, x[14], sine_table[14], 17);
+    MD5_STEP(MD5_F, b, c, d, a, x[15], sine_table[15], 22);
+    MD5_STEP_G(a, b, c, d, x[1], sine_table[16], 5);
+    MD5_STEP_G(d, a, b, c, x[6], sine_table[17], 9);
+    MD5_STEP_G(c, d, a, b, x[11], sine_table[18], 14);
+    MD5_STEP_G(b, c, d, a, x[0], sine_table[19], 20);
+    MD5_STEP_G(a, b, c, d, x[5], sine_table[20], 5);
+    MD5_STEP_G(d, a, b, c, x[10], sine_table[21], 9);
+    MD5_STEP_G(c, d, a, b, x[15], sine_table[22], 14);
+    MD5_STEP_G(b, c, d, a, x[4], sine_table[23], 20);
+    MD5_STEP_G(a, b, c, d, x[9], sine_table[24], 5);
+    MD5_STEP_G(d, a, b, c, x[14], sine_table[25], 9);
+    MD5_STEP_G(c, d, a, b, x[3], sine_table[26], 14);
+    MD5_STEP_G(b, c, d, a, x[8], sine_table[27], 20);
+    MD5_STEP_G(a, b, c, d, x[13], sine_table[28], 5);
+    MD5_STEP_G(d, a, b, c, x[2], sine_table[29], 9);
+    MD5_STEP_G(c, d, a, b, x[7], sine_table[30], 14);
+    MD5_STEP_G(b, c, d, a, x[12], sine_table[31], 20);
+    MD5_STEP(MD5_H, a, b, c, d, x[5], sine_table[32], 4);
+    MD5_STEP(MD5_H, d, a, b, c, x[8], sine_table[33], 11);
+    MD5_STEP(MD5_H, c, d, a, b, x[11], sine_table[34], 16);
+    MD5_STEP(MD5_H, b, c, d, a, x[14], sine_table[35], 23);
+    MD5_STEP(MD5_H, a, b, c, d, x[1], sine_table[36], 4);
+    MD5_STEP(MD5_H, d, a, b, c, x[4], sine_table[37], 11);
+    MD5_STEP(MD5_H, c, d, a, b, x[7], sine_table[38], 16);
+    MD5_STEP(MD5_H, b, c, d, a, x[10], sine_table[39], 23);
+    MD5_STEP(MD5_H, a, b, c, d, x[13], sine_table[40], 4);
+    MD5_STEP(MD5_H, d, a, b, c, x[0], sine_table[41], 11);
+    MD5_STEP(MD5_H, c, d, a, b, x[3], sine_table[42], 16);
+    MD5_STEP(MD5_H, b, c, d, a, x[6], sine_table[43], 23);
+    MD5_STEP(MD5_H, a, b, c, d, x[9], sine_table[44], 4);
+    MD5_STEP(MD5_H, d, a, b, c, x[12], sine_table[45], 11);
+    MD5_STEP(MD5_H, c, d, a, b, x[15], sine_table[46], 16);
+    MD5_STEP(MD5_H, b, c, d, a, x[2], sine_table[47], 23);
+    MD5_STEP(MD5_I, a, b, c, d, x[0], sine_table[48], 6);
+    MD5_STEP(MD5_I, d, a, b, c, x[7], sine_table[49], 10);
+    MD5_STEP(MD5_I, c, d, a, b, x[14], sine_table[50], 15);
+    MD5_STEP(MD5_I, b, c, d, a, x[5], sine_table[51], 21);
+    MD5_STEP(MD5_I, a, b, c, d, x[12], sine_table[52], 6);
+    MD5_STEP(MD5_I, d, a, b, c, x[3], sine_table[53], 10);
+    MD5_STEP(MD5_I, c, d, a, b, x[10], sine_table[54], 15);
+    MD5_STEP(MD5_I, b, c, d, a, x[1], sine_table[55], 21);
+    MD5_STEP(MD5_I, a, b, c, d, x[8], sine_table[56], 6);
+    MD5_STEP(MD5_I, d, a, b, c, x[15], sine_table[57], 10);
+    MD5_STEP(MD5_I, c, d, a, b, x[6], sine_table[58], 15);
+    MD5_STEP(MD5_I, b, c, d, a, x[13], sine_table[59], 21);
+    MD5_STEP(MD5_I, a, b, c, d, x[4], sine_table[60], 6);
+    MD5_STEP(MD5_I, d, a, b, c, x[11], sine_table[61], 10);
+    MD5_STEP(MD5_I, c, d, a, b, x[2], sine_table[62], 15);
+    MD5_STEP(MD5_I, b, c, d, a, x[9], sine_table[63], 21);
     ctx->a += a;
     ctx->b += b;
     ctx->c += c;
     ctx->d += d;
-    wipe(x, sizeof x);
 }
 
 // md5_update - feed bytes; whole blocks are processed, the rest is kept.
 static void md5_update(Md5Context *ctx, const unsigned char *input, size_t length)
 {
     ctx->bit_count += (uint64_t)length << 3;
+    // Whole blocks straight from the input while nothing is buffered.
+    while (ctx->buffered == 0 && length >= MD5_BLOCK) {
+        md5_transform(ctx, input);
+        input += MD5_BLOCK;
+        length -= MD5_BLOCK;
+    }
     while (length > 0) {
         size_t take = MD5_BLOCK - ctx->buffered;
         if (take > length)
