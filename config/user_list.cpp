@@ -62,6 +62,17 @@ static bool first_token(const char *line, char *token)
     return n > 0;
 }
 
+// cannot_be_header - a line whose first token can neither match the station
+// (its first character is not the key's, "?" or "*"), nor be a console header
+// or an end line; most entry lines of a large list are passed over this way.
+static bool cannot_be_header(const char *line, char key_first)
+{
+    while (*line == ' ' || (*line >= '\t' && *line <= '\r'))
+        line++;
+    char c = (*line >= 'a' && *line <= 'z') ? (char)(*line - 'a' + 'A') : *line;
+    return c != '\0' && c != key_first && c != '?' && c != '*' && c != '-' && c != 'C';
+}
+
 // HeaderMark - a header found by a later pass: its physical line number and
 // the file position right after it (-1 when the position could not be taken).
 struct HeaderMark {
@@ -104,6 +115,10 @@ static int find_header(FILE *in)
     int physical = 0;
     snprintf(key, sizeof key, "%s-%u", connection_info.callsign, (unsigned)connection_info.ssid);
     while (read_significant_line(in, line, sizeof line, &physical)) {
+        if (cannot_be_header(line, key[0])) {
+            at_header = false;
+            continue;
+        }
         if (!first_token(line, token))
             continue;
         if (match_call_pattern(token, key))
