@@ -9,6 +9,7 @@
 #include "filter/call_clock.h"
 #include "filter/connection.h"
 #include "filter/sysop_commands.h"
+#include "platform/platform.h"
 #include "report/errors.h"
 #include "report/logs.h"
 #include "report/mail.h"
@@ -80,6 +81,7 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
 
 int run_service_call(int argc, char **argv, char *reply, int memory_available)
 {
+    plat_begin_call();
     reply_set_limit(REPLY_CAPACITY);
     fill_call_clock();
     if (argc < 2 || !argv || !argv[1])
@@ -97,6 +99,7 @@ int run_service_call(int argc, char **argv, char *reply, int memory_available)
 int run_command_call(int argc, char **argv)
 {
     char scratch[DLL_SCRATCH_REPLY] = "";
+    plat_begin_call();
     if (argc <= 1 || !argv || !argv[1])
         return 0;
     reply_set_limit(sizeof scratch);

@@ -32,6 +32,10 @@ bool plat_make_directory(const char *path);
 // hidden attribute where the file system has one; true on success.
 bool plat_create_hidden(const char *path);
 
+// plat_begin_call - the host called the filter: what the layer knew of the
+// directories may be out of date now.
+void plat_begin_call(void);
+
 // plat_native_path - the path the system sees for a filter path (for tools and tests).
 void plat_native_path(const char *path, char *out, size_t size);
 

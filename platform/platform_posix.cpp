@@ -18,8 +18,75 @@
 
 enum { NATIVE_PATH_MAX = 4096 };
 
-// find_in_directory - the entry of dir whose name equals name without regard to case.
-static bool find_in_directory(const char *dir, const char *name, char *found, size_t size)
+// The listing of the last directory scanned, kept for the rest of one call of
+// the filter: a connection looks up many files that do not exist (markers,
+// texts), all in the filter directory. Any change made through this layer, and
+// the start of every call, drop it, so a listing is never older than the call
+// that took it. A directory whose names do not fit is not kept.
+enum { LISTING_SIZE = 64 * 1024 };
+static char listing_dir[NATIVE_PATH_MAX];
+static char listing_names[LISTING_SIZE];   // NUL-separated names
+static size_t listing_used;
+static bool listing_valid;
+static dev_t listing_device;   // the directory itself, whatever path named it
+static ino_t listing_inode;
+
+void plat_begin_call(void)
+{
+    listing_valid = false;
+}
+
+// forget_listing - a file or directory was created or removed.
+static void forget_listing(void)
+{
+    listing_valid = false;
+}
+
+// search_listing - the kept name that equals name without regard to case.
+static bool search_listing(const char *name, char *found, size_t size)
+{
+    for (size_t at = 0; at < listing_used; at += strlen(listing_names + at) + 1) {
+        const char *entry = listing_names + at;
+        if (strcasecmp(entry, name) == 0 && strlen(entry) < size) {
+            strcpy(found, entry);
+            return true;
+        }
+    }
+    return false;
+}
+
+// scan_into_listing - read a directory's names into the listing; false when it cannot be read.
+static bool scan_into_listing(const char *dir)
+{
+    DIR *d = opendir(dir[0] ? dir : ".");
+    listing_valid = false;
+    if (!d)
+        return false;
+    bool fits = strlen(dir) < sizeof listing_dir;
+    listing_used = 0;
+    struct dirent *e;
+    while (fits && (e = readdir(d)) != nullptr) {
+        size_t len = strlen(e->d_name) + 1;
+        if (listing_used + len > sizeof listing_names) {
+            fits = false;
+            break;
+        }
+        memcpy(listing_names + listing_used, e->d_name, len);
+        listing_used += len;
+    }
+    struct stat st;
+    if (fits && fstat(dirfd(d), &st) == 0) {
+        strcpy(listing_dir, dir);
+        listing_device = st.st_dev;
+        listing_inode = st.st_ino;
+        listing_valid = true;
+    }
+    closedir(d);
+    return listing_valid;
+}
+
+// scan_directory - one pass over a directory too large to keep.
+static bool scan_directory(const char *dir, const char *name, char *found, size_t size)
 {
     DIR *d = opendir(dir[0] ? dir : ".");
     if (!d)
@@ -35,6 +102,18 @@ static bool find_in_directory(const char *dir, const char *name, char *found, si
     }
     closedir(d);
     return ok;
+}
+
+// find_in_directory - the entry of dir whose name equals name without regard to case.
+static bool find_in_directory(const char *dir, const char *name, char *found, size_t size)
+{
+    struct stat st;
+    if (listing_valid && strcmp(listing_dir, dir) == 0 && stat(dir[0] ? dir : ".", &st) == 0 &&
+        st.st_dev == listing_device && st.st_ino == listing_inode)
+        return search_listing(name, found, size);
+    if (scan_into_listing(dir))
+        return search_listing(name, found, size);
+    return scan_directory(dir, name, found, size);
 }
 
 // append_component - add "/" and a component to a native path; false when it does not fit.
@@ -122,6 +201,8 @@ FILE *plat_fopen(const char *path, const char *mode)
     if (!native[0])
         return nullptr;
     native_mode(mode, m);
+    if (m[0] != 'r' || strchr(m, '+'))
+        forget_listing();
     return fopen(native, m);
 }
 
@@ -135,6 +216,7 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
+    forget_listing();
     int fd = open(native, O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
         if (existed)
@@ -161,13 +243,18 @@ bool plat_remove(const char *path)
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return false;
-    return unlink(native) == 0 || errno == ENOENT;
+    if (unlink(native) == 0) {
+        forget_listing();
+        return true;
+    }
+    return errno == ENOENT;
 }
 
 bool plat_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];
     plat_native_path(path, native, sizeof native);
+    forget_listing();
     return native[0] && mkdir(native, 0755) == 0;
 }
 

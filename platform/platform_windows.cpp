@@ -195,3 +195,8 @@ void plat_system_local_time(struct tm *out, int *hundredths)
     out->tm_isdst = -1;
     *hundredths = st.wMilliseconds / 10;
 }
+
+// The system finds names without regard to case itself; nothing is kept between calls.
+void plat_begin_call(void)
+{
+}
