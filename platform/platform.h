@@ -15,6 +15,10 @@
 // plat_fopen - open a file by a filter path; mode as fopen ("rt", "wt", "at", "rb").
 FILE *plat_fopen(const char *path, const char *mode);
 
+// plat_read_line - fgets for a stream that only this call uses, without the
+// stream locking that fgets does on every line where the system offers that.
+char *plat_read_line(char *line, int size, FILE *in);
+
 // plat_fopen_exclusive - create a file that must not exist yet, for writing;
 // null when it exists or cannot be created. *existed tells which (may be null).
 FILE *plat_fopen_exclusive(const char *path, bool *existed);

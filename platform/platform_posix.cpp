@@ -206,6 +206,15 @@ FILE *plat_fopen(const char *path, const char *mode)
     return fopen(native, m);
 }
 
+char *plat_read_line(char *line, int size, FILE *in)
+{
+#if defined(__GLIBC__)
+    return fgets_unlocked(line, size, in);
+#else
+    return fgets(line, size, in);
+#endif
+}
+
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];

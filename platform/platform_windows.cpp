@@ -200,3 +200,8 @@ void plat_system_local_time(struct tm *out, int *hundredths)
 void plat_begin_call(void)
 {
 }
+
+char *plat_read_line(char *line, int size, FILE *in)
+{
+    return fgets(line, size, in);
+}
