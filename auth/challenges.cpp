@@ -50,12 +50,16 @@ static bool reload_on_answer(char *reply)
     return find_user_entry(reply) >= 0;
 }
 
-// refuse_without_password - no password to draw from: a challenge would
-// divide by zero or be answerable by anyone. End any pending challenge too.
-static void refuse_without_password(const char *path)
+// refused_without_password - true when there is no password to draw from
+// and the station was refused: a challenge would divide by zero or be
+// answerable by anyone. Any pending challenge ends too.
+static bool refused_without_password(const char *password, const char *path)
 {
+    if (password[0])
+        return false;
     plat_remove(path);
     verdict = VERDICT_REFUSED;
+    return true;
 }
 
 // seed_draws - every challenge draws from a generator seeded with the time.
@@ -140,10 +144,8 @@ void challenge_fixed(char *reply)
 {
     char path[FILTER_PATH_MAX];
     state_file_path(path, sizeof path, false);
-    if (!user_entry.password[0]) {
-        refuse_without_password(path);
+    if (refused_without_password(user_entry.password, path))
         return;
-    }
     FILE *f = open_state_file(path, reply);
     if (!f)
         return;
@@ -160,10 +162,8 @@ static void positions_challenge(char *reply, const char *password, const char *p
     char path[FILTER_PATH_MAX];
     int positions[POSITIONS];
     state_file_path(path, sizeof path, false);
-    if (!password[0]) {
-        refuse_without_password(path);
+    if (refused_without_password(password, path))
         return;
-    }
     seed_draws();
     draw_positions(password, positions);
     if (!write_positions_file(path, password, positions, table, reply))
@@ -265,10 +265,8 @@ void challenge_flexnet(char *reply)
     state_file_path(path, sizeof path, false);
     if (!reload_on_answer(reply))
         return;
-    if (!user_entry.password[0]) {
-        refuse_without_password(path);
+    if (refused_without_password(user_entry.password, path))
         return;
-    }
     seed_draws();
     for (int i = 0; i < POSITIONS; i++)
         d[i] = (int)(plat_random() % 10);
@@ -320,10 +318,8 @@ void challenge_md(char *reply)
     state_file_path(path, sizeof path, true);
     if (!reload_on_answer(reply))
         return;
-    if (!user_entry.password[0]) {
-        refuse_without_password(path);
+    if (refused_without_password(user_entry.password, path))
         return;
-    }
     seed_draws();
     draw_positions(user_entry.password, p);
     draw_digits(digits);
@@ -346,10 +342,8 @@ void challenge_forward(char *reply)
     char digits[CHALLENGE_DIGITS + 1];
     char md2[DIGEST_TEXT], md5[DIGEST_TEXT];
     state_file_path(path, sizeof path, true);
-    if (!user_entry.password[0]) {
-        refuse_without_password(path);
+    if (refused_without_password(user_entry.password, path))
         return;
-    }
     seed_draws();
     draw_digits(digits);
     digest_texts(digits, user_entry.password, md2, md5);
