@@ -83,3 +83,40 @@ TEST(Messages, NoFileAndStarNames)
     load_language_file(nullptr, "missing.txt");
     EXPECT_STREQ(msg(1), "T1") << "a missing file leaves the table as it is";
 }
+
+// A language file named in config.prt, through svc_main: the connection log's
+// title shows which texts are in force, error.prt shows the count.
+TEST(Messages, LanguageFileThroughSvcMain)
+{
+    std::string hundred(100, 'x');
+    const LanguageCase cases[] = {
+        {"29 texts", texts(29), true, 0},
+        {"28 texts", texts(28), false, 28},
+        {"30 texts", texts(30), false, 30},
+        {"40 texts", texts(40), false, 30},
+        {"29 texts and an end line", texts(29) + "-\n" + texts(3, "X"), true, 0},
+        {"a 100-character line and 27 more", hundred + "\n" + texts(27), true, 0},
+        {"a 100-character line and 28 more", hundred + "\n" + texts(28), false, 30},
+    };
+    for (const auto &c : cases) {
+        HostDir h;
+        h.write_config({"lang.txt", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK",
+                        "NO", "NO", "1 OPEN"});
+        h.write("morvel/lang.txt", c.content);
+        h.make_dir("morvel/logcnx");
+        EXPECT_EQ(h.connect("N0CALL-1", 1).result, 0) << c.name;
+        std::string log = h.read("morvel/logcnx/logcnx.prt");
+        std::string title = c.loads ? "[MORVEL v4.0] - T29:\n" : "[MORVEL v4.0] - Connections log:\n";
+        if (c.content.rfind(hundred, 0) == 0 && c.loads)
+            title = "[MORVEL v4.0] - T27:\n";
+        EXPECT_NE(log.find(title), std::string::npos) << c.name << "\n" << log;
+        std::string error = h.read("morvel/error.prt");
+        if (c.loads) {
+            EXPECT_EQ(error, "") << c.name;
+        } else {
+            std::string line = "*** ERROR 0016: Incorrect number of lines in language file (" +
+                               std::to_string(c.detail) + "/29).";
+            EXPECT_NE(error.find(line), std::string::npos) << c.name << "\n" << error;
+        }
+    }
+}
