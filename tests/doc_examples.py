@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""doc_examples.py - run the examples of the sysop's guide and compare their
+output with the text the guide shows.
+
+An example is the code block (indented or fenced) that follows a line
+"<!-- example -->". In it, a line starting with "$ " is a command (a line
+ending in a backslash goes on the next line); the lines after it, up to the
+next command, are what it prints, standard error included. Each example runs
+in a fresh directory holding a copy of the sample host as examples/bbs and
+the host simulator as build/tools/filter-host, its commands one after the
+other, so a command sees what the earlier ones left.
+
+The comparison forgives what cannot repeat:
+- times (21:30:05, 21:30:05,27) and dates (08-12-2026) match any others;
+- "..." in an expected line matches any text, and a line "..." any lines;
+- "<!-- example: vary PREFIX... -->" lets an expected line that starts with
+  one of the prefixes match any line starting with the same prefix: for
+  challenges, whose positions and digits are drawn at random.
+
+A code block that runs build/tools/filter-host without the mark fails, so
+that every example of the simulator in the guide is tried.
+
+usage: doc_examples.py FILTER_HOST SAMPLE_DIR PAGE.md...
+"""
+import difflib
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+MARK = re.compile(r"^<!--\s*example(?::\s*vary\s+(.*?))?\s*-->\s*$")
+SIMULATOR = "build/tools/filter-host"
+TIME = re.compile(r"\b\d\d:\d\d:\d\d(,\d\d)?\b")
+DATE = re.compile(r"\b\d\d-\d\d-\d\d\d\d\b")
+COMMAND_TIMEOUT = 60
+
+
+class Example:
+    def __init__(self, page, line, vary):
+        self.page = page
+        self.line = line
+        self.vary = vary
+        self.steps = []  # (command, expected lines)
+
+
+def code_blocks(lines):
+    """code_blocks - (first line number, block lines, line of the mark or None) for each code block."""
+    i = 0
+    mark = None
+    while i < len(lines):
+        text = lines[i]
+        if MARK.match(text.strip()):
+            mark = i
+            i += 1
+            continue
+        if text.startswith("```"):
+            start = i + 1
+            i += 1
+            while i < len(lines) and not lines[i].startswith("```"):
+                i += 1
+            yield start + 1, lines[start:i], mark
+            mark = None
+            i += 1
+            continue
+        if text.startswith("    ") and (i == 0 or not lines[i - 1].strip()):
+            start = i
+            while i < len(lines) and (lines[i].startswith("    ") or not lines[i].strip()):
+                i += 1
+            block = [line[4:] for line in lines[start:i]]
+            while block and not block[-1].strip():
+                block.pop()
+            yield start + 1, block, mark
+            mark = None
+            continue
+        if text.strip():
+            mark = None
+        i += 1
+
+
+def read_examples(page, failures):
+    """read_examples - the marked examples of a page; unmarked simulator runs go to failures."""
+    with open(page, encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    examples = []
+    name = os.path.join(os.path.basename(os.path.dirname(os.path.abspath(page))), os.path.basename(page))
+    for first, block, mark in code_blocks(lines):
+        runs_simulator = any(l.lstrip("$ ").startswith(SIMULATOR + " ") for l in block)
+        if mark is None:
+            if runs_simulator:
+                failures.append("%s:%d: an example of the simulator without <!-- example -->" % (name, first))
+            continue
+        vary = shlex.split(MARK.match(lines[mark].strip()).group(1) or "")
+        example = Example(name, first, vary)
+        pending = None
+        for text in block:
+            if pending is not None:
+                pending += "\n" + text
+            elif text.startswith("$ "):
+                pending = text[2:]
+            elif example.steps:
+                example.steps[-1][1].append(text)
+                continue
+            else:
+                failures.append("%s:%d: an example must start with a command (\"$ \")" % (name, first))
+                break
+            if pending.endswith("\\"):
+                pending = pending[:-1]
+                continue
+            example.steps.append((pending, []))
+            pending = None
+        examples.append(example)
+    return examples
+
+
+def normalize(line):
+    """normalize - a line with its times and dates made equal to any others, without trailing blanks."""
+    return DATE.sub("<date>", TIME.sub("<time>", line.rstrip()))
+
+
+def line_pattern(expected, vary):
+    """line_pattern - the regular expression an output line must match for this expected line."""
+    for prefix in vary:
+        if expected.startswith(prefix):
+            return re.escape(normalize(prefix)) + ".*"
+    return ".*".join(re.escape(part) for part in normalize(expected).split("..."))
+
+
+def matches(expected, actual, vary):
+    """matches - whether the output lines fit the expected lines."""
+    pattern = []
+    for line in expected:
+        if line.strip() == "...":
+            pattern.append(r"(?:[^\n]*\n)*?")
+        else:
+            pattern.append(line_pattern(line, vary) + r"\n")
+    text = "".join(normalize(line) + "\n" for line in actual)
+    return re.fullmatch("".join(pattern), text) is not None
+
+
+def run_example(example, host, sample):
+    """run_example - None when every command printed what the page shows, else a report."""
+    with tempfile.TemporaryDirectory(prefix="doc-example-") as work:
+        shutil.copytree(sample, os.path.join(work, "examples", "bbs"), symlinks=True)
+        os.makedirs(os.path.join(work, "build", "tools"))
+        os.symlink(os.path.abspath(host), os.path.join(work, SIMULATOR))
+        env = dict(os.environ, TMPDIR="/tmp", LC_ALL="C")
+        for command, expected in example.steps:
+            try:
+                done = subprocess.run(["sh", "-c", command], cwd=work, env=env, stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT, timeout=COMMAND_TIMEOUT)
+                actual = done.stdout.decode("utf-8", "replace").splitlines()
+            except subprocess.TimeoutExpired:
+                actual = ["(no end after %d s)" % COMMAND_TIMEOUT]
+            while expected and not expected[-1].strip():
+                expected = expected[:-1]
+            while actual and not actual[-1].strip():
+                actual.pop()
+            if not matches(expected, actual, example.vary):
+                diff = difflib.unified_diff(expected, actual, "shown", "printed", lineterm="")
+                return "$ %s\n%s" % (command, "\n".join(diff))
+    return None
+
+
+def main(argv):
+    if len(argv) < 4:
+        print(__doc__.rsplit("usage: ", 1)[1].strip(), file=sys.stderr)
+        return 2
+    host, sample, pages = argv[1], argv[2], argv[3:]
+    failures = []
+    examples = [e for page in pages for e in read_examples(page, failures)]
+    passed = 0
+    for example in examples:
+        where = "%s:%d" % (example.page, example.line)
+        report = run_example(example, host, sample)
+        if report is None:
+            passed += 1
+            print("ok:   %s" % where)
+        else:
+            failures.append("%s:\n%s" % (where, report))
+    for failure in failures:
+        print("FAIL: %s" % failure)
+    print("%d passed, %d failed" % (passed, len(failures)))
+    return 0 if examples and not failures else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
