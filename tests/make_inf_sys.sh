@@ -35,17 +35,31 @@ intro_of() {
         "$host" --dir "$work/bbs" connect N0NEW-0 2>&1
 }
 
-check "default output equals the sample's inf.sys" \
-    sh -c '"$1" "$2" --output "$3/inf.sys" && cmp "$3/inf.sys" "$4/system/inf.sys"' - "$python" "$script" "$work" "$sample"
-check "language 1 gives the Spanish intro" \
-    sh -c 'intro=$1; printf "%s\n" "$intro" | grep -q "^Bienvenido a N0BBS"' - "$(intro_of N0SYS N0NEW:1)"
-check "language 0 gives the English intro" \
-    sh -c 'intro=$1; printf "%s\n" "$intro" | grep -q "^Welcome to N0BBS"' - "$(intro_of N0NEW:0 N0ESP:1)"
-check "a station missing from inf.sys gets the English intro" \
-    sh -c 'intro=$1; printf "%s\n" "$intro" | grep -q "^Welcome to N0BBS"' - "$(intro_of N0ESP:1)"
-check "--help prints the usage and writes nothing" \
-    sh -c 'cd "$3" && "$1" "$2" --help | grep -q "^usage: " && [ ! -e ./--help ]' - "$python" "$script" "$work"
-check "a bad language number is refused and writes nothing" \
-    sh -c '! "$1" "$2" -o "$3/bad.sys" N0NEW:300 2>/dev/null && [ ! -e "$3/bad.sys" ]' - "$python" "$script" "$work"
+# The cases, each a function that succeeds when the script behaves.
+default_is_sample() {
+    "$python" "$script" --output "$work/inf.sys" && cmp "$work/inf.sys" "$sample/system/inf.sys"
+}
+spanish_for_language_1() {
+    intro_of N0SYS N0NEW:1 | grep -q "^Bienvenido a N0BBS"
+}
+english_for_language_0() {
+    intro_of N0NEW:0 N0ESP:1 | grep -q "^Welcome to N0BBS"
+}
+english_when_absent() {
+    intro_of N0ESP:1 | grep -q "^Welcome to N0BBS"
+}
+help_writes_nothing() {
+    (cd "$work" && "$python" "$script" --help | grep -q "^usage: ") && [ ! -e "$work/--help" ]
+}
+bad_language_writes_nothing() {
+    ! "$python" "$script" -o "$work/bad.sys" N0NEW:300 2>/dev/null && [ ! -e "$work/bad.sys" ]
+}
+
+check "default output equals the sample's inf.sys" default_is_sample
+check "language 1 gives the Spanish intro" spanish_for_language_1
+check "language 0 gives the English intro" english_for_language_0
+check "a station missing from inf.sys gets the English intro" english_when_absent
+check "--help prints the usage and writes nothing" help_writes_nothing
+check "a bad language number is refused and writes nothing" bad_language_writes_nothing
 
 [ "$failures" -eq 0 ]

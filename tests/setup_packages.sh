@@ -13,7 +13,7 @@ failures=0
 
 # machine PROGRAMS FILES - a fake machine with these programs and files.
 machine() {
-    rm -rf "$work/bin" "$work/root"
+    rm -rf "${work:?}/bin" "${work:?}/root"
     mkdir -p "$work/bin" "$work/root"
     for p in $1; do
         printf '#!/bin/sh\n' >"$work/bin/$p"
@@ -27,6 +27,7 @@ machine() {
 
 # expect TASKS WANTED - the packages tools/setup --print names for TASKS.
 expect() {
+    # shellcheck disable=SC2086 # TASKS is a list of words
     got=$(SETUP_ROOT=$work/root PATH=$work/bin /bin/bash "$setup" --print $1 | tr '\n' ' ')
     if [ "$got" = "$2 " ] || { [ -z "$2" ] && [ -z "$got" ]; }; then
         echo "ok:   $1 -> ${2:-nothing}"
