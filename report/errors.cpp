@@ -30,8 +30,8 @@ enum { ERROR_TEXT_MAX = 300 };
 // stands refused, which is also all a forward login can get.
 enum { VERDICT_FALLBACK = 0xFF };
 
-// Set by the last report of codes 4 and 7 that got past error.prt; taken by
-// the operation that stopped on it.
+// Whether the last report left the station to the port's method (codes 4
+// and 7, recorded in error.prt); taken by the operation that stopped on it.
 static bool port_method_due;
 
 // Arguments of an error text: n >= 0 is message entry n; the others stand for
