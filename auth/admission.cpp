@@ -2,8 +2,10 @@
 //
 // decide_admission reads config.prt and the station's entry in users.prt and
 // runs one access method, which sets verdict. Errors of those files have
-// been reported (and the verdict set) by their readers; a missing open text
-// is error 8 and a missing exclusion text error 11.
+// been reported (and the verdict set) by their readers; after errors 4 and 7
+// the port's method decides, run by run_port_method like every other
+// fallback. A missing open text is error 8 and a missing exclusion text
+// error 11.
 #include "auth/admission.h"
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
@@ -42,6 +44,14 @@ static bool send_port_text(const char *stem, const char *general, char *reply)
     return true;
 }
 
+// admit_unfiltered - a port without a port line is not filtered: users.prt
+// is not read, the caller gets the admission texts and verdict 0.
+static void admit_unfiltered(char *reply)
+{
+    send_admission_texts(reply);
+    verdict = VERDICT_ADMITTED;
+}
+
 // decide_admission - the station's method on this port, or the port's own.
 void decide_admission(char *reply)
 {
@@ -49,15 +59,70 @@ void decide_admission(char *reply)
     if (port_line < 0)
         return;
     if (port_line == 0) {
-        // A port without a port line is not filtered: users.prt is not read.
-        send_admission_texts(reply);
-        verdict = VERDICT_ADMITTED;
+        admit_unfiltered(reply);
         return;
     }
     int8_t entry = find_user_entry(reply);
-    if (entry < 0)
+    if (entry < 0) {
+        if (take_port_method_due())
+            run_port_method(reply);
         return;
-    apply_access_method(entry == 0 ? filter_config.port_method : user_entry.method, reply);
+    }
+    if (entry == 0)
+        run_port_method(reply);
+    else
+        apply_access_method(user_entry.method, reply);
+}
+
+// refuse_and_end_challenge - verdict 2, and a pending challenge of the
+// station can no longer be answered.
+static void refuse_and_end_challenge(void)
+{
+    char path[FILTER_PATH_MAX];
+    state_file_path(path, sizeof path, false);
+    plat_remove(path);
+    verdict = VERDICT_REFUSED;
+}
+
+// read_own_port_method - on an answering call config.prt was last read for
+// whichever connection came before, perhaps on another port, so it is read
+// again for this one. False when that decided the call: config.prt failed
+// (reported), or the port has no port line any more and is not filtered.
+static bool read_own_port_method(char *reply)
+{
+    if (connection_info.attempt == 0)
+        return true;
+    int8_t port_line = load_filter_config(reply);
+    if (port_line == 0)
+        admit_unfiltered(reply);
+    return port_line > 0;
+}
+
+// run_port_method - the port's own method, for every station left to it. A
+// port line that failed its check leaves its method in port_method; a
+// password method there would put a challenge that falls back to the port's
+// method again, without end. So a method no port line may name refuses, and
+// so does a fallback reached again inside its own run.
+void run_port_method(char *reply)
+{
+    static bool running;
+    if (connection_info.connection_count == -1) {
+        // A partner BBS logging in has no port method to fall back on.
+        verdict = VERDICT_REFUSED;
+        return;
+    }
+    if (running) {
+        refuse_and_end_challenge();
+        return;
+    }
+    running = true;
+    if (read_own_port_method(reply)) {
+        if (port_method_allowed(filter_config.port_method))
+            apply_access_method(filter_config.port_method, reply);
+        else
+            refuse_and_end_challenge();
+    }
+    running = false;
 }
 
 // apply_access_method - run a method; 0 and every number above 14 act as OPEN.
@@ -69,7 +134,7 @@ void apply_access_method(uint8_t method, char *reply)
     case METHOD_FIXED:     challenge_fixed(reply); break;
     case METHOD_NORMAL:    challenge_normal(reply); break;
     case METHOD_MD5:       challenge_md(reply); break;
-    case METHOD_TABLE:     challenge_table(reply); break;
+    case METHOD_TABLE:     if (!challenge_table(reply)) run_port_method(reply); break;
     case METHOD_BBS:       admit_bbs(reply); break;
     case METHOD_FLEXNET:   challenge_flexnet(reply); break;
     case METHOD_FORWARD:   challenge_forward(reply); break;

@@ -10,6 +10,11 @@ void decide_admission(char *reply);
 // apply_access_method - run an access method (0 and above 14 act as OPEN); sets verdict.
 void apply_access_method(uint8_t method, char *reply);
 
+// run_port_method - the port's own method for a station left to it (no entry
+// line, no password for today, errors 4 and 7); refuses a forward login, a
+// method no port line may name, and a fallback reached inside its own run.
+void run_port_method(char *reply);
+
 // admit_open - method 1: the open text when switched on, the admission texts, verdict 0.
 void admit_open(char *reply);
 // refuse_excluded - method 3: the exclusion text and log when switched on, verdict 2.

@@ -4,8 +4,9 @@
 // station's state file (the only link to the answering call), appends the
 // challenge line to the reply and sets verdict 1. A state file that cannot
 // be written is error 10 (the reporter refuses); a station under TABLE
-// without a password table is error 4 (the reporter applies the port's
-// method). Nothing is appended on either failure.
+// without a password table is error 4, and then, as when its table has no
+// row for today, its caller runs the port's method. Nothing is appended on
+// either failure.
 #include "auth/challenges.h"
 #include "auth/admission.h"
 #include "auth/digests.h"
@@ -42,12 +43,15 @@ void state_file_path(char *out, size_t size, bool lower_extension)
 }
 
 // reload_on_answer - on an answering call the password is not loaded yet;
-// false when the user list failed (the reporter has acted).
+// false when the user list failed: the reporter has set the verdict, and
+// after error 7 the port's method has decided.
 static bool reload_on_answer(char *reply)
 {
-    if (connection_info.attempt == 0)
+    if (connection_info.attempt == 0 || find_user_entry(reply) >= 0)
         return true;
-    return find_user_entry(reply) >= 0;
+    if (take_port_method_due())
+        run_port_method(reply);
+    return false;
 }
 
 // refused_without_password - true when there is no password to draw from
@@ -227,23 +231,24 @@ static bool read_todays_password(FILE *table)
     return found;
 }
 
-// challenge_table - five characters of today's password from the station's table.
-void challenge_table(char *reply)
+// challenge_table - five characters of today's password from the station's
+// table; false when the table gives no password for today (no row for
+// today, or no table at all: error 4) and the port's method is to decide.
+bool challenge_table(char *reply)
 {
     char prompt[TABLE_PROMPT];
     table_prompt(prompt, sizeof prompt);
     FILE *table = open_password_table();
     if (!table) {
         report_error(ERR_NO_TABLE, 0, reply);
-        return;
+        return !take_port_method_due();
     }
     bool found = read_todays_password(table);
     fclose(table);
-    if (!found) {
-        apply_access_method(filter_config.port_method, reply);
-        return;
-    }
+    if (!found)
+        return false;
     positions_challenge(reply, user_entry.password, prompt, true);
+    return true;
 }
 
 // flexnet_sum - the sum of each drawn digit times the key digit at its place;

@@ -9,7 +9,9 @@ enum { KIND_NORMAL = 0, KIND_FIXED = 4, KIND_MD = 6, KIND_TABLE = 7, KIND_FLEXNE
 
 void challenge_fixed(char *reply);
 void challenge_normal(char *reply);
-void challenge_table(char *reply);
+// challenge_table - false when the station's table gives no password for
+// today and the port's method is to decide.
+bool challenge_table(char *reply);
 void challenge_flexnet(char *reply);
 void challenge_md(char *reply);
 void challenge_forward(char *reply);

@@ -170,7 +170,7 @@ static void challenge_again(short kind, char *reply)
     if (kind == KIND_MD)
         challenge_md(reply);
     else if (kind == KIND_TABLE)
-        challenge_table(reply);
+        apply_access_method(METHOD_TABLE, reply);
     else
         challenge_normal(reply);
 }

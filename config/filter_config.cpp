@@ -38,11 +38,6 @@ static const MethodKeywords method_keywords[] = {
     {"FORWARD5", "FORWARD5"}, {"GUEST", "GUEST"},
 };
 
-struct LetterValue {
-    char letter;
-    uint16_t value;
-};
-
 static const LetterValue failure_letters[] = {{'C', POLICY_CONSOLE}, {'R', POLICY_FAIL_READONLY},
                                               {'H', POLICY_FAIL_HOLD}, {0, 0}};
 static const LetterValue plain_letters[] = {{'R', POLICY_PLAIN_READONLY}, {'H', POLICY_PLAIN_HOLD},
@@ -50,8 +45,6 @@ static const LetterValue plain_letters[] = {{'R', POLICY_PLAIN_READONLY}, {'H', 
 static const LetterValue intro_letters[] = {{'X', INTRO_EXCEPT_X}, {'S', INTRO_EXCEPT_S},
                                             {'N', INTRO_EXCEPT_N}, {0, 0}};
 static const LetterValue new_user_letters[] = {{'T', NEW_USER_TEXT}, {'M', NEW_USER_MESSAGE}, {0, 0}};
-static const LetterValue log_letters[] = {{'C', LOG_CONSOLE}, {'D', LOG_DAILY}, {'W', LOG_WEEKLY},
-                                          {'M', LOG_MONTHLY}, {0, 0}};
 
 int method_from_keyword(const char *keyword, int line_number, char *reply, bool in_users_file)
 {
@@ -81,17 +74,6 @@ void config_file_path(const char *name, char *out, size_t size)
     int n = value ? snprintf(out, size, "%s\\%s", value, name) : -1;
     if (size && (n < 0 || (size_t)n >= size))
         out[0] = '\0';
-}
-
-// letters_word - the sum of the values of the letters of text found in the table.
-static uint16_t letters_word(const char *text, const LetterValue *table)
-{
-    uint16_t word = 0;
-    for (; *text; text++)
-        for (const LetterValue *l = table; l->letter; l++)
-            if (*text == l->letter)
-                word = (uint16_t)(word + l->value);
-    return word;
 }
 
 // console_letters - field 3's C, which counts only while field 2 gave none.
@@ -136,9 +118,9 @@ static LineResult read_attempts_line(char *line)
     filter_config.max_attempts = (uint8_t)digit;
     if (digit < 1 || digit > 5)
         return LINE_FAILED;
-    uint16_t word = n >= 2 ? letters_word(failure, failure_letters) : 0;
+    uint16_t word = n >= 2 ? letters_value(failure, failure_letters) : 0;
     if (n == 3)
-        word = (uint16_t)(console_letters(plain, word) + letters_word(plain, plain_letters));
+        word = (uint16_t)(console_letters(plain, word) + letters_value(plain, plain_letters));
     filter_config.challenge_policy = word;
     return LINE_OK;
 }
@@ -185,7 +167,7 @@ static LineResult read_switch_letters_line(char *line, bool *on, uint16_t *word,
     if (n < 1 || !switch_value(field, on))
         return LINE_FAILED;
     if (n == 2)
-        *word = letters_word(letters, table);
+        *word = letters_value(letters, table);
     return LINE_OK;
 }
 
@@ -206,7 +188,7 @@ static LineResult read_option_line(int role, char *line, char *reply)
     case 10: return read_switch_letters_line(line, &c.new_user_welcome, &c.new_user_actions, new_user_letters,
                                              LETTERS_MAX);
     case 11: return read_switch_line(line, &c.mail_new_user);
-    case 12: return read_switch_letters_line(line, &c.connection_log, &c.connection_log_flags, log_letters,
+    case 12: return read_switch_letters_line(line, &c.connection_log, &c.connection_log_flags, log_mode_letters,
                                              LOG_LETTERS_MAX);
     case 13: return read_switch_line(line, &c.log_exclusions);
     default: return read_switch_line(line, &c.log_password_failures);
@@ -229,7 +211,7 @@ static int port_line_method(const char *token, int line_number, char *reply)
 }
 
 // port_method_allowed - the methods a port line may name: those without a password.
-static bool port_method_allowed(uint8_t method)
+bool port_method_allowed(uint8_t method)
 {
     return method == METHOD_OPEN || method == METHOD_CLOSED || method == METHOD_EXCLUDED ||
            method == METHOD_BBS || method == METHOD_READONLY || method == METHOD_HOLD;

@@ -2,6 +2,8 @@
 #ifndef FILTER_FILTER_CONFIG_H
 #define FILTER_FILTER_CONFIG_H
 
+#include "common/letter_values.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -47,7 +49,6 @@ enum {
 };
 enum { INTRO_EXCEPT_X = 1, INTRO_EXCEPT_S = 2, INTRO_EXCEPT_N = 4 };
 enum { NEW_USER_TEXT = 1, NEW_USER_MESSAGE = 2 };
-enum { LOG_CONSOLE = 1, LOG_DAILY = 2, LOG_WEEKLY = 4, LOG_MONTHLY = 8 };
 
 extern FilterConfig filter_config;
 
@@ -58,6 +59,10 @@ int8_t load_filter_config(char *reply);
 // method_from_keyword - method 1..14 of a Spanish or English keyword, or -1
 // after error 7 (users.prt) or 5 (config.prt) with line_number.
 int method_from_keyword(const char *keyword, int line_number, char *reply, bool in_users_file);
+
+// port_method_allowed - one of the six methods a port line may name (1, 2, 3,
+// 8, 11, 12): none of them asks for a password.
+bool port_method_allowed(uint8_t method);
 
 // config_file_path - path of config.prt or users.prt, through MORVEL when set.
 void config_file_path(const char *name, char *out, size_t size);

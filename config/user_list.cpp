@@ -219,6 +219,10 @@ static EntryResult read_entry(FILE *in, int *line_number, char *reply)
 int8_t find_user_entry(char *reply)
 {
     char path[FILTER_PATH_MAX];
+    // The entry of the station looked up before, perhaps in another call,
+    // must never stand in for this one's: a challenge would be drawn from
+    // another station's password.
+    wipe(&user_entry, sizeof user_entry);
     config_file_path("users.prt", path, sizeof path);
     FILE *f = plat_fopen(path, "rt");
     if (!f)

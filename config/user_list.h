@@ -13,7 +13,8 @@ struct UserEntry {
 
 extern UserEntry user_entry;
 
-// find_user_entry - -1 after error 7, 0 no line for the port, 1 found.
+// find_user_entry - -1 after an error was reported, 0 no line for the port,
+// 1 found; user_entry is cleared before every lookup.
 int8_t find_user_entry(char *reply);
 
 // match_call_pattern - a callsign pattern with "?" and "*" against a key.

@@ -20,6 +20,7 @@ static char empty_text[1] = "";
 
 // padded_arguments - the eight strings of a connection event; those the host
 // did not pass (argc 4 to 7, or null pointers) are taken as empty, never read.
+// So a null callsign is malformed, as an empty one is.
 static void padded_arguments(int argc, char **argv, char **out)
 {
     for (int i = 0; i < CONNECTION_ARGS; i++)
@@ -84,11 +85,11 @@ int run_service_call(int argc, char **argv, char *reply, int memory_available)
     plat_begin_call();
     reply_set_limit(REPLY_CAPACITY);
     fill_call_clock();
-    if (argc < 2 || !argv || !argv[1])
+    if (argc < 2 || !argv)
         return 0;
     restore_default_messages();
     if (argc <= 3) {
-        if (memory_available == 0)
+        if (memory_available == 0 || !argv[1])
             return 0;
         run_sysop_command(argv[1], command_argument(argc, argv), reply);
         return 0;

@@ -29,6 +29,13 @@ bool plat_exists(const char *path);
 // plat_remove - delete a file; true when it is gone afterwards.
 bool plat_remove(const char *path);
 
+// plat_truncate - cut a file back to size bytes; true on success.
+bool plat_truncate(const char *path, long size);
+
+// plat_fclose - fclose, for streams whose close failure must be tested: 0, or
+// EOF when the close failed (the stream is closed either way).
+int plat_fclose(FILE *stream);
+
 // plat_make_directory - create one directory level; true on success.
 bool plat_make_directory(const char *path);
 
@@ -66,5 +73,7 @@ long plat_random(void);
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds);
 void plat_test_clear_clock(void);
 void plat_test_fail_open(const char *path);   // null clears
+// The n-th plat_fclose from now (1 the next) reports failure; 0 clears.
+void plat_test_fail_close(int nth);
 
 #endif

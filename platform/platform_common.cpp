@@ -1,4 +1,4 @@
-// platform_common.cpp - clock, environment, random generator and test hooks,
+// platform_common.cpp - clock, environment, random generator, closing streams and test hooks,
 // the parts of the platform layer that standard C++ covers on every system.
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -11,6 +11,7 @@ static struct tm fixed_local;
 static int fixed_hundredths;
 static time_t fixed_seconds;
 static char failing_path[260];
+static int closes_until_failure;
 static unsigned long random_state = 1;
 
 void plat_local_time(struct tm *out, int *hundredths)
@@ -95,4 +96,17 @@ bool plat_same_name(const char *a, const char *b)
             return false;
     }
     return *a == *b;
+}
+
+int plat_fclose(FILE *stream)
+{
+    int result = fclose(stream);
+    if (closes_until_failure > 0 && --closes_until_failure == 0)
+        return EOF;
+    return result;
+}
+
+void plat_test_fail_close(int nth)
+{
+    closes_until_failure = nth > 0 ? nth : 0;
 }

@@ -259,6 +259,13 @@ bool plat_remove(const char *path)
     return errno == ENOENT;
 }
 
+bool plat_truncate(const char *path, long size)
+{
+    char native[NATIVE_PATH_MAX];
+    plat_native_path(path, native, sizeof native);
+    return native[0] && size >= 0 && truncate(native, (off_t)size) == 0;
+}
+
 bool plat_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];

@@ -154,6 +154,19 @@ bool plat_remove(const char *path)
     return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
 }
 
+bool plat_truncate(const char *path, long size)
+{
+    if (!usable_path(path) || size < 0)
+        return false;
+    int fd = _open(path, _O_WRONLY | _O_BINARY);
+    if (fd < 0)
+        return false;
+    bool ok = _chsize(fd, size) == 0;
+    if (_close(fd) != 0)
+        ok = false;
+    return ok;
+}
+
 bool plat_make_directory(const char *path)
 {
     return usable_path(path) && CreateDirectoryA(path, nullptr) != 0;

@@ -3,9 +3,11 @@
 // the verdict each code leaves for the connection.
 //
 // A report never fails in a way the caller must handle: whatever goes wrong
-// while recording or mailing, the connection still gets a verdict.
+// while recording or mailing, the connection still gets a verdict. The
+// reporter decides nothing beyond the verdict of its table: for codes 4 and 7
+// it only marks that the port's method is due (take_port_method_due), and
+// the operation that met the error runs that method.
 #include "report/errors.h"
-#include "auth/admission.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
 #include "config/filter_config.h"
@@ -23,8 +25,14 @@
 // here. error_text cuts at its caller's size; a shorter buffer keeps the head.
 enum { ERROR_TEXT_MAX = 300 };
 
-// The verdict a code leaves; VERDICT_FALLBACK hands the decision to the port.
+// The verdict a code leaves. Codes 4 and 7 leave the station to the port's
+// method, which the operation that met them runs; until it has, the station
+// stands refused, which is also all a forward login can get.
 enum { VERDICT_FALLBACK = 0xFF };
+
+// Whether the last report left the station to the port's method (codes 4
+// and 7, recorded in error.prt); taken by the operation that stopped on it.
+static bool port_method_due;
 
 // Arguments of an error text: n >= 0 is message entry n; the others stand for
 // the row's next file name, the station's callsign, the report's detail and
@@ -144,7 +152,9 @@ static bool write_error_record(uint16_t code, const char *text)
 }
 
 // load_missing_setup - the host files and, unless this code came from reading
-// it, the configuration, so that the sysops are known.
+// it, the configuration, so that the sysops are known. This is the reporter's
+// one call back into the readers: the recipients of the error mail live in
+// those files, and their readers report their own errors in turn.
 static void load_missing_setup(uint16_t code, char *reply)
 {
     if (!host_info.host_info_loaded)
@@ -199,19 +209,19 @@ static void mail_sysops_once(uint16_t code, const char *text)
     close_mail(mail);
 }
 
-// fall_back_to_port - codes 4 and 7 leave the station to the port's method;
-// a partner BBS logging in has no port method to fall back on and is refused.
-static void fall_back_to_port(char *reply)
+// take_port_method_due - the last report left the station to the port's
+// method; reading it clears it.
+bool take_port_method_due(void)
 {
-    // A port method whose own run reports 4 or 7 again would never end.
-    static bool running;
-    if (connection_info.connection_count == -1 || running) {
-        verdict = VERDICT_REFUSED;
-        return;
-    }
-    running = true;
-    apply_access_method(filter_config.port_method, reply);
-    running = false;
+    bool due = port_method_due;
+    port_method_due = false;
+    return due;
+}
+
+// errors_reset - at load no report is waiting for the port's method.
+void errors_reset(void)
+{
+    port_method_due = false;
 }
 
 // report_error - record in error.prt, mail the sysops once, set the verdict of the code.
@@ -220,6 +230,7 @@ void report_error(uint16_t code, uint16_t detail, char *reply)
 {
     char text[ERROR_TEXT_MAX];
     error_text(code, detail, text, sizeof text);
+    port_method_due = false;
     if (!write_error_record(code, text)) {
         verdict = VERDICT_ADMITTED;
         return;
@@ -230,8 +241,7 @@ void report_error(uint16_t code, uint16_t detail, char *reply)
         mail_sysops_once(code, text);
     }
     uint8_t v = find_format(code)->verdict;
-    if (v == VERDICT_FALLBACK)
-        fall_back_to_port(reply);
-    else
-        verdict = v;
+    // Set last: the reports raised while loading the setup above came first.
+    port_method_due = v == VERDICT_FALLBACK;
+    verdict = port_method_due ? (uint8_t)VERDICT_REFUSED : v;
 }

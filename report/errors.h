@@ -11,8 +11,16 @@ enum {
     ERR_NO_INFO_TEXT = 9, ERR_STATE_FILE = 10, ERR_NO_EXCLUSION_TEXT = 11, ERR_NO_MEMORY = 13
 };
 
-// report_error - record, mail once per code, and set the verdict of the code.
+// report_error - record, mail once per code, and set the verdict of the code;
+// codes 4 and 7 refuse and mark the port's method due.
 void report_error(uint16_t code, uint16_t detail, char *reply);
+
+// take_port_method_due - true once after a report of code 4 or 7 that was
+// recorded: the operation that met it runs the port's method.
+bool take_port_method_due(void);
+
+// errors_reset - the load-time state of this file's globals.
+void errors_reset(void);
 
 // error_text - the error text of a code, bounded to size.
 void error_text(uint16_t code, uint16_t detail, char *out, size_t size);

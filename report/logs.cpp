@@ -6,6 +6,7 @@
 // outcome of the call unchanged.
 #include "report/logs.h"
 #include "common/filter_dir.h"
+#include "common/letter_values.h"
 #include "common/text_copy.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
@@ -96,19 +97,6 @@ void write_attempt_log(int which)
     append_log_entry(path, msg(failed_passwords ? MSG_PASSWORD_LOG : MSG_EXCLUSION_LOG));
 }
 
-// mode_letters - the mode given by the letters C, D, W and M of a word.
-static uint16_t mode_letters(const char *word)
-{
-    uint16_t mode = 0;
-    for (; *word; word++) {
-        if (*word == 'C') mode |= LOG_CONSOLE;
-        if (*word == 'D') mode |= LOG_DAILY;
-        if (*word == 'W') mode |= LOG_WEEKLY;
-        if (*word == 'M') mode |= LOG_MONTHLY;
-    }
-    return mode;
-}
-
 // user_log_mode - the mode of the first logusr.prt line naming the station, with or without SSID.
 bool user_log_mode(uint16_t *mode)
 {
@@ -130,7 +118,7 @@ bool user_log_mode(uint16_t *mode)
         if (sscanf(line, LOG_LINE_SCAN, name, letters) < 1)
             continue;
         if (strcmp(name, bare) == 0 || strcmp(name, with_ssid) == 0) {
-            *mode = mode_letters(letters);
+            *mode = letters_value(letters, log_mode_letters);
             found = true;
         }
     }

@@ -5,8 +5,10 @@
 // The lock is taken only by an exclusive create, so a lock the host took in
 // the meantime is never written over, and the filter deletes only a lock it
 // created itself. Held mail is deleted only after the import file has taken
-// all of it and closed cleanly. Failures are reported by result; only the two
-// notices turn a mail that cannot be opened into error 2.
+// all of it and closed cleanly. A write or close that fails cuts the file
+// back to the size it had when it was opened, so the host never imports half
+// a message with the next one glued to it. Failures are reported by result;
+// only the two notices turn a mail that cannot be opened into error 2.
 #include "report/mail.h"
 #include "common/filter_dir.h"
 #include "common/reply.h"
@@ -27,6 +29,11 @@ static const char held_mail_path[] = FILTER_DIR "\\mail.prt";
 // whenever the filter holds no lock of its own: close_mail then leaves the lock alone.
 static bool mail_diverted;
 
+// The file behind the stream open_mail handed out, and its size at the
+// opening (-1 when it could not be taken): where a failed mail is cut back to.
+static const char *mail_path;
+static long mail_start;
+
 // Reply for the host-file reader where the caller has none; nothing appends to it.
 static char scratch_reply[REPLY_CAPACITY];
 
@@ -34,6 +41,33 @@ static char scratch_reply[REPLY_CAPACITY];
 void mail_reset(void)
 {
     mail_diverted = true;
+    mail_path = nullptr;
+    mail_start = -1;
+}
+
+// file_size - the size of a file just opened for appending; -1 when unknown.
+static long file_size(FILE *f)
+{
+    if (fseek(f, 0, SEEK_END) != 0)
+        return -1;
+    return ftell(f);
+}
+
+// cut_back - a failed write may have left part of a message at the end:
+// back to the size noted at the opening. Only the filter writes the file
+// meanwhile: it holds the import file's lock, and mail.prt is its own.
+static void cut_back(const char *path, long size)
+{
+    if (path && size >= 0)
+        plat_truncate(path, size);
+}
+
+// note_mail - remember what open_mail hands out; returns the stream.
+static FILE *note_mail(FILE *stream, const char *path)
+{
+    mail_path = path;
+    mail_start = stream ? file_size(stream) : -1;
+    return stream;
 }
 
 // host_info_ready - the start-up file has been read, now or before.
@@ -59,7 +93,7 @@ static bool take_mail_lock(bool *busy)
 static FILE *open_held_mail(void)
 {
     mail_diverted = true;
-    return plat_fopen(held_mail_path, "at");
+    return note_mail(plat_fopen(held_mail_path, "at"), held_mail_path);
 }
 
 // open_mail - the import file under a lock the filter took itself, the
@@ -81,7 +115,7 @@ FILE *open_mail(void)
         return nullptr;
     }
     mail_diverted = false;
-    return import;
+    return note_mail(import, host_info.mail_import_path);
 }
 
 // close_mail - close, release the lock open_mail took; false when a write or the close failed.
@@ -90,11 +124,14 @@ bool close_mail(FILE *stream)
     if (!stream)
         return false;
     bool ok = !ferror(stream);
-    if (fclose(stream) != 0)
+    if (plat_fclose(stream) != 0)
         ok = false;
+    if (!ok)
+        cut_back(mail_path, mail_start);
     if (!mail_diverted)
         plat_remove(host_info.mail_lock_path);
     mail_diverted = true;
+    mail_path = nullptr;
     return ok;
 }
 
@@ -105,16 +142,19 @@ static bool append_held_mail(FILE *held)
     FILE *import = plat_fopen(host_info.mail_import_path, "at");
     if (!import)
         return false;
+    long start = file_size(import);
     bool ok = copy_file_to_stream(held, import);
     if (ferror(import))
         ok = false;
-    if (fclose(import) != 0)
+    if (plat_fclose(import) != 0)
         ok = false;
+    if (!ok)
+        cut_back(host_info.mail_import_path, start);
     return ok;
 }
 
-// flush_held_mail - a copy that fails part-way keeps mail.prt, so the next
-// call may import some messages twice; none is ever lost.
+// flush_held_mail - a copy that fails part-way is cut back and keeps
+// mail.prt for a later call: no message is lost, torn or imported twice.
 void flush_held_mail(char *reply)
 {
     if (!plat_exists(held_mail_path))

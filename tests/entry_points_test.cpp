@@ -1,7 +1,9 @@
 // The two entry points: argument counts, callsign forms, the reply tag and the clock.
+#include "common/reply.h"
 #include "config/messages.h"
 #include "filter/call_clock.h"
 #include "filter/connection.h"
+#include "filter/entry_points.h"
 #include "support/host_dir.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +95,24 @@ TEST(EntryPoints, ShortArgumentVectorsAreTakenAsEmpty)
         EXPECT_EQ(r.result, 0) << argc;
         EXPECT_EQ(r.reply, "{MORVEL-4.0}\n") << argc;
     }
+}
+
+// A null callsign pointer is as malformed as an empty callsign; a command
+// event without its word is no command.
+TEST(EntryPoints, NullCallsignPointer)
+{
+    HostDir h;
+    h.write_basic_config({"1 OPEN"});
+    char bbs[] = "bbs", zero[] = "0", two[] = "2", port[] = "1", empty[] = "";
+    char *connection[] = {bbs, nullptr, zero, zero, two, zero, port, empty};
+    char reply[REPLY_CAPACITY] = "untouched";
+    EXPECT_EQ(svc_main(8, connection, reply, 1), 2);
+    EXPECT_EQ(svc_main(4, connection, reply, 1), 2);
+    EXPECT_STREQ(reply, "untouched");
+    char *command[] = {bbs, nullptr, zero};
+    EXPECT_EQ(svc_main(3, command, reply, 1), 0);
+    EXPECT_EQ(dll_main(3, command), 0);
+    EXPECT_STREQ(reply, "untouched");
 }
 
 TEST(EntryPoints, ConnectionWithoutMemoryReportsErrorThirteen)

@@ -199,3 +199,35 @@ TEST(Logs, AdmittedConnectionsAreLoggedThroughSvcMain)
     EXPECT_EQ(h.read("morvel/logcnx/logcn342.prt"), header("Connections log") + entry("N0CALL-1 ", " 3"));
     EXPECT_EQ(h.read("morvel/logcnx/N0CALL49.log"), header("Connections log") + entry("N0CALL-1 ", " 3"));
 }
+
+struct LetterSumCase {
+    const char *letters;
+    std::vector<std::string> files;   // under morvel/logcnx: the general log, then the station's
+};
+
+// The same letters in config.prt's line 12 and in logusr.prt give the same
+// mode, their values added up: a letter written twice is worth the next one.
+TEST(Logs, ModeLettersAreAddedUpInConfigAndLogusrAlike)
+{
+    const LetterSumCase cases[] = {
+        {"D", {"N0CALL", "logcn342.prt"}},           // 2: daily
+        {"DD", {"N0CALL49.log", "logcnx49.prt"}},    // 4: weekly
+        {"WW", {"N0CALL12.log", "logcnx12.prt"}},    // 8: monthly
+        {"DW", {"N0CALL49.log", "logcnx49.prt"}},    // 6: weekly wins over daily
+        {"MM", {"N0CALL.log", "logcnx.prt"}},        // 16: no period flag, one file
+        {"CC", {"N0CALL", "logcn342.prt"}},          // 2: daily, and no console flag
+    };
+    for (const auto &c : cases) {
+        HostDir h;
+        h.write_config({"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "NO",
+                        std::string("OK ") + c.letters, "NO", "NO", "0 OPEN", "3 OPEN"});
+        h.write("morvel/logusr.prt", std::string("N0CALL ") + c.letters + "\n");
+        h.make_dir("morvel/logcnx");
+        EXPECT_EQ(h.connect("N0CALL-1", 3).result, 0);
+        EXPECT_EQ(h.list("morvel/logcnx"), c.files) << c.letters;
+        if (std::string(c.letters) == "CC") {
+            h.connect("N0CALL-1", 0);
+            EXPECT_EQ(h.list("morvel/logcnx"), c.files) << "a console connection is not logged";
+        }
+    }
+}

@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
+
 
 static const char HELD_MAIL[] = "morvel/mail.prt";
 
@@ -289,3 +292,113 @@ TEST(SysopMail, NewUserMessageWithoutMailIsError2)
     mail_new_message(reply);
     EXPECT_NE(h.read("morvel/error.prt").find("ERROR 0012"), std::string::npos);
 }
+
+// count_lines - the lines of a mail file that are exactly line.
+static long count_lines(const std::string &text, const std::string &line)
+{
+    long n = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        n += text.compare(at, end - at, line) == 0;
+        at = end + 1;
+    }
+    return n;
+}
+
+static const char EARLIER[] = "#\nSP N0SYS < MORVEL\nearlier\n/EX\n";
+static const char MESSAGE[] = "#\nSP N0SYS < MORVEL\nnew\n/EX\n";
+
+// A mail whose close fails leaves the file it went to as it was before the
+// opening, whichever file that was; the lock is released as after any mail.
+TEST(SysopMail, FailedMailIsCutBackToTheSizeAtItsOpening)
+{
+    for (bool host_has_lock : {false, true}) {
+        SCOPED_TRACE(host_has_lock ? "held mail" : "import file");
+        HostDir h;
+        with_host_info();
+        const char *file = host_has_lock ? HELD_MAIL : MAIL_IMPORT;
+        h.write(file, EARLIER);
+        if (host_has_lock)
+            h.write(MAIL_LOCK, "host");
+        FILE *mail = open_mail();
+        ASSERT_NE(mail, nullptr);
+        fputs(MESSAGE, mail);
+        plat_test_fail_close(1);
+        EXPECT_FALSE(close_mail(mail));
+        EXPECT_EQ(h.read(file), EARLIER);
+        EXPECT_EQ(h.exists(MAIL_LOCK), host_has_lock);
+
+        mail = open_mail();
+        ASSERT_NE(mail, nullptr);
+        fputs(MESSAGE, mail);
+        EXPECT_TRUE(close_mail(mail));
+        EXPECT_EQ(h.read(file), std::string(EARLIER) + MESSAGE);
+    }
+}
+
+// A flush whose import file fails to close leaves the import file as it was
+// and keeps the held mail, which the next call moves whole.
+TEST(SysopMail, FailedFlushIsCutBackAndTheHeldMailKept)
+{
+    HostDir h;
+    with_host_info();
+    h.write(MAIL_IMPORT, EARLIER);
+    const std::string held = std::string(MESSAGE) + MESSAGE;
+    h.write(HELD_MAIL, held);
+    Reply reply;
+    plat_test_fail_close(1);
+    flush_held_mail(reply);
+    EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
+    EXPECT_EQ(h.read(HELD_MAIL), held);
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+
+    flush_held_mail(reply);
+    EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER + held);
+    EXPECT_FALSE(h.exists(HELD_MAIL));
+}
+
+// Through svc_main: a first connection whose notice fails, then another that
+// succeeds; the host finds as many "#" lines as "/EX" lines.
+TEST(SysopMail, NoticeThatFailsLeavesNoTornMessageThroughSvcMain)
+{
+    HostDir h;
+    config_with_notices(h, "N0SYS");
+    h.write(MAIL_IMPORT, EARLIER);
+    plat_test_fail_close(1);
+    EXPECT_EQ(h.connect("N0ONE-1", 3, 0, 1).result, 0);
+    EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
+    EXPECT_EQ(h.connect("N0TWO-1", 3, 0, 1).result, 0);
+    std::string mail = h.read(MAIL_IMPORT);
+    EXPECT_EQ(mail, EARLIER + notice("N0SYS", "N0TWO-1", 3));
+    EXPECT_EQ(count_lines(mail, "#"), count_lines(mail, "/EX"));
+}
+
+#if !defined(_WIN32)
+// A real write that stops part-way: a file size limit lets the first bytes
+// of the message in and refuses the rest, as a disk that fills up would.
+TEST(SysopMail, MessageTornByAFullDiskIsCutBack)
+{
+    HostDir h;
+    with_host_info();
+    h.write(MAIL_IMPORT, EARLIER);
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    FILE *mail = open_mail();
+    ASSERT_NE(mail, nullptr);
+    struct rlimit limit = old_limit;
+    limit.rlim_cur = sizeof EARLIER - 1 + 10;
+    bool limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    fputs(std::string(4096, 'x').c_str(), mail);
+    bool closed = close_mail(mail);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    signal(SIGXFSZ, old_handler);
+    if (!limited)
+        GTEST_SKIP() << "no file size limit here";
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+}
+#endif

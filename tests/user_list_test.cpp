@@ -47,7 +47,7 @@ struct EntryCase {
     int ssid, port;
     int result;
     int method;            // after the lookup
-    const char *password;  // after the lookup ("old" when untouched)
+    const char *password;  // after the lookup; "" when no line gave one
     int error_line;        // of error 7, 0 for none
 };
 
@@ -60,7 +60,9 @@ static void run_cases(const EntryCase *cases, size_t count)
         h.write_basic_config({});   // the reporter reads it to find the sysops
         h.write_users(k.users);
         station(k.callsign, k.ssid, k.port);
+        // What the lookup of another station left: never part of this one's entry.
         strcpy(user_entry.password, "old");
+        user_entry.method = 77;
         EXPECT_EQ(find_user_entry(nullptr), k.result);
         EXPECT_EQ(user_entry.method, k.method);
         EXPECT_STREQ(user_entry.password, k.password);
@@ -89,9 +91,9 @@ TEST(UserList, WhichHeaderTheStationGets)
         {"-? leaves SSID 10 to the bare header", bare + "N0CALL-?\n1 FIXED one\n-\n", "N0CALL", 10, 1, 1,
          METHOD_NORMAL, "bare1", 0},
         {"-* takes every SSID", bare + "N0CALL-*\n1 FIXED any\n-\n", "N0CALL", 15, 1, 1, METHOD_FIXED, "any", 0},
-        {"a lone star catches no station", "*\n1 FIXED star\n-\n", "N0CALL", 1, 1, 0, 0, "old", 0},
+        {"a lone star catches no station", "*\n1 FIXED star\n-\n", "N0CALL", 1, 1, 0, 0, "", 0},
         {"? patterns", "N0C?LL\n1 FIXED q\n-\n", "N0CALL", 1, 1, 1, METHOD_FIXED, "q", 0},
-        {"no entry", bare, "N0ABC", 1, 1, 0, 0, "old", 0},
+        {"no entry", bare, "N0ABC", 1, 1, 0, 0, "", 0},
         {"a pattern over 11 characters never matches", "N0CALL-1****X\n1 FIXED long\n-\n" + bare, "N0CALL", 1, 1,
          1, METHOD_NORMAL, "bare1", 0},
         {"comments and blank lines between entries", "# users\n\n  \nN0ABC\n1 OPEN\n-\n# me\n" + bare, "N0CALL",
@@ -119,9 +121,9 @@ TEST(UserList, ConsoleEntry)
     const EntryCase cases[] = {
         {"the first console header at a header position", users, "N0XYZ", 0, 0, 1, METHOD_FIXED, "console", 0},
         {"a station's own entry before the console's", users, "N0SYS", 0, 0, 1, METHOD_FIXED, "sysop", 0},
-        {"the console entry is for port 0 only", users, "N0XYZ", 0, 1, 0, 0, "old", 0},
-        {"a console header at the start", "CONSOLE\n* OPEN\n-\n", "N0XYZ", 1, 0, 1, METHOD_OPEN, "old", 0},
-        {"no console header at a header position", "N0ABC\nCONSOLE OPEN\n-\n", "N0XYZ", 1, 0, 0, 0, "old", 0},
+        {"the console entry is for port 0 only", users, "N0XYZ", 0, 1, 0, 0, "", 0},
+        {"a console header at the start", "CONSOLE\n* OPEN\n-\n", "N0XYZ", 1, 0, 1, METHOD_OPEN, "", 0},
+        {"no console header at a header position", "N0ABC\nCONSOLE OPEN\n-\n", "N0XYZ", 1, 0, 0, 0, "", 0},
     };
     run_cases(cases, sizeof cases / sizeof cases[0]);
 }
@@ -134,20 +136,20 @@ TEST(UserList, WhichLineAppliesToThePort)
         {"star matches any port", "N0CALL\n* MD5 anyport\n-\n", "N0CALL", 1, 7, 1, METHOD_MD5, "anyport", 0},
         {"TODOS matches any port", "N0CALL\ntodos FLEXNET abcde\n-\n", "N0CALL", 1, 3, 1, METHOD_FLEXNET,
          "abcde", 0},
-        {"ALL matches any port", "N0CALL\nALL ABIERTO\n-\n", "N0CALL", 1, 0, 1, METHOD_OPEN, "old", 0},
+        {"ALL matches any port", "N0CALL\nALL ABIERTO\n-\n", "N0CALL", 1, 0, 1, METHOD_OPEN, "", 0},
         {"port names through the port file", "N0CALL\n144.800 OPEN\nvhf frase Secret\n-\n", "N0CALL", 1, 3, 1,
          METHOD_FIXED, "Secret", 0},
-        {"CONSOLE as a port", "N0CALL\n1 OPEN\nconsole HOLD\n-\n", "N0CALL", 1, 0, 1, METHOD_HOLD, "old", 0},
+        {"CONSOLE as a port", "N0CALL\n1 OPEN\nconsole HOLD\n-\n", "N0CALL", 1, 0, 1, METHOD_HOLD, "", 0},
         {"no line for the port leaves the last method", "N0CALL\n1 OPEN\n2 HOLD\n-\n3 FIXED x\n", "N0CALL", 1, 3,
-         0, METHOD_HOLD, "old", 0},
-        {"an entry without end line ends with the file", "N0CALL\n1 OPEN\n", "N0CALL", 1, 3, 0, METHOD_OPEN, "old",
+         0, METHOD_HOLD, "", 0},
+        {"an entry without end line ends with the file", "N0CALL\n1 OPEN\n", "N0CALL", 1, 3, 0, METHOD_OPEN, "",
          0},
-        {"methods by number are not range-checked", "N0CALL\n1 99\n-\n", "N0CALL", 1, 1, 1, 99, "old", 0},
-        {"a negative method number is a byte", "N0CALL\n1 -1\n-\n", "N0CALL", 1, 1, 1, 255, "old", 0},
+        {"methods by number are not range-checked", "N0CALL\n1 99\n-\n", "N0CALL", 1, 1, 1, 99, "", 0},
+        {"a negative method number is a byte", "N0CALL\n1 -1\n-\n", "N0CALL", 1, 1, 1, 255, "", 0},
         {"a method number needing a password", "N0CALL\n1 5 Pass5\n-\n", "N0CALL", 1, 1, 1, METHOD_NORMAL,
          "Pass5", 0},
         {"a third field of other methods is ignored", "N0CALL\n1 GUEST something\n-\n", "N0CALL", 1, 1, 1,
-         METHOD_GUEST, "old", 0},
+         METHOD_GUEST, "", 0},
         {"the password keeps its case", "N0CALL\n1 forward5 MixedCase.Pw\n-\n", "N0CALL", 1, 1, 1,
          METHOD_FORWARD5, "MixedCase.Pw", 0},
         {"FLEXNET with 5 characters", "N0CALL\n1 FLEXNET 12345 rest\n-\n", "N0CALL", 1, 1, 1, METHOD_FLEXNET,
@@ -159,24 +161,24 @@ TEST(UserList, WhichLineAppliesToThePort)
 TEST(UserList, FaultsInTheStationsEntry)
 {
     const EntryCase cases[] = {
-        {"FLEXNET with 4 characters", "N0CALL\n1 FLEXNET 1234\n-\n", "N0CALL", 1, 1, -1, METHOD_FLEXNET, "old", 2},
+        {"FLEXNET with 4 characters", "N0CALL\n1 FLEXNET 1234\n-\n", "N0CALL", 1, 1, -1, METHOD_FLEXNET, "", 2},
         {"FLEXNET with 6 characters", "# x\nN0CALL\n1 FLEXNET 123456\n-\n", "N0CALL", 1, 1, -1, METHOD_FLEXNET,
-         "old", 3},
-        {"a password method without password", "N0CALL\n\n1 NORMAL\n-\n", "N0CALL", 1, 1, -1, METHOD_NORMAL, "old",
+         "", 3},
+        {"a password method without password", "N0CALL\n\n1 NORMAL\n-\n", "N0CALL", 1, 1, -1, METHOD_NORMAL, "",
          3},
         {"a line of blanks before the match", "N0CALL\n2 OPEN\n   \n1 OPEN\n-\n", "N0CALL", 1, 1, -1, METHOD_OPEN,
-         "old", 3},
-        {"a line of one field", "N0CALL\n1\n-\n", "N0CALL", 1, 1, -1, 0, "old", 2},
+         "", 3},
+        {"a line of one field", "N0CALL\n1\n-\n", "N0CALL", 1, 1, -1, 0, "", 2},
         {"no end line runs into the next header", "N0CALL\n2 OPEN\nN0ABC\n1 OPEN\n-\n", "N0CALL", 1, 1, -1,
-         METHOD_OPEN, "old", 3},
-        {"an unknown method keyword", "N0CALL\n1 OPENED\n-\n", "N0CALL", 1, 1, -1, 255, "old", 2},
+         METHOD_OPEN, "", 3},
+        {"an unknown method keyword", "N0CALL\n1 OPENED\n-\n", "N0CALL", 1, 1, -1, 255, "", 2},
         {"an unknown method on another port's line", "N0CALL\n2 OPENED\n1 OPEN\n-\n", "N0CALL", 1, 1, -1, 255,
-         "old", 2},
-        {"an unknown port name", "#\n#\nN0CALL\n145.000 OPEN\n-\n", "N0CALL", 1, 1, -1, 0, "old", 4},
+         "", 2},
+        {"an unknown port name", "#\n#\nN0CALL\n145.000 OPEN\n-\n", "N0CALL", 1, 1, -1, 0, "", 4},
         {"the matching line ends the search before a bad one", "N0CALL\n1 OPEN\n1\n-\n", "N0CALL", 1, 1, 1,
-         METHOD_OPEN, "old", 0},
+         METHOD_OPEN, "", 0},
         {"faults in other entries are not seen", "N0ABC\n1\n-\nN0CALL\n1 OPEN\n-\n", "N0CALL", 1, 1, 1, METHOD_OPEN,
-         "old", 0},
+         "", 0},
     };
     run_cases(cases, sizeof cases / sizeof cases[0]);
 }
