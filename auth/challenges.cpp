@@ -2,14 +2,18 @@
 //
 // A challenge draws what it needs, writes the expected answers into the
 // station's state file (the only link to the answering call), appends the
-// challenge line to the reply and sets verdict 1. A state file that cannot
-// be written is error 10 (the reporter refuses); a station under TABLE
-// without a password table is error 4, and then, as when its table has no
-// row for today, its caller runs the port's method. Nothing is appended on
-// either failure.
+// challenge line to the reply and sets verdict 1. Draws come from the
+// system's cryptographic generator: a challenge that could be foreseen, or
+// that repeated within a second, could be answered by replay. When the
+// generator fails no challenge is put and the station is refused. A state
+// file that cannot be written is error 10 (the reporter refuses); a station
+// under TABLE without a password table is error 4, and then, as when its
+// table has no row for today, its caller runs the port's method. Nothing is
+// appended on any of these failures.
 #include "auth/challenges.h"
 #include "auth/admission.h"
 #include "auth/digests.h"
+#include "auth/state_file.h"
 #include "auth/wipe.h"
 #include "common/filter_dir.h"
 #include "common/reply.h"
@@ -26,7 +30,7 @@
 #include <cstdio>
 #include <cstring>
 
-enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_LINE = 300, TABLE_PROMPT = 96 };
+enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_LINE = 300, TABLE_PROMPT = 96, DRAW_TRIES = 16 };
 
 // The placeholder that stands for the plain answer of a forward challenge,
 // which is answered by digest only.
@@ -66,42 +70,84 @@ static bool refused_without_password(const char *password, const char *path)
     return true;
 }
 
-// seed_draws - every challenge draws from a generator seeded with the time.
-static void seed_draws(void)
+// refused_without_draws - true when the generator failed and the station
+// was refused; any pending challenge ends too, as it would by a new one.
+static bool refused_without_draws(bool drawn, const char *path)
 {
-    plat_seed_random((unsigned long)plat_now_seconds());
+    if (drawn)
+        return false;
+    plat_remove(path);
+    verdict = VERDICT_REFUSED;
+    return true;
 }
 
-// draw_positions - five 0-based positions into password (which is not empty).
-static void draw_positions(const char *password, int positions[POSITIONS])
+// draw_below - a draw from 0 to bound - 1, all equally likely; false when
+// the generator failed. Draws at or above the largest multiple of bound
+// below 2^32 are thrown away, since they would favour the low remainders;
+// each is thrown away with a chance below 1 in 65,536, so the bounded
+// tries run out only when the generator is broken.
+static bool draw_below(uint32_t bound, uint32_t *out)
+{
+    const uint64_t span = (uint64_t)1 << 32;
+    const uint64_t limit = span - span % bound;
+    for (int i = 0; i < DRAW_TRIES; i++) {
+        uint32_t value;
+        if (!plat_random_bytes(&value, sizeof value))
+            return false;
+        if (value < limit) {
+            *out = value % bound;
+            return true;
+        }
+    }
+    return false;
+}
+
+// draw_positions - five 0-based positions into password (which is not empty); false when the generator failed.
+static bool draw_positions(const char *password, int positions[POSITIONS])
 {
     uint16_t length = (uint16_t)strlen(password);
-    for (int i = 0; i < POSITIONS; i++)
-        positions[i] = (int)(plat_random() % length);
+    for (int i = 0; i < POSITIONS; i++) {
+        uint32_t position;
+        if (!draw_below(length, &position))
+            return false;
+        positions[i] = (int)position;
+    }
+    return true;
 }
 
-// draw_digits - ten challenge digits as characters, NUL-terminated.
-static void draw_digits(char digits[CHALLENGE_DIGITS + 1])
+// draw_digits - count decimal digits as characters, NUL-terminated; false when the generator failed.
+static bool draw_digits(char *digits, int count)
 {
-    for (int i = 0; i < CHALLENGE_DIGITS; i++)
-        digits[i] = (char)('0' + plat_random() % 10);
-    digits[CHALLENGE_DIGITS] = '\0';
+    for (int i = 0; i < count; i++) {
+        uint32_t digit;
+        if (!draw_below(10, &digit))
+            return false;
+        digits[i] = (char)('0' + digit);
+    }
+    digits[count] = '\0';
+    return true;
 }
 
-// open_state_file - create or truncate the state file; null after error 10.
+// open_state_file - create or truncate the state file, readable by its
+// owner only: it holds expected answers, for FIXED the whole password.
+// Null after error 10.
 static FILE *open_state_file(const char *path, char *reply)
 {
-    FILE *f = plat_fopen(path, "wt");
+    FILE *f = plat_fopen_private(path);
     if (!f)
         report_error(ERR_STATE_FILE, 0, reply);
     return f;
 }
 
-// close_state_file - false after error 10 when the file could not be
-// written whole; a half-written file is removed, so it never passes for
-// a challenge that the caller was not shown.
+// close_state_file - end the file with the line naming its station and
+// close it; false after error 10 when the file could not be written whole.
+// A half-written file is removed, so it never passes for a challenge that
+// the caller was not shown.
 static bool close_state_file(FILE *f, const char *path, char *reply)
 {
+    char station[STATION_NAME];
+    state_station_name(station, sizeof station);
+    fprintf(f, "%s\n", station);
     bool ok = !ferror(f);
     if (fclose(f) != 0)
         ok = false;
@@ -129,7 +175,7 @@ static bool write_positions_file(const char *path, const char *password, const i
         return false;
     const int *p = positions;
     if (table)
-        fprintf(f, "%c%c%c%c%c\n%d", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
+        fprintf(f, "%c%c%c%c%c\n%d\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
                 password[p[4]], KIND_TABLE);
     else
         fprintf(f, "%c%c%c%c%c\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
@@ -153,7 +199,7 @@ void challenge_fixed(char *reply)
     FILE *f = open_state_file(path, reply);
     if (!f)
         return;
-    fprintf(f, "%s\n%d ", user_entry.password, KIND_FIXED);
+    fprintf(f, "%s\n%d \n", user_entry.password, KIND_FIXED);
     if (!close_state_file(f, path, reply))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
@@ -168,8 +214,8 @@ static void positions_challenge(char *reply, const char *password, const char *p
     state_file_path(path, sizeof path, false);
     if (refused_without_password(password, path))
         return;
-    seed_draws();
-    draw_positions(password, positions);
+    if (refused_without_draws(draw_positions(password, positions), path))
+        return;
     if (!write_positions_file(path, password, positions, table, reply))
         return;
     append_positions(reply, prompt, positions);
@@ -266,19 +312,21 @@ static int flexnet_sum(const char *key, const int digits[POSITIONS])
 void challenge_flexnet(char *reply)
 {
     char path[FILTER_PATH_MAX];
+    char digits[POSITIONS + 1];
     int d[POSITIONS];
     state_file_path(path, sizeof path, false);
     if (!reload_on_answer(reply))
         return;
     if (refused_without_password(user_entry.password, path))
         return;
-    seed_draws();
+    if (refused_without_draws(draw_digits(digits, POSITIONS), path))
+        return;
     for (int i = 0; i < POSITIONS; i++)
-        d[i] = (int)(plat_random() % 10);
+        d[i] = digits[i] - '0';
     FILE *f = open_state_file(path, reply);
     if (!f)
         return;
-    fprintf(f, "%d\n%d ", flexnet_sum(user_entry.password, d), KIND_FLEXNET);
+    fprintf(f, "%d\n%d \n", flexnet_sum(user_entry.password, d), KIND_FLEXNET);
     if (!close_state_file(f, path, reply))
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
@@ -308,7 +356,7 @@ static bool write_md_file(const char *path, const char *password, const int p[PO
     FILE *f = open_state_file(path, reply);
     if (!f)
         return false;
-    fprintf(f, "%c%c%c%c%c %s\n%d \n%s", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
+    fprintf(f, "%c%c%c%c%c %s\n%d \n%s\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
             password[p[4]], md2, KIND_MD, md5);
     return close_state_file(f, path, reply);
 }
@@ -325,9 +373,9 @@ void challenge_md(char *reply)
         return;
     if (refused_without_password(user_entry.password, path))
         return;
-    seed_draws();
-    draw_positions(user_entry.password, p);
-    draw_digits(digits);
+    bool drawn = draw_positions(user_entry.password, p) && draw_digits(digits, CHALLENGE_DIGITS);
+    if (refused_without_draws(drawn, path))
+        return;
     digest_texts(digits, user_entry.password, md2, md5);
     bool written = write_md_file(path, user_entry.password, p, md2, md5, reply);
     wipe(md2, sizeof md2);
@@ -349,13 +397,13 @@ void challenge_forward(char *reply)
     state_file_path(path, sizeof path, true);
     if (refused_without_password(user_entry.password, path))
         return;
-    seed_draws();
-    draw_digits(digits);
+    if (refused_without_draws(draw_digits(digits, CHALLENGE_DIGITS), path))
+        return;
     digest_texts(digits, user_entry.password, md2, md5);
     FILE *f = open_state_file(path, reply);
     bool written = false;
     if (f) {
-        fprintf(f, "%s %s\n%d\n%s ", forward_placeholder, md2, KIND_FORWARD, md5);
+        fprintf(f, "%s %s\n%d\n%s \n", forward_placeholder, md2, KIND_FORWARD, md5);
         written = close_state_file(f, path, reply);
     }
     wipe(md2, sizeof md2);

@@ -2,13 +2,14 @@
 //
 // verify_answer reads the station's state file, the only record of the
 // challenge it answers, and admits, restricts, refuses or challenges again;
-// a state file that is missing or cut short is error 10 (the reporter
-// refuses). answer_forward_challenge replaces the reply with a digest; every
+// a state file that is missing, cut short or put to another station is
+// error 10 (refused). answer_forward_challenge replaces the reply with a digest; every
 // failure there leaves verdict 2 and reports nothing.
 #include "auth/verification.h"
 #include "auth/admission.h"
 #include "auth/challenges.h"
 #include "auth/digests.h"
+#include "auth/state_file.h"
 #include "auth/wipe.h"
 #include "common/filter_dir.h"
 #include "common/reply.h"
@@ -24,80 +25,73 @@
 #include <cstdio>
 #include <cstring>
 
-enum { STATE_LINE = 300, KIND_LINE = 5, DIGEST_CHARS = 32, FORWARD_DIGITS = 10 };
-
-// What a state file says the answer must be.
-struct ExpectedAnswer {
-    char plain[STATE_LINE];
-    char digest[2][DIGEST_TEXT];
-    short kind;
-};
-
-// read_digest_line - the second digest, from line 3 of an MD or forward file.
-static bool read_digest_line(FILE *f, ExpectedAnswer *e)
-{
-    char line[STATE_LINE];
-    bool ok = fgets(line, sizeof line, f) && sscanf(line, "%32s", e->digest[1]) == 1;
-    wipe(line, sizeof line);
-    return ok;
-}
-
-// parse_state_file - the three lines of an open state file; false when a
-// needed line is missing. A first line without a word is as good as none:
-// an empty expected answer would be found inside every answer.
-static bool parse_state_file(FILE *f, ExpectedAnswer *e)
-{
-    char line[STATE_LINE];
-    char kind_line[KIND_LINE];
-    bool ok = fgets(line, sizeof line, f) && sscanf(line, "%299s %32s", e->plain, e->digest[0]) >= 1;
-    wipe(line, sizeof line);
-    if (!ok)
-        return false;
-    // A file without a kind line (NORMAL) or with no number there is kind 0.
-    e->kind = KIND_NORMAL;
-    if (fgets(kind_line, sizeof kind_line, f) && sscanf(kind_line, "%2hd", &e->kind) != 1)
-        e->kind = KIND_NORMAL;
-    if (e->kind == KIND_MD || e->kind == KIND_FORWARD)
-        return read_digest_line(f, e);
-    return true;
-}
+enum { FORWARD_DIGITS = 10 };
 
 // read_state_file - the expected answer of the station's challenge; false
-// after error 10 when the file is missing or lacks a needed line.
+// after error 10 when the file is missing, lacks a needed line, or holds the
+// challenge of another station that shares its name. That station's
+// challenge stays pending, and the answer is refused even when error.prt
+// cannot be written: it was never put to this station.
 static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
 {
-    memset(e, 0, sizeof *e);
-    FILE *f = plat_fopen(path, "rt");
-    if (!f) {
+    if (!load_state_file(path, e)) {
         report_error(ERR_STATE_FILE, 0, reply);
         return false;
     }
-    bool ok = parse_state_file(f, e);
-    fclose(f);
-    if (!ok) {
+    if (!names_this_station(e)) {
         report_error(ERR_STATE_FILE, 0, reply);
+        verdict = VERDICT_REFUSED;
         return false;
     }
     clear_error_marker(ERR_STATE_FILE);
     return true;
 }
 
-// matches_digest - an answer of 32 characters equal to a digest, all in
-// lower case or all in upper case; mixed case does not pass.
-static bool matches_digest(const char *answer, const ExpectedAnswer *e)
+// is_blank - the characters that separate the words of an answer.
+static bool is_blank(char c)
 {
-    if (strlen(answer) != DIGEST_CHARS)
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// same_number - two runs of decimal digits of the same value, leading zeros aside.
+static bool same_number(const char *a, size_t a_length, const char *b, size_t b_length)
+{
+    while (a_length > 1 && *a == '0')
+        a++, a_length--;
+    while (b_length > 1 && *b == '0')
+        b++, b_length--;
+    return a_length == b_length && memcmp(a, b, a_length) == 0;
+}
+
+// has_number_word - one blank-separated word of answer is all digits and of
+// the value of sum (itself all digits). A sum is a whole number: finding it
+// inside a longer word would let a row of the shown digits pass about half
+// of all challenges.
+static bool has_number_word(const char *answer, const char *sum)
+{
+    size_t sum_length = strlen(sum);
+    if (sum_length == 0 || strspn(sum, "0123456789") != sum_length)
         return false;
-    char upper[DIGEST_TEXT];
-    bool match = false;
-    for (int i = 0; i < 2 && !match; i++)
-        match = e->digest[i][0] && strcmp(answer, e->digest[i]) == 0;
-    for (int i = 0; i < 2 && !match; i++) {
-        copy_text(upper, sizeof upper, e->digest[i]);
-        match = upper[0] && strcmp(answer, upper_case(upper)) == 0;
+    for (const char *p = answer; *p;) {
+        while (is_blank(*p))
+            p++;
+        size_t length = 0;
+        while (p[length] && !is_blank(p[length]))
+            length++;
+        if (length > 0 && strspn(p, "0123456789") >= length && same_number(p, length, sum, sum_length))
+            return true;
+        p += length;
     }
-    wipe(upper, sizeof upper);
-    return match;
+    return false;
+}
+
+// plain_answer_right - the expected text anywhere in the answer; for FLEXNET
+// the sum as one word of its own. The other methods' decoys are intended.
+static bool plain_answer_right(const char *answer, const ExpectedAnswer *e)
+{
+    if (e->kind == KIND_FLEXNET)
+        return has_number_word(answer, e->plain);
+    return strstr(answer, e->plain) != nullptr;
 }
 
 // plain_allowed - a forward challenge is answered by digest only (its file
@@ -196,8 +190,8 @@ void verify_answer(char *reply)
         return;
     }
     const char *answer = connection_info.answer_text;
-    bool by_digest = (expected.kind == KIND_MD || expected.kind == KIND_FORWARD) && matches_digest(answer, &expected);
-    bool by_plain = !by_digest && plain_allowed(expected.kind) && strstr(answer, expected.plain) != nullptr;
+    bool by_digest = (expected.kind == KIND_MD || expected.kind == KIND_FORWARD) && accepts_digest(answer, &expected);
+    bool by_plain = !by_digest && plain_allowed(expected.kind) && plain_answer_right(answer, &expected);
     short kind = expected.kind;
     wipe(&expected, sizeof expected);
     if (by_digest || by_plain)
@@ -243,6 +237,10 @@ static void forward_answer_text(const char *digits, uint8_t method, char text[DI
 
 // answer_forward_challenge - the digest answer to a partner's "![digits]"
 // line, replacing the reply; verdict 0, or 2 when there is nothing to answer.
+// It is built as this filter's own FORWARD and MD challenges expect their
+// answers, so it is never given when one of them, still pending, would take
+// it: a caller who was challenged with those digits could send them as a
+// partner's challenge and replay our answer.
 void answer_forward_challenge(char *reply)
 {
     char digits[FORWARD_DIGITS + 1];
@@ -258,6 +256,10 @@ void answer_forward_challenge(char *reply)
     if (!forward_challenge_digits(connection_info.answer_text, digits))
         return;
     forward_answer_text(digits, user_entry.method, text);
+    if (pending_challenge_accepts(text)) {
+        wipe(text, sizeof text);
+        return;
+    }
     text[DIGEST_TEXT - 1] = '\n';
     text[DIGEST_TEXT] = '\0';
     reply_replace(reply, text);

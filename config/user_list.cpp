@@ -99,22 +99,22 @@ static bool return_to_header(FILE *in, const HeaderMark *mark)
     rewind(in);
     while (physical < mark->line && read_significant_line(in, line, sizeof line, &physical))
         ;
+    wipe(line, sizeof line);
     return physical == mark->line;
 }
 
-// find_header - the station's entry header; the file stands after it. Its
-// physical line number, or 0 when there is none. The three searches (callsign
-// with SSID, bare callsign, console entry at a header position) are served by
-// one reading: a match with SSID anywhere wins at once, else the first bare
-// match, else, on the console port, the first console header.
-static int find_header(FILE *in)
+// search_headers - the first header of the station with SSID (its physical
+// line number, the file standing after it), else 0 with the first bare and
+// console headers marked. Patterns are upper case, so the keys are too.
+static int search_headers(FILE *in, char *line, char *token, HeaderMark *bare, HeaderMark *console)
 {
-    char key[KEY_SIZE], line[USERS_LINE], token[PATTERN_MAX + 1];
-    HeaderMark bare = {0, -1}, console = {0, -1};
+    char callsign[sizeof connection_info.callsign], key[KEY_SIZE];
     bool at_header = true;
     int physical = 0;
-    snprintf(key, sizeof key, "%s-%u", connection_info.callsign, (unsigned)connection_info.ssid);
-    while (read_significant_line(in, line, sizeof line, &physical)) {
+    copy_text(callsign, sizeof callsign, connection_info.callsign);
+    upper_case(callsign);
+    snprintf(key, sizeof key, "%s-%u", callsign, (unsigned)connection_info.ssid);
+    while (read_significant_line(in, line, USERS_LINE, &physical)) {
         if (cannot_be_header(line, key[0])) {
             at_header = false;
             continue;
@@ -123,12 +123,30 @@ static int find_header(FILE *in)
             continue;
         if (match_call_pattern(token, key))
             return physical;
-        if (match_call_pattern(token, connection_info.callsign))
-            mark_header(&bare, in, physical);
+        if (match_call_pattern(token, callsign))
+            mark_header(bare, in, physical);
         if (connection_info.port == 0 && at_header && starts_with(token, "CONSOL"))
-            mark_header(&console, in, physical);
+            mark_header(console, in, physical);
         at_header = token[0] == '-';
     }
+    return 0;
+}
+
+// find_header - the station's entry header; the file stands after it. Its
+// physical line number, or 0 when there is none. The three searches (callsign
+// with SSID, bare callsign, console entry at a header position) are served by
+// one reading: a match with SSID anywhere wins at once, else the first bare
+// match, else, on the console port, the first console header. The lines read
+// on the way belong to other stations' entries, passwords and all.
+static int find_header(FILE *in)
+{
+    char line[USERS_LINE], token[PATTERN_MAX + 1];
+    HeaderMark bare = {0, -1}, console = {0, -1};
+    int physical = search_headers(in, line, token, &bare, &console);
+    wipe(line, sizeof line);
+    wipe(token, sizeof token);
+    if (physical)
+        return physical;
     const HeaderMark *found = bare.line ? &bare : console.line ? &console : nullptr;
     if (!found || !return_to_header(in, found))
         return 0;

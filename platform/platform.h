@@ -19,6 +19,11 @@ FILE *plat_fopen(const char *path, const char *mode);
 // stream locking that fgets does on every line where the system offers that.
 char *plat_read_line(char *line, int size, FILE *in);
 
+// plat_fopen_private - create or truncate a file for writing text that only
+// its owner may read, where the system has owners (POSIX mode 0600, also for
+// a file that existed with a wider mode); null on failure.
+FILE *plat_fopen_private(const char *path);
+
 // plat_fopen_exclusive - create a file that must not exist yet, for writing;
 // null when it exists or cannot be created. *existed tells which (may be null).
 FILE *plat_fopen_exclusive(const char *path, bool *existed);
@@ -63,17 +68,34 @@ size_t plat_format_time(char *out, size_t size, const char *format, const struct
 // plat_getenv - a variable of the process environment, or null.
 const char *plat_getenv(const char *name);
 
-// plat_seed_random / plat_random - the challenge generator: seeded with a
-// time in seconds, it gives non-negative 31-bit integers.
-void plat_seed_random(unsigned long seed);
-long plat_random(void);
+// plat_random_bytes - fill buffer with bytes from the system's cryptographic
+// generator; false when it cannot give them now (it never waits for them).
+bool plat_random_bytes(void *buffer, size_t size);
+
+// Directory listings: the names of one directory, "." and ".." included.
+struct PlatListing {
+    void *handle;
+    bool first_pending;   // Windows: the first name came with the opening
+    char first_name[260];
+};
+
+// plat_open_listing - start listing a directory given by a filter path; false when it cannot be read.
+bool plat_open_listing(const char *dir, PlatListing *listing);
+
+// plat_next_name - the next name of the listing that fits in name; false at its end.
+bool plat_next_name(PlatListing *listing, char *name, size_t size);
+
+// plat_close_listing - end a listing that was opened.
+void plat_close_listing(PlatListing *listing);
 
 // Test hooks. A fixed clock makes time stamps, log names and draws repeatable;
-// a failing path makes every open of that file fail, as a full or broken disk would.
+// a failing path makes every open of that file fail, as a full or broken disk would;
+// a failing generator gives no random bytes.
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds);
 void plat_test_clear_clock(void);
 void plat_test_fail_open(const char *path);   // null clears
 // The n-th plat_fclose from now (1 the next) reports failure; 0 clears.
 void plat_test_fail_close(int nth);
+void plat_test_fail_random(bool fail);
 
 #endif

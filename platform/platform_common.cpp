@@ -1,4 +1,4 @@
-// platform_common.cpp - clock, environment, random generator, closing streams and test hooks,
+// platform_common.cpp - clock, environment, closing streams, and the test hooks,
 // the parts of the platform layer that standard C++ covers on every system.
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -12,7 +12,7 @@ static int fixed_hundredths;
 static time_t fixed_seconds;
 static char failing_path[260];
 static int closes_until_failure;
-static unsigned long random_state = 1;
+static bool random_fails;
 
 void plat_local_time(struct tm *out, int *hundredths)
 {
@@ -44,19 +44,11 @@ const char *plat_getenv(const char *name)
     return getenv(name);
 }
 
-// Park and Miller's minimal standard generator: the same draws on every
-// system and compiler, so a challenge can be checked from its seed.
-void plat_seed_random(unsigned long seed)
+bool plat_random_bytes(void *buffer, size_t size)
 {
-    random_state = seed % 2147483647UL;
-    if (random_state == 0)
-        random_state = 1;
-}
-
-long plat_random(void)
-{
-    random_state = (unsigned long)((unsigned long long)random_state * 48271ULL % 2147483647ULL);
-    return (long)random_state;
+    if (random_fails)
+        return false;
+    return plat_system_random(buffer, size);
 }
 
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds)
@@ -79,6 +71,11 @@ void plat_test_fail_open(const char *path)
         strncpy(failing_path, path, sizeof failing_path - 1);
         failing_path[sizeof failing_path - 1] = '\0';
     }
+}
+
+void plat_test_fail_random(bool fail)
+{
+    random_fails = fail;
 }
 
 bool plat_open_must_fail(const char *path)

@@ -2,10 +2,14 @@
 #ifndef FILTER_PLATFORM_INTERNAL_H
 #define FILTER_PLATFORM_INTERNAL_H
 
+#include <cstddef>
 #include <ctime>
 
 // plat_system_local_time - the real local time and hundredths of a second.
 void plat_system_local_time(struct tm *out, int *hundredths);
+
+// plat_system_random - bytes from the system's cryptographic generator; false on failure.
+bool plat_system_random(void *buffer, size_t size);
 
 // plat_open_must_fail - true when a test asked opens of this path to fail.
 bool plat_open_must_fail(const char *path);

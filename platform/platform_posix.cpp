@@ -15,6 +15,9 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+#if defined(__linux__) || defined(__APPLE__)
+#include <sys/random.h>
+#endif
 
 enum { NATIVE_PATH_MAX = 4096 };
 
@@ -215,6 +218,26 @@ char *plat_read_line(char *line, int size, FILE *in)
 #endif
 }
 
+FILE *plat_fopen_private(const char *path)
+{
+    char native[NATIVE_PATH_MAX];
+    if (plat_open_must_fail(path))
+        return nullptr;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return nullptr;
+    forget_listing();
+    int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return nullptr;
+    // The mode given to open only counts for a new file; an older file
+    // written with a wider mode must not keep it.
+    FILE *f = fchmod(fd, 0600) == 0 ? fdopen(fd, "w") : nullptr;
+    if (!f)
+        close(fd);
+    return f;
+}
+
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];
@@ -290,4 +313,53 @@ void plat_system_local_time(struct tm *out, int *hundredths)
     time_t secs = tv.tv_sec;
     localtime_r(&secs, out);
     *hundredths = (int)(tv.tv_usec / 10000);
+}
+
+// getrandom is asked not to wait: only a system still starting up lacks
+// the entropy, and then no challenge is better than a filter that hangs.
+bool plat_system_random(void *buffer, size_t size)
+{
+    unsigned char *p = (unsigned char *)buffer;
+    while (size > 0) {
+#if defined(__linux__)
+        ssize_t n = getrandom(p, size, GRND_NONBLOCK);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+#else
+        size_t n = size < 256 ? size : 256;
+        if (getentropy(p, n) != 0)
+            return false;
+#endif
+        p += n;
+        size -= (size_t)n;
+    }
+    return true;
+}
+
+bool plat_open_listing(const char *dir, PlatListing *listing)
+{
+    char native[NATIVE_PATH_MAX];
+    plat_native_path(dir, native, sizeof native);
+    listing->handle = native[0] ? opendir(native) : nullptr;
+    return listing->handle != nullptr;
+}
+
+bool plat_next_name(PlatListing *listing, char *name, size_t size)
+{
+    struct dirent *e;
+    while ((e = readdir((DIR *)listing->handle)) != nullptr) {
+        if (strlen(e->d_name) < size) {
+            strcpy(name, e->d_name);
+            return true;
+        }
+    }
+    return false;
+}
+
+void plat_close_listing(PlatListing *listing)
+{
+    closedir((DIR *)listing->handle);
+    listing->handle = nullptr;
 }

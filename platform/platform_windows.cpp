@@ -11,6 +11,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <ntsecapi.h>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -121,6 +122,13 @@ static bool name_is_taken(const char *path)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
+// Access to files is given by the directory's permissions here; a state file
+// gets no more and no less than the other files of the filter.
+FILE *plat_fopen_private(const char *path)
+{
+    return plat_fopen(path, "wt");
+}
+
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     if (existed)
@@ -217,4 +225,62 @@ void plat_begin_call(void)
 char *plat_read_line(char *line, int size, FILE *in)
 {
     return fgets(line, size, in);
+}
+
+// RtlGenRandom lives in advapi32, which every Windows has since 2000.
+bool plat_system_random(void *buffer, size_t size)
+{
+    unsigned char *p = (unsigned char *)buffer;
+    while (size > 0) {
+        ULONG n = size < 65536 ? (ULONG)size : 65536;
+        if (!RtlGenRandom(p, n))
+            return false;
+        p += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool plat_open_listing(const char *dir, PlatListing *listing)
+{
+    char pattern[MAX_PATH];
+    WIN32_FIND_DATAA found;
+    listing->handle = nullptr;
+    listing->first_pending = false;
+    if (snprintf(pattern, sizeof pattern, "%s\\*", dir) >= (int)sizeof pattern)
+        return false;
+    HANDLE h = FindFirstFileA(pattern, &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    listing->handle = h;
+    if (strlen(found.cFileName) < sizeof listing->first_name) {
+        strcpy(listing->first_name, found.cFileName);
+        listing->first_pending = true;
+    }
+    return true;
+}
+
+bool plat_next_name(PlatListing *listing, char *name, size_t size)
+{
+    if (listing->first_pending) {
+        listing->first_pending = false;
+        if (strlen(listing->first_name) < size) {
+            strcpy(name, listing->first_name);
+            return true;
+        }
+    }
+    WIN32_FIND_DATAA found;
+    while (FindNextFileA((HANDLE)listing->handle, &found)) {
+        if (strlen(found.cFileName) < size) {
+            strcpy(name, found.cFileName);
+            return true;
+        }
+    }
+    return false;
+}
+
+void plat_close_listing(PlatListing *listing)
+{
+    FindClose((HANDLE)listing->handle);
+    listing->handle = nullptr;
 }

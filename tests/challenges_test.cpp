@@ -7,10 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
 const char *const STATE = "morvel/N0ABC0.TMP";
+const std::string STATION = "N0ABC-0\n";   // the last line of every state file of N0ABC-0
 
 bool listed(const HostDir &h, const std::string &name)
 {
@@ -25,7 +30,8 @@ CallResult challenge(HostDir &h, const std::string &entry_line, int ssid = 0)
     return h.connect("N0ABC-" + std::to_string(ssid), 1);
 }
 
-// Each kind's file, line for line, from what its challenge line showed. NORMAL,
+// Each kind's file, line for line, from what its challenge line showed, and
+// last the station it was put to. NORMAL,
 // FIXED, TABLE and FLEXNET spell the extension TMP, the MD5 method and the
 // forward challenges tmp; both are the same file for the host.
 TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
@@ -34,14 +40,14 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         HostDir h;
         auto r = challenge(h, "* FIXED Fixed-Pass");
         EXPECT_EQ(r.reply, TAG + "\nPASSWORD> ");
-        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 ");
+        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 \n" + STATION);
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
         HostDir h;
         auto c = parse_challenge(challenge(h, "* NORMAL Secret12").reply);
         ASSERT_EQ(c.positions.size(), 5u);
-        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n");
+        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n" + STATION);
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -49,14 +55,14 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
         auto c = parse_challenge(challenge(h, "* TABLE").reply);
         ASSERT_EQ(c.positions.size(), 5u);
-        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7");
+        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7\n" + STATION);
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
         HostDir h;
         auto c = parse_challenge(challenge(h, "* FLEXNET 30719").reply);
         ASSERT_EQ(c.digits.size(), 5u);
-        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + "\n9 ");
+        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + "\n9 \n" + STATION);
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -65,7 +71,7 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         ASSERT_EQ(c.positions.size(), 5u);
         ASSERT_EQ(c.digits.size(), 10u);
         EXPECT_EQ(h.read(STATE), chars_at("MdSecret", c.positions) + " " + digest_text(false, c.digits + "MdSecret") +
-                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret"));
+                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret") + "\n" + STATION);
         EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
     }
     for (const char *method : {"FORWARD", "FORWARD5"}) {
@@ -75,7 +81,7 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         ASSERT_EQ(c.digits.size(), 10u);
         EXPECT_EQ(r.reply, TAG + "\n![" + c.digits + "]\n") << method;
         EXPECT_EQ(h.read(STATE), "XXXXX " + digest_text(false, c.digits + "FwdSecret") + "\n10\n" +
-                                     digest_text(true, c.digits + "FwdSecret") + " ")
+                                     digest_text(true, c.digits + "FwdSecret") + " \n" + STATION)
             << method;
         EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
     }
@@ -94,18 +100,91 @@ TEST(Challenges, OneCharacterPasswordIsAskedAtPositionOneFiveTimes)
     HostDir h;
     auto r = challenge(h, "* NORMAL x");
     EXPECT_EQ(r.reply, TAG + "\nPASSWORD> 1 1 1 1 1\n");
-    EXPECT_EQ(h.read(STATE), "xxxxx\n");
+    EXPECT_EQ(h.read(STATE), "xxxxx\n" + STATION);
 }
 
-// The same second seeds the same draws: a second challenge repeats the first.
-TEST(Challenges, DrawsFollowTheSecondOfTheClock)
+// Nothing in a challenge follows from the clock: two connections in the same
+// second get different digits (equal ones by chance: 1 in 10^10).
+TEST(Challenges, TwoChallengesInTheSameSecondDiffer)
+{
+    for (const char *entry_line : {"* MD5 MdSecret", "* FORWARD FwdSecret"}) {
+        SCOPED_TRACE(entry_line);
+        HostDir h;
+        auto first = parse_challenge(challenge(h, entry_line).reply);
+        auto second = parse_challenge(h.connect("N0ABC-0", 1).reply);
+        ASSERT_EQ(first.digits.size(), 10u);
+        ASSERT_EQ(second.digits.size(), 10u);
+        EXPECT_NE(first.digits, second.digits);
+    }
+}
+
+// Every position of a three-character password and every digit is drawn,
+// and nothing outside them: 100 challenges miss one of them with a chance
+// far below 1 in 10^40.
+TEST(Challenges, DrawsCoverTheirWholeRangeAndNothingElse)
 {
     HostDir h;
-    auto first = challenge(h, "* MD5 MdSecret").reply;
-    EXPECT_EQ(h.connect("N0ABC-0", 1).reply, first);
-    h.set_clock(2026, 12, 8, 21, 30, 6, 0);
-    EXPECT_NE(h.connect("N0ABC-0", 1).reply, first);
+    challenge(h, "* MD5 abc");
+    std::set<int> positions;
+    std::set<char> digits;
+    for (int i = 0; i < 100; i++) {
+        auto c = parse_challenge(h.connect("N0ABC-0", 1).reply);
+        ASSERT_EQ(c.positions.size(), 5u);
+        positions.insert(c.positions.begin(), c.positions.end());
+        digits.insert(c.digits.begin(), c.digits.end());
+    }
+    EXPECT_EQ(positions, (std::set<int>{1, 2, 3}));
+    EXPECT_EQ(digits.size(), 10u);
 }
+
+// Without the system's generator no challenge can be put: the station is
+// refused, nothing is shown, and a challenge it had pending ends. FIXED draws
+// nothing and is still put.
+TEST(Challenges, FailingGeneratorRefusesEveryChallengeThatDraws)
+{
+    HostDir h;
+    h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
+    for (const char *entry_line :
+         {"* NORMAL Secret12", "* TABLE", "* FLEXNET 30719", "* MD5 MdSecret", "* FORWARD FwdSecret",
+          "* FORWARD5 FwdSecret"}) {
+        SCOPED_TRACE(entry_line);
+        h.write(STATE, "abcde\n" + STATION);
+        plat_test_fail_random(true);
+        auto r = challenge(h, entry_line);
+        plat_test_fail_random(false);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_EQ(r.reply, TAG);
+        EXPECT_FALSE(h.exists(STATE));
+        EXPECT_FALSE(h.exists("morvel/error.prt"));
+    }
+    plat_test_fail_random(true);
+    EXPECT_EQ(challenge(h, "* FIXED Fixed-Pass").result, 1);
+}
+
+// A wrong answer with attempts left asks for a fresh challenge, which the
+// failing generator cannot give either: refused, and the challenge ends.
+TEST(Challenges, FailingGeneratorRefusesAFreshChallengeAfterAWrongAnswer)
+{
+    HostDir h;
+    ASSERT_EQ(challenge(h, "* NORMAL Secret12").result, 1);
+    plat_test_fail_random(true);
+    auto r = h.answer("N0ABC-0", 1, "wrong", 1);
+    EXPECT_EQ(r.result, 2);
+    EXPECT_EQ(r.reply, "");
+    EXPECT_FALSE(h.exists(STATE));
+}
+
+#ifndef _WIN32
+// A state file holds expected answers, for FIXED the whole password.
+TEST(Challenges, StateFileIsReadableByItsOwnerOnly)
+{
+    HostDir h;
+    challenge(h, "* FIXED Fixed-Pass");
+    struct stat st;
+    ASSERT_EQ(stat((h.root() + "/" + STATE).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+#endif
 
 TEST(Challenges, StateFileThatCannotBeCreatedIsError10)
 {
@@ -166,7 +245,7 @@ TEST(Challenges, PasswordTableForToday)
         auto ch = parse_challenge(r.reply);
         ASSERT_EQ(ch.positions.size(), 5u) << r.reply;
         EXPECT_EQ(r.reply.rfind(TAG + "\n" + c.reply_prompt + " ", 0), 0u) << r.reply;
-        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7");
+        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7\n" + STATION);
     }
 }
 

@@ -49,7 +49,9 @@ TEST(ForwardLogin, AnswersTheChallengesOfForwardPartnersOnly)
 }
 
 // Two BBSs running this filter: one puts the forward challenge, the other
-// answers it, and the first admits the answer.
+// answers it, and the first admits the answer. One host directory plays both:
+// while it plays the answering side, the challenge it put as the other is
+// set aside, since the answering BBS has no such challenge pending.
 TEST(ForwardLogin, AnswerOfOnePartnerPassesTheOthersChallenge)
 {
     for (const char *method : {"FORWARD", "FORWARD5"}) {
@@ -59,7 +61,10 @@ TEST(ForwardLogin, AnswerOfOnePartnerPassesTheOthersChallenge)
         h.write_users(std::string("N0FWD\n* ") + method + " Shared1\n-\n");
         auto challenge = h.connect("N0FWD-0", 1, 0x10);
         ASSERT_EQ(challenge.result, 1);
+        std::string pending = h.read("morvel/N0FWD0.TMP");
+        h.remove("morvel/N0FWD0.TMP");
         auto answer = h.forward("N0FWD-0", challenge.reply.substr(TAG.size()));
+        h.write("morvel/N0FWD0.TMP", pending);
         ASSERT_EQ(answer.result, 0);
         auto r = h.answer("N0FWD-0", 1, answer.reply.substr(0, 32), 1, 0x10);
         EXPECT_EQ(r.result, 0);

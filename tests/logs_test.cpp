@@ -132,6 +132,7 @@ TEST(Logs, StationLogsFollowLogusr)
         {"N0CALL cw\n", "N0CALL", 0, 0, "N0CALL49.log"},
         {"N0CALL WM\n", "N0CALL", 0, 3, "N0CALL49.log"},
         {"n0call-3 mxz\n", "N0CALL", 3, 3, "N0CALL12.log"},
+        {"N0CALL-3 M\n", "n0call", 3, 3, "n0call12.log"},   // found in upper case, named as given
         {"N0CALL-3 XYZ M\n", "N0CALL", 3, 3, "N0CALL.log"},
         {"# N0CALL W\n\nN0CALLX W\nN0CALL-10 W\nN0CALL M\nN0CALL W\n", "N0CALL", 1, 3, "N0CALL12.log"},
         {"N0CALL-1XXXXXXXXXXXXXXXXX M\n", "N0CALL", 1, 3, nullptr},

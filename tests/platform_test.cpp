@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 TEST(Platform, MixedCaseLookupFindsTheFileOnDisk)
 {
     HostDir h;
@@ -75,16 +81,62 @@ TEST(Platform, FailingPathHookAndAbsolutePaths)
     EXPECT_TRUE(plat_exists((upper + "\\MORVEL\\CONFIG.PRT").c_str()));
 }
 
-TEST(Platform, RandomGeneratorIsRepeatableFromItsSeed)
+// The system's generator: two fillings of one buffer differ (equal 32 bytes
+// would mean a broken generator), and the test hook makes it fail.
+TEST(Platform, RandomBytesComeFromTheSystemAndTheHookMakesThemFail)
 {
-    plat_seed_random(1765229405UL);
-    long a[5];
-    for (long &x : a) {
-        x = plat_random();
-        EXPECT_GE(x, 0);
-        EXPECT_LE(x, 0x7FFFFFFFL);
-    }
-    plat_seed_random(1765229405UL);
-    for (long x : a)
-        EXPECT_EQ(plat_random(), x);
+    unsigned char a[32] = {0}, b[32] = {0};
+    ASSERT_TRUE(plat_random_bytes(a, sizeof a));
+    ASSERT_TRUE(plat_random_bytes(b, sizeof b));
+    EXPECT_NE(memcmp(a, b, sizeof a), 0);
+    plat_test_fail_random(true);
+    EXPECT_FALSE(plat_random_bytes(a, sizeof a));
+    plat_test_fail_random(false);
+    EXPECT_TRUE(plat_random_bytes(a, sizeof a));
 }
+
+TEST(Platform, ListingGivesEveryNameOfADirectory)
+{
+    HostDir h;
+    h.write("morvel/N0CALL1.TMP", "x\n");
+    h.write("morvel/config.prt", "x\n");
+    h.make_dir("morvel/logcnx");
+    PlatListing listing;
+    ASSERT_TRUE(plat_open_listing("MORVEL", &listing));
+    std::vector<std::string> names;
+    char name[260];
+    while (plat_next_name(&listing, name, sizeof name))
+        if (name[0] != '.')
+            names.push_back(name);
+    plat_close_listing(&listing);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"N0CALL1.TMP", "config.prt", "logcnx"}));
+    EXPECT_FALSE(plat_open_listing("morvel\\no-such-dir", &listing));
+}
+
+#ifndef _WIN32
+// A private file is its owner's alone, also when an older file of that name
+// was readable by others; it is written like any other text file.
+TEST(Platform, PrivateFileIsReadableByItsOwnerOnly)
+{
+    HostDir h;
+    h.write("morvel/N0CALL1.TMP", "old\n");
+    chmod((h.root() + "/morvel/N0CALL1.TMP").c_str(), 0644);
+    plat_begin_call();   // the file was made behind the layer's back, as between two calls
+    for (const char *path : {"morvel\\n0call1.tmp", "morvel\\N0CALL2.TMP"}) {
+        FILE *f = plat_fopen_private(path);
+        ASSERT_NE(f, nullptr) << path;
+        fputs("new\n", f);
+        fclose(f);
+    }
+    EXPECT_EQ(h.list("morvel"), (std::vector<std::string>{"N0CALL1.TMP", "N0CALL2.TMP"}));
+    for (const char *name : {"N0CALL1.TMP", "N0CALL2.TMP"}) {
+        struct stat st;
+        ASSERT_EQ(stat((h.root() + "/morvel/" + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+        EXPECT_EQ(h.read(std::string("morvel/") + name), "new\n");
+    }
+    plat_test_fail_open("morvel\\N0CALL1.TMP");
+    EXPECT_EQ(plat_fopen_private("morvel\\N0CALL1.TMP"), nullptr);
+}
+#endif

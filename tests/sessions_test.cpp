@@ -161,7 +161,7 @@ TEST(Sessions, AnswersThatAreNoDigestGetAFreshMd5Challenge)
         EXPECT_NE(fresh.digits, parse_challenge(challenge.reply).digits) << "drawn anew at a later second";
         std::string md2 = digest_text(false, fresh.digits + "Secret12");
         std::string md5 = digest_text(true, fresh.digits + "Secret12");
-        EXPECT_EQ(h.read(STATE), chars_at("Secret12", fresh.positions) + " " + md2 + "\n6 \n" + md5);
+        EXPECT_EQ(h.read(STATE), chars_at("Secret12", fresh.positions) + " " + md2 + "\n6 \n" + md5 + "\nN0ABC-0\n");
     }
 }
 
@@ -289,7 +289,8 @@ TEST(Sessions, OneAnswerOnlyChallenges)
 }
 
 // An answer with no challenge behind it, or behind a state file that lacks a
-// needed line, is refused through error 10.
+// needed line, is refused through error 10, even when it holds the expected
+// characters.
 TEST(Sessions, AnswerWithoutAUsableStateFileIsError10)
 {
     const struct {
@@ -298,9 +299,11 @@ TEST(Sessions, AnswerWithoutAUsableStateFileIsError10)
     } cases[] = {
         {"no state file", nullptr},
         {"empty state file", ""},
-        {"first line without a word", "   \n"},
-        {"MD file without its third line", "abcde 0123456789abcdef0123456789abcdef\n6 \n"},
-        {"forward file without its third line", "XXXXX 0123456789abcdef0123456789abcdef\n10\n"},
+        {"first line without a word", "   \nN0ABC-0\n"},
+        {"MD file without its third line", "abcde 0123456789abcdef0123456789abcdef\n6 \nN0ABC-0\n"},
+        {"forward file without its third line", "XXXXX 0123456789abcdef0123456789abcdef\n10\nN0ABC-0\n"},
+        {"no line naming the station", "abcde\n"},
+        {"more lines than a challenge writes", "abcde\n4 \n\n\nN0ABC-0\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -308,7 +311,7 @@ TEST(Sessions, AnswerWithoutAUsableStateFileIsError10)
         set_up_station(h, "* NORMAL Secret12");
         if (c.state)
             h.write(STATE, c.state);
-        auto r = h.answer("N0ABC-0", 1, "any answer at all", 1);
+        auto r = h.answer("N0ABC-0", 1, "abcde", 1);
         EXPECT_EQ(r.result, 2);
         EXPECT_EQ(r.reply, "");
         std::string error = h.read("morvel/error.prt");
@@ -323,7 +326,7 @@ TEST(Sessions, ReadableStateFileClearsTheError10Marker)
     set_up_station(h, "* NORMAL Secret12");
     h.answer("N0ABC-0", 1, "no challenge yet", 1);
     ASSERT_TRUE(h.exists("morvel/ERROR10.TMP"));
-    h.write(STATE, "abcde\n");
+    h.write(STATE, "abcde\nN0ABC-0\n");
     EXPECT_EQ(h.answer("N0ABC-0", 1, "xabcdex", 1).result, 0);
     EXPECT_FALSE(h.exists("morvel/ERROR10.TMP"));
 }

@@ -74,6 +74,7 @@ HostDir::HostDir()
     unsetenv("MORVEL");
     plat_test_fail_open(nullptr);
     plat_test_fail_close(0);
+    plat_test_fail_random(false);
     filter_reset_state();
     set_clock(2026, 12, 8, 21, 30, 5, 27);
 }
@@ -83,6 +84,7 @@ HostDir::~HostDir()
     plat_test_clear_clock();
     plat_test_fail_open(nullptr);
     plat_test_fail_close(0);
+    plat_test_fail_random(false);
     unsetenv("MORVEL");
     std::error_code ec;
     fs::current_path(old_cwd_, ec);

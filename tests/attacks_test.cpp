@@ -1,0 +1,200 @@
+// attacks_test.cpp - ways in without the password, tried as a hostile caller
+// or a hostile partner BBS would, each as the whole sequence of calls the
+// host makes: a replayed digest, a reflected forward challenge, a digit sum
+// hidden in a row of digits, a state file shared by two stations, and a
+// callsign in lower case.
+#include "platform/platform.h"
+#include "support/challenge_reply.h"
+#include "support/host_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string DENIED = "\n*** MISTAKEN IDENTITY - DENIED ACCESS!\n\n";
+
+// A digest answer overheard on the channel is worth nothing to the next
+// connection, even one in the same second.
+TEST(Attacks, OverheardDigestDoesNotAnswerTheNextChallenge)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0ABC\n* MD5 Secret12\n-\n");
+    auto heard = parse_challenge(h.connect("N0ABC-0", 1).reply);
+    std::string overheard = digest_text(true, heard.digits + "Secret12");
+    ASSERT_EQ(h.answer("N0ABC-0", 1, overheard, 1).result, 0);
+
+    auto next = h.connect("N0ABC-0", 1);
+    ASSERT_EQ(next.result, 1);
+    EXPECT_NE(parse_challenge(next.reply).digits, heard.digits);
+    EXPECT_EQ(h.answer("N0ABC-0", 1, overheard, 1).result, 1) << "a wrong answer, challenged again";
+}
+
+// The forward-login answer is the digest our own FORWARD and MD5 challenges
+// expect. A caller who was challenged as a station (any station, any SSID,
+// whose password the partner shares), then plays the partner when the host
+// forwards to it, sends the same digits back as its challenge and gets no
+// answer; the challenge it holds ends with a wrong answer.
+TEST(Attacks, ForwardLoginDoesNotAnswerOurOwnPendingChallenge)
+{
+    const struct {
+        const char *station;   // the connection the attacker opens first
+        const char *entry;     // its users.prt entry
+    } cases[] = {
+        {"N0FWD-0", "N0FWD\n* FORWARD Shared1\n-\n"},
+        {"N0FWD-7", "N0FWD\n* FORWARD Shared1\n-\n"},
+        {"N0MD-3", "N0MD\n* MD5 Shared1\n-\nN0FWD\n* FORWARD Shared1\n-\n"},
+        {"N0F5-0", "N0F5\n* FORWARD5 Shared1\n-\nN0FWD\n* FORWARD5 Shared1\n-\n"},
+    };
+    const std::string prefill = "what the host had in the buffer";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.station);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users(c.entry);
+        auto challenge = h.connect(c.station, 1, 0x10);
+        ASSERT_EQ(challenge.result, 1);
+        std::string digits = parse_challenge(challenge.reply).digits;
+        ASSERT_EQ(digits.size(), 10u);
+
+        auto reflected = h.svc({"bbs", "N0FWD-0", "0", "0", "-1", "0", "1", "N0FWD> ![" + digits + "]"}, 1, prefill);
+        EXPECT_EQ(reflected.result, 2);
+        EXPECT_EQ(reflected.reply, prefill);
+
+        auto r = h.answer(c.station, 1, reflected.reply.substr(0, 32), 1, 0x10);
+        EXPECT_NE(r.result, 0);
+        EXPECT_FALSE(h.exists("morvel/error.prt"));
+    }
+}
+
+// Once no challenge with those digits is pending, the same line is answered:
+// it is the pending challenge that is protected, not the digits.
+TEST(Attacks, ForwardLoginAnswersAgainOnceTheChallengeHasEnded)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0FWD\n* FORWARD Shared1\n-\n");
+    std::string digits = parse_challenge(h.connect("N0FWD-0", 1, 0x10).reply).digits;
+    std::string line = "![" + digits + "]";
+    ASSERT_EQ(h.forward("N0FWD-0", line).result, 2);
+    ASSERT_EQ(h.answer("N0FWD-0", 1, digest_text(false, digits + "Shared1"), 1, 0x10).result, 0);
+    auto r = h.forward("N0FWD-0", line);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.reply, digest_text(false, digits + "Shared1") + "\n");
+}
+
+// A FLEXNET answer is right only when one of its words is the sum itself:
+// the sum found inside a longer row of digits, as a row built from the five
+// digits shown often holds it, is a wrong answer.
+TEST(Attacks, FlexnetSumIsAWholeWord)
+{
+    using Build = std::string (*)(const std::string &sum);
+    const struct {
+        const char *what;
+        Build answer;
+        int verdict;
+    } cases[] = {
+        {"the sum", [](const std::string &s) { return s; }, 0},
+        {"with leading zeros", [](const std::string &s) { return "00" + s; }, 0},
+        {"one word among others", [](const std::string &s) { return "PASSWORD> " + s + "\t73"; }, 0},
+        {"inside a row of digits", [](const std::string &s) { return "1" + s + "1"; }, 2},
+        {"at the start of a longer number", [](const std::string &s) { return s + "0"; }, 2},
+        {"after a sign", [](const std::string &s) { return "+" + s; }, 2},
+        {"inside a word", [](const std::string &s) { return "sum=" + s; }, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users("N0FLX\n* FLEXNET 30719\n-\n");
+        auto shown = parse_challenge(h.connect("N0FLX-0", 1).reply);
+        ASSERT_EQ(shown.digits.size(), 5u);
+        auto r = h.answer("N0FLX-0", 1, c.answer(std::to_string(flexnet_answer("30719", shown.digits))), 1);
+        EXPECT_EQ(r.result, c.verdict);
+        if (c.verdict == 2) {
+            EXPECT_EQ(r.reply, DENIED);
+        }
+    }
+}
+
+// Two stations whose callsign and SSID run together the same way share one
+// state file. While the first has a challenge pending, the second connects
+// under its own FIXED password, which overwrites the file; that password
+// does not answer the first station's challenge, and the second's own
+// challenge stays pending for it. Refused also when error.prt cannot be
+// written, which leaves other errors' verdicts to the caller.
+TEST(Attacks, StateFileOfAnotherStationAnswersNothing)
+{
+    const struct {
+        const char *victim, *intruder, *state;
+        bool error_file_fails;
+    } cases[] = {
+        {"G4ABC-10", "G4ABC1-0", "morvel/G4ABC10.TMP", false},
+        {"N0AB-110", "N0AB11-0", "morvel/N0AB110.TMP", false},
+        {"G4ABC-10", "G4ABC1-0", "morvel/G4ABC10.TMP", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.victim) + " and " + c.intruder);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users("G4ABC\n* NORMAL Secret12\n-\nG4ABC1\n* FIXED Mine1234\n-\n"
+                      "N0AB\n* NORMAL Secret12\n-\nN0AB11\n* FIXED Mine1234\n-\n");
+        ASSERT_EQ(h.connect(c.victim, 1).result, 1);
+        ASSERT_EQ(h.connect(c.intruder, 1).result, 1);
+        if (c.error_file_fails)
+            plat_test_fail_open("morvel\\error.prt");
+        auto r = h.answer(c.victim, 1, "Mine1234", 1);
+        plat_test_fail_open(nullptr);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_EQ(r.reply, "");
+        if (!c.error_file_fails) {
+            EXPECT_NE(h.read("morvel/error.prt").find("*** ERROR 00110: Unable to open temporal user file"),
+                      std::string::npos);
+        }
+        EXPECT_TRUE(h.exists(c.state));
+        EXPECT_EQ(h.answer(c.intruder, 1, "Mine1234", 1).result, 0);
+    }
+}
+
+// users.prt patterns are upper case; a callsign the host passes in lower or
+// mixed case finds its own entry all the same, instead of the port's method
+// (OPEN here).
+TEST(Attacks, CallsignCaseDoesNotEscapeTheStationsEntry)
+{
+    const struct {
+        const char *station;
+        int flags;
+        int verdict;
+    } cases[] = {
+        {"n0excl-0", 0, 2},   // EXCLUDED
+        {"N0eXcL-0", 0, 2},
+        {"n0fix-0", 0, 1},    // FIXED: challenged
+        {"n0norm-0", 0, 1},   // NORMAL
+        {"n1bbs-0", 0, 2},    // BBS, not flagged as one
+        {"n1bbs-0", 0x10, 0},
+        {"n0ssid-5", 0, 2},   // header with SSID: EXCLUDED
+        {"n0ssid-4", 0, 0},   // bare header: OPEN
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.station);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users("N0EXCL\n* EXCLUDED\n-\nN0FIX\n* FIXED Fixed-Pass\n-\nN0NORM\n* NORMAL Secret12\n-\n"
+                      "N1BBS\n* BBS\n-\nN0SSID\n* OPEN\n-\nN0SSID-5\n* EXCLUDED\n-\n");
+        EXPECT_EQ(h.connect(c.station, 1, c.flags).result, c.verdict);
+    }
+}
+
+// The state file keeps the callsign as the host gave it; the same station
+// answering in another case is still the station the challenge was put to.
+TEST(Attacks, AnswerInAnotherCaseIsTheSameStation)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0FIX\n* FIXED Fixed-Pass\n-\n");
+    ASSERT_EQ(h.connect("n0fix-0", 1).result, 1);
+    EXPECT_EQ(h.read("morvel/n0fix0.TMP"), "Fixed-Pass\n4 \nn0fix-0\n");
+    EXPECT_EQ(h.answer("N0FIX-0", 1, "Fixed-Pass", 1).result, 0);
+}
+
+} // namespace
