@@ -8,6 +8,7 @@
 #include <cstring>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 TEST(Platform, MixedCaseLookupFindsTheFileOnDisk)
@@ -47,6 +48,56 @@ TEST(Platform, NewFileKeepsTheSpellingGivenAndIsFoundInAnyCase)
     EXPECT_FALSE(plat_exists("morvel\\N0CALL1.tmp"));
     EXPECT_TRUE(plat_remove("morvel\\N0CALL1.tmp")) << "removing a missing file is no failure";
 }
+
+#if !defined(_WIN32)
+// rewrite - write a file through the layer as a challenge does; false when it does not open.
+static bool rewrite(const char *path, const char *text)
+{
+    FILE *f = plat_fopen(path, "wt");
+    if (!f)
+        return false;
+    fputs(text, f);
+    return fclose(f) == 0;
+}
+
+// A rewrite puts a new file in place of the old one (no truncation for the
+// file system to flush); what the sysop set up around the file must hold.
+TEST(Platform, RewritingAFileLeavesOnlyTheNewTextAndKeepsLinksAndPermissions)
+{
+    HostDir h;
+    const std::string morvel = h.root() + "/morvel/";
+    ASSERT_TRUE(rewrite("morvel\\N0CALL1.TMP", "a longer first challenge\n2"));
+    ASSERT_TRUE(rewrite("morvel\\n0call1.tmp", "short\n"));
+    EXPECT_EQ(h.read("morvel/N0CALL1.TMP"), "short\n");
+    EXPECT_EQ(h.list("morvel"), std::vector<std::string>{"N0CALL1.TMP"});
+
+    ASSERT_EQ(chmod((morvel + "N0CALL1.TMP").c_str(), 0600), 0);
+    ASSERT_TRUE(rewrite("morvel\\N0CALL1.TMP", "again\n"));
+    struct stat st;
+    ASSERT_EQ(stat((morvel + "N0CALL1.TMP").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A symbolic link is written through, and a file with a second name stays one file.
+    h.write("elsewhere.txt", "old\n");
+    ASSERT_EQ(symlink((h.root() + "/elsewhere.txt").c_str(), (morvel + "linked.prt").c_str()), 0);
+    ASSERT_TRUE(rewrite("morvel\\linked.prt", "through the link\n"));
+    EXPECT_EQ(h.read("elsewhere.txt"), "through the link\n");
+    struct stat lst;
+    ASSERT_EQ(lstat((morvel + "linked.prt").c_str(), &lst), 0);
+    EXPECT_TRUE(S_ISLNK(lst.st_mode));
+    ASSERT_EQ(link((morvel + "N0CALL1.TMP").c_str(), (h.root() + "/second-name").c_str()), 0);
+    ASSERT_TRUE(rewrite("morvel\\N0CALL1.TMP", "both names\n"));
+    EXPECT_EQ(h.read("second-name"), "both names\n");
+
+    // A file the filter may not write is refused, not replaced (root may write anything).
+    if (geteuid() != 0) {
+        h.write("morvel/locked.prt", "keep\n");
+        ASSERT_EQ(chmod((morvel + "locked.prt").c_str(), 0444), 0);
+        EXPECT_FALSE(rewrite("morvel\\locked.prt", "lost\n"));
+        EXPECT_EQ(h.read("morvel/locked.prt"), "keep\n");
+    }
+}
+#endif
 
 TEST(Platform, DirectoriesHiddenFilesAndExclusiveCreate)
 {
