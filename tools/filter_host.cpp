@@ -440,13 +440,40 @@ static int run_command(const Module &m, const Options &o)
     return r;
 }
 
+// getpid_portable - this process's number, to tell apart the scratch copies
+// of simulators that run at the same time.
+static long getpid_portable(void)
+{
+#if defined(_WIN32)
+    return (long)GetCurrentProcessId();
+#else
+    return (long)getpid();
+#endif
+}
+
+// scratch_directory - a new, empty directory of its own under the temporary
+// directory: two simulators started in the same second must never share one.
+static fs::path scratch_directory(std::error_code *ec)
+{
+    fs::path base = fs::temp_directory_path(*ec);
+    for (unsigned attempt = 0; !*ec && attempt < 100; attempt++) {
+        fs::path tmp = base / ("filter-host-" + std::to_string((long)time(nullptr)) + "-" +
+                               std::to_string(getpid_portable()) + "-" + std::to_string(attempt));
+        if (fs::create_directory(tmp, *ec))
+            return tmp;
+    }
+    if (!*ec)
+        *ec = std::make_error_code(std::errc::file_exists);
+    return fs::path();
+}
+
 static bool enter_directory(Options *o, fs::path *scratch_dir)
 {
     std::error_code ec;
     if (o->scratch) {
-        fs::path tmp = fs::temp_directory_path(ec) / ("filter-host-" + std::to_string((long)time(nullptr)) +
-                                                      "-" + std::to_string(rand()));
-        fs::copy(o->dir, tmp, fs::copy_options::recursive, ec);
+        fs::path tmp = scratch_directory(&ec);
+        if (!ec)
+            fs::copy(o->dir, tmp, fs::copy_options::recursive, ec);
         if (ec) {
             fprintf(stderr, "filter-host: cannot copy %s: %s\n", o->dir.c_str(), ec.message().c_str());
             return false;
