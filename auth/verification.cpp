@@ -34,10 +34,10 @@ struct ExpectedAnswer {
 };
 
 // read_digest_line - the second digest, from line 3 of an MD or forward file.
-static bool read_digest_line(FILE *f, ExpectedAnswer *e)
+static bool read_digest_line(PlatText *f, ExpectedAnswer *e)
 {
     char line[STATE_LINE];
-    bool ok = fgets(line, sizeof line, f) && sscanf(line, "%32s", e->digest[1]) == 1;
+    bool ok = plat_read_line(line, sizeof line, f) && sscanf(line, "%32s", e->digest[1]) == 1;
     wipe(line, sizeof line);
     return ok;
 }
@@ -45,17 +45,17 @@ static bool read_digest_line(FILE *f, ExpectedAnswer *e)
 // parse_state_file - the three lines of an open state file; false when a
 // needed line is missing. A first line without a word is as good as none:
 // an empty expected answer would be found inside every answer.
-static bool parse_state_file(FILE *f, ExpectedAnswer *e)
+static bool parse_state_file(PlatText *f, ExpectedAnswer *e)
 {
     char line[STATE_LINE];
     char kind_line[KIND_LINE];
-    bool ok = fgets(line, sizeof line, f) && sscanf(line, "%299s %32s", e->plain, e->digest[0]) >= 1;
+    bool ok = plat_read_line(line, sizeof line, f) && sscanf(line, "%299s %32s", e->plain, e->digest[0]) >= 1;
     wipe(line, sizeof line);
     if (!ok)
         return false;
     // A file without a kind line (NORMAL) or with no number there is kind 0.
     e->kind = KIND_NORMAL;
-    if (fgets(kind_line, sizeof kind_line, f) && sscanf(kind_line, "%2hd", &e->kind) != 1)
+    if (plat_read_line(kind_line, sizeof kind_line, f) && sscanf(kind_line, "%2hd", &e->kind) != 1)
         e->kind = KIND_NORMAL;
     if (e->kind == KIND_MD || e->kind == KIND_FORWARD)
         return read_digest_line(f, e);
@@ -67,13 +67,13 @@ static bool parse_state_file(FILE *f, ExpectedAnswer *e)
 static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
 {
     memset(e, 0, sizeof *e);
-    FILE *f = plat_fopen(path, "rt");
-    if (!f) {
+    PlatText f;
+    if (!plat_open_text(path, &f)) {
         report_error(ERR_STATE_FILE, 0, reply);
         return false;
     }
-    bool ok = parse_state_file(f, e);
-    fclose(f);
+    bool ok = parse_state_file(&f, e);
+    plat_close_text(&f);
     if (!ok) {
         report_error(ERR_STATE_FILE, 0, reply);
         return false;

@@ -1,0 +1,27 @@
+// line_reader.h - the lines of the text files the filter reads, and comment lines.
+//
+// A line longer than the buffer is read in pieces, each piece a line of its
+// own, so no reader ever needs more than its fixed buffer. The line ends of
+// either system read alike (see plat_open_text).
+#ifndef FILTER_LINE_READER_H
+#define FILTER_LINE_READER_H
+
+#include "platform/platform.h"
+
+// is_comment_line - true for a line starting with "#" or a line feed, or empty.
+bool is_comment_line(const char *line);
+
+// read_significant_line - the next line that is not a comment line; false at
+// the end of the file. physical (may be null) counts every line read, comments too.
+bool read_significant_line(PlatText *in, char *line, int size, int *physical);
+
+// next_significant_piece - the line read_significant_line would give, seen in
+// place and not yet taken: the caller takes it (plat_take_piece) or copies it
+// (take_piece_as_line) before any other read. physical counts it already.
+bool next_significant_piece(PlatText *in, int size, PlatPiece *piece, int *physical);
+
+// take_piece_as_line - copy a piece from next_significant_piece into line
+// (of the size it was found with) and move past it; returns line.
+char *take_piece_as_line(PlatText *in, const PlatPiece *piece, char *line);
+
+#endif
