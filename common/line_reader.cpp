@@ -26,16 +26,8 @@ bool next_significant_piece(PlatText *in, int size, PlatPiece *piece, int *physi
             (*physical)++;
         if (!piece_is_comment(piece))
             return true;
-        plat_take_piece(in, piece);
     }
     return false;
-}
-
-char *take_piece_as_line(PlatText *in, const PlatPiece *piece, char *line)
-{
-    plat_copy_piece(piece, line);
-    plat_take_piece(in, piece);
-    return line;
 }
 
 bool read_significant_line(PlatText *in, char *line, int size, int *physical)
@@ -43,6 +35,6 @@ bool read_significant_line(PlatText *in, char *line, int size, int *physical)
     PlatPiece piece;
     if (!next_significant_piece(in, size, &piece, physical))
         return false;
-    take_piece_as_line(in, &piece, line);
+    plat_copy_piece(&piece, line);
     return true;
 }

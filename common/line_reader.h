@@ -15,13 +15,8 @@ bool is_comment_line(const char *line);
 // the end of the file. physical (may be null) counts every line read, comments too.
 bool read_significant_line(PlatText *in, char *line, int size, int *physical);
 
-// next_significant_piece - the line read_significant_line would give, seen in
-// place and not yet taken: the caller takes it (plat_take_piece) or copies it
-// (take_piece_as_line) before any other read. physical counts it already.
+// next_significant_piece - read_significant_line without the copy: the line
+// seen in place, until the next read of any text (plat_copy_piece copies it).
 bool next_significant_piece(PlatText *in, int size, PlatPiece *piece, int *physical);
-
-// take_piece_as_line - copy a piece from next_significant_piece into line
-// (of the size it was found with) and move past it; returns line.
-char *take_piece_as_line(PlatText *in, const PlatPiece *piece, char *line);
 
 #endif

@@ -120,11 +120,10 @@ static int find_header(PlatText *in)
     snprintf(key, sizeof key, "%s-%u", connection_info.callsign, (unsigned)connection_info.ssid);
     while (next_significant_piece(in, sizeof line, &piece, &physical)) {
         if (cannot_be_header(&piece, key[0])) {
-            plat_take_piece(in, &piece);
             at_header = false;
             continue;
         }
-        take_piece_as_line(in, &piece, line);
+        plat_copy_piece(&piece, line);
         if (!first_token(line, token))
             continue;
         if (match_call_pattern(token, key))

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 // plat_fopen - open a file by a filter path; mode as fopen ("wt", "at", "rb").
@@ -30,14 +31,13 @@ struct PlatText {
     bool failed;          // a read or a positioning failed; the text ended there
 };
 
-// PlatPiece - the next piece of a text, seen in place in the block: its
-// characters without the line end, and whether a line end follows them. Valid
-// until the next call of any text reader.
+// PlatPiece - a piece of a text, seen in place in the block: its characters
+// without the line end, and whether a line end follows them. Valid until the
+// next call of any text reader.
 struct PlatPiece {
     const char *text;
     size_t length;
     bool line_end;
-    size_t raw_length;    // bytes it takes in the file, "\r\n" counted as 2
 };
 
 // plat_open_text - open a text file for reading; false when it does not open.
@@ -46,15 +46,46 @@ bool plat_open_text(const char *path, PlatText *text);
 // plat_close_text - close a text opened by plat_open_text.
 void plat_close_text(PlatText *text);
 
-// plat_next_piece - the piece plat_read_line would give with a buffer of size
-// bytes, without taking it; false at the end of the text.
-bool plat_next_piece(PlatText *text, int size, PlatPiece *piece);
+// PlatTextBlock - the reader's block. Its fields belong to the text reader;
+// they are shown here only so that the common case of plat_next_piece, a whole
+// line already in the block, costs no call, as getc does over a FILE.
+enum { PLAT_TEXT_BLOCK = 64 * 1024 };
+struct PlatTextBlock {
+    char bytes[PLAT_TEXT_BLOCK];
+    size_t at, end;       // the bytes not yet taken: bytes[at .. end)
+    long long base;       // file position of bytes[0]
+    unsigned owner;       // id of the reader whose bytes these are; 0: none
+    bool last;            // the block reaches the end of that reader's text
+};
+extern PlatTextBlock plat_text_block;
 
-// plat_take_piece - move past the piece plat_next_piece gave.
-void plat_take_piece(PlatText *text, const PlatPiece *piece);
+// plat_next_piece_slow - plat_next_piece for every case.
+bool plat_next_piece_slow(PlatText *text, int size, PlatPiece *piece);
+
+// plat_next_piece - read the piece plat_read_line would give with a buffer of
+// size bytes, seen in place instead of copied; false at the end of the text.
+inline bool plat_next_piece(PlatText *text, int size, PlatPiece *piece)
+{
+    PlatTextBlock &b = plat_text_block;
+    // A line end within size - 1 bytes is the end of a whole line that fits.
+    if (b.owner == text->id && size >= 2 && size <= PLAT_TEXT_BLOCK / 2 && b.end - b.at >= (size_t)size) {
+        const char *p = b.bytes + b.at;
+        const char *nl = (const char *)memchr(p, '\n', (size_t)size - 1);
+        if (nl) {
+            size_t at = (size_t)(nl - p);
+            piece->text = p;
+            piece->length = at > 0 && p[at - 1] == '\r' ? at - 1 : at;
+            piece->line_end = true;
+            b.at += at + 1;
+            text->offset = b.base + (long long)b.at;
+            return true;
+        }
+    }
+    return plat_next_piece_slow(text, size, piece);
+}
 
 // plat_copy_piece - the piece as a line, "\n" and NUL after its characters,
-// into a buffer of the size it was found with; returns line.
+// into a buffer of the size it was read with; returns line.
 char *plat_copy_piece(const PlatPiece *piece, char *line);
 
 // plat_read_line - fgets over a text: the next piece of at most size - 1

@@ -13,26 +13,21 @@
 
 #include <cstring>
 
-enum { TEXT_BLOCK = 64 * 1024 };
-
 // A piece is looked for within this many bytes, so that a full window always
 // fits in the block beside what is still unread.
-enum { PIECE_MAX = TEXT_BLOCK / 2 };
+enum { PIECE_MAX = PLAT_TEXT_BLOCK / 2 };
 
 // The Ctrl-Z that ends a text read as text on Windows.
 static const char TEXT_END = 0x1A;
 
-static char block[TEXT_BLOCK];
-static size_t block_at, block_end;   // the bytes not yet taken: block[block_at .. block_end)
-static long long block_base;         // file position of block[0]
-static unsigned block_owner;         // id of the reader whose bytes these are; 0: none
-static bool block_last;              // the block reaches the end of that reader's text
-static size_t block_dirty;           // block[0 .. block_dirty) may hold bytes of some file
+PlatTextBlock plat_text_block;
+static PlatTextBlock &tb = plat_text_block;
+static size_t block_dirty;   // bytes[0 .. block_dirty) may hold bytes of some file
 static unsigned last_id;
 
 void plat_forget_text_block(void)
 {
-    block_owner = 0;
+    tb.owner = 0;
 }
 
 bool plat_open_text(const char *path, PlatText *text)
@@ -52,10 +47,10 @@ bool plat_open_text(const char *path, PlatText *text)
 // is cleared once no open reader needs it, as a local buffer would be.
 void plat_close_text(PlatText *text)
 {
-    if (block_owner == text->id)
-        block_owner = 0;
-    if (block_owner == 0) {
-        memset(block, 0, block_dirty);
+    if (tb.owner == text->id)
+        tb.owner = 0;
+    if (tb.owner == 0) {
+        memset(tb.bytes, 0, block_dirty);
         block_dirty = 0;
     }
     if (text->fd >= 0)
@@ -67,17 +62,17 @@ void plat_close_text(PlatText *text)
 // false when its file cannot be positioned there.
 static bool claim_block(PlatText *text)
 {
-    if (block_owner == text->id)
+    if (tb.owner == text->id)
         return true;
-    block_owner = 0;
+    tb.owner = 0;
     if (text->failed || !plat_raw_seek(text->fd, text->offset)) {
         text->failed = true;
         return false;
     }
-    block_base = text->offset;
-    block_at = block_end = 0;
-    block_last = false;
-    block_owner = text->id;
+    tb.base = text->offset;
+    tb.at = tb.end = 0;
+    tb.last = false;
+    tb.owner = text->id;
     return true;
 }
 
@@ -85,69 +80,65 @@ static bool claim_block(PlatText *text)
 // The unread bytes move to the front first, so each read asks for nearly a block.
 static void fill_block(PlatText *text, size_t need)
 {
-    while (block_end - block_at < need && !block_last) {
-        if (block_at > 0) {
-            memmove(block, block + block_at, block_end - block_at);
-            block_base += (long long)block_at;
-            block_end -= block_at;
-            block_at = 0;
+    while (!tb.last && tb.end - tb.at < need) {
+        if (tb.at > 0) {
+            memmove(tb.bytes, tb.bytes + tb.at, tb.end - tb.at);
+            tb.base += (long long)tb.at;
+            tb.end -= tb.at;
+            tb.at = 0;
         }
-        long n = plat_raw_read(text->fd, block + block_end, sizeof block - block_end);
+        long n = plat_raw_read(text->fd, tb.bytes + tb.end, sizeof tb.bytes - tb.end);
         if (n <= 0) {
             if (n < 0)
                 text->failed = true;
-            block_last = true;
+            tb.last = true;
             break;
         }
-        const char *end = (const char *)memchr(block + block_end, TEXT_END, (size_t)n);
+        const char *end = (const char *)memchr(tb.bytes + tb.end, TEXT_END, (size_t)n);
         if (end) {
-            n = (long)(end - (block + block_end));
-            block_last = true;
+            n = (long)(end - (tb.bytes + tb.end));
+            tb.last = true;
         }
-        block_end += (size_t)n;
-        if (block_end > block_dirty)
-            block_dirty = block_end;
+        tb.end += (size_t)n;
+        if (tb.end > block_dirty)
+            block_dirty = tb.end;
     }
 }
 
 // The rule is fgets's over the text as Windows reads it: up to size - 1
 // characters, "\r\n" counting as the one "\n" it stands for; a "\r" elsewhere
-// is an ordinary character.
-bool plat_next_piece(PlatText *text, int size, PlatPiece *piece)
+// is an ordinary character. The piece's bytes stay in the block until the
+// next read, so the caller may look at them where they are.
+bool plat_next_piece_slow(PlatText *text, int size, PlatPiece *piece)
 {
     if (size < 2 || !claim_block(text))
         return false;
     size_t window = (size_t)size < (size_t)PIECE_MAX ? (size_t)size : (size_t)PIECE_MAX;
-    fill_block(text, window);
-    size_t unread = block_end - block_at;
+    if (tb.end - tb.at < window)
+        fill_block(text, window);
+    size_t unread = tb.end - tb.at;
     if (unread == 0)
         return false;
-    const char *p = block + block_at;
+    const char *p = tb.bytes + tb.at;
     size_t seen = unread < window ? unread : window;
     const char *nl = (const char *)memchr(p, '\n', seen);
-    size_t at = nl ? (size_t)(nl - p) : 0;
+    size_t at = nl ? (size_t)(nl - p) : 0, raw;
     piece->text = p;
     piece->line_end = true;
     if (nl && at > 0 && p[at - 1] == '\r') {
         piece->length = at - 1;
-        piece->raw_length = at + 1;
+        raw = at + 1;
     } else if (nl && at + 2 <= window) {
         piece->length = at;
-        piece->raw_length = at + 1;
+        raw = at + 1;
     } else {
         piece->length = seen < window - 1 ? seen : window - 1;
-        piece->raw_length = piece->length;
+        raw = piece->length;
         piece->line_end = false;
     }
+    tb.at += raw;
+    text->offset = tb.base + (long long)tb.at;
     return true;
-}
-
-void plat_take_piece(PlatText *text, const PlatPiece *piece)
-{
-    if (block_owner != text->id)
-        return;
-    block_at += piece->raw_length;
-    text->offset = block_base + (long long)block_at;
 }
 
 char *plat_copy_piece(const PlatPiece *piece, char *line)
@@ -165,9 +156,7 @@ char *plat_read_line(char *line, int size, PlatText *text)
     PlatPiece piece;
     if (!plat_next_piece(text, size, &piece))
         return nullptr;
-    plat_copy_piece(&piece, line);
-    plat_take_piece(text, &piece);
-    return line;
+    return plat_copy_piece(&piece, line);
 }
 
 int plat_peek_char(PlatText *text)
@@ -175,10 +164,10 @@ int plat_peek_char(PlatText *text)
     if (!claim_block(text))
         return EOF;
     fill_block(text, 2);
-    size_t unread = block_end - block_at;
+    size_t unread = tb.end - tb.at;
     if (unread == 0)
         return EOF;
-    const char *p = block + block_at;
+    const char *p = tb.bytes + tb.at;
     if (p[0] == '\r' && unread >= 2 && p[1] == '\n')
         return '\n';
     return (unsigned char)p[0];
@@ -194,12 +183,12 @@ bool plat_text_seek(PlatText *text, long long offset)
     if (offset < 0 || text->failed)
         return false;
     text->offset = offset;
-    if (block_owner != text->id)
+    if (tb.owner != text->id)
         return true;
-    if (offset >= block_base && offset <= block_base + (long long)block_end)
-        block_at = (size_t)(offset - block_base);
+    if (offset >= tb.base && offset <= tb.base + (long long)tb.end)
+        tb.at = (size_t)(offset - tb.base);
     else
-        block_owner = 0;
+        tb.owner = 0;
     return true;
 }
 

@@ -184,7 +184,7 @@ TEST(LineReader, SignificantLinesAndTheirPhysicalNumbers)
     ASSERT_TRUE(next_significant_piece(&t, sizeof line, &piece, &physical));
     EXPECT_EQ(std::string(piece.text, piece.length), "N0CALL");
     EXPECT_EQ(physical, 4);
-    EXPECT_STREQ(take_piece_as_line(&t, &piece, line), "N0CALL\n");
+    EXPECT_STREQ(plat_copy_piece(&piece, line), "N0CALL\n");
     ASSERT_TRUE(read_significant_line(&t, line, sizeof line, &physical));
     EXPECT_STREQ(line, "3 OPEN\n");
     EXPECT_EQ(physical, 6);
