@@ -15,8 +15,25 @@ bool is_comment_line(const char *line);
 // the end of the file. physical (may be null) counts every line read, comments too.
 bool read_significant_line(PlatText *in, char *line, int size, int *physical);
 
+// starts_comment - the first character of a line that makes it a comment line.
+inline bool starts_comment(char first)
+{
+    return first == '#' || first == '\n' || first == '\0';
+}
+
 // next_significant_piece - read_significant_line without the copy: the line
 // seen in place, until the next read of any text (plat_copy_piece copies it).
-bool next_significant_piece(PlatText *in, int size, PlatPiece *piece, int *physical);
+// Inline, like plat_next_piece, for the scan of a large users.prt.
+inline bool next_significant_piece(PlatText *in, int size, PlatPiece *piece, int *physical)
+{
+    while (plat_next_piece(in, size, piece)) {
+        if (physical)
+            (*physical)++;
+        char first = piece->length ? piece->text[0] : piece->line_end ? '\n' : '\0';
+        if (!starts_comment(first))
+            return true;
+    }
+    return false;
+}
 
 #endif
