@@ -22,25 +22,24 @@
 #include <cstdio>
 
 // open_port_text - the per-port text "<stem><port>.prt", else the general one.
-static FILE *open_port_text(const char *stem, const char *general)
+static bool open_port_text(const char *stem, const char *general, PlatText *text)
 {
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, stem, connection_info.port, "prt");
-    FILE *f = plat_fopen(path, "rt");
-    if (f)
-        return f;
+    if (plat_open_text(path, text))
+        return true;
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, general);
-    return plat_fopen(path, "rt");
+    return plat_open_text(path, text);
 }
 
 // send_port_text - append a per-port or general text; false when neither exists.
 static bool send_port_text(const char *stem, const char *general, char *reply)
 {
-    FILE *f = open_port_text(stem, general);
-    if (!f)
+    PlatText f;
+    if (!open_port_text(stem, general, &f))
         return false;
-    copy_file_to_reply(f, reply);
-    fclose(f);
+    copy_file_to_reply(&f, reply);
+    plat_close_text(&f);
     return true;
 }
 

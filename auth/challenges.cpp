@@ -16,10 +16,10 @@
 #include "auth/state_file.h"
 #include "auth/wipe.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
 #include "config/filter_config.h"
-#include "config/host_files.h"
 #include "config/user_list.h"
 #include "filter/call_clock.h"
 #include "filter/connection.h"
@@ -242,31 +242,28 @@ static void table_prompt(char *out, size_t size)
     snprintf(out, size, "%.*s_%d>", kept, prompt, call_clock.day);
 }
 
-// open_password_table - the station-and-SSID table, else the station's; null when neither opens.
-static FILE *open_password_table(void)
+// open_password_table - the station-and-SSID table, else the station's; false when neither opens.
+static bool open_password_table(PlatText *table)
 {
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.TBL", FILTER_DIR, connection_info.callsign, connection_info.ssid);
-    FILE *f = plat_fopen(path, "rt");
-    if (f)
-        return f;
+    if (plat_open_text(path, table))
+        return true;
     snprintf(path, sizeof path, "%s\\%s.TBL", FILTER_DIR, connection_info.callsign);
-    return plat_fopen(path, "rt");
+    return plat_open_text(path, table);
 }
 
 // read_todays_password - the password of the first row for today into
 // user_entry; false when no row has today's day and a password. A row for
 // today without a password is no row for today: the password of an earlier
 // row (another day's) must never be asked for.
-static bool read_todays_password(FILE *table)
+static bool read_todays_password(PlatText *table)
 {
     char line[TABLE_LINE];
     char password[PASSWORD_MAX + 1];
     short day;
     bool found = false;
-    while (!found && fgets(line, sizeof line, table)) {
-        if (is_comment_line(line))
-            continue;
+    while (!found && read_significant_line(table, line, sizeof line, nullptr)) {
         if (sscanf(line, "%hd %300s", &day, password) == 2 && day == call_clock.day) {
             copy_text(user_entry.password, sizeof user_entry.password, password);
             found = true;
@@ -284,13 +281,13 @@ bool challenge_table(char *reply)
 {
     char prompt[TABLE_PROMPT];
     table_prompt(prompt, sizeof prompt);
-    FILE *table = open_password_table();
-    if (!table) {
+    PlatText table;
+    if (!open_password_table(&table)) {
         report_error(ERR_NO_TABLE, 0, reply);
         return !take_port_method_due();
     }
-    bool found = read_todays_password(table);
-    fclose(table);
+    bool found = read_todays_password(&table);
+    plat_close_text(&table);
     if (!found)
         return false;
     positions_challenge(reply, user_entry.password, prompt, true);

@@ -25,15 +25,15 @@ void state_station_name(char *out, size_t size)
 
 // read_state_lines - the lines of an open state file without their line
 // ends; their count, or 0 when there are more than a state file has.
-static int read_state_lines(FILE *f, char lines[STATE_LINES_MAX][STATE_LINE])
+static int read_state_lines(PlatText *f, char lines[STATE_LINES_MAX][STATE_LINE])
 {
     char extra[STATE_LINE];
     int count = 0;
-    while (count < STATE_LINES_MAX && fgets(lines[count], STATE_LINE, f)) {
+    while (count < STATE_LINES_MAX && plat_read_line(lines[count], STATE_LINE, f)) {
         lines[count][strcspn(lines[count], "\r\n")] = '\0';
         count++;
     }
-    bool more = count == STATE_LINES_MAX && fgets(extra, sizeof extra, f);
+    bool more = count == STATE_LINES_MAX && plat_read_line(extra, sizeof extra, f);
     wipe(extra, sizeof extra);
     return more ? 0 : count;
 }
@@ -60,11 +60,11 @@ bool load_state_file(const char *path, ExpectedAnswer *e)
 {
     char lines[STATE_LINES_MAX][STATE_LINE];
     memset(e, 0, sizeof *e);
-    FILE *f = plat_fopen(path, "rt");
-    if (!f)
+    PlatText f;
+    if (!plat_open_text(path, &f))
         return false;
-    int count = read_state_lines(f, lines);
-    fclose(f);
+    int count = read_state_lines(&f, lines);
+    plat_close_text(&f);
     bool ok = parse_state_lines(lines, count, e);
     wipe(lines, sizeof lines);
     return ok;

@@ -4,22 +4,24 @@
 
 #include <cstring>
 
-void copy_file_to_reply(FILE *in, char *reply)
+// Both copies go through the text reader, so a text saved with Windows line
+// ends reaches the caller and the mail with "\n" alone, as on Windows.
+void copy_file_to_reply(PlatText *in, char *reply)
 {
     char piece[TEXT_PIECE];
     reply_append(reply, "\n");
-    while (fgets(piece, sizeof piece, in))
+    while (plat_read_line(piece, sizeof piece, in))
         reply_append(reply, piece);
 }
 
-bool copy_file_to_stream(FILE *in, FILE *out)
+bool copy_file_to_stream(PlatText *in, FILE *out)
 {
     char piece[TEXT_PIECE];
     bool ok = true;
-    while (fgets(piece, sizeof piece, in))
+    while (plat_read_line(piece, sizeof piece, in))
         if (fputs(piece, out) < 0)
             ok = false;
-    return ok && !ferror(in);
+    return ok && !plat_text_failed(in);
 }
 
 bool copy_text(char *dst, size_t size, const char *src)

@@ -2,6 +2,8 @@
 #ifndef FILTER_TEXT_COPY_H
 #define FILTER_TEXT_COPY_H
 
+#include "platform/platform.h"
+
 #include <cstddef>
 #include <cstdio>
 
@@ -9,11 +11,11 @@
 enum { TEXT_PIECE = 80 };
 
 // copy_file_to_reply - append a "\n" and the whole of an open text file.
-void copy_file_to_reply(FILE *in, char *reply);
+void copy_file_to_reply(PlatText *in, char *reply);
 
 // copy_file_to_stream - copy the rest of an open text file into a stream;
-// false when a write failed.
-bool copy_file_to_stream(FILE *in, FILE *out);
+// false when a read or a write failed.
+bool copy_file_to_stream(PlatText *in, FILE *out);
 
 // copy_text - bounded copy that always NUL-terminates; false when cut.
 bool copy_text(char *dst, size_t size, const char *src);

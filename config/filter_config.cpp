@@ -6,9 +6,9 @@
 // stops there and the fields of later lines keep what they held before.
 #include "config/filter_config.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/text_copy.h"
 #include "config/host_files.h"
-#include "config/line_reader.h"
 #include "config/messages.h"
 #include "filter/connection.h"
 #include "platform/platform.h"
@@ -241,7 +241,7 @@ static LineResult read_port_line(char *line, int line_number, char *reply)
 // read_config_lines - every line of the open file; -1, 0 or 1 as
 // load_filter_config. *failed_line is the physical number of a line that
 // failed its check and is still to be reported, else 0.
-static int8_t read_config_lines(FILE *in, char *reply, int *failed_line)
+static int8_t read_config_lines(PlatText *in, char *reply, int *failed_line)
 {
     char line[CONFIG_LINE];
     int physical = 0, role = 0;
@@ -263,15 +263,15 @@ int8_t load_filter_config(char *reply)
 {
     char path[FILTER_PATH_MAX];
     config_file_path("config.prt", path, sizeof path);
-    FILE *f = plat_fopen(path, "rt");
-    if (!f) {
+    PlatText f;
+    if (!plat_open_text(path, &f)) {
         report_error(ERR_NO_CONFIG, 0, reply);
         return -1;
     }
     clear_error_marker(ERR_NO_CONFIG);
     int failed_line = 0;
-    int8_t result = read_config_lines(f, reply, &failed_line);
-    fclose(f);
+    int8_t result = read_config_lines(&f, reply, &failed_line);
+    plat_close_text(&f);
     if (failed_line)
         report_error(ERR_CONFIG_LINE, (uint16_t)failed_line, reply);
     if (result < 0)

@@ -7,9 +7,9 @@
 // the language of the caller's texts.
 #include "config/host_files.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
-#include "config/line_reader.h"
 #include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
@@ -28,14 +28,9 @@ enum { HOST_LINE = 100, LANGUAGE_LINE = 80, LANGUAGE_NAME_MAX = 11, LAST_STARTUP
 static const char *const startup_names[] = {"init_w.srv", "init_d.srv", "init.srv"};
 static const char *const port_file_names[] = {"prot_w.sys", "port_d.sys", "port.sys"};
 
-bool is_comment_line(const char *line)
-{
-    return line[0] == '#' || line[0] == '\n' || line[0] == '\0';
-}
-
 // open_first - the first of count names that opens for reading as text, in
-// directory dir (null: the current directory); null when none opens.
-static FILE *open_first(const char *dir, const char *const *names, int count)
+// directory dir (null: the current directory); false when none opens.
+static bool open_first(const char *dir, const char *const *names, int count, PlatText *text)
 {
     char path[FILTER_PATH_MAX];
     for (int i = 0; i < count; i++) {
@@ -43,30 +38,26 @@ static FILE *open_first(const char *dir, const char *const *names, int count)
             snprintf(path, sizeof path, "%s\\%s", dir, names[i]);
         else
             copy_text(path, sizeof path, names[i]);
-        FILE *f = plat_fopen(path, "rt");
-        if (f)
-            return f;
+        if (plat_open_text(path, text))
+            return true;
     }
-    return nullptr;
+    return false;
 }
 
 // token_is_cut - true when the token that ends at offset end of a piece
 // continues in the next piece of the same line, so that only part of it was read.
-static bool token_is_cut(const char *line, int end, FILE *in)
+static bool token_is_cut(const char *line, int end, PlatText *in)
 {
     if (line[end] != '\0')
         return false;
-    int c = fgetc(in);
-    if (c == EOF)
-        return false;
-    ungetc(c, in);
-    return !isspace(c);
+    int c = plat_peek_char(in);
+    return c != EOF && !isspace(c);
 }
 
 // scan_path - the first word of a start-up line. A path that the line's
 // piece cut short is refused and the field keeps its value: a cut path would
 // name another directory or mail file.
-static bool scan_path(const char *line, FILE *in, char *out, size_t size)
+static bool scan_path(const char *line, PlatText *in, char *out, size_t size)
 {
     char word[HOST_LINE];
     int end = 0;
@@ -92,7 +83,7 @@ static bool lock_path_of(const char *import, char *out, size_t size)
 // keep_mail_paths - the import file of line 14 and its lock. When the lock's
 // name does not fit its field, neither is kept: writing the import file
 // under a lock the host never looks at could mix mail with the host's own.
-static void keep_mail_paths(const char *line, FILE *in)
+static void keep_mail_paths(const char *line, PlatText *in)
 {
     char import[sizeof host_info.mail_import_path];
     char lock[sizeof host_info.mail_lock_path];
@@ -110,7 +101,7 @@ static void keep_mail_paths(const char *line, FILE *in)
 
 // keep_system_directory - the first word of line 5 without its last
 // character, the trailing separator.
-static void keep_system_directory(const char *line, FILE *in)
+static void keep_system_directory(const char *line, PlatText *in)
 {
     char dir[sizeof host_info.system_directory];
     if (!scan_path(line, in, dir, sizeof dir))
@@ -121,7 +112,7 @@ static void keep_system_directory(const char *line, FILE *in)
 
 // keep_startup_line - what significant line number of the start-up file gives.
 // Callsigns longer than 6 characters keep their first 6.
-static void keep_startup_line(int number, const char *line, FILE *in)
+static void keep_startup_line(int number, const char *line, PlatText *in)
 {
     switch (number) {
     case 1:
@@ -147,14 +138,14 @@ static void keep_startup_line(int number, const char *line, FILE *in)
 int8_t load_host_info(char *reply)
 {
     char line[HOST_LINE];
-    FILE *f = open_first(nullptr, startup_names, 3);
-    if (!f) {
+    PlatText f;
+    if (!open_first(nullptr, startup_names, 3, &f)) {
         report_error(ERR_NO_STARTUP_FILE, 0, reply);
         return -1;
     }
-    for (int n = 1; n <= LAST_STARTUP_LINE && read_significant_line(f, line, sizeof line, nullptr); n++)
-        keep_startup_line(n, line, f);
-    fclose(f);
+    for (int n = 1; n <= LAST_STARTUP_LINE && read_significant_line(&f, line, sizeof line, nullptr); n++)
+        keep_startup_line(n, line, &f);
+    plat_close_text(&f);
     host_info.host_info_loaded = true;
     return 1;
 }
@@ -175,17 +166,17 @@ static bool store_port_line(char *line)
 }
 
 // skip_com_lines - the com lines and the physical line after them; false at the end of the file.
-static bool skip_com_lines(FILE *in, int com_count, char *line)
+static bool skip_com_lines(PlatText *in, int com_count, char *line)
 {
     for (int i = 0; i < com_count; i++)
         if (!read_significant_line(in, line, HOST_LINE, nullptr))
             return false;
-    return fgets(line, HOST_LINE, in) != nullptr;
+    return plat_read_line(line, HOST_LINE, in) != nullptr;
 }
 
 // read_port_file - the port table and port_count; a file that ends early
 // leaves the rest of the table empty.
-static void read_port_file(FILE *in)
+static void read_port_file(PlatText *in)
 {
     char line[HOST_LINE];
     short com_count = 1, count = 1;
@@ -206,13 +197,13 @@ static bool load_port_table(int line_number, char *reply, bool from_user_list)
 {
     if (!host_info.host_info_loaded && load_host_info(reply) < 0)
         return false;
-    FILE *f = open_first(host_info.system_directory, port_file_names, 3);
-    if (!f) {
+    PlatText f;
+    if (!open_first(host_info.system_directory, port_file_names, 3, &f)) {
         report_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number, reply);
         return false;
     }
-    read_port_file(f);
-    fclose(f);
+    read_port_file(&f);
+    plat_close_text(&f);
     port_table_loaded = true;
     return true;
 }
@@ -278,14 +269,14 @@ bool language_name(unsigned number, char *out)
     char line[LANGUAGE_LINE];
     char name[LANGUAGE_LINE];
     snprintf(path, sizeof path, "%s\\%s", host_info.system_directory, "langue.sys");
-    FILE *f = plat_fopen(path, "rt");
-    if (!f)
+    PlatText f;
+    if (!plat_open_text(path, &f))
         return false;
     unsigned long long wanted = (unsigned long long)number + 2;
     unsigned long long read = 0;
-    while (read < wanted && read_significant_line(f, line, sizeof line, nullptr))
+    while (read < wanted && read_significant_line(&f, line, sizeof line, nullptr))
         read++;
-    fclose(f);
+    plat_close_text(&f);
     if (read < wanted || sscanf(line, "%79s", name) != 1 || strlen(name) > LANGUAGE_NAME_MAX)
         return false;
     return copy_text(out, LANGUAGE_NAME_MAX + 1, name);

@@ -21,9 +21,6 @@ extern char port_table[PORT_TABLE_SIZE][PORT_NAME_MAX + 1];
 extern bool port_table_loaded;
 extern int16_t port_count;
 
-// is_comment_line - true for a line starting with "#" or a line feed, or empty.
-bool is_comment_line(const char *line);
-
 // load_host_info - read the start-up file into host_info; 1, or -1 after error 1.
 int8_t load_host_info(char *reply);
 

@@ -4,8 +4,8 @@
 // put back, so one call never mixes a partial translation with English.
 #include "config/messages.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/text_copy.h"
-#include "config/host_files.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 
@@ -79,17 +79,15 @@ void load_language_file(char *reply, const char *name)
         return;
     }
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
-    FILE *f = plat_fopen(path, "rt");
-    if (!f)
+    PlatText f;
+    if (!plat_open_text(path, &f))
         return;
     int n = 1;
-    while (fgets(line, sizeof line, f)) {
-        if (is_comment_line(line))
-            continue;
+    while (read_significant_line(&f, line, sizeof line, nullptr)) {
         if (line[0] == '-')
             break;
         if (n > LANGUAGE_TEXTS) {
-            fclose(f);
+            plat_close_text(&f);
             restore_default_messages();
             report_error(ERR_LANGUAGE_LINES, LANGUAGE_TEXTS + 1, reply);
             return;
@@ -97,7 +95,7 @@ void load_language_file(char *reply, const char *name)
         language_text(line, message_table[n]);
         n++;
     }
-    fclose(f);
+    plat_close_text(&f);
     if (n - 1 != LANGUAGE_TEXTS) {
         restore_default_messages();
         report_error(ERR_LANGUAGE_LINES, (uint16_t)(n - 1), reply);

@@ -7,10 +7,10 @@
 // number. A missing users.prt is no error.
 #include "config/user_list.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/text_copy.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
-#include "config/line_reader.h"
 #include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
@@ -64,12 +64,14 @@ static bool first_token(const char *line, char *token)
 
 // cannot_be_header - a line whose first token can neither match the station
 // (its first character is not the key's, "?" or "*"), nor be a console header
-// or an end line; most entry lines of a large list are passed over this way.
-static bool cannot_be_header(const char *line, char key_first)
+// or an end line; most entry lines of a large list are passed over this way,
+// looked at where they lie in the reader's block, never copied.
+static bool cannot_be_header(const PlatPiece *piece, char key_first)
 {
-    while (*line == ' ' || (*line >= '\t' && *line <= '\r'))
-        line++;
-    char c = (*line >= 'a' && *line <= 'z') ? (char)(*line - 'a' + 'A') : *line;
+    const char *p = piece->text, *end = piece->text + piece->length;
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        p++;
+    char c = p == end ? '\0' : (*p >= 'a' && *p <= 'z') ? (char)(*p - 'a' + 'A') : *p;
     return c != '\0' && c != key_first && c != '?' && c != '*' && c != '-' && c != 'C';
 }
 
@@ -77,26 +79,27 @@ static bool cannot_be_header(const char *line, char key_first)
 // the file position right after it (-1 when the position could not be taken).
 struct HeaderMark {
     int line;
-    long position;
+    long long position;
 };
 
 // mark_header - remember the first header of a pass.
-static void mark_header(HeaderMark *mark, FILE *in, int line)
+static void mark_header(HeaderMark *mark, PlatText *in, int line)
 {
     if (mark->line)
         return;
     mark->line = line;
-    mark->position = ftell(in);
+    mark->position = plat_text_tell(in);
 }
 
 // return_to_header - put the file right after a marked header; false when it cannot.
-static bool return_to_header(FILE *in, const HeaderMark *mark)
+static bool return_to_header(PlatText *in, const HeaderMark *mark)
 {
-    if (mark->position >= 0 && fseek(in, mark->position, SEEK_SET) == 0)
+    if (mark->position >= 0 && plat_text_seek(in, mark->position))
         return true;
     char line[USERS_LINE];
     int physical = 0;
-    rewind(in);
+    if (!plat_text_seek(in, 0))
+        return false;
     while (physical < mark->line && read_significant_line(in, line, sizeof line, &physical))
         ;
     wipe(line, sizeof line);
@@ -106,19 +109,21 @@ static bool return_to_header(FILE *in, const HeaderMark *mark)
 // search_headers - the first header of the station with SSID (its physical
 // line number, the file standing after it), else 0 with the first bare and
 // console headers marked. Patterns are upper case, so the keys are too.
-static int search_headers(FILE *in, char *line, char *token, HeaderMark *bare, HeaderMark *console)
+static int search_headers(PlatText *in, char *line, char *token, HeaderMark *bare, HeaderMark *console)
 {
     char callsign[sizeof connection_info.callsign], key[KEY_SIZE];
     bool at_header = true;
     int physical = 0;
+    PlatPiece piece;
     copy_text(callsign, sizeof callsign, connection_info.callsign);
     upper_case(callsign);
     snprintf(key, sizeof key, "%s-%u", callsign, (unsigned)connection_info.ssid);
-    while (read_significant_line(in, line, USERS_LINE, &physical)) {
-        if (cannot_be_header(line, key[0])) {
+    while (next_significant_piece(in, USERS_LINE, &piece, &physical)) {
+        if (cannot_be_header(&piece, key[0])) {
             at_header = false;
             continue;
         }
+        plat_copy_piece(&piece, line);
         if (!first_token(line, token))
             continue;
         if (match_call_pattern(token, key))
@@ -138,7 +143,7 @@ static int search_headers(FILE *in, char *line, char *token, HeaderMark *bare, H
 // one reading: a match with SSID anywhere wins at once, else the first bare
 // match, else, on the console port, the first console header. The lines read
 // on the way belong to other stations' entries, passwords and all.
-static int find_header(FILE *in)
+static int find_header(PlatText *in)
 {
     char line[USERS_LINE], token[PATTERN_MAX + 1];
     HeaderMark bare = {0, -1}, console = {0, -1};
@@ -222,7 +227,7 @@ static EntryResult judge_entry_line(const char *line, int line_number, char *rep
 // read_entry - the lines after the header, up to the line for the
 // connection's port, the end line or the end of the file. *line_number is
 // the physical number of the last line read.
-static EntryResult read_entry(FILE *in, int *line_number, char *reply)
+static EntryResult read_entry(PlatText *in, int *line_number, char *reply)
 {
     char line[USERS_LINE], password[PASSWORD_MAX + 1];
     EntryResult result = ENTRY_NO_LINE;
@@ -242,12 +247,12 @@ int8_t find_user_entry(char *reply)
     // another station's password.
     wipe(&user_entry, sizeof user_entry);
     config_file_path("users.prt", path, sizeof path);
-    FILE *f = plat_fopen(path, "rt");
-    if (!f)
+    PlatText f;
+    if (!plat_open_text(path, &f))
         return 0;
-    int line_number = find_header(f);
-    EntryResult result = line_number ? read_entry(f, &line_number, reply) : ENTRY_NO_LINE;
-    fclose(f);
+    int line_number = find_header(&f);
+    EntryResult result = line_number ? read_entry(&f, &line_number, reply) : ENTRY_NO_LINE;
+    plat_close_text(&f);
     if (result == ENTRY_BAD_LINE)
         report_error(ERR_USERS_LINE, (uint16_t)line_number, reply);
     if (result == ENTRY_BAD_LINE || result == ENTRY_ERROR)

@@ -115,7 +115,7 @@ static bool port_argument(const char *argument, uint8_t *port)
 
 // write_log_message - one mail message of a log to one sysop; false when a
 // write failed. The log is read from its current position to its end.
-static bool write_log_message(FILE *mail, FILE *log, const char *sysop)
+static bool write_log_message(FILE *mail, PlatText *log, const char *sysop)
 {
     bool ok = fprintf(mail, "#\nSP %s < MORVEL\n", sysop) >= 0;
     ok = fprintf(mail, "%s.\n", msg(MSG_LOG_FILE)) >= 0 && ok;
@@ -127,7 +127,7 @@ static bool write_log_message(FILE *mail, FILE *log, const char *sysop)
 // mail_one_log - mail an open log to every sysop: 1 when every message was
 // written and the mail closed cleanly (only then may the log go), 0 when a
 // write or the close failed, -1 when the mail could not be opened.
-static int mail_one_log(FILE *log)
+static int mail_one_log(PlatText *log)
 {
     FILE *mail = open_mail();
     if (!mail)
@@ -135,7 +135,7 @@ static int mail_one_log(FILE *log)
     bool ok = true;
     for (int i = 0; i < filter_config.sysop_count && i < MAX_SYSOPS; i++) {
         ok = write_log_message(mail, log, filter_config.sysop_calls[i]) && ok;
-        rewind(log);
+        plat_text_seek(log, 0);
     }
     ok = close_mail(mail) && ok;
     return ok ? 1 : 0;
@@ -164,11 +164,11 @@ void mail_log_files(const char *argument, char *reply)
     for (int i = 0; i < ATTEMPT_LOG_COUNT; i++) {
         char path[FILTER_PATH_MAX];
         snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, attempt_logs[i]);
-        FILE *log = plat_fopen(path, "rt");
-        if (!log)
+        PlatText log;
+        if (!plat_open_text(path, &log))
             continue;
-        int mailed = mail_one_log(log);
-        fclose(log);
+        int mailed = mail_one_log(&log);
+        plat_close_text(&log);
         if (mailed != 1)
             return;
         plat_remove(path);

@@ -10,14 +10,98 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
-// plat_fopen - open a file by a filter path; mode as fopen ("rt", "wt", "at", "rb").
+// plat_fopen - open a file by a filter path; mode as fopen ("wt", "at", "rb").
+// The text files the filter reads are opened by plat_open_text instead.
 FILE *plat_fopen(const char *path, const char *mode);
 
-// plat_read_line - fgets for a stream that only this call uses, without the
-// stream locking that fgets does on every line where the system offers that.
-char *plat_read_line(char *line, int size, FILE *in);
+// Text files are read through one block buffer of the layer, in large reads,
+// with line ends found by memchr, and read alike on every system as Windows
+// reads text: "\r\n" is "\n", and a Ctrl-Z ends the text. A line longer than
+// the caller's buffer comes in pieces, as fgets gives it. Readers may nest (a
+// reader of users.prt may need config.prt): a reader whose bytes another one
+// has replaced in the block reads them again from its own place, so nothing is
+// read twice in the common case and nothing is kept after the file is closed.
+struct PlatText {
+    int fd;
+    unsigned id;          // names this reader's bytes in the block
+    long long offset;     // file position of the next byte not yet taken
+    bool failed;          // a read or a positioning failed; the text ended there
+};
+
+// PlatPiece - a piece of a text, seen in place in the block: its characters
+// without the line end, and whether a line end follows them. Valid until the
+// next call of any text reader.
+struct PlatPiece {
+    const char *text;
+    size_t length;
+    bool line_end;
+};
+
+// plat_open_text - open a text file for reading; false when it does not open.
+bool plat_open_text(const char *path, PlatText *text);
+
+// plat_close_text - close a text opened by plat_open_text.
+void plat_close_text(PlatText *text);
+
+// PlatTextBlock - the reader's block. Its fields belong to the text reader;
+// they are shown here only so that the common case of plat_next_piece, a whole
+// line already in the block, costs no call, as getc does over a FILE.
+enum { PLAT_TEXT_BLOCK = 64 * 1024 };
+struct PlatTextBlock {
+    char bytes[PLAT_TEXT_BLOCK];
+    size_t at, end;       // the bytes not yet taken: bytes[at .. end)
+    long long base;       // file position of bytes[0]
+    unsigned owner;       // id of the reader whose bytes these are; 0: none
+    bool last;            // the block reaches the end of that reader's text
+};
+extern PlatTextBlock plat_text_block;
+
+// plat_next_piece_slow - plat_next_piece for every case.
+bool plat_next_piece_slow(PlatText *text, int size, PlatPiece *piece);
+
+// plat_next_piece - read the piece plat_read_line would give with a buffer of
+// size bytes, seen in place instead of copied; false at the end of the text.
+inline bool plat_next_piece(PlatText *text, int size, PlatPiece *piece)
+{
+    PlatTextBlock &b = plat_text_block;
+    // A line end within size - 1 bytes is the end of a whole line that fits.
+    if (b.owner == text->id && size >= 2 && size <= PLAT_TEXT_BLOCK / 2 && b.end - b.at >= (size_t)size) {
+        const char *p = b.bytes + b.at;
+        const char *nl = (const char *)memchr(p, '\n', (size_t)size - 1);
+        if (nl) {
+            size_t at = (size_t)(nl - p);
+            piece->text = p;
+            piece->length = at > 0 && p[at - 1] == '\r' ? at - 1 : at;
+            piece->line_end = true;
+            b.at += at + 1;
+            text->offset = b.base + (long long)b.at;
+            return true;
+        }
+    }
+    return plat_next_piece_slow(text, size, piece);
+}
+
+// plat_copy_piece - the piece as a line, "\n" and NUL after its characters,
+// into a buffer of the size it was read with; returns line.
+char *plat_copy_piece(const PlatPiece *piece, char *line);
+
+// plat_read_line - fgets over a text: the next piece of at most size - 1
+// characters, up to and with its "\n"; null at the end of the text.
+char *plat_read_line(char *line, int size, PlatText *text);
+
+// plat_peek_char - the next character of the text, not taken; EOF at its end.
+int plat_peek_char(PlatText *text);
+
+// plat_text_tell / plat_text_seek - the place of the next piece, and a return
+// to a place that plat_text_tell gave (0: the start); false when it fails.
+long long plat_text_tell(const PlatText *text);
+bool plat_text_seek(PlatText *text, long long offset);
+
+// plat_text_failed - true when reading the text failed rather than ended.
+bool plat_text_failed(const PlatText *text);
 
 // plat_fopen_private - create or truncate a file for writing text that only
 // its owner may read, where the system has owners (POSIX mode 0600, also for

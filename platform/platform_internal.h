@@ -17,4 +17,13 @@ bool plat_open_must_fail(const char *path);
 // plat_same_name - filter paths equal without regard to case or separator style.
 bool plat_same_name(const char *a, const char *b);
 
+// Raw files for the text reader, by system: a descriptor, or -1.
+int plat_raw_open(const char *path);
+long plat_raw_read(int fd, char *buffer, size_t size);   // bytes read, 0 at the end, -1 on failure
+bool plat_raw_seek(int fd, long long offset);
+void plat_raw_close(int fd);
+
+// plat_forget_text_block - nothing read before this moment is served from the block.
+void plat_forget_text_block(void);
+
 #endif

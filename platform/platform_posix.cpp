@@ -37,6 +37,7 @@ static ino_t listing_inode;
 void plat_begin_call(void)
 {
     listing_valid = false;
+    plat_forget_text_block();
 }
 
 // forget_listing - a file or directory was created or removed.
@@ -235,13 +236,32 @@ FILE *plat_fopen(const char *path, const char *mode)
     return fopen(native, m);
 }
 
-char *plat_read_line(char *line, int size, FILE *in)
+int plat_raw_open(const char *path)
 {
-#if defined(__GLIBC__)
-    return fgets_unlocked(line, size, in);
-#else
-    return fgets(line, size, in);
-#endif
+    char native[NATIVE_PATH_MAX];
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return -1;
+    return open(native, O_RDONLY | O_CLOEXEC);
+}
+
+long plat_raw_read(int fd, char *buffer, size_t size)
+{
+    ssize_t n;
+    do
+        n = read(fd, buffer, size);
+    while (n < 0 && errno == EINTR);
+    return (long)n;
+}
+
+bool plat_raw_seek(int fd, long long offset)
+{
+    return lseek(fd, (off_t)offset, SEEK_SET) == (off_t)offset;
+}
+
+void plat_raw_close(int fd)
+{
+    close(fd);
 }
 
 FILE *plat_fopen_private(const char *path)

@@ -3,9 +3,8 @@
 // Filter paths are already native: "\" separators, and the file system finds
 // names without regard to case, so they go to the system unchanged. Markers get
 // the hidden attribute; a hidden file cannot be opened for rewriting, so it is
-// made normal for the open and hidden again afterwards. Text files are read so
-// that positions taken with ftell hold whatever line ends the sysop's editor
-// wrote. Failures are reported by the result only.
+// made normal for the open and hidden again afterwards. Failures are reported
+// by the result only.
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -54,55 +53,10 @@ static DWORD rewrite_blocked_attributes(const char *path, const char *mode)
     return attrs;
 }
 
-enum LineEnds { ENDS_CRLF, ENDS_LF, ENDS_MIXED };
-
-// line_ends - how the lines of a file end: "\r\n" (or no line ends at all),
-// bare "\n" only, or both kinds.
-static LineEnds line_ends(const char *path)
-{
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return ENDS_CRLF;
-    bool crlf = false, bare = false;
-    int c, prev = 0;
-    while (!(crlf && bare) && (c = getc(f)) != EOF) {
-        if (c == '\n')
-            (prev == '\r' ? crlf : bare) = true;
-        prev = c;
-    }
-    fclose(f);
-    return bare ? (crlf ? ENDS_MIXED : ENDS_LF) : ENDS_CRLF;
-}
-
-// open_text_for_reading - a text file opened so that ftell and fseek agree.
-// The C runtime's ftell on a buffered text stream counts every "\n" still in
-// the buffer as "\r\n", so on a file with bare "\n" line ends (saved by a
-// Unix editor) it gives positions to which fseek returns wrongly. Such a file
-// reads the same in byte mode; a file with both kinds is read unbuffered,
-// where ftell is the plain file position.
-static FILE *open_text_for_reading(const char *path, const char *mode)
-{
-    LineEnds ends = line_ends(path);
-    if (ends == ENDS_LF)
-        return fopen(path, "rb");
-    FILE *f = fopen(path, mode);
-    if (f && ends == ENDS_MIXED)
-        setvbuf(f, nullptr, _IONBF, 0);
-    return f;
-}
-
-// reads_text - true for fopen modes that only read, in text mode.
-static bool reads_text(const char *mode)
-{
-    return mode[0] == 'r' && !strchr(mode, 'b') && !strchr(mode, '+');
-}
-
 FILE *plat_fopen(const char *path, const char *mode)
 {
     if (plat_open_must_fail(path) || !usable_path(path))
         return nullptr;
-    if (reads_text(mode))
-        return open_text_for_reading(path, mode);
     DWORD attrs = rewrite_blocked_attributes(path, mode);
     if (!attrs)
         return fopen(path, mode);
@@ -220,11 +174,32 @@ void plat_system_local_time(struct tm *out, int *hundredths)
 // The system finds names without regard to case itself; nothing is kept between calls.
 void plat_begin_call(void)
 {
+    plat_forget_text_block();
 }
 
-char *plat_read_line(char *line, int size, FILE *in)
+// Text files are opened in binary mode: the text reader itself takes "\r\n"
+// for "\n" and stops at a Ctrl-Z, as the C runtime's text mode would, and
+// its positions are plain file positions whatever line ends the file has.
+int plat_raw_open(const char *path)
 {
-    return fgets(line, size, in);
+    if (!usable_path(path))
+        return -1;
+    return _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+long plat_raw_read(int fd, char *buffer, size_t size)
+{
+    return _read(fd, buffer, (unsigned)size);
+}
+
+bool plat_raw_seek(int fd, long long offset)
+{
+    return _lseeki64(fd, offset, SEEK_SET) == offset;
+}
+
+void plat_raw_close(int fd)
+{
+    _close(fd);
 }
 
 // RtlGenRandom lives in advapi32, which every Windows has since 2000.

@@ -43,36 +43,34 @@ static bool language_path(const char *name, char *path)
 
 // open_candidate - the language version of a name if usable, else the name in
 // the filter directory; only the chosen one is opened.
-static FILE *open_candidate(const char *name)
+static bool open_candidate(const char *name, PlatText *text)
 {
     char path[FILTER_PATH_MAX];
     if (!language_path(name, path)) {
         int n = snprintf(path, FILTER_PATH_MAX, "%s\\%s", FILTER_DIR, name);
         if (n < 0 || n >= FILTER_PATH_MAX)
-            return nullptr;
+            return false;
     }
-    return plat_fopen(path, "rt");
+    return plat_open_text(path, text);
 }
 
 // open_kind_text - the per-port text (first pass), else the general one (second pass).
-static FILE *open_kind_text(const TextKind *kind)
+static bool open_kind_text(const TextKind *kind, PlatText *text)
 {
     char per_port[FILTER_PATH_MAX];
     snprintf(per_port, sizeof per_port, "%s%d.%s", kind->stem, connection_info.port, "prt");
-    FILE *f = open_candidate(per_port);
-    return f ? f : open_candidate(kind->general);
+    return open_candidate(per_port, text) || open_candidate(kind->general, text);
 }
 
 // open_station_text - morvel\CALL<ssid>.ent, else morvel\CALL.ent.
-static FILE *open_station_text(void)
+static bool open_station_text(PlatText *text)
 {
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, connection_info.callsign, connection_info.ssid, "ent");
-    FILE *f = plat_fopen(path, "rt");
-    if (f)
-        return f;
+    if (plat_open_text(path, text))
+        return true;
     snprintf(path, sizeof path, "%s\\%s.%s", FILTER_DIR, connection_info.callsign, "ent");
-    return plat_fopen(path, "rt");
+    return plat_open_text(path, text);
 }
 
 // intro_held_back - the intro exceptions that apply to this caller.
@@ -87,29 +85,30 @@ static bool intro_held_back(void)
 // send_text_file - the first text of the kind that opens, appended; nothing when none does.
 void send_text_file(int kind, char *reply)
 {
-    FILE *f = nullptr;
+    PlatText f;
+    bool opened = false;
     if (kind == TEXT_INTRO && intro_held_back())
         return;
     if (kind == TEXT_STATION)
-        f = open_station_text();
+        opened = open_station_text(&f);
     else if (kind >= TEXT_INTRO && kind < TEXT_STATION)
-        f = open_kind_text(&text_kinds[kind]);
-    if (!f)
+        opened = open_kind_text(&text_kinds[kind], &f);
+    if (!opened)
         return;
-    copy_file_to_reply(f, reply);
-    fclose(f);
+    copy_file_to_reply(&f, reply);
+    plat_close_text(&f);
 }
 
 // send_information_text - the information text and verdict 2, or error 9 when it is missing.
 void send_information_text(char *reply)
 {
-    FILE *f = open_kind_text(&information_text);
-    if (!f) {
+    PlatText f;
+    if (!open_kind_text(&information_text, &f)) {
         report_error(ERR_NO_INFO_TEXT, 0, reply);
         return;
     }
-    copy_file_to_reply(f, reply);
-    fclose(f);
+    copy_file_to_reply(&f, reply);
+    plat_close_text(&f);
     clear_error_marker(ERR_NO_INFO_TEXT);
     verdict = VERDICT_REFUSED;
 }

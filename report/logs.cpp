@@ -7,9 +7,9 @@
 #include "report/logs.h"
 #include "common/filter_dir.h"
 #include "common/letter_values.h"
+#include "common/line_reader.h"
 #include "common/text_copy.h"
 #include "config/filter_config.h"
-#include "config/host_files.h"
 #include "config/messages.h"
 #include "filter/call_clock.h"
 #include "filter/connection.h"
@@ -106,14 +106,12 @@ bool user_log_mode(uint16_t *mode)
     upper_case(bare);
     snprintf(with_ssid, sizeof with_ssid, "%s-%d", bare, connection_info.ssid);
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "logusr.prt");
-    FILE *f = plat_fopen(path, "rt");
-    if (!f)
+    PlatText f;
+    if (!plat_open_text(path, &f))
         return false;
     bool found = false;
-    while (!found && fgets(line, sizeof line, f)) {
+    while (!found && read_significant_line(&f, line, sizeof line, nullptr)) {
         char name[LOG_NAME_MAX + 1] = "", letters[TEXT_PIECE] = "";
-        if (is_comment_line(line))
-            continue;
         upper_case(line);
         if (sscanf(line, LOG_LINE_SCAN, name, letters) < 1)
             continue;
@@ -122,7 +120,7 @@ bool user_log_mode(uint16_t *mode)
             found = true;
         }
     }
-    fclose(f);
+    plat_close_text(&f);
     return found;
 }
 

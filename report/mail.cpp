@@ -137,7 +137,7 @@ bool close_mail(FILE *stream)
 
 // append_held_mail - copy the held mail into the import file; true only when
 // all of it was written and the import file closed without error.
-static bool append_held_mail(FILE *held)
+static bool append_held_mail(PlatText *held)
 {
     FILE *import = plat_fopen(host_info.mail_import_path, "at");
     if (!import)
@@ -166,10 +166,11 @@ void flush_held_mail(char *reply)
     bool busy = false;
     if (!take_mail_lock(&busy))
         return;
-    FILE *held = plat_fopen(held_mail_path, "rt");
-    bool moved = held && append_held_mail(held);
-    if (held)
-        fclose(held);
+    PlatText held;
+    bool opened = plat_open_text(held_mail_path, &held);
+    bool moved = opened && append_held_mail(&held);
+    if (opened)
+        plat_close_text(&held);
     plat_remove(host_info.mail_lock_path);
     if (moved)
         plat_remove(held_mail_path);
@@ -207,38 +208,37 @@ int mail_new_user_notice(char *reply)
     return 1;
 }
 
-// open_new_message_text - newmsg<port>.prt, else newmsg.prt; null when neither opens.
-static FILE *open_new_message_text(void)
+// open_new_message_text - newmsg<port>.prt, else newmsg.prt; false when neither opens.
+static bool open_new_message_text(PlatText *text)
 {
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, "newmsg", connection_info.port, "prt");
-    FILE *text = plat_fopen(path, "rt");
-    if (text)
-        return text;
+    if (plat_open_text(path, text))
+        return true;
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "newmsg.prt");
-    return plat_fopen(path, "rt");
+    return plat_open_text(path, text);
 }
 
 // mail_new_message - the newmsg text of the port, or the general one, mailed to the station.
 void mail_new_message(char *reply)
 {
-    FILE *text = open_new_message_text();
-    if (!text)
+    PlatText text;
+    if (!open_new_message_text(&text))
         return;
     if (!host_info_ready(reply)) {
-        fclose(text);
+        plat_close_text(&text);
         return;
     }
     FILE *mail = open_mail();
     if (!mail) {
-        fclose(text);
+        plat_close_text(&text);
         report_error(ERR_NO_MAIL, 0, reply);
         return;
     }
     fprintf(mail, "#\nSP %s < %s\n", connection_info.callsign, host_info.bbs_callsign);
     fprintf(mail, "%s\n", msg(MSG_WELCOME));
-    copy_file_to_stream(text, mail);
+    copy_file_to_stream(&text, mail);
     fprintf(mail, "\n/EX\n");
-    fclose(text);
+    plat_close_text(&text);
     close_mail(mail);
 }

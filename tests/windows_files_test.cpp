@@ -143,21 +143,21 @@ TEST(WindowsTextFiles, ReturningToANotedPlaceFindsTheSameLine)
         SCOPED_TRACE(c.name);
         HostDir h;
         h.write("morvel/users.prt", c.content);
-        FILE *f = plat_fopen("morvel\\users.prt", "rt");
-        ASSERT_NE(f, nullptr);
+        PlatText f;
+        ASSERT_TRUE(plat_open_text("morvel\\users.prt", &f));
         char line[100];
-        ASSERT_NE(fgets(line, sizeof line, f), nullptr);
+        ASSERT_NE(plat_read_line(line, sizeof line, &f), nullptr);
         EXPECT_STREQ(line, "N0CALL\n");
-        long mark = ftell(f);
-        while (fgets(line, sizeof line, f))
+        long long mark = plat_text_tell(&f);
+        while (plat_read_line(line, sizeof line, &f))
             ;
         EXPECT_STREQ(line, "N0BBS\n");
-        ASSERT_EQ(fseek(f, mark, SEEK_SET), 0);
-        ASSERT_NE(fgets(line, sizeof line, f), nullptr);
+        ASSERT_TRUE(plat_text_seek(&f, mark));
+        ASSERT_NE(plat_read_line(line, sizeof line, &f), nullptr);
         EXPECT_STREQ(line, "3 NORMAL secret\n");
-        ASSERT_NE(fgets(line, sizeof line, f), nullptr);
+        ASSERT_NE(plat_read_line(line, sizeof line, &f), nullptr);
         EXPECT_STREQ(line, "# note\n");
-        fclose(f);
+        plat_close_text(&f);
     }
 }
 // The system clock fills every field the log names and time stamps are
