@@ -8,6 +8,7 @@
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/user_list.h"
 #include "filter/connection.h"
@@ -25,10 +26,13 @@ static FILE *open_port_text(const char *stem, const char *general)
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, stem, connection_info.port, "prt");
     FILE *f = plat_fopen(path, "rt");
+    trace(TRACE_TEXT, 0, f != nullptr, path);
     if (f)
         return f;
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, general);
-    return plat_fopen(path, "rt");
+    f = plat_fopen(path, "rt");
+    trace(TRACE_TEXT, 0, f != nullptr, path);
+    return f;
 }
 
 // send_port_text - append a per-port or general text; false when neither exists.
@@ -63,6 +67,7 @@ void decide_admission(char *reply)
 // apply_access_method - run a method; 0 and every number above 14 act as OPEN.
 void apply_access_method(uint8_t method, char *reply)
 {
+    trace(TRACE_METHOD, 0, method);
     switch (method) {
     case METHOD_CLOSED:    send_information_text(reply); break;
     case METHOD_EXCLUDED:  refuse_excluded(reply); break;

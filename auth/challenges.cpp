@@ -13,6 +13,7 @@
 #include "common/filter_dir.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/user_list.h"
@@ -109,8 +110,9 @@ static bool close_state_file(FILE *f, const char *path, char *reply)
 }
 
 // challenge_put - the last step of every challenge that was written.
-static void challenge_put(void)
+static void challenge_put(int kind, const char *path)
 {
+    trace(TRACE_CHALLENGE, 0, kind, path);
     clear_error_marker(ERR_STATE_FILE);
     verdict = VERDICT_CHALLENGE;
 }
@@ -153,7 +155,7 @@ void challenge_fixed(char *reply)
     if (!close_state_file(f, path, reply))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
-    challenge_put();
+    challenge_put(KIND_FIXED, path);
 }
 
 // positions_challenge - NORMAL and TABLE: five characters of password.
@@ -171,7 +173,7 @@ static void positions_challenge(char *reply, const char *password, const char *p
     append_positions(reply, prompt, positions);
     if (table)
         clear_error_marker(ERR_NO_TABLE);
-    challenge_put();
+    challenge_put(table ? KIND_TABLE : KIND_NORMAL, path);
 }
 
 // challenge_normal - ask for five characters of the password.
@@ -277,7 +279,7 @@ void challenge_flexnet(char *reply)
     if (!close_state_file(f, path, reply))
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
-    challenge_put();
+    challenge_put(KIND_FLEXNET, path);
 }
 
 // digest_texts - MD2 and MD5 texts of the challenge digits followed by the password.
@@ -331,7 +333,7 @@ void challenge_md(char *reply)
         return;
     reply_appendf(reply, "\n%s %d %d %d %d %d [%s]\n", filter_config.password_prompt, p[0] + 1, p[1] + 1,
                   p[2] + 1, p[3] + 1, p[4] + 1, digits);
-    challenge_put();
+    challenge_put(KIND_MD, path);
 }
 
 // challenge_forward - ten digits for a partner BBS, answered by digest only.
@@ -358,5 +360,5 @@ void challenge_forward(char *reply)
     if (!written)
         return;
     reply_appendf(reply, "\n![%s]\n", digits);
-    challenge_put();
+    challenge_put(KIND_FORWARD, path);
 }

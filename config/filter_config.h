@@ -51,6 +51,19 @@ enum { LOG_CONSOLE = 1, LOG_DAILY = 2, LOG_WEEKLY = 4, LOG_MONTHLY = 8 };
 
 extern FilterConfig filter_config;
 
+// config.prt is read in pieces of 99 characters; its first 14 significant
+// lines are options, the later ones port lines.
+enum { CONFIG_LINE_SIZE = 100, CONFIG_OPTION_LINES = 14 };
+
+// What handling one line of config.prt gives: CONFIG_LINE_FAILED is error 5
+// still to be reported, CONFIG_LINE_REPORTED an error a lookup has reported.
+enum ConfigLineResult { CONFIG_LINE_OK, CONFIG_LINE_FAILED, CONFIG_LINE_REPORTED };
+
+// parse_config_line - one significant line in its role (1 to 14 an option
+// line, above that a port line) into filter_config; a port line's port goes
+// to *port. The line may be upper-cased in place.
+ConfigLineResult parse_config_line(int role, char *line, int line_number, char *reply, uint8_t *port);
+
 // load_filter_config - read config.prt: -1 failed (reported), 0 the port has
 // no port line, 1 it has one and its method is in port_method.
 int8_t load_filter_config(char *reply);

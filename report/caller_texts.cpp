@@ -7,6 +7,7 @@
 #include "report/caller_texts.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "filter/connection.h"
@@ -51,7 +52,9 @@ static FILE *open_candidate(const char *name)
         if (n < 0 || n >= FILTER_PATH_MAX)
             return nullptr;
     }
-    return plat_fopen(path, "rt");
+    FILE *f = plat_fopen(path, "rt");
+    trace(TRACE_TEXT, 0, f != nullptr, path);
+    return f;
 }
 
 // open_kind_text - the per-port text (first pass), else the general one (second pass).
@@ -69,10 +72,13 @@ static FILE *open_station_text(void)
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, connection_info.callsign, connection_info.ssid, "ent");
     FILE *f = plat_fopen(path, "rt");
+    trace(TRACE_TEXT, 0, f != nullptr, path);
     if (f)
         return f;
     snprintf(path, sizeof path, "%s\\%s.%s", FILTER_DIR, connection_info.callsign, "ent");
-    return plat_fopen(path, "rt");
+    f = plat_fopen(path, "rt");
+    trace(TRACE_TEXT, 0, f != nullptr, path);
+    return f;
 }
 
 // intro_held_back - the intro exceptions that apply to this caller.
@@ -88,8 +94,10 @@ static bool intro_held_back(void)
 void send_text_file(int kind, char *reply)
 {
     FILE *f = nullptr;
-    if (kind == TEXT_INTRO && intro_held_back())
+    if (kind == TEXT_INTRO && intro_held_back()) {
+        trace(TRACE_TEXT_HELD_BACK, 0, kind);
         return;
+    }
     if (kind == TEXT_STATION)
         f = open_station_text();
     else if (kind >= TEXT_INTRO && kind < TEXT_STATION)
