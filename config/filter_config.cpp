@@ -60,6 +60,13 @@ int method_from_keyword(const char *keyword, int line_number, char *reply, bool 
     return -1;
 }
 
+const char *method_name(int method)
+{
+    if (method < 1 || method > (int)(sizeof method_keywords / sizeof method_keywords[0]))
+        return nullptr;
+    return method_keywords[method - 1].english;
+}
+
 // An empty MORVEL counts as unset, as it does on the host's system. A path
 // that does not fit is left empty, so that no other file is opened instead.
 void config_file_path(const char *name, char *out, size_t size)

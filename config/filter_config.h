@@ -72,6 +72,9 @@ int8_t load_filter_config(char *reply);
 // after error 7 (users.prt) or 5 (config.prt) with line_number.
 int method_from_keyword(const char *keyword, int line_number, char *reply, bool in_users_file);
 
+// method_name - the English keyword of method 1..14, or null for any other number.
+const char *method_name(int method);
+
 // config_file_path - path of config.prt or users.prt, through MORVEL when set.
 void config_file_path(const char *name, char *out, size_t size);
 

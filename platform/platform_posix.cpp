@@ -5,6 +5,7 @@
 // else by a scan of its parent directory without regard to case; a component
 // that does not exist keeps the spelling given, so new files are created as named.
 #include "platform/platform.h"
+#include "platform/dry_run.h"
 #include "platform/platform_internal.h"
 
 #include <cerrno>
@@ -195,6 +196,8 @@ FILE *plat_fopen(const char *path, const char *mode)
 {
     char native[NATIVE_PATH_MAX];
     char m[8];
+    if (dry_run_active)
+        return dry_run_fopen(path, mode);
     if (plat_open_must_fail(path))
         return nullptr;
     plat_native_path(path, native, sizeof native);
@@ -218,6 +221,8 @@ char *plat_read_line(char *line, int size, FILE *in)
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_fopen_exclusive(path, existed);
     if (existed)
         *existed = false;
     if (plat_open_must_fail(path))
@@ -242,6 +247,8 @@ bool plat_exists(const char *path)
 {
     char native[NATIVE_PATH_MAX];
     struct stat st;
+    if (dry_run_active)
+        return dry_run_exists(path);
     plat_native_path(path, native, sizeof native);
     return native[0] && stat(native, &st) == 0;
 }
@@ -249,6 +256,8 @@ bool plat_exists(const char *path)
 bool plat_remove(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_remove(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return false;
@@ -262,6 +271,8 @@ bool plat_remove(const char *path)
 bool plat_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_make_directory(path);
     plat_native_path(path, native, sizeof native);
     forget_listing();
     return native[0] && mkdir(native, 0755) == 0;
