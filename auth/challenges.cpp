@@ -26,7 +26,7 @@
 #include <cstdio>
 #include <cstring>
 
-enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_LINE = 300, TABLE_PROMPT = 96 };
+enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_PROMPT = 96 };
 
 // The placeholder that stands for the plain answer of a forward challenge,
 // which is answered by digest only.
@@ -206,20 +206,27 @@ static FILE *open_password_table(void)
     return plat_fopen(path, "rt");
 }
 
+// table_row - a row of a password table: its day and its password
+// (PASSWORD_MAX + 1 bytes); false for a row without both.
+bool table_row(const char *line, short *day, char *password)
+{
+    return sscanf(line, "%hd %300s", day, password) == 2;
+}
+
 // read_todays_password - the password of the first row for today into
 // user_entry; false when no row has today's day and a password. A row for
 // today without a password is no row for today: the password of an earlier
 // row (another day's) must never be asked for.
 static bool read_todays_password(FILE *table)
 {
-    char line[TABLE_LINE];
+    char line[TABLE_LINE_SIZE];
     char password[PASSWORD_MAX + 1];
     short day;
     bool found = false;
     while (!found && fgets(line, sizeof line, table)) {
         if (is_comment_line(line))
             continue;
-        if (sscanf(line, "%hd %300s", &day, password) == 2 && day == call_clock.day) {
+        if (table_row(line, &day, password) && day == call_clock.day) {
             copy_text(user_entry.password, sizeof user_entry.password, password);
             found = true;
         }
