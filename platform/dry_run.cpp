@@ -176,6 +176,7 @@ FILE *open_reader(const std::string &text)
 
 bool plat_dry_run_begin(void)
 {
+    plat_begin_call();   // a listing taken before may not show what the disk holds now
     overlay.clear();
     dry_run_active = true;
     return true;

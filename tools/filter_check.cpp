@@ -98,6 +98,8 @@ static int nth_significant_line(const char *path, int n)
 // port_names - the host's ports as "1 (144.800), 2 (433.500)".
 static std::string port_names(void)
 {
+    if (!port_table_loaded)
+        return "none: the port file cannot be read, see line 5 of the start-up file";
     std::string out;
     for (int p = 1; p < PORT_TABLE_SIZE && p <= port_count; p++)
         if (port_table[p][0])
@@ -218,8 +220,8 @@ static void check_sysops(const ConfigFacts &c, int line, const std::string &orig
     }
     if (!odd.empty())
         report(false, c.file, line,
-               "the sysop list reads as " + list + ": " + odd + (odd.find(',') != std::string::npos ? " are" : " is") +
-                   " no callsign; the filter mails its reports to each of them; write bare callsigns of at most 6 "
+               "the sysop list reads as " + list + ": " + odd +
+                   (odd.find(',') != std::string::npos ? " are not callsigns" : " is not a callsign") + "; the filter mails its reports to each of them; write bare callsigns of at most 6 "
                    "characters (no SSID) separated by blanks, and put comments on lines of their own");
     size_t chars = 0;
     for (const std::string &w : words)
@@ -442,6 +444,8 @@ static void check_shadowed(const std::string &file, const Header &h, const std::
         if (!winner)
             winner = found;
     }
+    if (!winner)
+        return;
     std::string by;
     for (const Header &o : all)
         if (o.line == winner)
