@@ -441,9 +441,11 @@ TEST(FilterHost, ScratchCopyIsOwnerOnlyAndRemovedOnInterrupt)
     SampleCopy s;
     // The simulator waits for an answer on standard input; it is interrupted there.
     std::string cmd = "cd " + s.root.string() + " && (sleep 30 | " + FILTER_HOST_PATH +
-                      " --scratch connect N0FIX-0 > out.txt 2>&1 & echo $! > pid; sleep 1; "
+                      " --scratch connect N0FIX-0 > out.txt 2>&1 & echo $! > pid; "
+                      "for i in $(seq 100); do grep -q '^answer>' out.txt && break; sleep 0.1; done; "
                       "d=$(sed -n 's/^working on a scratch copy: //p' out.txt); stat -c %a \"$d\" \"$d/morvel/users.prt\"; "
-                      "kill -INT $(cat pid); sleep 1; test -e \"$d\" && echo still there || echo gone)";
+                      "kill -INT $(cat pid); for i in $(seq 100); do test -e \"$d\" || break; sleep 0.1; done; "
+                      "test -e \"$d\" && echo still there || echo gone)";
     Output out = run(cmd);
     EXPECT_EQ(out.text, "700\n600\ngone\n");
 }

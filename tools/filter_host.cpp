@@ -19,6 +19,7 @@
 #include "platform/dry_run.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <cstdio>
@@ -542,8 +543,10 @@ static std::string command_effect(const Options &o, const std::vector<DryRunChan
                        : "-log: nothing mailed: there is no logexcld.prt or lognopas.prt";
         }
         std::string to;
-        for (const auto &m : command_mails)
-            to += (to.empty() ? "" : ", ") + m;
+        for (size_t i = 0; i < command_mails.size(); i++)
+            if (std::find(command_mails.begin(), command_mails.begin() + (long)i, command_mails[i]) ==
+                command_mails.begin() + (long)i)
+                to += (to.empty() ? "" : ", ") + command_mails[i];
         return "-log: mailed to " + to + "; the mailed logs are removed";
     }
     return "unknown command " + o.word + ": nothing done";
@@ -640,6 +643,7 @@ static void show_dry_run(const std::vector<DryRunChange> &changes)
 // case as the filter finds them.
 static void show_files(const Options &o)
 {
+    plat_begin_call();   // the module has written since this program last looked
     for (const auto &name : o.shows) {
         char native[4096];
         plat_native_path(name.c_str(), native, sizeof native);
