@@ -10,6 +10,7 @@
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/user_list.h"
 #include "filter/connection.h"
@@ -26,10 +27,14 @@ static bool open_port_text(const char *stem, const char *general, PlatText *text
 {
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, stem, connection_info.port, "prt");
-    if (plat_open_text(path, text))
+    bool opened = plat_open_text(path, text);
+    trace(TRACE_TEXT, 0, opened, path);
+    if (opened)
         return true;
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, general);
-    return plat_open_text(path, text);
+    opened = plat_open_text(path, text);
+    trace(TRACE_TEXT, 0, opened, path);
+    return opened;
 }
 
 // send_port_text - append a per-port or general text; false when neither exists.
@@ -127,6 +132,7 @@ void run_port_method(char *reply)
 // apply_access_method - run a method; 0 and every number above 14 act as OPEN.
 void apply_access_method(uint8_t method, char *reply)
 {
+    trace(TRACE_METHOD, 0, method);
     switch (method) {
     case METHOD_CLOSED:    send_information_text(reply); break;
     case METHOD_EXCLUDED:  refuse_excluded(reply); break;

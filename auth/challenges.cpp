@@ -19,6 +19,7 @@
 #include "common/line_reader.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/user_list.h"
 #include "filter/call_clock.h"
@@ -30,7 +31,7 @@
 #include <cstdio>
 #include <cstring>
 
-enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_LINE = 300, TABLE_PROMPT = 96, DRAW_TRIES = 16 };
+enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_PROMPT = 96, DRAW_TRIES = 16 };
 
 // The placeholder that stands for the plain answer of a forward challenge,
 // which is answered by digest only.
@@ -159,8 +160,9 @@ static bool close_state_file(FILE *f, const char *path, char *reply)
 }
 
 // challenge_put - the last step of every challenge that was written.
-static void challenge_put(void)
+static void challenge_put(int kind, const char *path)
 {
+    trace(TRACE_CHALLENGE, 0, kind, path);
     clear_error_marker(ERR_STATE_FILE);
     verdict = VERDICT_CHALLENGE;
 }
@@ -203,7 +205,7 @@ void challenge_fixed(char *reply)
     if (!close_state_file(f, path, reply))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
-    challenge_put();
+    challenge_put(KIND_FIXED, path);
 }
 
 // positions_challenge - NORMAL and TABLE: five characters of password.
@@ -221,7 +223,7 @@ static void positions_challenge(char *reply, const char *password, const char *p
     append_positions(reply, prompt, positions);
     if (table)
         clear_error_marker(ERR_NO_TABLE);
-    challenge_put();
+    challenge_put(table ? KIND_TABLE : KIND_NORMAL, path);
 }
 
 // challenge_normal - ask for five characters of the password.
@@ -253,18 +255,25 @@ static bool open_password_table(PlatText *table)
     return plat_open_text(path, table);
 }
 
+// table_row - a row of a password table: its day and its password
+// (PASSWORD_MAX + 1 bytes); false for a row without both.
+bool table_row(const char *line, short *day, char *password)
+{
+    return sscanf(line, "%hd %300s", day, password) == 2;
+}
+
 // read_todays_password - the password of the first row for today into
 // user_entry; false when no row has today's day and a password. A row for
 // today without a password is no row for today: the password of an earlier
 // row (another day's) must never be asked for.
 static bool read_todays_password(PlatText *table)
 {
-    char line[TABLE_LINE];
+    char line[TABLE_LINE_SIZE];
     char password[PASSWORD_MAX + 1];
     short day;
     bool found = false;
     while (!found && read_significant_line(table, line, sizeof line, nullptr)) {
-        if (sscanf(line, "%hd %300s", &day, password) == 2 && day == call_clock.day) {
+        if (table_row(line, &day, password) && day == call_clock.day) {
             copy_text(user_entry.password, sizeof user_entry.password, password);
             found = true;
         }
@@ -327,7 +336,7 @@ void challenge_flexnet(char *reply)
     if (!close_state_file(f, path, reply))
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
-    challenge_put();
+    challenge_put(KIND_FLEXNET, path);
 }
 
 // digest_texts - MD2 and MD5 texts of the challenge digits followed by the password.
@@ -381,7 +390,7 @@ void challenge_md(char *reply)
         return;
     reply_appendf(reply, "\n%s %d %d %d %d %d [%s]\n", filter_config.password_prompt, p[0] + 1, p[1] + 1,
                   p[2] + 1, p[3] + 1, p[4] + 1, digits);
-    challenge_put();
+    challenge_put(KIND_MD, path);
 }
 
 // challenge_forward - ten digits for a partner BBS, answered by digest only.
@@ -408,5 +417,5 @@ void challenge_forward(char *reply)
     if (!written)
         return;
     reply_appendf(reply, "\n![%s]\n", digits);
-    challenge_put();
+    challenge_put(KIND_FORWARD, path);
 }

@@ -16,6 +16,13 @@ void challenge_flexnet(char *reply);
 void challenge_md(char *reply);
 void challenge_forward(char *reply);
 
+// Rows of a password table are read in pieces of this size.
+enum { TABLE_LINE_SIZE = 300 };
+
+// table_row - a row of a password table: its day and its password
+// (PASSWORD_MAX + 1 bytes); false for a row without both.
+bool table_row(const char *line, short *day, char *password);
+
 // state_file_path - morvel\<callsign><ssid>.TMP of the connection's station.
 void state_file_path(char *out, size_t size, bool lower_extension);
 

@@ -8,6 +8,7 @@
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/host_files.h"
 #include "config/messages.h"
 #include "filter/connection.h"
@@ -20,10 +21,7 @@
 
 FilterConfig filter_config;
 
-enum { CONFIG_LINE = 100, OPTION_LINES = 14, LETTERS_MAX = 10, LOG_LETTERS_MAX = 11, PORT_TOKEN_MAX = 20 };
-
-// What handling one line gives.
-enum LineResult { LINE_OK, LINE_FAILED, LINE_REPORTED, LINE_PORT_FOUND };
+enum { LETTERS_MAX = 10, LOG_LETTERS_MAX = 11, PORT_TOKEN_MAX = 20 };
 
 struct MethodKeywords {
     const char *spanish;
@@ -53,6 +51,13 @@ int method_from_keyword(const char *keyword, int line_number, char *reply, bool 
             return i + 1;
     report_error(in_users_file ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number, reply);
     return -1;
+}
+
+const char *method_name(int method)
+{
+    if (method < 1 || method > (int)(sizeof method_keywords / sizeof method_keywords[0]))
+        return nullptr;
+    return method_keywords[method - 1].english;
 }
 
 // An empty MORVEL counts as unset, as it does on the host's system. A path
@@ -87,53 +92,53 @@ static uint16_t console_letters(const char *text, uint16_t word)
 
 // The language file name is cut at 60 characters: a failed line would let
 // every station in unfiltered for a fault that only concerns texts.
-static LineResult read_language_line(const char *line, char *reply)
+static ConfigLineResult read_language_line(const char *line, char *reply)
 {
     if (sscanf(line, "%60s", filter_config.language_file) != 1)
-        return LINE_FAILED;
+        return CONFIG_LINE_FAILED;
     if (filter_config.language_file[0] != '*' && filter_config.language_file[1] != '*')
         load_language_file(reply, filter_config.language_file);
-    return LINE_OK;
+    return CONFIG_LINE_OK;
 }
 
 // read_sysop_line - one to five callsigns; higher slots keep what they held.
-static LineResult read_sysop_line(char *line)
+static ConfigLineResult read_sysop_line(char *line)
 {
     char calls[MAX_SYSOPS][7];
     int n = sscanf(upper_case(line), "%6s %6s %6s %6s %6s", calls[0], calls[1], calls[2], calls[3], calls[4]);
     filter_config.sysop_count = (uint8_t)(n > 0 ? n : 0);
     for (int i = 0; i < filter_config.sysop_count; i++)
         copy_text(filter_config.sysop_calls[i], sizeof filter_config.sysop_calls[i], calls[i]);
-    return n > 0 ? LINE_OK : LINE_FAILED;
+    return n > 0 ? CONFIG_LINE_OK : CONFIG_LINE_FAILED;
 }
 
 // read_attempts_line - the attempt count and the letters of the challenge policy.
-static LineResult read_attempts_line(char *line)
+static ConfigLineResult read_attempts_line(char *line)
 {
     int digit = 0;
     char failure[LETTERS_MAX + 1], plain[LETTERS_MAX + 1];
     int n = sscanf(upper_case(line), "%1d %10s %10s", &digit, failure, plain);
     if (n < 1)
-        return LINE_FAILED;
+        return CONFIG_LINE_FAILED;
     filter_config.max_attempts = (uint8_t)digit;
     if (digit < 1 || digit > 5)
-        return LINE_FAILED;
+        return CONFIG_LINE_FAILED;
     uint16_t word = n >= 2 ? letters_value(failure, failure_letters) : 0;
     if (n == 3)
         word = (uint16_t)(console_letters(plain, word) + letters_value(plain, plain_letters));
     filter_config.challenge_policy = word;
-    return LINE_OK;
+    return CONFIG_LINE_OK;
 }
 
 // read_prompt_line - the line up to its line feed, blanks kept.
-static LineResult read_prompt_line(const char *line)
+static ConfigLineResult read_prompt_line(const char *line)
 {
     size_t n = strcspn(line, "\n");
     if (n >= sizeof filter_config.password_prompt)
         n = sizeof filter_config.password_prompt - 1;
     memcpy(filter_config.password_prompt, line, n);
     filter_config.password_prompt[n] = '\0';
-    return LINE_OK;
+    return CONFIG_LINE_OK;
 }
 
 // switch_value - "OK" or "NO" in upper case; false for anything else.
@@ -147,32 +152,32 @@ static bool switch_value(char *field, bool *on)
 }
 
 // read_switch_line - a line of one "OK"/"NO" field.
-static LineResult read_switch_line(const char *line, bool *on)
+static ConfigLineResult read_switch_line(const char *line, bool *on)
 {
     char field[3];
     if (sscanf(line, "%2s", field) != 1 || !switch_value(field, on))
-        return LINE_FAILED;
-    return LINE_OK;
+        return CONFIG_LINE_FAILED;
+    return CONFIG_LINE_OK;
 }
 
 // read_switch_letters_line - an "OK"/"NO" field and an optional letters field
 // of up to width characters; without letters the word keeps its value.
 // The letters of line 12 are cut at 11 characters, as the field holds no more.
-static LineResult read_switch_letters_line(char *line, bool *on, uint16_t *word, const LetterValue *table,
+static ConfigLineResult read_switch_letters_line(char *line, bool *on, uint16_t *word, const LetterValue *table,
                                            int width)
 {
     char field[3], letters[LOG_LETTERS_MAX + 1];
     const char *format = width == LOG_LETTERS_MAX ? "%2s %11s" : "%2s %10s";
     int n = sscanf(upper_case(line), format, field, letters);
     if (n < 1 || !switch_value(field, on))
-        return LINE_FAILED;
+        return CONFIG_LINE_FAILED;
     if (n == 2)
         *word = letters_value(letters, table);
-    return LINE_OK;
+    return CONFIG_LINE_OK;
 }
 
 // read_option_line - option line role 1 to 14.
-static LineResult read_option_line(int role, char *line, char *reply)
+static ConfigLineResult read_option_line(int role, char *line, char *reply)
 {
     FilterConfig &c = filter_config;
     switch (role) {
@@ -217,25 +222,32 @@ bool port_method_allowed(uint8_t method)
            method == METHOD_BBS || method == METHOD_READONLY || method == METHOD_HOLD;
 }
 
-// read_port_line - a port and its method; LINE_PORT_FOUND when it is the connection's port.
-static LineResult read_port_line(char *line, int line_number, char *reply)
+// read_port_line - a port line: its port into *port, its method into port_method.
+static ConfigLineResult read_port_line(char *line, int line_number, char *reply, uint8_t *port)
 {
     char port_token[PORT_TOKEN_MAX + 1], method_token[PORT_TOKEN_MAX + 1];
     if (sscanf(upper_case(line), "%20s %20s", port_token, method_token) != 2)
-        return LINE_FAILED;
-    uint8_t port = (uint8_t)short_number(port_token);
+        return CONFIG_LINE_FAILED;
+    *port = (uint8_t)short_number(port_token);
     if (strlen(port_token) > 2) {
-        port = port_from_name(port_token, line_number, reply, false);
-        if (port == PORT_UNRESOLVED)
-            return LINE_REPORTED;
+        *port = port_from_name(port_token, line_number, reply, false);
+        if (*port == PORT_UNRESOLVED)
+            return CONFIG_LINE_REPORTED;
     }
     int method = port_line_method(method_token, line_number, reply);
     filter_config.port_method = (uint8_t)method;
     if (method < 0)
-        return LINE_REPORTED;
+        return CONFIG_LINE_REPORTED;
     if (!port_method_allowed(filter_config.port_method))
-        return LINE_FAILED;
-    return port == (uint8_t)connection_info.port ? LINE_PORT_FOUND : LINE_OK;
+        return CONFIG_LINE_FAILED;
+    return CONFIG_LINE_OK;
+}
+
+ConfigLineResult parse_config_line(int role, char *line, int line_number, char *reply, uint8_t *port)
+{
+    if (role <= CONFIG_OPTION_LINES)
+        return read_option_line(role, line, reply);
+    return read_port_line(line, line_number, reply, port);
 }
 
 // read_config_lines - every line of the open file; -1, 0 or 1 as
@@ -243,19 +255,22 @@ static LineResult read_port_line(char *line, int line_number, char *reply)
 // failed its check and is still to be reported, else 0.
 static int8_t read_config_lines(PlatText *in, char *reply, int *failed_line)
 {
-    char line[CONFIG_LINE];
+    char line[CONFIG_LINE_SIZE];
     int physical = 0, role = 0;
+    uint8_t port = 0;
     while (read_significant_line(in, line, sizeof line, &physical)) {
         role++;
-        LineResult r = role <= OPTION_LINES ? read_option_line(role, line, reply)
-                                            : read_port_line(line, physical, reply);
-        if (r == LINE_FAILED)
+        ConfigLineResult r = parse_config_line(role, line, physical, reply, &port);
+        if (r == CONFIG_LINE_FAILED)
             *failed_line = physical;
-        if (r == LINE_FAILED || r == LINE_REPORTED)
+        if (r == CONFIG_LINE_FAILED || r == CONFIG_LINE_REPORTED)
             return -1;
-        if (r == LINE_PORT_FOUND)
+        if (role > CONFIG_OPTION_LINES && port == (uint8_t)connection_info.port) {
+            trace(TRACE_PORT_LINE, physical, filter_config.port_method, "config.prt");
             return 1;
+        }
     }
+    trace(TRACE_NO_PORT_LINE, physical, 0, "config.prt");
     return 0;
 }
 

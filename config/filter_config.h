@@ -52,6 +52,19 @@ enum { NEW_USER_TEXT = 1, NEW_USER_MESSAGE = 2 };
 
 extern FilterConfig filter_config;
 
+// config.prt is read in pieces of 99 characters; its first 14 significant
+// lines are options, the later ones port lines.
+enum { CONFIG_LINE_SIZE = 100, CONFIG_OPTION_LINES = 14 };
+
+// What handling one line of config.prt gives: CONFIG_LINE_FAILED is error 5
+// still to be reported, CONFIG_LINE_REPORTED an error a lookup has reported.
+enum ConfigLineResult { CONFIG_LINE_OK, CONFIG_LINE_FAILED, CONFIG_LINE_REPORTED };
+
+// parse_config_line - one significant line in its role (1 to 14 an option
+// line, above that a port line) into filter_config; a port line's port goes
+// to *port. The line may be upper-cased in place.
+ConfigLineResult parse_config_line(int role, char *line, int line_number, char *reply, uint8_t *port);
+
 // load_filter_config - read config.prt: -1 failed (reported), 0 the port has
 // no port line, 1 it has one and its method is in port_method.
 int8_t load_filter_config(char *reply);
@@ -63,6 +76,9 @@ int method_from_keyword(const char *keyword, int line_number, char *reply, bool 
 // port_method_allowed - one of the six methods a port line may name (1, 2, 3,
 // 8, 11, 12): none of them asks for a password.
 bool port_method_allowed(uint8_t method);
+
+// method_name - the English keyword of method 1..14, or null for any other number.
+const char *method_name(int method);
 
 // config_file_path - path of config.prt or users.prt, through MORVEL when set.
 void config_file_path(const char *name, char *out, size_t size);

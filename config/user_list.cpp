@@ -9,6 +9,7 @@
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "filter/connection.h"
@@ -21,7 +22,7 @@
 
 UserEntry user_entry;
 
-enum { USERS_LINE = 300, PATTERN_MAX = 11, ENTRY_TOKEN_MAX = 20, KEY_SIZE = 16 };
+enum { PATTERN_MAX = 11, ENTRY_TOKEN_MAX = 20, KEY_SIZE = 16 };
 
 // How reading the entry ended.
 enum EntryResult { ENTRY_NO_LINE, ENTRY_FOUND, ENTRY_BAD_LINE, ENTRY_ERROR };
@@ -96,7 +97,7 @@ static bool return_to_header(PlatText *in, const HeaderMark *mark)
 {
     if (mark->position >= 0 && plat_text_seek(in, mark->position))
         return true;
-    char line[USERS_LINE];
+    char line[USERS_LINE_SIZE];
     int physical = 0;
     if (!plat_text_seek(in, 0))
         return false;
@@ -118,7 +119,7 @@ static int search_headers(PlatText *in, char *line, char *token, HeaderMark *bar
     copy_text(callsign, sizeof callsign, connection_info.callsign);
     upper_case(callsign);
     snprintf(key, sizeof key, "%s-%u", callsign, (unsigned)connection_info.ssid);
-    while (next_significant_piece(in, USERS_LINE, &piece, &physical)) {
+    while (next_significant_piece(in, USERS_LINE_SIZE, &piece, &physical)) {
         if (cannot_be_header(&piece, key[0])) {
             at_header = false;
             continue;
@@ -145,16 +146,19 @@ static int search_headers(PlatText *in, char *line, char *token, HeaderMark *bar
 // on the way belong to other stations' entries, passwords and all.
 static int find_header(PlatText *in)
 {
-    char line[USERS_LINE], token[PATTERN_MAX + 1];
+    char line[USERS_LINE_SIZE], token[PATTERN_MAX + 1];
     HeaderMark bare = {0, -1}, console = {0, -1};
     int physical = search_headers(in, line, token, &bare, &console);
     wipe(line, sizeof line);
     wipe(token, sizeof token);
-    if (physical)
+    if (physical) {
+        trace(TRACE_HEADER, physical, 1, "users.prt");
         return physical;
+    }
     const HeaderMark *found = bare.line ? &bare : console.line ? &console : nullptr;
     if (!found || !return_to_header(in, found))
         return 0;
+    trace(TRACE_HEADER, found->line, found == &bare ? 2 : 3, "users.prt");
     return found->line;
 }
 
@@ -196,31 +200,45 @@ static bool password_is_valid(int fields, const char *password)
     return user_entry.method != METHOD_FLEXNET || strlen(password) == 5;
 }
 
+EntryLineResult parse_entry_line(const char *line, int line_number, char *reply, EntryLine *out)
+{
+    char port[ENTRY_TOKEN_MAX + 1], method[ENTRY_TOKEN_MAX + 1];
+    int fields = sscanf(line, "%20s %20s %300s", port, method, out->password);
+    out->matches = false;
+    out->password_ok = false;
+    if (fields >= 1 && port[0] == '-')
+        return ENTRY_LINE_END;
+    if (fields < 2)
+        return ENTRY_LINE_BAD;
+    bool reported = false;
+    out->matches = entry_port_matches(upper_case(port), line_number, reply, &reported);
+    if (reported || !entry_method(upper_case(method), line_number, reply))
+        return ENTRY_LINE_REPORTED;
+    out->method = user_entry.method;
+    out->needs_password = needs_password(out->method);
+    out->password_ok = password_is_valid(fields, out->password);
+    return ENTRY_LINE_OK;
+}
+
 // judge_entry_line - one line of the station's entry: ENTRY_FOUND when it is
 // the line for the connection's port, ENTRY_BAD_LINE when it is wrong and
 // still to be reported, ENTRY_ERROR after a lookup reported it, ENTRY_NO_LINE
-// to read on. *ended is set by an end line. password is scratch room.
-static EntryResult judge_entry_line(const char *line, int line_number, char *reply, bool *ended, char *password)
+// to read on. *ended is set by an end line. parsed is scratch room.
+static EntryResult judge_entry_line(const char *line, int line_number, char *reply, bool *ended, EntryLine *parsed)
 {
-    char port[ENTRY_TOKEN_MAX + 1], method[ENTRY_TOKEN_MAX + 1];
-    int fields = sscanf(line, "%20s %20s %300s", port, method, password);
-    if (fields >= 1 && port[0] == '-') {
-        *ended = true;
-        return ENTRY_NO_LINE;
+    switch (parse_entry_line(line, line_number, reply, parsed)) {
+    case ENTRY_LINE_END: *ended = true; return ENTRY_NO_LINE;
+    case ENTRY_LINE_BAD: return ENTRY_BAD_LINE;
+    case ENTRY_LINE_REPORTED: return ENTRY_ERROR;
+    default: break;
     }
-    if (fields < 2)
-        return ENTRY_BAD_LINE;
-    bool reported = false;
-    bool matches = entry_port_matches(upper_case(port), line_number, reply, &reported);
-    if (reported || !entry_method(upper_case(method), line_number, reply))
-        return ENTRY_ERROR;
-    if (!matches)
+    if (!parsed->matches)
         return ENTRY_NO_LINE;
-    if (!needs_password(user_entry.method))
+    if (!parsed->needs_password)
         return ENTRY_FOUND;
-    if (!password_is_valid(fields, password))
+    if (!parsed->password_ok)
         return ENTRY_BAD_LINE;
-    copy_text(user_entry.password, sizeof user_entry.password, password);
+    copy_text(user_entry.password, sizeof user_entry.password, parsed->password);
     return ENTRY_FOUND;
 }
 
@@ -229,13 +247,19 @@ static EntryResult judge_entry_line(const char *line, int line_number, char *rep
 // the physical number of the last line read.
 static EntryResult read_entry(PlatText *in, int *line_number, char *reply)
 {
-    char line[USERS_LINE], password[PASSWORD_MAX + 1];
+    char line[USERS_LINE_SIZE];
+    EntryLine parsed;
     EntryResult result = ENTRY_NO_LINE;
     bool ended = false;
+    int header = *line_number;
     while (result == ENTRY_NO_LINE && !ended && read_significant_line(in, line, sizeof line, line_number))
-        result = judge_entry_line(line, *line_number, reply, &ended, password);
+        result = judge_entry_line(line, *line_number, reply, &ended, &parsed);
     wipe(line, sizeof line);
-    wipe(password, sizeof password);
+    wipe(&parsed, sizeof parsed);
+    if (result == ENTRY_FOUND)
+        trace(TRACE_ENTRY_LINE, *line_number, user_entry.method, "users.prt");
+    else if (result == ENTRY_NO_LINE)
+        trace(TRACE_NO_ENTRY_LINE, header, 0, "users.prt");
     return result;
 }
 
@@ -248,9 +272,13 @@ int8_t find_user_entry(char *reply)
     wipe(&user_entry, sizeof user_entry);
     config_file_path("users.prt", path, sizeof path);
     PlatText f;
-    if (!plat_open_text(path, &f))
+    if (!plat_open_text(path, &f)) {
+        trace(TRACE_USERS_MISSING, 0, 0, path);
         return 0;
+    }
     int line_number = find_header(&f);
+    if (!line_number)
+        trace(TRACE_NO_HEADER, 0, 0, path);
     EntryResult result = line_number ? read_entry(&f, &line_number, reply) : ENTRY_NO_LINE;
     plat_close_text(&f);
     if (result == ENTRY_BAD_LINE)

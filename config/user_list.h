@@ -13,6 +13,26 @@ struct UserEntry {
 
 extern UserEntry user_entry;
 
+// users.prt is read in pieces of 299 characters.
+enum { USERS_LINE_SIZE = 300 };
+
+// EntryLine - one line of an entry in users.prt, read on its own.
+struct EntryLine {
+    bool matches;                       // its port is the connection's, or every port
+    uint8_t method;
+    bool needs_password;                // the method puts a challenge built on the password
+    bool password_ok;                   // a password is there, of 5 characters for FLEXNET
+    char password[PASSWORD_MAX + 1];
+};
+
+enum EntryLineResult { ENTRY_LINE_OK, ENTRY_LINE_END, ENTRY_LINE_BAD, ENTRY_LINE_REPORTED };
+
+// parse_entry_line - an entry line into out (its method also into
+// user_entry.method, as the search does): ENTRY_LINE_END for an end line,
+// ENTRY_LINE_BAD for fewer than two fields (error 7 still to be reported),
+// ENTRY_LINE_REPORTED after an unknown port or method was reported.
+EntryLineResult parse_entry_line(const char *line, int line_number, char *reply, EntryLine *out);
+
 // find_user_entry - -1 after an error was reported, 0 no line for the port,
 // 1 found; user_entry is cleared before every lookup.
 int8_t find_user_entry(char *reply);

@@ -7,6 +7,7 @@
 #include "filter/sysop_commands.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
@@ -80,7 +81,9 @@ bool filter_is_off(void)
 {
     char path[FILTER_PATH_MAX];
     off_switch_path(path, sizeof path);
-    return plat_exists(path);
+    bool off = plat_exists(path);
+    trace(TRACE_OFF_SWITCH, 0, off, path);
+    return off;
 }
 
 // port_is_bbs_only - the connection's port is signed, so a port above 127
@@ -89,7 +92,9 @@ bool port_is_bbs_only(void)
 {
     char path[FILTER_PATH_MAX];
     port_flag_path(path, sizeof path, connection_info.port);
-    return plat_exists(path);
+    bool reserved = plat_exists(path);
+    trace(TRACE_PORT_RESERVED, 0, reserved, path);
+    return reserved;
 }
 
 // set_port_mode - normal removes the port's flag file, otherwise creates it.
@@ -117,6 +122,7 @@ static bool port_argument(const char *argument, uint8_t *port)
 // write failed. The log is read from its current position to its end.
 static bool write_log_message(FILE *mail, PlatText *log, const char *sysop)
 {
+    trace(TRACE_MAIL, 0, 0, msg(MSG_LOG_FILE), sysop);
     bool ok = fprintf(mail, "#\nSP %s < MORVEL\n", sysop) >= 0;
     ok = fprintf(mail, "%s.\n", msg(MSG_LOG_FILE)) >= 0 && ok;
     ok = copy_file_to_stream(log, mail) && ok;

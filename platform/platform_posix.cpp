@@ -5,6 +5,7 @@
 // else by a scan of its parent directory without regard to case; a component
 // that does not exist keeps the spelling given, so new files are created as named.
 #include "platform/platform.h"
+#include "platform/dry_run.h"
 #include "platform/platform_internal.h"
 
 #include <cerrno>
@@ -223,6 +224,8 @@ FILE *plat_fopen(const char *path, const char *mode)
 {
     char native[NATIVE_PATH_MAX];
     char m[8];
+    if (dry_run_active)
+        return dry_run_fopen(path, mode);
     if (plat_open_must_fail(path))
         return nullptr;
     plat_native_path(path, native, sizeof native);
@@ -239,6 +242,8 @@ FILE *plat_fopen(const char *path, const char *mode)
 int plat_raw_open(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_raw_open(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return -1;
@@ -267,6 +272,8 @@ void plat_raw_close(int fd)
 FILE *plat_fopen_private(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_fopen(path, "w");
     if (plat_open_must_fail(path))
         return nullptr;
     plat_native_path(path, native, sizeof native);
@@ -287,6 +294,8 @@ FILE *plat_fopen_private(const char *path)
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_fopen_exclusive(path, existed);
     if (existed)
         *existed = false;
     if (plat_open_must_fail(path))
@@ -311,6 +320,8 @@ bool plat_exists(const char *path)
 {
     char native[NATIVE_PATH_MAX];
     struct stat st;
+    if (dry_run_active)
+        return dry_run_exists(path);
     plat_native_path(path, native, sizeof native);
     return native[0] && stat(native, &st) == 0;
 }
@@ -318,6 +329,8 @@ bool plat_exists(const char *path)
 bool plat_remove(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_remove(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return false;
@@ -338,6 +351,8 @@ bool plat_truncate(const char *path, long size)
 bool plat_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (dry_run_active)
+        return dry_run_make_directory(path);
     plat_native_path(path, native, sizeof native);
     forget_listing();
     return native[0] && mkdir(native, 0755) == 0;

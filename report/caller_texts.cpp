@@ -7,6 +7,7 @@
 #include "report/caller_texts.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "filter/connection.h"
@@ -51,7 +52,9 @@ static bool open_candidate(const char *name, PlatText *text)
         if (n < 0 || n >= FILTER_PATH_MAX)
             return false;
     }
-    return plat_open_text(path, text);
+    bool opened = plat_open_text(path, text);
+    trace(TRACE_TEXT, 0, opened, path);
+    return opened;
 }
 
 // open_kind_text - the per-port text (first pass), else the general one (second pass).
@@ -67,10 +70,14 @@ static bool open_station_text(PlatText *text)
 {
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, connection_info.callsign, connection_info.ssid, "ent");
-    if (plat_open_text(path, text))
+    bool opened = plat_open_text(path, text);
+    trace(TRACE_TEXT, 0, opened, path);
+    if (opened)
         return true;
     snprintf(path, sizeof path, "%s\\%s.%s", FILTER_DIR, connection_info.callsign, "ent");
-    return plat_open_text(path, text);
+    opened = plat_open_text(path, text);
+    trace(TRACE_TEXT, 0, opened, path);
+    return opened;
 }
 
 // intro_held_back - the intro exceptions that apply to this caller.
@@ -87,8 +94,10 @@ void send_text_file(int kind, char *reply)
 {
     PlatText f;
     bool opened = false;
-    if (kind == TEXT_INTRO && intro_held_back())
+    if (kind == TEXT_INTRO && intro_held_back()) {
+        trace(TRACE_TEXT_HELD_BACK, 0, kind);
         return;
+    }
     if (kind == TEXT_STATION)
         opened = open_station_text(&f);
     else if (kind >= TEXT_INTRO && kind < TEXT_STATION)

@@ -10,6 +10,7 @@
 #include "report/errors.h"
 #include "common/filter_dir.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
@@ -180,6 +181,7 @@ static void write_error_mail(FILE *mail, uint16_t code, const char *text)
 {
     int count = filter_config.sysop_count < (int)MAX_SYSOPS ? filter_config.sysop_count : (int)MAX_SYSOPS;
     for (int i = 0; i < count; i++) {
+        trace(TRACE_MAIL, 0, code, msg(MSG_ERROR_DETECTED), filter_config.sysop_calls[i]);
         fprintf(mail, "#\nSP %s < MORVEL\n", filter_config.sysop_calls[i]);
         fprintf(mail, "%s\n", msg(MSG_ERROR_DETECTED));
         fprintf(mail, "[MORVEL v%s] - %s\n", version_text, call_clock.time_stamp);
@@ -231,6 +233,7 @@ void report_error(uint16_t code, uint16_t detail, char *reply)
     char text[ERROR_TEXT_MAX];
     error_text(code, detail, text, sizeof text);
     port_method_due = false;
+    trace(TRACE_ERROR, detail, code, nullptr, text);
     if (!write_error_record(code, text)) {
         verdict = VERDICT_ADMITTED;
         return;

@@ -9,6 +9,7 @@
 #include "common/letter_values.h"
 #include "common/line_reader.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/messages.h"
 #include "filter/call_clock.h"
@@ -82,6 +83,7 @@ static void append_log_entry(const char *path, const char *title)
     FILE *f = open_log(path, title);
     if (!f)
         return;
+    trace(TRACE_LOG, 0, 0, path);
     entry_time(time_text, sizeof time_text, date_text, sizeof date_text);
     fprintf(f, "         %-6s-%-2d        %2d         %s         %s\n", connection_info.callsign,
             connection_info.ssid, connection_info.port, time_text, date_text);

@@ -13,6 +13,7 @@
 #include "common/filter_dir.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
+#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
@@ -180,6 +181,7 @@ void flush_held_mail(char *reply)
 static void write_new_user_notice(FILE *mail, const char *sysop)
 {
     const ConnectionInfo &c = connection_info;
+    trace(TRACE_MAIL, 0, 0, msg(MSG_NEW_USER), sysop);
     fprintf(mail, "#\nSP %s < MORVEL", sysop);
     fprintf(mail, "\n%s\n%s\n%s %s", msg(MSG_NEW_USER), call_banner, msg(MSG_CALLSIGN), c.callsign);
     if (c.ssid != 0)
@@ -235,6 +237,7 @@ void mail_new_message(char *reply)
         report_error(ERR_NO_MAIL, 0, reply);
         return;
     }
+    trace(TRACE_MAIL, 0, 0, msg(MSG_WELCOME), connection_info.callsign);
     fprintf(mail, "#\nSP %s < %s\n", connection_info.callsign, host_info.bbs_callsign);
     fprintf(mail, "%s\n", msg(MSG_WELCOME));
     copy_file_to_stream(&text, mail);

@@ -5,13 +5,23 @@
 // final verdict (0 admitted, 1 challenge left unanswered, 2 refused, 3
 // read-only, 4 on hold, 11 guest), or 100 for a usage or loading error.
 //
+// With --dry-run it runs the filter's code linked into itself, with the
+// platform layer's overlay: nothing is written, and what would have been
+// written is listed at the end. It also says what each sysop command did.
+//
 // With --password it plays a caller who knows the password: it reads the
 // challenge line of the reply and works out the answer the way a caller
 // would, with the library's own digest code.
 #include "auth/digests.h"
+#include "common/reply.h"
+#include "common/trace.h"
+#include "filter/entry_points.h"
+#include "platform/dry_run.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +63,9 @@ static const char usage_text[] =
     "options:\n"
     "  --dir DIR        the host directory (holding init.srv and morvel/); default: .\n"
     "  --scratch        work on a temporary copy of DIR, so that DIR stays unchanged\n"
+    "                   (readable by you only; removed at the end and on Ctrl-C)\n"
+    "  --dry-run        write nothing: run the filter linked into this program and\n"
+    "                   list the files it would have created, changed or removed\n"
     "  --lib PATH       the filter module; default: c_filt32 beside this program,\n"
     "                   else the one built with it\n"
     "  --port N         the port of the connection (default 1; 0 is the console)\n"
@@ -96,6 +109,7 @@ struct Options {
     bool has_password = false;
     bool scratch = false;
     bool dll = false;
+    bool dry_run = false;
 };
 
 struct Module {
@@ -186,6 +200,8 @@ static bool parse_options(int argc, char **argv, Options *o)
             o->scratch = true;
         } else if (a == "--dll") {
             o->dll = true;
+        } else if (a == "--dry-run") {
+            o->dry_run = true;
         } else if (a == "--dir" || a == "--lib" || a == "--port" || a == "--flags" || a == "--count" ||
                    a == "--answer" || a == "--line" || a == "--memory" || a == "--show" ||
                    a == "--password") {
@@ -233,6 +249,17 @@ static void show_reply(const char *reply)
     if (reply[0] && reply[strlen(reply) - 1] != '\n')
         printf("\n");
     printf("-----------------------------\n");
+    if (strlen(reply) >= (size_t)REPLY_CAPACITY - 1)
+        printf("warning: the reply reached its capacity of %d bytes: the filter dropped the rest of its texts\n",
+               (int)REPLY_CAPACITY);
+}
+
+// well_formed_station - letters and digits, "-" and a number, as the filter decodes it.
+static bool well_formed_station(const std::string &station)
+{
+    char call[16];
+    short ssid;
+    return station.size() < 40 && sscanf(station.c_str(), "%15[a-zA-Z0-9]-%hd", call, &ssid) == 2;
 }
 
 static int call_connection(const Module &m, const Options &o, int attempt, const std::string &text,
@@ -394,6 +421,9 @@ static int run_connect(const Module &m, const Options &o)
     reply[0] = '\0';
     printf("%s connects on port %s (flags %s, connection %s)\n", o.station.c_str(), o.port.c_str(),
            o.flags.c_str(), o.count.c_str());
+    if (!well_formed_station(o.station))
+        printf("warning: %s is not CALLSIGN-SSID (letters and digits, \"-\", a number): the filter refuses the "
+               "call (2) and leaves the reply empty\n", o.station.c_str());
     int v = call_connection(m, o, 0, "", o.count, reply);
     show_reply(reply);
     printf("verdict %d: %s\n", v, verdict_meaning(v));
@@ -467,6 +497,130 @@ static fs::path scratch_directory(std::error_code *ec)
     return fs::path();
 }
 
+static std::vector<std::string> command_mails;
+
+// note_mail - the trace sink while a command runs: who gets mail.
+static void note_mail(const TraceEvent *e)
+{
+    if (e->kind == TRACE_MAIL)
+        command_mails.push_back(e->text);
+}
+
+// lower_word - a command word in lower case, as the filter compares it.
+static std::string lower_word(std::string w)
+{
+    for (char &c : w)
+        c = (char)tolower((unsigned char)c);
+    return w;
+}
+
+// changed - the dry run made a change of this kind to a file whose name ends with name.
+static bool changed(const std::vector<DryRunChange> &changes, const std::string &name, DryRunChangeKind kind)
+{
+    for (const auto &c : changes)
+        if (c.kind == kind && c.path.size() >= name.size() &&
+            lower_word(c.path.substr(c.path.size() - name.size())) == lower_word(name))
+            return true;
+    return false;
+}
+
+// port_text - what -pbbs and -pnormal did to a port.
+static std::string port_text(const std::string &word, const std::string &arg,
+                             const std::vector<DryRunChange> &changes)
+{
+    char *end = nullptr;
+    long n = arg.empty() || arg[0] == '#' ? 0 : strtol(arg.c_str(), &end, 10);
+    if (!end || end == arg.c_str())
+        return word + ": no port number given: nothing done";
+    int port = (int)(n & 0xFF);
+    std::string name = "port " + std::to_string(port), flag = "/" + std::to_string(port) + ".prt";
+    std::string text;
+    if (word == "-pbbs")
+        text = changed(changes, flag, DRY_RUN_CREATED) ? name + " is now reserved for BBSs"
+                                                       : name + " was already reserved: nothing done";
+    else
+        text = changed(changes, flag, DRY_RUN_REMOVED) ? name + " is open to every station again"
+                                                       : name + " was not reserved: nothing done";
+    if (port != n)
+        text += " (" + arg + " taken as " + std::to_string(port) + ", its low 8 bits)";
+    if (port > 127 && word == "-pbbs")
+        text += "; but a connection on port " + std::to_string(port) + " arrives as " + std::to_string(port - 256) +
+                " and is tested against " + std::to_string(port - 256) + ".prt, so this reservation never applies";
+    return text;
+}
+
+// command_effect - in words, what a sysop command did, from the files it
+// changed and the mails it wrote in a dry run of it.
+static std::string command_effect(const Options &o, const std::vector<DryRunChange> &changes)
+{
+    std::string word = lower_word(o.word);
+    if (word == "-off")
+        return changed(changes, "morvel.sta", DRY_RUN_CREATED)
+                   ? "-off: the filter is now off: every new connection is admitted unfiltered"
+                   : "-off: the filter was already off: nothing done";
+    if (word == "-on")
+        return changed(changes, "morvel.sta", DRY_RUN_REMOVED) ? "-on: the filter is on again"
+                                                               : "-on: the filter was already on: nothing done";
+    if (word == "-pbbs" || word == "-pnormal")
+        return word + " " + o.argument + ": " + port_text(word, o.argument, changes);
+    if (word == "-log") {
+        if (command_mails.empty()) {
+            bool any = plat_exists("morvel\\logexcld.prt") || plat_exists("morvel\\lognopas.prt");
+            return any ? "-log: nothing mailed: no sysop in config.prt, or the mail could not be opened; the logs stay"
+                       : "-log: nothing mailed: there is no logexcld.prt or lognopas.prt";
+        }
+        std::string to;
+        for (size_t i = 0; i < command_mails.size(); i++)
+            if (std::find(command_mails.begin(), command_mails.begin() + (long)i, command_mails[i]) ==
+                command_mails.begin() + (long)i)
+                to += (to.empty() ? "" : ", ") + command_mails[i];
+        return "-log: mailed to " + to + "; the mailed logs are removed";
+    }
+    return "unknown command " + o.word + ": nothing done";
+}
+
+// describe_command - run the command once in a dry run of its own to say what it does.
+static void describe_command(const Options &o)
+{
+    static char scratch[HOST_REPLY_SIZE];
+    if (!plat_dry_run_begin())
+        return;
+    std::string word = o.word, arg = o.argument, prog = "bbs";
+    std::vector<char *> argv = {&prog[0], &word[0]};
+    if (!o.argument.empty())
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    command_mails.clear();
+    trace_set_sink(note_mail);
+    svc_main((int)argv.size() - 1, argv.data(), scratch, 1);
+    trace_set_sink(nullptr);
+    std::vector<DryRunChange> changes = plat_dry_run_changes();
+    plat_dry_run_end();
+    printf("%s\n", command_effect(o, changes).c_str());
+}
+
+static fs::path scratch_to_remove;
+
+// remove_scratch_on_signal - Ctrl-C or a termination: the copy goes too.
+extern "C" void remove_scratch_on_signal(int sig)
+{
+    std::error_code ec;
+    if (!scratch_to_remove.empty())
+        fs::remove_all(scratch_to_remove, ec);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// owner_only - the copy holds passwords: readable by its owner only.
+static void owner_only(const fs::path &dir)
+{
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
+    for (const auto &e : fs::recursive_directory_iterator(dir, ec))
+        fs::permissions(e.path(), e.is_directory() ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write,
+                        fs::perm_options::replace, ec);
+}
+
 static bool enter_directory(Options *o, fs::path *scratch_dir)
 {
     std::error_code ec;
@@ -479,6 +633,10 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
             return false;
         }
         *scratch_dir = tmp;
+        scratch_to_remove = tmp;
+        signal(SIGINT, remove_scratch_on_signal);
+        signal(SIGTERM, remove_scratch_on_signal);
+        owner_only(tmp);
         o->dir = tmp.string();
         printf("working on a scratch copy: %s\n", o->dir.c_str());
     }
@@ -490,10 +648,29 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
     return true;
 }
 
+// show_dry_run - what the run would have written; the mails are among it.
+static void show_dry_run(const std::vector<DryRunChange> &changes)
+{
+    printf("==== dry run: nothing was written; the filter would have ====\n");
+    if (changes.empty())
+        printf("written nothing\n");
+    for (const auto &c : changes) {
+        const char *what = c.kind == DRY_RUN_CREATED ? "created" : c.kind == DRY_RUN_APPENDED ? "appended to"
+                         : c.kind == DRY_RUN_REWRITTEN ? "rewritten" : c.kind == DRY_RUN_REMOVED ? "removed"
+                         : "created the directory";
+        std::string name = lower_word(c.path);
+        bool mail = name.find("mail.in") != std::string::npos || name.find("mail.prt") != std::string::npos;
+        printf("%s %s%s\n", what, c.path.c_str(), mail && c.kind != DRY_RUN_REMOVED ? " (mail)" : "");
+        if (!c.text.empty())
+            printf("%s%s", c.text.c_str(), c.text.back() == '\n' ? "" : "\n");
+    }
+}
+
 // show_files - print files of the host directory, found without regard to
 // case as the filter finds them.
 static void show_files(const Options &o)
 {
+    plat_begin_call();   // the module has written since this program last looked
     for (const auto &name : o.shows) {
         char native[4096];
         plat_native_path(name.c_str(), native, sizeof native);
@@ -524,8 +701,22 @@ int main(int argc, char **argv)
         o.lib = default_library(argv[0]);
     else
         o.lib = fs::absolute(o.lib).string();
-    if (!load_module(o.lib, &m) || !enter_directory(&o, &scratch))
+    if (o.dry_run) {
+        // The overlay lives in the platform layer, which the module does not
+        // export: the filter linked into this program runs instead.
+        m.svc_main = svc_main;
+        m.dll_main = dll_main;
+    } else if (!load_module(o.lib, &m)) {
         return EXIT_USAGE;
+    }
+    if (!enter_directory(&o, &scratch))
+        return EXIT_USAGE;
+    if (o.action == "command")
+        describe_command(o);
+    if (o.dry_run && !plat_dry_run_begin()) {
+        fprintf(stderr, "filter-host: --dry-run is not supported on this system\n");
+        return EXIT_USAGE;
+    }
     int r;
     if (o.action == "connect")
         r = run_connect(m, o);
@@ -533,6 +724,10 @@ int main(int argc, char **argv)
         r = run_forward(m, o);
     else
         r = run_command(m, o);
+    if (o.dry_run) {
+        show_dry_run(plat_dry_run_changes());
+        plat_dry_run_end();
+    }
     show_files(o);
     if (!scratch.empty()) {
         std::error_code ec;

@@ -1,0 +1,486 @@
+// The sysop's tools on copies of the sample host: filter-check's line for
+// each broken setup, filter-explain for every access method, filter-compare
+// over a changed wildcard, and the dry runs that leave the tree as it was.
+// The dry run needs the C library's custom streams, which Windows lacks.
+#if !defined(_WIN32)
+#include "platform/dry_run.h"
+#include "platform/platform.h"
+#include "support/host_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Output {
+    int status;
+    std::string text;
+};
+
+// run - a command's exit status and standard output.
+Output run(const std::string &command)
+{
+    Output out{-1, ""};
+    FILE *p = popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        out.text.append(buffer, n);
+    int status = pclose(p);
+    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+std::string tool(const char *name)
+{
+    return (fs::path(FILTER_HOST_PATH).parent_path() / name).string();
+}
+
+// SampleCopy - the sample host directory copied into a temporary folder.
+struct SampleCopy {
+    fs::path root;
+    SampleCopy()
+    {
+        char pattern[] = "/tmp/filter-tools-XXXXXX";
+        root = mkdtemp(pattern);
+        fs::copy(fs::path(FILTER_SOURCE_DIR) / "examples" / "bbs", root, fs::copy_options::recursive);
+    }
+    ~SampleCopy()
+    {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    std::string read(const std::string &name) const
+    {
+        std::ifstream in(root / name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void write(const std::string &name, const std::string &text) const
+    {
+        std::ofstream(root / name, std::ios::binary) << text;
+    }
+    // replace_line - the whole line old becomes new (which may hold several lines).
+    void replace_line(const std::string &name, const std::string &old, const std::string &new_text) const
+    {
+        std::string text = "\n" + read(name);
+        size_t at = text.find("\n" + old + "\n");
+        ASSERT_NE(at, std::string::npos) << old;
+        text.replace(at + 1, old.size(), new_text);
+        write(name, text.substr(1));
+    }
+    // tree - every file under the root and its content.
+    std::map<std::string, std::string> tree() const
+    {
+        std::map<std::string, std::string> files;
+        for (const auto &e : fs::recursive_directory_iterator(root))
+            files[fs::relative(e.path(), root).string()] = e.is_regular_file() ? read(fs::relative(e.path(), root).string()) : "<dir>";
+        return files;
+    }
+};
+
+struct BrokenSetup {
+    const char *name;
+    void (*edit)(const SampleCopy &s);
+    int status;
+    const char *line;
+};
+
+const char *const host_ports = "1 (144.800), 2 (433.500), 3 (VHF), 4 (HF)";
+
+// Each row: one mistake a sysop made, and the line filter-check gives for it.
+const BrokenSetup broken_setups[] = {
+    {"misspelt port name and method",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "TWOMETER OPNE"); }, 2,
+     "morvel/config.prt:76: error: the port name \"TWOMETER\" is not in the host's port file (its ports: 1 (144.800), "
+     "2 (433.500), 3 (VHF), 4 (HF)); the filter stops reading here with error 5 and admits every station on every "
+     "port whose port line is below this line; write a port number or one of those names"},
+    {"port line for a port the host does not have",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "7 OPEN"); }, 1,
+     "morvel/config.prt:76: warning: port 7 is not in the host's port file (its ports: 1 (144.800), 2 (433.500), "
+     "3 (VHF), 4 (HF)); this line never applies; write the number or name of one of the host's ports"},
+    {"the port that line was meant for is left unfiltered",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "7 OPEN"); }, 1,
+     "morvel/config.prt: warning: port 1 (144.800) has no port line; the filter admits every station on it "
+     "unfiltered, whatever users.prt says; add a line \"144.800 METHOD\" after the 14 option lines"},
+    {"users.prt missing",
+     [](const SampleCopy &s) { fs::remove(s.root / "morvel/users.prt"); }, 1,
+     "morvel/users.prt: warning: cannot be opened; the filter says nothing and gives every station its port's "
+     "method, so the stations you meant to exclude or challenge are handled like everyone else; write users.prt "
+     "beside config.prt"},
+    {"users.prt named user.prt",
+     [](const SampleCopy &s) { fs::rename(s.root / "morvel/users.prt", s.root / "morvel/user.prt"); }, 1,
+     "morvel/users.prt: warning: cannot be opened; the filter says nothing and gives every station its port's "
+     "method, so the stations you meant to exclude or challenge are handled like everyone else; morvel/user.prt "
+     "is there: rename it to users.prt"},
+    {"welcome letters split by a blank",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK TM", "OK T M"); }, 1,
+     "morvel/config.prt:53: warning: letters split by blanks: the filter reads \"T\" and ignores \"M\"; write the "
+     "letters of a field together, as in \"OK TM\""},
+    {"log letters split by a blank",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK C", "OK C D"); }, 1,
+     "morvel/config.prt:60: warning: letters split by blanks: the filter reads \"C\" and ignores \"D\"; write the "
+     "letters of a field together, as in \"OK CD\""},
+    {"sysop with an SSID",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "N0SYS", "N1SOP-1"); }, 1,
+     "morvel/config.prt:16: warning: the sysop list reads as \"N1SOP-\", \"1\": \"N1SOP-\", \"1\" are not "
+     "callsigns; the filter mails its reports to each of them; write bare callsigns of at most 6 characters (no "
+     "SSID) separated by blanks, and put comments on lines of their own"},
+    {"comment after the sysop",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "N0SYS", "N1SOP # the sysops"); }, 1,
+     "morvel/config.prt:16: warning: the sysop list reads as \"N1SOP\", \"#\", \"THE\", \"SYSOPS\": \"#\", \"THE\", "
+     "\"SYSOPS\" are not callsigns; the filter mails its reports to each of them; write bare callsigns of at most 6 "
+     "characters (no SSID) separated by blanks, and put comments on lines of their own"},
+    {"wildcard above the exact entry",
+     [](const SampleCopy &s) {
+         s.write("morvel/users.prt", "N1*\n*  OPEN\n-\nN1PASS\n*  NORMAL  longpassword99\n-\n" + s.read("morvel/users.prt"));
+     }, 1,
+     "morvel/users.prt:4: warning: the entry \"N1PASS\" is never used: the header \"N1*\" at line 1 catches every "
+     "SSID of N1PASS first (the search by callsign and SSID goes through the whole file before the search by bare "
+     "callsign); the station gets the entry of line 1; write this header as \"N1PASS-*\" and put the entry above "
+     "line 1"},
+    {"duplicate header",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N0OPEN\n*  EXCLUDED\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: the entry \"N0OPEN\" is never used: the header \"N0OPEN\" at line 47 catches "
+     "every SSID of N0OPEN first; the station gets the entry of line 47; remove one of the two entries, or move "
+     "this one above line 47"},
+    {"header of 8 characters",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1ABCDEF\n*  OPEN\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: the header \"N1ABCDEF\" can never match a station: a callsign has at most 6 "
+     "letters and digits, then \"-\" and the SSID; the filter never uses this entry; write the callsign, with -SSID "
+     "or the wildcards ? and * if needed"},
+    {"language file misspelt",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "**", "espanol.lgn"); }, 1,
+     "morvel/config.prt:12: warning: the language file \"espanol.lgn\" is not in morvel/; the filter says nothing "
+     "and keeps the English texts; check the name, or write ** for none"},
+    {"language file of 28 texts",
+     [](const SampleCopy &s) {
+         s.replace_line("morvel/config.prt", "**", "short.lng");
+         std::string texts;
+         for (int i = 1; i <= 28; i++)
+             texts += "text " + std::to_string(i) + "\n";
+         s.write("morvel/short.lng", texts);
+     }, 2,
+     "morvel/short.lng: error: holds 28 texts, not 29; the filter reports error 6 (\"Incorrect number of lines in "
+     "language file (28/29).\", without the file's name) and keeps the English texts; give it exactly 29 text "
+     "lines, then a line \"-\""},
+    {"wrong system directory",
+     [](const SampleCopy &s) { s.replace_line("init.srv", "system\\", "sistema\\"); }, 2,
+     "init.srv:8: error: the system directory \"SISTEMA\" does not exist (the filter drops the last character of "
+     "the line, meant to be a trailing \\); the filter cannot read the host's port file, so every port line that "
+     "names a port is error 5 and every station is admitted; write the host's system directory with a trailing \\"},
+    {"the port lines that system directory breaks",
+     [](const SampleCopy &s) { s.replace_line("init.srv", "system\\", "sistema\\"); }, 2,
+     "morvel/config.prt:76: error: the port name \"144.800\" is not in the host's port file (its ports: none: the "
+     "port file cannot be read, see line 5 of the start-up file); the filter stops reading here with error 5 and "
+     "admits every station on every port whose port line is below this line; write a port number or one of those "
+     "names"},
+    {"port-line method that needs a password",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "433.500 READONLY", "433.500 NORMAL"); }, 2,
+     "morvel/config.prt:77: error: \"433.500 NORMAL\" is not a port and its method (OPEN, CLOSED, EXCLUDED, BBS, "
+     "READONLY or HOLD); the filter stops reading here with error 5 and admits every station on every port whose "
+     "port line is below this line; write a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)"},
+    {"flag that is neither OK nor NO",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK S", "YES S"); }, 2,
+     "morvel/config.prt:49: error: \"YES S\" is not OK or NO, then optional letters X, S, N; the filter stops "
+     "reading here with error 5 and admits every station on every port whose port line is below this line; write "
+     "OK or NO, then optional letters X, S, N (a comment line counts for nothing, so a missing line shifts every "
+     "line below it)"},
+    {"second port line for a port",
+     [](const SampleCopy &s) { s.write("morvel/config.prt", s.read("morvel/config.prt") + "1 EXCLUDED\n"); }, 1,
+     "morvel/config.prt:79: warning: a second port line for port 1; the filter uses line 76 and never reads this "
+     "one; remove one of them"},
+    {"password method without a password",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FIXED  letmein7", "*  FIXED"); }, 2,
+     "morvel/users.prt:60: error: FIXED needs a password; the filter reports error 7 when N0FIX connects on such a "
+     "port and gives it the port's method; write the password after the method"},
+    {"FLEXNET key of 4 digits",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141"); }, 2,
+     "morvel/users.prt:90: error: FLEXNET needs a password of exactly 5 characters; the filter reports error 7 "
+     "when N0FLEX connects on such a port and gives it the port's method; write the password after the method"},
+    {"entry without its end line",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  OPEN\n-", "*  OPEN"); }, 2,
+     "morvel/users.prt:50: error: an entry line needs a port and a method (is the line \"-\" that ends the entry "
+     "above missing?); the filter reports error 7 when N0OPEN connects on such a port and gives it the port's "
+     "method; write PORT METHOD [PASSWORD]"},
+    {"TABLE station without a table",
+     [](const SampleCopy &s) { fs::remove(s.root / "morvel/N0TBL.TBL"); }, 2,
+     "morvel/users.prt:80: error: TABLE station N0TBL has no password table morvel/N0TBL.TBL; the filter reports "
+     "error 4 at each of its connections and gives it the port's method; write the table, one line \"DAY "
+     "PASSWORD\" for each day 1 to 31"},
+    {"TABLE with days missing",
+     [](const SampleCopy &s) {
+         std::string t = s.read("morvel/N0TBL.TBL");
+         size_t at = t.find("\n3 ");
+         s.write("morvel/N0TBL.TBL", t.substr(0, at + 1) + t.substr(t.find('\n', at + 1) + 1));
+     }, 1,
+     "morvel/N0TBL.TBL: warning: no row for day 3; on those days the filter gives N0TBL the port's method instead "
+     "of a challenge; add a row \"DAY PASSWORD\" for each"},
+    {"open text switched on and missing",
+     [](const SampleCopy &s) { fs::remove(s.root / "morvel/open.prt"); }, 2,
+     "morvel/config.prt:37: error: the open text is switched on but morvel/open.prt is missing (and the per-port "
+     "text for port 0, 1, 2, 3); every station admitted by OPEN there gets error 8 and no texts at all; write "
+     "open.prt, or switch this line to NO"},
+};
+
+}   // namespace
+
+// read_all - the whole content of a stream, which is closed.
+std::string read_all(FILE *f)
+{
+    std::string text;
+    for (int c; f && (c = fgetc(f)) != EOF;)
+        text += (char)c;
+    if (f)
+        fclose(f);
+    return text;
+}
+
+TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
+{
+    HostDir h;
+    h.write("morvel/kept.prt", "line 1\n");
+    h.write("morvel/gone.prt", "old\n");
+    ASSERT_TRUE(plat_dry_run_begin());
+    FILE *a = plat_fopen("morvel\\KEPT.PRT", "at");
+    fputs("line 2\n", a);
+    fclose(a);
+    EXPECT_EQ(read_all(plat_fopen("morvel\\kept.prt", "rt")), "line 1\nline 2\n");
+    FILE *w = plat_fopen("morvel\\new.tmp", "wt");
+    fputs("x", w);
+    fclose(w);
+    EXPECT_TRUE(plat_exists("morvel\\NEW.TMP"));
+    bool existed = false;
+    EXPECT_EQ(plat_fopen_exclusive("morvel\\new.tmp", &existed), nullptr);
+    EXPECT_TRUE(existed);
+    EXPECT_TRUE(plat_remove("morvel\\gone.prt"));
+    EXPECT_FALSE(plat_exists("morvel\\gone.prt"));
+    EXPECT_EQ(plat_fopen("morvel\\gone.prt", "rt"), nullptr);
+    EXPECT_TRUE(plat_make_directory("morvel\\logcnx"));
+    FILE *lock = plat_fopen_exclusive("morvel\\lock.lck", &existed);
+    ASSERT_NE(lock, nullptr);
+    fclose(lock);
+    EXPECT_TRUE(plat_remove("morvel\\lock.lck"));
+    std::vector<DryRunChange> changes = plat_dry_run_changes();
+    plat_dry_run_end();
+    ASSERT_EQ(changes.size(), 4u) << "a file created and removed again is no change";
+    EXPECT_EQ(changes[0].kind, DRY_RUN_APPENDED);
+    EXPECT_EQ(changes[0].path, "morvel/KEPT.PRT");
+    EXPECT_EQ(changes[0].text, "line 2\n");
+    EXPECT_EQ(changes[1].kind, DRY_RUN_CREATED);
+    EXPECT_EQ(changes[1].text, "x");
+    EXPECT_EQ(changes[2].kind, DRY_RUN_REMOVED);
+    EXPECT_EQ(changes[3].kind, DRY_RUN_DIRECTORY);
+    EXPECT_EQ(h.read("morvel/kept.prt"), "line 1\n");
+    EXPECT_EQ(h.read("morvel/gone.prt"), "old\n");
+    EXPECT_EQ(h.list("morvel").size(), 2u);
+}
+
+TEST(FilterCheck, SampleHostHasOnlyItsKnownWarnings)
+{
+    SampleCopy s;
+    Output out = run(tool("filter-check") + " " + s.root.string());
+    EXPECT_EQ(out.status, 1) << out.text;
+    EXPECT_NE(out.text.find("port 4 (HF) has no port line"), std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("error:"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("filter-check: " + s.root.string() + ": 0 errors, 5 warnings\n"), std::string::npos)
+        << out.text;
+}
+
+TEST(FilterCheck, EachBrokenSetupGivesItsLine)
+{
+    (void)host_ports;
+    for (const BrokenSetup &row : broken_setups) {
+        SampleCopy s;
+        row.edit(s);
+        auto before = s.tree();
+        Output out = run("cd " + s.root.string() + " && " + tool("filter-check") + " .");
+        EXPECT_EQ(out.status, row.status) << row.name << "\n" << out.text;
+        EXPECT_NE(out.text.find(std::string(row.line) + "\n"), std::string::npos) << row.name << "\n" << out.text;
+        EXPECT_EQ(s.tree(), before) << row.name << ": the check wrote something";
+    }
+}
+
+TEST(FilterCheck, CleanSetupExitsZero)
+{
+    SampleCopy s;
+    s.write("morvel/config.prt", "**\nN0SYS\n3\nPASSWORD>\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\n"
+                                 "1 OPEN\n2 OPEN\n3 OPEN\n4 OPEN\n");
+    s.write("morvel/users.prt", "N0EXCL\n*  EXCLUDED\n-\nN0CALL\n*  NORMAL  Sesame42Sesame\n-\n");
+    Output out = run(tool("filter-check") + " " + s.root.string());
+    EXPECT_EQ(out.status, 0) << out.text;
+    EXPECT_NE(out.text.find(": 0 errors, 0 warnings\n"), std::string::npos) << out.text;
+}
+
+struct MethodCase {
+    const char *station;
+    const char *options;
+    const char *method;
+    const char *verdict;
+};
+
+// One station of the sample host for each access method, on port 1 (144.800).
+const MethodCase method_cases[] = {
+    {"N0OPEN-0", "", "method:       OPEN (1)", "verdict:      0 admitted"},
+    {"N0CLOS-0", "", "method:       CLOSED (2)", "verdict:      2 refused"},
+    {"N0EXCL-0", "", "method:       EXCLUDED (3)", "verdict:      2 refused"},
+    {"N0FIX-0", "", "method:       FIXED (4)", "verdict:      1 challenge put"},
+    {"N0CALL-1", "", "method:       NORMAL (5)", "verdict:      1 challenge put"},
+    {"N0MD5-0", "", "method:       MD5 (6)", "verdict:      1 challenge put"},
+    {"N0TBL-0", "--at 2026-12-08 21:30", "method:       TABLE (7)", "verdict:      1 challenge put"},
+    {"N1BBS-0", "--flags 16", "method:       BBS (8)", "verdict:      0 admitted"},
+    {"N1BBS-0", "", "method:       BBS (8)", "verdict:      2 refused"},
+    {"N0FLEX-0", "", "method:       FLEXNET (9)", "verdict:      1 challenge put"},
+    {"N2BBS-0", "", "method:       FORWARD (10)", "verdict:      1 challenge put"},
+    {"N0READ-0", "", "method:       READONLY (11)", "verdict:      3 admitted read-only"},
+    {"N0HOLD-0", "", "method:       HOLD (12)", "verdict:      4 admitted on hold"},
+    {"N3BBS-0", "", "method:       FORWARD5 (13)", "verdict:      1 challenge put"},
+    {"N0GST-0", "", "method:       GUEST (14)", "verdict:      11 admitted as guest"},
+};
+
+TEST(FilterExplain, EveryAccessMethodOfTheSampleHostLeavesTheTreeAsItWas)
+{
+    SampleCopy s;
+    auto before = s.tree();
+    for (const MethodCase &c : method_cases) {
+        Output out = run(tool("filter-explain") + " " + s.root.string() + " " + c.station + " --port 1 " + c.options);
+        EXPECT_NE(out.text.find(std::string(c.method) + "\n"), std::string::npos) << c.station << "\n" << out.text;
+        EXPECT_NE(out.text.find(std::string(c.verdict) + "\n"), std::string::npos) << c.station << "\n" << out.text;
+        EXPECT_NE(out.text.find("config.prt:   morvel/config.prt:76 decides port 1: \"144.800 OPEN\""),
+                  std::string::npos) << out.text;
+    }
+    EXPECT_EQ(s.tree(), before);
+}
+
+TEST(FilterExplain, TellsTheDecidingLinesAndWhatWouldBeWritten)
+{
+    SampleCopy s;
+    Output out = run(tool("filter-explain") + " " + s.root.string() + " N0CALL-1 --port 1 --count 1 --at 2026-12-08 21:30");
+    EXPECT_EQ(out.status, 1) << out.text;
+    for (const char *line : {
+             "users.prt:    morvel/users.prt:64 is the station's header \"N0CALL\" (search 2, the bare callsign)",
+             "users.prt:    morvel/users.prt:65 is the entry line for port 1: \"144.800 NORMAL (password not shown)\": "
+             "NORMAL (5)",
+             "challenge:    NORMAL: five positions of the password; expected answer kept in morvel/N0CALL1.TMP",
+             "answers:      the caller may answer 3 times; after the last wrong answer: 2 refused",
+             "mail:         \"NEW USER\" to N0SYS",
+             "  create morvel/N0CALL1.TMP",
+             "    (the expected answer; not shown)",
+         })
+        EXPECT_NE(out.text.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out.text;
+    EXPECT_EQ(out.text.find("Sesame42"), std::string::npos) << "a password was printed";
+}
+
+TEST(FilterExplain, AnAnswerFollowsTheChallengeInTheSameDryRun)
+{
+    SampleCopy s;
+    Output out = run(tool("filter-explain") + " " + s.root.string() + " N0FIX-0 --port 1 --answer letmein7");
+    EXPECT_EQ(out.status, 0) << out.text;
+    EXPECT_NE(out.text.find("-- answer 1: \"letmein7\" (attempt 1)\n"), std::string::npos) << out.text;
+    std::string written = out.text.substr(out.text.find("would write:"));
+    EXPECT_NE(written.find("  create morvel/logcnx/logcnx.prt\n"), std::string::npos) << out.text;
+    EXPECT_EQ(written.find("N0FIX0.TMP"), std::string::npos) << "the state file came and went\n" << out.text;
+}
+
+TEST(FilterHost, DryRunListsWhatWouldBeWrittenAndWritesNothing)
+{
+    SampleCopy s;
+    s.write("morvel/logexcld.prt", "\n[MORVEL v4.0] - Log\n         N0EXCL-0          1         21:30:05,27         08-12-2026\n");
+    auto before = s.tree();
+    std::string host = std::string(FILTER_HOST_PATH) + " --dir " + s.root.string() + " --dry-run ";
+    Output connect = run(host + "--count 1 connect N0EXCL-0");
+    EXPECT_EQ(connect.status, 2) << connect.text;
+    EXPECT_NE(connect.text.find("created MAIL/MAIL.IN (mail)\n#\nSP N0SYS < MORVEL\nNEW USER\n"), std::string::npos)
+        << connect.text;
+    EXPECT_NE(connect.text.find("appended to morvel/logexcld.prt\n         N0EXCL-0"), std::string::npos) << connect.text;
+    Output off = run(host + "command -off");
+    EXPECT_NE(off.text.find("-off: the filter is now off: every new connection is admitted unfiltered\n"),
+              std::string::npos) << off.text;
+    EXPECT_NE(off.text.find("created morvel/morvel.sta\n"), std::string::npos) << off.text;
+    Output log = run(host + "command -log");
+    EXPECT_NE(log.text.find("-log: mailed to N0SYS; the mailed logs are removed\n"), std::string::npos) << log.text;
+    EXPECT_NE(log.text.find("removed morvel/logexcld.prt\n"), std::string::npos) << log.text;
+    EXPECT_EQ(s.tree(), before);
+}
+
+TEST(FilterHost, SaysWhatEachCommandDid)
+{
+    SampleCopy s;
+    struct { const char *command; const char *message; } rows[] = {
+        {"command -of", "unknown command -of: nothing done"},
+        {"command -on", "-on: the filter was already on: nothing done"},
+        {"command -pbbs", "-pbbs : -pbbs: no port number given: nothing done"},
+        {"command -pbbs 200", "-pbbs 200: port 200 is now reserved for BBSs; but a connection on port 200 arrives "
+                              "as -56 and is tested against -56.prt, so this reservation never applies"},
+        {"command -pnormal 3", "-pnormal 3: port 3 was not reserved: nothing done"},
+        {"command -log", "-log: nothing mailed: there is no logexcld.prt or lognopas.prt"},
+        {"connect N0CALL", "warning: N0CALL is not CALLSIGN-SSID (letters and digits, \"-\", a number): the filter "
+                           "refuses the call (2) and leaves the reply empty"},
+    };
+    for (const auto &r : rows) {
+        Output out = run(std::string(FILTER_HOST_PATH) + " --dir " + s.root.string() + " --dry-run " + r.command);
+        EXPECT_NE(out.text.find(std::string(r.message) + "\n"), std::string::npos) << r.command << "\n" << out.text;
+    }
+}
+
+TEST(FilterHost, ScratchCopyIsOwnerOnlyAndRemovedOnInterrupt)
+{
+    SampleCopy s;
+    // The simulator waits for an answer on standard input; it is interrupted there.
+    std::string cmd = "cd " + s.root.string() + " && (sleep 30 | " + FILTER_HOST_PATH +
+                      " --scratch connect N0FIX-0 > out.txt 2>&1 & echo $! > pid; "
+                      "for i in $(seq 100); do grep -q '^answer>' out.txt && break; sleep 0.1; done; "
+                      "d=$(sed -n 's/^working on a scratch copy: //p' out.txt); stat -c %a \"$d\" \"$d/morvel/users.prt\"; "
+                      "kill -INT $(cat pid); for i in $(seq 100); do test -e \"$d\" || break; sleep 0.1; done; "
+                      "test -e \"$d\" && echo still there || echo gone)";
+    Output out = run(cmd);
+    EXPECT_EQ(out.text, "700\n600\ngone\n");
+}
+
+TEST(FilterCompare, WildcardEditListsExactlyTheStationsItAffects)
+{
+    SampleCopy old_setup, new_setup;
+    new_setup.replace_line("morvel/users.prt", "N9*", "N9Z*");
+    old_setup.write("stations.txt", "N9ABC-1 1\nN9ZED-2 1\nN9ABC-1 2\nN0CALL-1 1\nN0OPEN-0 1\n");
+    Output out = run(tool("filter-compare") + " " + old_setup.root.string() + " " + new_setup.root.string() +
+                     " --stations " + (old_setup.root / "stations.txt").string());
+    EXPECT_EQ(out.status, 1) << out.text;
+    EXPECT_EQ(out.text,
+              "N9ABC-1 port 1:\n"
+              "  old: 2 refused, EXCLUDED (3) (config.prt:76, users.prt:118)\n"
+              "  new: 0 admitted, OPEN (1) (config.prt:76, users.prt: no line (the port's method))\n"
+              "N9ABC-1 port 2:\n"
+              "  old: 0 admitted, OPEN (1) (config.prt:77, users.prt:119)\n"
+              "  new: 3 admitted read-only, READONLY (11) (config.prt:77, users.prt: no line (the port's method))\n"
+              "filter-compare: 5 stations compared, 2 would change\n");
+}
+
+TEST(FilterCompare, TakesTheStationsFromTheOldSetupsLogs)
+{
+    SampleCopy old_setup, new_setup;
+    new_setup.replace_line("morvel/users.prt", "N9*", "N9Z*");
+    old_setup.write("morvel/logexcld.prt", "\n[MORVEL v4.0] - Log\n         N9ABC -1          1         21:30:05,27"
+                                           "         08-12-2026\n         N9ZED -2          1         21:31:05,27"
+                                           "         08-12-2026\n");
+    auto before = old_setup.tree();
+    Output out = run(tool("filter-compare") + " " + old_setup.root.string() + " " + new_setup.root.string());
+    EXPECT_EQ(out.status, 1) << out.text;
+    EXPECT_NE(out.text.find("N9ABC-1 port 1:\n"), std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("N9ZED"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("filter-compare: 2 stations compared, 1 would change\n"), std::string::npos) << out.text;
+    EXPECT_EQ(old_setup.tree(), before);
+}
+#endif

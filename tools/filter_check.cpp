@@ -1,0 +1,705 @@
+// filter_check.cpp - check a whole setup before it goes live.
+//
+// Reads every file of the setup with the filter's own line parsers, in a dry
+// run so that nothing is written, and prints each problem as
+//   file:line: error|warning: what is wrong; what the filter will do; how to fix it
+// then one line of summary. Errors are faults the filter itself reports (or
+// that stop it filtering); warnings are setups that work otherwise than the
+// sysop most likely meant. Exit status: 0 clean, 1 warnings, 2 errors, 100 usage.
+#include "auth/challenges.h"
+#include "common/filter_dir.h"
+#include "config/filter_config.h"
+#include "config/host_files.h"
+#include "common/line_reader.h"
+#include "config/user_list.h"
+#include "filter/connection.h"
+#include "filter/filter_state.h"
+#include "platform/platform.h"
+#include "tools/tool_run.h"
+
+#include <CLI/CLI.hpp>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+enum { EXIT_CLEAN = 0, EXIT_WARNINGS = 1, EXIT_ERRORS = 2, EXIT_USAGE = 100 };
+enum { HOST_LINE_SIZE = 100, SYSTEM_DIRECTORY_LINE = 5, MAIL_IMPORT_LINE = 14, SSID_MAX = 15, DAYS = 31 };
+
+// A positions challenge shows five characters; below this length an
+// overheard login gives away more than two fifths of the password.
+enum { SHORT_PASSWORD = 10 };
+
+static int error_count, warning_count;
+static std::vector<TraceEvent> events;
+static char reply[8192];
+
+// collect - the trace sink: the errors the parsers raise are findings.
+static void collect(const TraceEvent *e)
+{
+    events.push_back(*e);
+}
+
+// report - print one finding.
+static void report(bool error, const std::string &file, int line, const std::string &text)
+{
+    std::string where = line > 0 ? file + ":" + std::to_string(line) : file;
+    printf("%s: %s: %s\n", where.c_str(), error ? "error" : "warning", text.c_str());
+    (error ? error_count : warning_count)++;
+}
+
+// tokens - the blank-separated words of a line.
+static std::vector<std::string> tokens(const std::string &line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string t; in >> t;)
+        out.push_back(t);
+    return out;
+}
+
+static std::string upper(std::string s)
+{
+    for (char &c : s)
+        c = (char)toupper((unsigned char)c);
+    return s;
+}
+
+static std::string in_quotes(const std::string &s)
+{
+    return "\"" + s + "\"";
+}
+
+// filter_file - morvel\name.
+static std::string filter_file(const std::string &name)
+{
+    return std::string(FILTER_DIR) + "\\" + name;
+}
+
+// nth_significant_line - the physical number of significant line n of a host file, or 0.
+static int nth_significant_line(const char *path, int n)
+{
+    PlatText text;
+    PlatText *f = plat_open_text(path, &text) ? &text : nullptr;
+    if (!f)
+        return 0;
+    char line[HOST_LINE_SIZE];
+    int physical = 0, count = 0;
+    while (count < n && read_significant_line(f, line, sizeof line, &physical))
+        count++;
+    plat_close_text(f);
+    return count == n ? physical : 0;
+}
+
+// port_names - the host's ports as "1 (144.800), 2 (433.500)".
+static std::string port_names(void)
+{
+    if (!port_table_loaded)
+        return "none: the port file cannot be read, see line 5 of the start-up file";
+    std::string out;
+    for (int p = 1; p < PORT_TABLE_SIZE && p <= port_count; p++)
+        if (port_table[p][0])
+            out += (out.empty() ? "" : ", ") + std::to_string(p) + " (" + port_table[p] + ")";
+    return out.empty() ? "none" : out;
+}
+
+// host_has_port - the host's port file lists the port.
+static bool host_has_port(int port)
+{
+    return port >= 1 && port < PORT_TABLE_SIZE && port <= port_count && port_table[port][0];
+}
+
+// ---- the host's files ----------------------------------------------------
+
+// check_startup - init.srv, its system directory and mail import file, and
+// the port file in that directory.
+static bool check_startup(void)
+{
+    static const char *const names[] = {"init_w.srv", "init_d.srv", "init.srv"};
+    const char *startup = nullptr;
+    for (const char *n : names)
+        if (!startup && plat_exists(n))
+            startup = n;
+    if (!startup) {
+        report(true, "init.srv", 0,
+               "no start-up file (init_w.srv, init_d.srv or init.srv) in this directory; the filter reports "
+               "error 1, knows no port names and mails nobody; run the check in the host's working directory");
+        return false;
+    }
+    load_host_info(reply);
+    int dir_line = nth_significant_line(startup, SYSTEM_DIRECTORY_LINE);
+    if (!host_info.system_directory[0] || !plat_exists(host_info.system_directory)) {
+        report(true, startup, dir_line,
+               "the system directory " + in_quotes(host_info.system_directory) +
+                   " does not exist (the filter drops the last character of the line, meant to be a trailing "
+                   "\\); the filter cannot read the host's port file, so every port line that names a port is "
+                   "error 5 and every station is admitted; write the host's system directory with a trailing \\");
+        return true;
+    }
+    std::string dir = host_info.system_directory;
+    if (!plat_exists((dir + "\\prot_w.sys").c_str()) && !plat_exists((dir + "\\port_d.sys").c_str()) &&
+        !plat_exists((dir + "\\port.sys").c_str()))
+        report(true, display_path(dir + "\\port.sys"), 0,
+               "the host's port file (prot_w.sys, port_d.sys or port.sys) is missing; every port line that "
+               "names a port is error 5 and every station is admitted; check line " +
+                   std::to_string(dir_line) + " of " + startup);
+    // The lookup loads the port table at its first need; a name no port has makes it do so.
+    port_from_name("?", 0, reply, false);
+    std::string import = host_info.mail_import_path;
+    size_t cut = import.find_last_of("\\/");
+    if (cut != std::string::npos && cut > 0 && !plat_exists(import.substr(0, cut).c_str()))
+        report(false, startup, nth_significant_line(startup, MAIL_IMPORT_LINE),
+               "the directory of the mail import file " + in_quotes(import) +
+                   " does not exist; the filter's mails (errors, notices, logs) cannot be delivered and error 2 "
+                   "follows; give the host's mail import file");
+    return true;
+}
+
+// ---- config.prt ------------------------------------------------------------
+
+struct PortLine {
+    int port;
+    int line;
+    int method;
+};
+
+struct ConfigFacts {
+    std::string file;
+    std::map<int, int> role_line;      // role -> physical line
+    std::vector<PortLine> ports;
+    bool read = false;
+};
+
+static const char *role_expected(int role)
+{
+    switch (role) {
+    case 1: return "the language file's name, or **";
+    case 2: return "one to five sysop callsigns";
+    case 3: return "the number of answers, a digit 1 to 5, then optional letters";
+    case 9: return "OK or NO, then optional letters X, S, N";
+    case 10: return "OK or NO, then optional letters T, M";
+    case 12: return "OK or NO, then optional letters C, D, W, M";
+    default: return role <= CONFIG_OPTION_LINES ? "OK or NO"
+                                                : "a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)";
+    }
+}
+
+// stop_effect - what error 5 at this line does.
+static std::string stop_effect(void)
+{
+    return "the filter stops reading here with error 5 and admits every station on every port whose port line "
+           "is below this line";
+}
+
+// looks_like_callsign - 3 to 6 letters and digits with at least one of each.
+static bool looks_like_callsign(const std::string &s)
+{
+    bool digit = false, letter = false;
+    for (char c : s) {
+        if (isdigit((unsigned char)c)) digit = true;
+        else if (isalpha((unsigned char)c)) letter = true;
+        else return false;
+    }
+    return digit && letter && s.size() >= 3 && s.size() <= 6;
+}
+
+// check_sysops - what the sysop line gives, against what was meant.
+static void check_sysops(const ConfigFacts &c, int line, const std::string &original)
+{
+    std::vector<std::string> words = tokens(original);
+    std::string list, odd;
+    for (int i = 0; i < filter_config.sysop_count; i++) {
+        std::string call = filter_config.sysop_calls[i];
+        list += (list.empty() ? "" : ", ") + in_quotes(call);
+        if (!looks_like_callsign(call))
+            odd += (odd.empty() ? "" : ", ") + in_quotes(call);
+    }
+    if (!odd.empty())
+        report(false, c.file, line,
+               "the sysop list reads as " + list + ": " + odd +
+                   (odd.find(',') != std::string::npos ? " are not callsigns" : " is not a callsign") + "; the filter mails its reports to each of them; write bare callsigns of at most 6 "
+                   "characters (no SSID) separated by blanks, and put comments on lines of their own");
+    size_t chars = 0;
+    for (const std::string &w : words)
+        chars += (w.size() + 5) / 6;
+    if (chars > MAX_SYSOPS)
+        report(false, c.file, line,
+               "more than 5 sysop callsigns; the filter mails only the first 5 (" + list +
+                   ") and ignores the rest; keep at most 5");
+}
+
+// check_letters - letters split by blanks, or letters the field does not know.
+static void check_letters(const ConfigFacts &c, int role, int line, const std::string &original)
+{
+    static const std::map<int, std::string> known = {{9, "XSN"}, {10, "TM"}, {12, "CDWM"}};
+    std::vector<std::string> words = tokens(upper(original));
+    size_t fields = role == 3 ? 3 : 2;
+    if (words.size() > fields) {
+        std::string lost;
+        for (size_t i = fields; i < words.size(); i++)
+            lost += (lost.empty() ? "" : " ") + words[i];
+        report(false, c.file, line,
+               "letters split by blanks: the filter reads " + in_quotes(words[fields - 1]) + " and ignores " +
+                   in_quotes(lost) + "; write the letters of a field together, as in " + in_quotes(words[0] + " " +
+                   words[fields - 1] + (role == 3 ? "" : lost)));
+    }
+    auto k = known.find(role);
+    if (k == known.end() || words.size() < 2)
+        return;
+    std::string unknown;
+    for (char ch : words[1])
+        if (k->second.find(ch) == std::string::npos)
+            unknown += ch;
+    if (!unknown.empty())
+        report(false, c.file, line,
+               "letters " + in_quotes(unknown) + " mean nothing on this line; the filter ignores them; use only " +
+                   k->second);
+}
+
+// check_language - the file line 1 names; its 29 texts are counted by the filter's own loader.
+static void check_language(const ConfigFacts &c, int line)
+{
+    const char *name = filter_config.language_file;
+    if (name[0] == '*' || name[1] == '*')
+        return;
+    std::string path = filter_file(name);
+    if (!plat_exists(path.c_str())) {
+        report(false, c.file, line,
+               "the language file " + in_quotes(name) + " is not in " FILTER_DIR "/; the filter says nothing and "
+               "keeps the English texts; check the name, or write ** for none");
+        return;
+    }
+    for (const TraceEvent &e : events)
+        if (e.kind == TRACE_ERROR && e.value == 6)
+            report(true, display_path(path), 0,
+                   "holds " + std::to_string(e.line) + " texts, not 29; the filter reports error 6 (" +
+                       in_quotes(e.text) + ", without the file's name) and keeps the English texts; give it exactly "
+                       "29 text lines, then a line \"-\"");
+}
+
+// check_port_line - a port line that read: a port the host has, not decided before.
+static void check_port_line(ConfigFacts &c, int line, uint8_t port)
+{
+    for (const PortLine &p : c.ports)
+        if (p.port == port) {
+            report(false, c.file, line,
+                   "a second port line for port " + std::to_string(port) + "; the filter uses line " +
+                       std::to_string(p.line) + " and never reads this one; remove one of them");
+            return;
+        }
+    c.ports.push_back({port, line, filter_config.port_method});
+    if (port != 0 && !host_has_port(port))
+        report(false, c.file, line,
+               "port " + std::to_string(port) + " is not in the host's port file (its ports: " + port_names() +
+                   "); this line never applies; write the number or name of one of the host's ports");
+}
+
+// reported_line_text - which lookup of a port line failed.
+static std::string reported_line_text(const std::string &original, uint8_t port)
+{
+    std::vector<std::string> words = tokens(upper(original));
+    if (port == PORT_UNRESOLVED)
+        return "the port name " + in_quotes(words[0]) + " is not in the host's port file (its ports: " + port_names() +
+               "); " + stop_effect() + "; write a port number or one of those names";
+    return "unknown access method " + in_quotes(words.size() > 1 ? words[1] : "") + "; " + stop_effect() +
+           "; write OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD (or the Spanish word, or the number)";
+}
+
+// check_config_line - one significant line through the filter's own parser.
+static void check_config_line(ConfigFacts &c, int role, int line, char *text)
+{
+    std::string original = text;
+    original.erase(original.find_last_not_of("\r\n") + 1);
+    events.clear();
+    uint8_t port = 0;
+    ConfigLineResult r = parse_config_line(role, text, line, reply, &port);
+    c.role_line[role] = line;
+    if (r == CONFIG_LINE_FAILED) {
+        report(true, c.file, line,
+               in_quotes(original) + " is not " + role_expected(role) + "; " + stop_effect() + "; write " +
+                   role_expected(role) + (role <= 3 || role > CONFIG_OPTION_LINES ? "" : " (a comment line counts "
+                   "for nothing, so a missing line shifts every line below it)"));
+        return;
+    }
+    if (r == CONFIG_LINE_REPORTED) {
+        report(true, c.file, line, reported_line_text(original, port));
+        return;
+    }
+    if (role == 1)
+        check_language(c, line);
+    else if (role == 2)
+        check_sysops(c, line, original);
+    else if (role == 3 || role == 9 || role == 10 || role == 12)
+        check_letters(c, role, line, original);
+    else if (role > CONFIG_OPTION_LINES)
+        check_port_line(c, line, port);
+}
+
+// check_unfiltered_ports - the host's ports that no port line names.
+static void check_unfiltered_ports(const ConfigFacts &c)
+{
+    for (int p = 1; p < PORT_TABLE_SIZE && p <= port_count; p++) {
+        if (!port_table[p][0])
+            continue;
+        bool named = false;
+        for (const PortLine &l : c.ports)
+            named = named || l.port == p;
+        if (!named)
+            report(false, c.file, 0,
+                   "port " + std::to_string(p) + " (" + port_table[p] + ") has no port line; the filter admits "
+                   "every station on it unfiltered, whatever users.prt says; add a line " +
+                       in_quotes(std::string(port_table[p]) + " METHOD") + " after the 14 option lines");
+    }
+}
+
+// check_config - every line of config.prt, not only up to one port.
+static ConfigFacts check_config(void)
+{
+    ConfigFacts c;
+    char path[FILTER_PATH_MAX];
+    config_file_path("config.prt", path, sizeof path);
+    c.file = display_path(path);
+    PlatText text;
+    PlatText *f = plat_open_text(path, &text) ? &text : nullptr;
+    if (!f) {
+        report(true, c.file, 0,
+               "cannot be opened; the filter reports error 3 and admits every station on every port; put "
+               "config.prt in " FILTER_DIR "/ (or in the directory the variable MORVEL names)");
+        return c;
+    }
+    char line[CONFIG_LINE_SIZE];
+    int physical = 0, role = 0;
+    while (read_significant_line(f, line, sizeof line, &physical))
+        check_config_line(c, ++role, physical, line);
+    plat_close_text(f);
+    c.read = true;
+    check_unfiltered_ports(c);
+    return c;
+}
+
+// ---- users.prt -------------------------------------------------------------
+
+struct Header {
+    int line;
+    std::string pattern;       // upper case, cut to 11 characters as the filter holds it
+    bool table = false;
+};
+
+// header_can_match - some station, with or without its SSID, matches the pattern.
+static bool header_can_match(const std::string &pattern)
+{
+    if (pattern.compare(0, 6, "CONSOL") == 0)
+        return true;
+    for (size_t length = 1; length <= 6; length++) {
+        std::string call;
+        for (size_t i = 0; i < length; i++)
+            call += i < pattern.size() && isalnum((unsigned char)pattern[i]) ? pattern[i] : 'A';
+        if (match_call_pattern(pattern.c_str(), call.c_str()))
+            return true;
+        for (int ssid = 0; ssid <= 255; ssid++)
+            if (match_call_pattern(pattern.c_str(), (call + "-" + std::to_string(ssid)).c_str()))
+                return true;
+    }
+    return false;
+}
+
+// header_found_for - the header line the filter's own search finds for a station.
+static int header_found_for(const std::string &station)
+{
+    std::string args[8] = {"bbs", station, "0", "0", "2", "0", "1", ""};
+    char *argv[8];
+    for (int i = 0; i < 8; i++)
+        argv[i] = &args[i][0];
+    if (decode_arguments(argv) < 0)
+        return 0;
+    events.clear();
+    find_user_entry(reply);
+    for (const TraceEvent &e : events)
+        if (e.kind == TRACE_HEADER)
+            return e.line;
+    return 0;
+}
+
+// check_shadowed - an entry with a plain header that the search never reaches.
+static void check_shadowed(const std::string &file, const Header &h, const std::vector<Header> &all)
+{
+    if (h.pattern.find_first_of("?*") != std::string::npos || h.pattern.compare(0, 6, "CONSOL") == 0)
+        return;
+    size_t dash = h.pattern.find('-');
+    std::string call = h.pattern.substr(0, dash);
+    std::vector<std::string> stations;
+    if (dash != std::string::npos)
+        stations.push_back(h.pattern);
+    else
+        for (int ssid = 0; ssid <= SSID_MAX; ssid++)
+            stations.push_back(call + "-" + std::to_string(ssid));
+    int winner = 0;
+    for (const std::string &s : stations) {
+        int found = header_found_for(s);
+        if (found == h.line)
+            return;
+        if (!winner)
+            winner = found;
+    }
+    if (!winner)
+        return;
+    std::string by;
+    for (const Header &o : all)
+        if (o.line == winner)
+            by = o.pattern;
+    bool earlier = winner < h.line;
+    bool by_ssid = dash == std::string::npos && by.find_first_of("?*-") != std::string::npos;
+    report(false, file, h.line,
+           "the entry " + in_quotes(h.pattern) + " is never used: the header " + in_quotes(by) + " at line " +
+               std::to_string(winner) + " catches " + (dash == std::string::npos ? "every SSID of " + call : h.pattern) +
+               " first" + (by_ssid ? " (the search by callsign and SSID goes through the whole file before the "
+                                     "search by bare callsign)" : "") +
+               "; the station gets the entry of line " + std::to_string(winner) + "; " +
+               (by_ssid ? "write this header as " + in_quotes(call + "-*") + (earlier ? " and put the entry above line " +
+                          std::to_string(winner) : "")
+                        : "remove one of the two entries, or move this one above line " + std::to_string(winner)));
+}
+
+// password_leak - the share of a password one overheard positions challenge shows, on average.
+static double password_leak(size_t length)
+{
+    return 1.0 - std::pow((double)(length - 1) / (double)length, 5.0);
+}
+
+// check_password_length - a password too short for a positions challenge.
+static void check_password_length(const std::string &file, int line, size_t length, const char *what)
+{
+    if (length >= SHORT_PASSWORD || length == 0)
+        return;
+    double share = password_leak(length);
+    char text[400];
+    snprintf(text, sizeof text,
+             "%s of %zu characters: each overheard login shows five positions of it, on average %.1f different "
+             "characters (%.0f%%), so a few logins give it away; use a password of %d characters or more",
+             what, length, share * (double)length, share * 100.0, (int)SHORT_PASSWORD);
+    report(false, file, line, text);
+}
+
+// check_table - the password table of a TABLE station: there, every day, long enough.
+static void check_table(const std::string &users_file, const Header &h)
+{
+    if (h.pattern.find_first_of("?*") != std::string::npos)
+        return;
+    std::string call = h.pattern.substr(0, h.pattern.find('-'));
+    std::string ssid = h.pattern.find('-') == std::string::npos ? "" : h.pattern.substr(h.pattern.find('-') + 1);
+    std::string path = filter_file(call + ssid + ".TBL");
+    if (!ssid.empty() && !plat_exists(path.c_str()))
+        path = filter_file(call + ".TBL");
+    PlatText text;
+    PlatText *f = plat_open_text(path.c_str(), &text) ? &text : nullptr;
+    if (!f) {
+        report(true, users_file, h.line,
+               "TABLE station " + h.pattern + " has no password table " + display_path(path) +
+                   "; the filter reports error 4 at each of its connections and gives it the port's method; "
+                   "write the table, one line \"DAY PASSWORD\" for each day 1 to 31");
+        return;
+    }
+    std::set<int> days;
+    char line[TABLE_LINE_SIZE], password[PASSWORD_MAX + 1];
+    int physical = 0, shortest_line = 0;
+    size_t shortest = SHORT_PASSWORD;
+    short day;
+    while (read_significant_line(f, line, sizeof line, &physical))
+        if (table_row(line, &day, password)) {
+            days.insert(day);
+            if (strlen(password) < shortest) {
+                shortest = strlen(password);
+                shortest_line = physical;
+            }
+        }
+    plat_close_text(f);
+    memset(password, 0, sizeof password);
+    if (shortest_line)
+        check_password_length(display_path(path), shortest_line, shortest, "the shortest password of the table");
+    std::string missing;
+    for (int d = 1; d <= DAYS; d++)
+        if (!days.count(d))
+            missing += (missing.empty() ? "" : ", ") + std::to_string(d);
+    if (!missing.empty())
+        report(false, display_path(path), 0,
+               "no row for day " + missing + "; on those days the filter gives " + h.pattern +
+                   " the port's method instead of a challenge; add a row \"DAY PASSWORD\" for each");
+}
+
+// check_entry_line - one line of an entry through the filter's own parser.
+static void check_entry_line(const std::string &file, Header &h, int line, const char *text, bool *ended)
+{
+    EntryLine e;
+    events.clear();
+    EntryLineResult r = parse_entry_line(text, line, reply, &e);
+    std::vector<std::string> words = tokens(upper(text));
+    std::string when = "the filter reports error 7 when " + h.pattern + " connects on such a port and gives it the "
+                       "port's method";
+    if (r == ENTRY_LINE_END) {
+        *ended = true;
+    } else if (r == ENTRY_LINE_BAD) {
+        report(true, file, line,
+               "an entry line needs a port and a method" + std::string(words.size() == 1 ? " (is the line \"-\" "
+               "that ends the entry above missing?)" : "") + "; " + when + "; write PORT METHOD [PASSWORD]");
+    } else if (r == ENTRY_LINE_REPORTED) {
+        bool port_bad = words[0].size() > 2 && port_from_name(words[0].c_str(), line, reply, true) == PORT_UNRESOLVED;
+        report(true, file, line,
+               (port_bad ? "the port name " + in_quotes(words[0]) + " is not in the host's port file (its ports: " +
+                               port_names() + ")"
+                         : "unknown access method " + in_quotes(words[1])) + "; " + when + "; write " +
+                   (port_bad ? "a port number, *, ALL or one of those names" : "a keyword of the access methods"));
+    } else if (e.needs_password && !e.password_ok) {
+        bool flexnet = e.method == METHOD_FLEXNET && words.size() >= 3;
+        report(true, file, line,
+               std::string(method_name(e.method)) + (flexnet ? " needs a password of exactly 5 characters"
+                                                             : " needs a password") + "; " + when +
+                   "; write the password after the method");
+    } else if (e.needs_password && (e.method == METHOD_NORMAL || e.method == METHOD_MD5)) {
+        check_password_length(file, line, strlen(e.password), (std::string(method_name(e.method)) + " password").c_str());
+    } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {
+        h.table = true;
+    }
+    memset(&e, 0, sizeof e);
+}
+
+// check_users - every entry of users.prt, not only the station's own.
+static void check_users(void)
+{
+    char path[FILTER_PATH_MAX];
+    config_file_path("users.prt", path, sizeof path);
+    std::string file = display_path(path);
+    PlatText text;
+    PlatText *f = plat_open_text(path, &text) ? &text : nullptr;
+    if (!f) {
+        std::string near;
+        std::string dir = std::string(path).substr(0, std::string(path).find_last_of('\\') + 1);
+        for (const char *n : {"user.prt", "users.txt", "users.prt.txt", "usuarios.prt", "users"})
+            if (plat_exists((dir + n).c_str()))
+                near = display_path(dir + n);
+        report(false, file, 0,
+               "cannot be opened; the filter says nothing and gives every station its port's method, so the "
+               "stations you meant to exclude or challenge are handled like everyone else; " +
+                   (near.empty() ? std::string("write users.prt beside config.prt")
+                                 : near + " is there: rename it to users.prt"));
+        return;
+    }
+    std::vector<Header> headers;
+    char line[USERS_LINE_SIZE];
+    int physical = 0;
+    bool at_header = true;
+    while (read_significant_line(f, line, sizeof line, &physical)) {
+        std::vector<std::string> words = tokens(line);
+        if (at_header) {
+            if (words.empty() || words[0][0] == '-')
+                continue;
+            headers.push_back({physical, upper(words[0]).substr(0, 11)});
+            at_header = false;
+            if (!header_can_match(headers.back().pattern))
+                report(false, file, physical,
+                       "the header " + in_quotes(words[0]) + " can never match a station: a callsign has at most 6 "
+                       "letters and digits, then \"-\" and the SSID; the filter never uses this entry; write the "
+                       "callsign, with -SSID or the wildcards ? and * if needed");
+            continue;
+        }
+        bool ended = false;
+        check_entry_line(file, headers.back(), physical, line, &ended);
+        at_header = ended;
+    }
+    plat_close_text(f);
+    memset(line, 0, sizeof line);
+    for (const Header &h : headers) {
+        check_shadowed(file, h, headers);
+        if (h.table)
+            check_table(file, h);
+    }
+}
+
+// ---- caller texts ----------------------------------------------------------
+
+// text_missing_ports - the ports with a port line for which neither stem<port>.prt nor general exists.
+static std::string text_missing_ports(const ConfigFacts &c, const std::string &stem, const std::string &general,
+                                      int method)
+{
+    if (plat_exists(filter_file(general).c_str()))
+        return "";
+    std::string ports;
+    for (const PortLine &p : c.ports)
+        if ((method == 0 || p.method == method) &&
+            !plat_exists(filter_file(stem + std::to_string(p.port) + ".prt").c_str()))
+            ports += (ports.empty() ? "" : ", ") + std::to_string(p.port);
+    return ports;
+}
+
+// check_texts - the caller texts the options switch on.
+static void check_texts(const ConfigFacts &c)
+{
+    FilterConfig &o = filter_config;
+    std::string ports;
+    if (o.send_open_text && !(ports = text_missing_ports(c, "open", "open.prt", 0)).empty())
+        report(true, c.file, c.role_line.at(6),
+               "the open text is switched on but " FILTER_DIR "/open.prt is missing (and the per-port text for port " +
+                   ports + "); every station admitted by OPEN there gets error 8 and no texts at all; write "
+                   "open.prt, or switch this line to NO");
+    if (o.send_exclusion_text && !(ports = text_missing_ports(c, "exclud", "excluded.prt", 0)).empty())
+        report(true, c.file, c.role_line.at(7),
+               "the exclusion text is switched on but " FILTER_DIR "/excluded.prt is missing (and the per-port text "
+               "for port " + ports + "); every refused EXCLUDED station there gets error 11 and is not logged; "
+               "write excluded.prt, or switch this line to NO");
+    if (!(ports = text_missing_ports(c, "info", "info.prt", METHOD_CLOSED)).empty())
+        report(true, c.file, 0,
+               "port " + ports + " is CLOSED but " FILTER_DIR "/info.prt is missing; every station refused there "
+               "gets error 9 instead of the information text; write info.prt");
+    struct Optional { bool on; int role; const char *stem; const char *general; const char *what; };
+    const Optional optional[] = {
+        {o.send_guest_text, 8, "guest", "guest.prt", "guest text"},
+        {o.send_intro_text, 9, "intro", "intro.prt", "intro text"},
+        {o.new_user_welcome && (o.new_user_actions & NEW_USER_TEXT), 10, "newtxt", "newtxt.prt", "new-user text"},
+        {o.new_user_welcome && (o.new_user_actions & NEW_USER_MESSAGE), 10, "newmsg", "newmsg.prt",
+         "new-user message"},
+    };
+    for (const Optional &t : optional)
+        if (t.on && c.role_line.count(t.role) && !(ports = text_missing_ports(c, t.stem, t.general, 0)).empty())
+            report(false, c.file, c.role_line.at(t.role),
+                   std::string("the ") + t.what + " is switched on but " FILTER_DIR "/" + t.general +
+                       " is missing (and the per-port text for port " + ports + "); nothing is sent there; write " +
+                       t.general + ", or switch it off");
+}
+
+int main(int argc, char **argv)
+{
+    std::string dir;
+    CLI::App app{"filter-check: check a connection filter's setup before it goes live.\n"
+                 "Reads every file with the filter's own parsers; writes nothing.\n"
+                 "Exit status: 0 clean, 1 warnings, 2 errors."};
+    app.add_option("DIR", dir, "the host's working directory (holding init.srv and morvel/)")->required();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        int code = app.exit(e);
+        return e.get_exit_code() == 0 ? code : EXIT_USAGE;
+    }
+    if (!enter_setup(dir, "filter-check"))
+        return EXIT_USAGE;
+    filter_reset_state();
+    if (!plat_dry_run_begin()) {
+        fprintf(stderr, "filter-check: dry runs are not supported on this system\n");
+        return EXIT_USAGE;
+    }
+    trace_set_sink(collect);
+    if (check_startup()) {
+        ConfigFacts c = check_config();
+        check_users();
+        if (c.read)
+            check_texts(c);
+    }
+    trace_set_sink(nullptr);
+    plat_dry_run_end();
+    printf("filter-check: %s: %d error%s, %d warning%s\n", dir.c_str(), error_count, error_count == 1 ? "" : "s",
+           warning_count, warning_count == 1 ? "" : "s");
+    return error_count ? EXIT_ERRORS : warning_count ? EXIT_WARNINGS : EXIT_CLEAN;
+}

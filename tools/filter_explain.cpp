@@ -1,0 +1,255 @@
+// filter_explain.cpp - what the filter does with one station on one port,
+// and which lines of the setup decide it.
+//
+// The real decision runs in a dry run with the trace on: the explanation is
+// made of the events the filter's own code reports, so it cannot disagree
+// with the filter. Nothing is written; what would have been written is listed.
+// Exit status: the verdict of the last call, or 100 for a usage error.
+#include "config/filter_config.h"
+#include "config/host_files.h"
+#include "tools/tool_run.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+enum { EXIT_USAGE = 100, WRONG_ANSWER_LIMIT = 10 };
+
+struct ExplainOptions {
+    std::string dir;
+    StationSpec spec;
+};
+
+// search_text - the three searches of users.prt.
+static const char *search_text(int search)
+{
+    switch (search) {
+    case 1: return "search 1, the callsign with its SSID";
+    case 2: return "search 2, the bare callsign";
+    default: return "search 3, the console entry";
+    }
+}
+
+// users_path - users.prt as the filter finds it (through MORVEL when set).
+static std::string setup_file(const char *name)
+{
+    char path[400];
+    config_file_path(name, path, sizeof path);
+    return path;
+}
+
+// entry_line_words - an entry line's port and method; a password is never printed.
+static std::string entry_line_words(const std::string &line)
+{
+    char port[64] = "", method[64] = "", password[400] = "";
+    int n = sscanf(line.c_str(), "%63s %63s %399s", port, method, password);
+    std::string out = std::string(port) + " " + method;
+    return n >= 3 ? out + " (password not shown)" : out;
+}
+
+// print_event - one trace event in words.
+static void print_event(const TraceEvent &e, const StationSpec &s)
+{
+    std::string path = display_path(e.path);
+    switch (e.kind) {
+    case TRACE_OFF_SWITCH:
+        if (e.value)
+            printf("off switch:   %s is there: the filter is off and admits every new connection unfiltered\n", path.c_str());
+        else
+            printf("off switch:   %s is not there: the filter is on\n", path.c_str());
+        break;
+    case TRACE_PORT_RESERVED:
+        if (e.value)
+            printf("reservation:  %s is there: port %d admits only stations the host flags as BBSs (16 or 8)\n",
+                   path.c_str(), s.port);
+        else
+            printf("reservation:  %s is not there: port %d is open to every station\n", path.c_str(), s.port);
+        break;
+    case TRACE_PORT_LINE: {
+        std::string file = setup_file("config.prt");
+        printf("config.prt:   %s:%d decides port %d: \"%s\": %s\n", display_path(file).c_str(), e.line, s.port,
+               physical_line(file, e.line).c_str(), method_text(e.value).c_str());
+        break;
+    }
+    case TRACE_NO_PORT_LINE:
+        printf("config.prt:   no port line names port %d (read to line %d): the port is not filtered, users.prt is not read\n",
+               s.port, e.line);
+        break;
+    case TRACE_USERS_MISSING:
+        printf("users.prt:    %s cannot be opened: the station gets the port's method\n", path.c_str());
+        break;
+    case TRACE_HEADER: {
+        std::string file = setup_file("users.prt");
+        printf("users.prt:    %s:%d is the station's header \"%s\" (%s)\n", display_path(file).c_str(), e.line,
+               physical_line(file, e.line).c_str(), search_text(e.value));
+        break;
+    }
+    case TRACE_NO_HEADER:
+        printf("users.prt:    no header matches %s: the station gets the port's method\n", s.station.c_str());
+        break;
+    case TRACE_ENTRY_LINE: {
+        std::string file = setup_file("users.prt");
+        printf("users.prt:    %s:%d is the entry line for port %d: \"%s\": %s\n", display_path(file).c_str(), e.line,
+               s.port, entry_line_words(physical_line(file, e.line)).c_str(), method_text(e.value).c_str());
+        break;
+    }
+    case TRACE_NO_ENTRY_LINE:
+        printf("users.prt:    the entry of line %d has no line for port %d: the station gets the port's method\n",
+               e.line, s.port);
+        break;
+    case TRACE_METHOD:
+        printf("method:       %s\n", method_text(e.value).c_str());
+        break;
+    case TRACE_CHALLENGE:
+        printf("challenge:    %s; expected answer kept in %s\n", kind_text(e.value).c_str(), path.c_str());
+        break;
+    case TRACE_TEXT:
+        if (e.value)
+            printf("text:         %s is sent\n", path.c_str());
+        else
+            printf("text:         %s is not there\n", path.c_str());
+        break;
+    case TRACE_TEXT_HELD_BACK:
+        printf("text:         the intro text is held back for this caller (letters of config.prt line 9)\n");
+        break;
+    case TRACE_ERROR:
+        printf("error:        %d: %s\n", e.value, e.text);
+        break;
+    case TRACE_LOG:
+        printf("log:          %s gets an entry\n", path.c_str());
+        break;
+    case TRACE_MAIL:
+        printf("mail:         \"%s\" to %s\n", e.path, e.text);
+        break;
+    default:
+        break;
+    }
+}
+
+// print_reply - the reply as the caller would see it.
+static void print_reply(const std::string &reply)
+{
+    printf("reply:        ");
+    if (reply.empty()) {
+        printf("(nothing)\n");
+        return;
+    }
+    printf("\n");
+    std::string line;
+    for (char c : reply + (reply.back() == '\n' ? "" : "\n")) {
+        if (c == '\n') {
+            printf("  | %s\n", line.c_str());
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+}
+
+// print_changes - what the run would have written.
+static void print_changes(const std::vector<DryRunChange> &changes)
+{
+    if (changes.empty()) {
+        printf("would write:  nothing\n");
+        return;
+    }
+    printf("would write:\n");
+    for (const DryRunChange &c : changes) {
+        const char *what = c.kind == DRY_RUN_CREATED ? "create" : c.kind == DRY_RUN_APPENDED ? "append to"
+                         : c.kind == DRY_RUN_REWRITTEN ? "rewrite" : c.kind == DRY_RUN_REMOVED ? "remove"
+                         : "create directory";
+        printf("  %s %s\n", what, c.path.c_str());
+        bool secret = c.path.size() > 4 && (c.path.compare(c.path.size() - 4, 4, ".TMP") == 0 ||
+                                            c.path.compare(c.path.size() - 4, 4, ".tmp") == 0);
+        if (secret && c.path.find("ERROR") == std::string::npos) {
+            printf("    (the expected answer; not shown)\n");
+            continue;
+        }
+        std::string line;
+        for (char ch : c.text) {
+            if (ch == '\n') {
+                printf("    | %s\n", line.c_str());
+                line.clear();
+            } else {
+                line += ch;
+            }
+        }
+        if (!line.empty())
+            printf("    | %s\n", line.c_str());
+    }
+}
+
+// print_wrong_answers - the same challenge answered wrongly until it ends,
+// in a run of its own: how many answers the caller has and what the last gives.
+static void print_wrong_answers(const StationSpec &spec)
+{
+    StationSpec wrong = spec;
+    wrong.answers.assign(WRONG_ANSWER_LIMIT, "~");
+    StationRun run = run_station(wrong);
+    int answers = (int)run.calls.size() - 1;
+    if (answers < 1 || run.calls.back().verdict == 1)
+        return;
+    printf("answers:      the caller may answer %d time%s; after the last wrong answer: %s\n", answers,
+           answers == 1 ? "" : "s", verdict_text(run.calls.back().verdict).c_str());
+}
+
+// explain - the whole explanation; returns the final verdict.
+static int explain(const ExplainOptions &o)
+{
+    StationRun run = run_station(o.spec);
+    printf("%s on port %d (flags %d, connection %d) in %s\n", o.spec.station.c_str(), o.spec.port, o.spec.flags,
+           o.spec.count, o.dir.c_str());
+    for (size_t i = 0; i < run.calls.size(); i++) {
+        const FilterCall &call = run.calls[i];
+        if (i > 0)
+            printf("-- answer %zu: \"%s\" (attempt %d)\n", i, o.spec.answers[i - 1].c_str(), o.spec.attempt + (int)i - 1);
+        for (const TraceEvent &e : call.events)
+            print_event(e, o.spec);
+        print_reply(call.reply);
+        printf("verdict:      %s\n", verdict_text(call.verdict).c_str());
+    }
+    if (run.calls.size() == 1 && run.calls[0].verdict == 1)
+        print_wrong_answers(o.spec);
+    print_changes(run.changes);
+    return run.calls.back().verdict;
+}
+
+int main(int argc, char **argv)
+{
+    ExplainOptions o;
+    CLI::App app{"filter-explain: what the connection filter does with one station on one port, and why.\n"
+                 "Runs the filter's own decision in a dry run; writes nothing."};
+    app.add_option("DIR", o.dir, "the host's working directory (holding init.srv and morvel/)")->required();
+    app.add_option("CALLSIGN-SSID", o.spec.station, "the connecting station, for example N0CALL-1")->required();
+    app.add_option("--port", o.spec.port, "the port of the connection (0 is the console)")->required();
+    app.add_option("--flags", o.spec.flags, "the host's station flags, added up (16 BBS, 8 may use BBS ports, 64 guest, 4 no intro with X)");
+    app.add_option("--count", o.spec.count, "the connection count (1: the station's first connection)");
+    app.add_option("--attempt", o.spec.attempt, "the attempt number of the first --answer (default 1)");
+    app.add_option("--answer", o.spec.answers, "the caller's answer to the challenge (repeatable, in order)");
+    std::vector<std::string> when;
+    app.add_option("--at", when, "the clock: DATE TIME, as 2026-12-08 21:30 or 08-12-2026 21:30:05")->expected(2);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        int code = app.exit(e);
+        return e.get_exit_code() == 0 ? code : EXIT_USAGE;
+    }
+    if (!station_is_well_formed(o.spec.station)) {
+        fprintf(stderr, "filter-explain: %s is not CALLSIGN-SSID: the filter refuses such a call at once (2)\n",
+                o.spec.station.c_str());
+        return EXIT_USAGE;
+    }
+    if (!when.empty() && !set_tool_clock(when[0], when[1])) {
+        fprintf(stderr, "filter-explain: --at %s %s: give DATE as 2026-12-08 and TIME as 21:30\n", when[0].c_str(),
+                when[1].c_str());
+        return EXIT_USAGE;
+    }
+    if (!enter_setup(o.dir, "filter-explain"))
+        return EXIT_USAGE;
+    if (!plat_dry_run_begin()) {
+        fprintf(stderr, "filter-explain: dry runs are not supported on this system\n");
+        return EXIT_USAGE;
+    }
+    plat_dry_run_end();
+    return explain(o);
+}

@@ -1,0 +1,176 @@
+// tool_run.cpp - running the filter's own decision for the sysop's tools.
+//
+// Every run starts from the library's load-time state, turns the dry run and
+// the trace on, calls the same entry code the host calls, and turns both off
+// again, so nothing a tool does reaches the disk and no run sees another's.
+#include "tools/tool_run.h"
+#include "auth/challenges.h"
+#include "config/filter_config.h"
+#include "filter/connection_flow.h"
+#include "filter/filter_state.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+enum { TOOL_REPLY_SIZE = 8192, MEMORY_AVAILABLE = 1 };
+
+static std::vector<TraceEvent> *collected;
+
+// collect_event - the trace sink of the tools.
+static void collect_event(const TraceEvent *event)
+{
+    if (collected)
+        collected->push_back(*event);
+}
+
+bool set_tool_clock(const std::string &date, const std::string &time)
+{
+    struct tm tm;
+    memset(&tm, 0, sizeof tm);
+    int a, b, c, h, m, s = 0;
+    char tail;
+    if (sscanf(date.c_str(), "%d-%d-%d%c", &a, &b, &c, &tail) != 3)
+        return false;
+    if (a > 31) {
+        tm.tm_year = a - 1900; tm.tm_mon = b - 1; tm.tm_mday = c;
+    } else {
+        tm.tm_mday = a; tm.tm_mon = b - 1; tm.tm_year = c - 1900;
+    }
+    int n = sscanf(time.c_str(), "%d:%d:%d%c", &h, &m, &s, &tail);
+    if (n < 2 || n > 3 || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
+        return false;
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > 31)
+        return false;
+    tm.tm_hour = h; tm.tm_min = m; tm.tm_sec = s; tm.tm_isdst = -1;
+    time_t seconds = mktime(&tm);
+    if (seconds == (time_t)-1)
+        return false;
+    plat_test_set_clock(&tm, 0, seconds);
+    return true;
+}
+
+bool enter_setup(const std::string &dir, const char *tool)
+{
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        fprintf(stderr, "%s: %s is not a directory\n", tool, dir.c_str());
+        return false;
+    }
+    fs::current_path(dir, ec);
+    if (ec) {
+        fprintf(stderr, "%s: cannot enter %s: %s\n", tool, dir.c_str(), ec.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+// call_filter - one connection event through the host's entry code.
+static FilterCall call_filter(const StationSpec &spec, int attempt, const std::string &answer)
+{
+    FilterCall call;
+    std::vector<std::string> args = {"bbs", spec.station, std::to_string(attempt), std::to_string(spec.flags),
+                                     std::to_string(spec.count), "0", std::to_string(spec.port), answer};
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(&a[0]);
+    static char reply[TOOL_REPLY_SIZE];
+    reply[0] = '\0';
+    collected = &call.events;
+    call.verdict = run_service_call((int)argv.size(), argv.data(), reply, MEMORY_AVAILABLE);
+    collected = nullptr;
+    call.reply = reply;
+    return call;
+}
+
+StationRun run_station(const StationSpec &spec)
+{
+    StationRun run;
+    filter_reset_state();
+    plat_dry_run_begin();
+    trace_set_sink(collect_event);
+    run.calls.push_back(call_filter(spec, 0, ""));
+    for (size_t i = 0; i < spec.answers.size() && run.calls.back().verdict == 1; i++)
+        run.calls.push_back(call_filter(spec, spec.attempt + (int)i, spec.answers[i]));
+    trace_set_sink(nullptr);
+    run.changes = plat_dry_run_changes();
+    plat_dry_run_end();
+    return run;
+}
+
+bool station_is_well_formed(const std::string &station)
+{
+    char call[16];
+    short ssid;
+    return station.size() < 40 && sscanf(station.c_str(), "%15[a-zA-Z0-9]-%hd", call, &ssid) == 2;
+}
+
+std::string method_text(int method)
+{
+    const char *name = method_name(method);
+    if (!name)
+        return std::to_string(method) + " (acts as OPEN)";
+    return std::string(name) + " (" + std::to_string(method) + ")";
+}
+
+std::string kind_text(int kind)
+{
+    switch (kind) {
+    case KIND_NORMAL: return "NORMAL: five positions of the password";
+    case KIND_FIXED: return "FIXED: the whole password";
+    case KIND_MD: return "MD5: five positions of the password, or the MD5 digest of the ten digits and the password";
+    case KIND_TABLE: return "TABLE: five positions of today's password from the station's table";
+    case KIND_FLEXNET: return "FLEXNET: the five digits weighted by the key";
+    case KIND_FORWARD: return "FORWARD: the MD5 digest of the ten digits and the password";
+    default: return "kind " + std::to_string(kind);
+    }
+}
+
+std::string verdict_text(int verdict)
+{
+    switch (verdict) {
+    case 0: return "0 admitted";
+    case 1: return "1 challenge put";
+    case 2: return "2 refused";
+    case 3: return "3 admitted read-only";
+    case 4: return "4 admitted on hold";
+    case 11: return "11 admitted as guest";
+    default: return std::to_string(verdict);
+    }
+}
+
+std::string display_path(const std::string &path)
+{
+    std::string out = path;
+    for (char &c : out)
+        if (c == '\\')
+            c = '/';
+    return out;
+}
+
+std::string physical_line(const std::string &path, int number)
+{
+    char native[4096];
+    plat_native_path(path.c_str(), native, sizeof native);
+    FILE *f = native[0] ? fopen(native, "r") : nullptr;
+    if (!f)
+        return "";
+    std::string line;
+    int at = 0;
+    for (int c; (c = fgetc(f)) != EOF;) {
+        if (c == '\n') {
+            if (++at == number)
+                break;
+            line.clear();
+            continue;
+        }
+        if (c != '\r')
+            line += (char)c;
+    }
+    fclose(f);
+    return at == number || (at == number - 1 && !line.empty()) ? line : "";
+}

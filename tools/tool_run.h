@@ -1,0 +1,66 @@
+// tool_run.h - what the sysop's tools share: running the filter's own
+// decision in a dry run with the trace on, and reading back what it did.
+#ifndef TOOLS_TOOL_RUN_H
+#define TOOLS_TOOL_RUN_H
+
+#include "common/trace.h"
+#include "platform/dry_run.h"
+
+#include <string>
+#include <vector>
+
+// StationSpec - one connection as the host would pass it.
+struct StationSpec {
+    std::string station;       // CALLSIGN-SSID
+    int port = 1;
+    int flags = 0;
+    int count = 2;
+    int attempt = 1;           // the attempt number of the first answer
+    std::vector<std::string> answers;
+};
+
+// FilterCall - one call of the filter: its result, its reply and its events.
+struct FilterCall {
+    int verdict = 0;
+    std::string reply;
+    std::vector<TraceEvent> events;
+};
+
+// StationRun - a new connection and the answer calls that followed it.
+struct StationRun {
+    std::vector<FilterCall> calls;
+    std::vector<DryRunChange> changes;
+};
+
+// set_tool_clock - fix the filter's clock at "YYYY-MM-DD" or "DD-MM-YYYY" and
+// "HH:MM[:SS]"; false when either does not read.
+bool set_tool_clock(const std::string &date, const std::string &time);
+
+// enter_setup - make dir (the host's working directory) the current one;
+// false with a message on standard error.
+bool enter_setup(const std::string &dir, const char *tool);
+
+// run_station - from the load-time state, in a dry run of the current
+// directory: the new connection, then each answer while a challenge is put.
+StationRun run_station(const StationSpec &spec);
+
+// station_is_well_formed - the callsign argument as the filter decodes it:
+// letters and digits, "-", a number.
+bool station_is_well_formed(const std::string &station);
+
+// method_text - "NORMAL (5)", or "5 (as OPEN)" for numbers without a keyword.
+std::string method_text(int method);
+
+// kind_text - the challenge kind in words.
+std::string kind_text(int kind);
+
+// verdict_text - "0 admitted", "2 refused" ...
+std::string verdict_text(int verdict);
+
+// display_path - a filter path with "/" separators.
+std::string display_path(const std::string &path);
+
+// physical_line - line number (from 1) of a file of the setup, without its line end; "" when none.
+std::string physical_line(const std::string &path, int number);
+
+#endif
