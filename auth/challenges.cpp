@@ -150,7 +150,7 @@ static bool close_state_file(FILE *f, const char *path, char *reply)
     state_station_name(station, sizeof station);
     fprintf(f, "%s\n", station);
     bool ok = !ferror(f);
-    if (fclose(f) != 0)
+    if (plat_fclose(f) != 0)
         ok = false;
     if (!ok) {
         plat_remove(path);

@@ -5,6 +5,7 @@
 #include "filter/entry_points.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 #include <cstdio>
 #include <cstdlib>

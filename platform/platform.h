@@ -121,8 +121,8 @@ bool plat_remove(const char *path);
 // plat_truncate - cut a file back to size bytes; true on success.
 bool plat_truncate(const char *path, long size);
 
-// plat_fclose - fclose, for streams whose close failure must be tested: 0, or
-// EOF when the close failed (the stream is closed either way).
+// plat_fclose - close a stream the filter wrote: 0, or EOF when a write to it
+// or the close itself failed (the stream is closed either way).
 int plat_fclose(FILE *stream);
 
 // plat_make_directory - create one directory level; true on success.
@@ -171,15 +171,5 @@ bool plat_next_name(PlatListing *listing, char *name, size_t size);
 
 // plat_close_listing - end a listing that was opened.
 void plat_close_listing(PlatListing *listing);
-
-// Test hooks. A fixed clock makes time stamps, log names and draws repeatable;
-// a failing path makes every open of that file fail, as a full or broken disk would;
-// a failing generator gives no random bytes.
-void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds);
-void plat_test_clear_clock(void);
-void plat_test_fail_open(const char *path);   // null clears
-// The n-th plat_fclose from now (1 the next) reports failure; 0 clears.
-void plat_test_fail_close(int nth);
-void plat_test_fail_random(bool fail);
 
 #endif

@@ -224,19 +224,19 @@ FILE *plat_fopen(const char *path, const char *mode)
 {
     char native[NATIVE_PATH_MAX];
     char m[8];
+    if (open_fault(path))
+        return nullptr;
     if (dry_run_active)
         return dry_run_fopen(path, mode);
-    if (plat_open_must_fail(path))
-        return nullptr;
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
     native_mode(mode, m);
-    if (m[0] != 'r' || strchr(m, '+'))
-        forget_listing();
-    if (m[0] == 'w' && !strchr(m, '+'))
-        return fopen_replacing(native, m);
-    return fopen(native, m);
+    if (m[0] == 'r' && !strchr(m, '+'))
+        return fopen(native, m);
+    forget_listing();
+    FILE *f = m[0] == 'w' && !strchr(m, '+') ? fopen_replacing(native, m) : fopen(native, m);
+    return written_stream(f, path, native);
 }
 
 int plat_raw_open(const char *path)
@@ -272,10 +272,10 @@ void plat_raw_close(int fd)
 FILE *plat_fopen_private(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (open_fault(path))
+        return nullptr;
     if (dry_run_active)
         return dry_run_fopen(path, "w");
-    if (plat_open_must_fail(path))
-        return nullptr;
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -288,18 +288,18 @@ FILE *plat_fopen_private(const char *path)
     FILE *f = fchmod(fd, 0600) == 0 ? fdopen(fd, "w") : nullptr;
     if (!f)
         close(fd);
-    return f;
+    return written_stream(f, path, native);
 }
 
 FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];
-    if (dry_run_active)
-        return dry_run_fopen_exclusive(path, existed);
     if (existed)
         *existed = false;
-    if (plat_open_must_fail(path))
+    if (open_fault(path))
         return nullptr;
+    if (dry_run_active)
+        return dry_run_fopen_exclusive(path, existed);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -313,7 +313,7 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     FILE *f = fdopen(fd, "w");
     if (!f)
         close(fd);
-    return f;
+    return written_stream(f, path, native);
 }
 
 bool plat_exists(const char *path)
@@ -329,6 +329,8 @@ bool plat_exists(const char *path)
 bool plat_remove(const char *path)
 {
     char native[NATIVE_PATH_MAX];
+    if (remove_fault(path))
+        return false;
     if (dry_run_active)
         return dry_run_remove(path);
     plat_native_path(path, native, sizeof native);
@@ -364,7 +366,7 @@ bool plat_create_hidden(const char *path)
     FILE *f = plat_fopen(path, "wt");
     if (!f)
         return false;
-    return fclose(f) == 0;
+    return plat_fclose(f) == 0;
 }
 
 void plat_system_local_time(struct tm *out, int *hundredths)

@@ -32,7 +32,7 @@ void plat_forget_text_block(void)
 
 bool plat_open_text(const char *path, PlatText *text)
 {
-    text->fd = plat_open_must_fail(path) ? -1 : plat_raw_open(path);
+    text->fd = open_fault(path) ? -1 : plat_raw_open(path);
     if (text->fd < 0)
         return false;
     if (++last_id == 0)

@@ -53,19 +53,28 @@ static DWORD rewrite_blocked_attributes(const char *path, const char *mode)
     return attrs;
 }
 
-FILE *plat_fopen(const char *path, const char *mode)
+// open_as_mode - fopen, with a hidden or system file that the mode truncates
+// made normal for the open: a rewritten marker stays hidden, as its owner expects.
+static FILE *open_as_mode(const char *path, const char *mode)
 {
-    if (plat_open_must_fail(path) || !usable_path(path))
-        return nullptr;
     DWORD attrs = rewrite_blocked_attributes(path, mode);
     if (!attrs)
         return fopen(path, mode);
-    // A rewritten marker stays hidden, as its owner expects.
     DWORD plain = attrs & ~REWRITE_BLOCKING;
     SetFileAttributesA(path, plain ? plain : FILE_ATTRIBUTE_NORMAL);
     FILE *f = fopen(path, mode);
     SetFileAttributesA(path, attrs);
     return f;
+}
+
+FILE *plat_fopen(const char *path, const char *mode)
+{
+    if (open_fault(path) || !usable_path(path))
+        return nullptr;
+    FILE *f = open_as_mode(path, mode);
+    if (mode[0] == 'r' && !strchr(mode, '+'))
+        return f;
+    return written_stream(f, path, path);
 }
 
 // name_is_taken - true when something holds the name: a file, a directory, or
@@ -87,7 +96,7 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    if (plat_open_must_fail(path) || !usable_path(path))
+    if (open_fault(path) || !usable_path(path))
         return nullptr;
     int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
@@ -98,7 +107,7 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     FILE *f = _fdopen(fd, "wt");
     if (!f)
         _close(fd);
-    return f;
+    return written_stream(f, path, path);
 }
 
 bool plat_exists(const char *path)
@@ -108,7 +117,7 @@ bool plat_exists(const char *path)
 
 bool plat_remove(const char *path)
 {
-    if (!usable_path(path))
+    if (remove_fault(path) || !usable_path(path))
         return false;
     if (DeleteFileA(path))
         return true;
@@ -141,7 +150,7 @@ bool plat_create_hidden(const char *path)
     FILE *f = plat_fopen(path, "wt");
     if (!f)
         return false;
-    if (fclose(f) != 0)
+    if (plat_fclose(f) != 0)
         return false;
     return SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN) != 0;
 }

@@ -137,7 +137,7 @@ void clear_error_marker(uint16_t code)
     plat_remove(error_marker_path(path, code));
 }
 
-// write_error_record - rewrite error.prt with this report; false when it cannot be opened.
+// write_error_record - rewrite error.prt with this report; false when it cannot be written.
 static bool write_error_record(uint16_t code, const char *text)
 {
     char path[FILTER_PATH_MAX];
@@ -148,8 +148,7 @@ static bool write_error_record(uint16_t code, const char *text)
     fprintf(f, "\n[MORVEL v%s] - %s\n%s: %s-%d / %s: %d\n*** ERROR 001%i: %s\n\n", version_text,
             call_clock.time_stamp, msg(MSG_CONNECTED_CALLSIGN), connection_info.callsign, connection_info.ssid,
             msg(MSG_PORT), connection_info.port, code, text);
-    fclose(f);
-    return true;
+    return plat_fclose(f) == 0;
 }
 
 // load_missing_setup - the host files and, unless this code came from reading

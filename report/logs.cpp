@@ -87,7 +87,7 @@ static void append_log_entry(const char *path, const char *title)
     entry_time(time_text, sizeof time_text, date_text, sizeof date_text);
     fprintf(f, "         %-6s-%-2d        %2d         %s         %s\n", connection_info.callsign,
             connection_info.ssid, connection_info.port, time_text, date_text);
-    fclose(f);
+    plat_fclose(f);
 }
 
 // write_attempt_log - one entry in lognopas.prt or logexcld.prt.

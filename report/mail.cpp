@@ -83,7 +83,7 @@ static bool take_mail_lock(bool *busy)
     FILE *lock = plat_fopen_exclusive(host_info.mail_lock_path, busy);
     if (!lock)
         return false;
-    if (fclose(lock) != 0) {
+    if (plat_fclose(lock) != 0) {
         plat_remove(host_info.mail_lock_path);
         return false;
     }

@@ -9,6 +9,7 @@
 #include "filter/connection_flow.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 #include <cstdio>
 #include <cstring>

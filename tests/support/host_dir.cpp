@@ -72,9 +72,7 @@ HostDir::HostDir()
     write("init.srv", default_startup);
     write("system/port.sys", default_ports);
     unsetenv("MORVEL");
-    plat_test_fail_open(nullptr);
-    plat_test_fail_close(0);
-    plat_test_fail_random(false);
+    plat_test_clear_faults();
     filter_reset_state();
     set_clock(2026, 12, 8, 21, 30, 5, 27);
 }
@@ -82,9 +80,7 @@ HostDir::HostDir()
 HostDir::~HostDir()
 {
     plat_test_clear_clock();
-    plat_test_fail_open(nullptr);
-    plat_test_fail_close(0);
-    plat_test_fail_random(false);
+    plat_test_clear_faults();
     unsetenv("MORVEL");
     std::error_code ec;
     fs::current_path(old_cwd_, ec);

@@ -2,11 +2,14 @@
 //
 // Each test gets a fresh directory holding a start-up file, a port file and the
 // filter directory "morvel", becomes its working directory, and starts from the
-// library's load-time state with a fixed clock (Tuesday 08-12-2026 21:30:05,27).
+// library's load-time state with a fixed clock (Tuesday 08-12-2026 21:30:05,27)
+// and no injected faults (platform/test_hooks.h, cleared again at its end).
 // Every call's reply buffer has a guard region after REPLY_CAPACITY that must
 // stay untouched.
 #ifndef TESTS_HOST_DIR_H
 #define TESTS_HOST_DIR_H
+
+#include "platform/test_hooks.h"
 
 #include <string>
 #include <vector>

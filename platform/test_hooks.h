@@ -1,0 +1,60 @@
+// test_hooks.h - the platform layer's test hooks, compiled only into the test
+// variant of the library (filter_logic_hooks), never into the module the host loads.
+//
+// A fixed clock makes time stamps, log names and draws repeatable. Faults make
+// the layer's operations fail as a full or broken disk would, counted the way
+// SQLite's test builds count them: the n-th operation of a kind from the moment
+// the fault is set fails, and with persist every later one too. Run a scenario
+// for n = 1, 2, ... until the fault is no longer hit, and every failure path of
+// that kind has been taken once, on every system.
+#ifndef FILTER_TEST_HOOKS_H
+#define FILTER_TEST_HOOKS_H
+
+#if !defined(FILTER_TEST_HOOKS)
+#error "the test hooks exist only in filter_logic_hooks; link that library"
+#endif
+
+#include <ctime>
+
+enum PlatFault {
+    // Any open of a file, for reading or for writing: it gives no file.
+    PLAT_FAULT_OPEN,
+    // An open for writing or appending: the file is created, truncated or
+    // kept as the open would leave it, but its stream takes no byte. The
+    // first write sets the stream's error flag, and plat_fclose reports the
+    // failure, as on a full disk.
+    PLAT_FAULT_WRITE,
+    // plat_fclose of a stream opened for writing: the stream is closed and
+    // whatever was written stays, but the close reports failure.
+    PLAT_FAULT_CLOSE,
+    // plat_remove: the file stays where it is and the removal reports failure.
+    PLAT_FAULT_REMOVE,
+    PLAT_FAULT_KINDS
+};
+
+// plat_test_fail - the nth operation of a kind from now fails (1: the next);
+// when path is not null only operations on that file count (a filter path,
+// any case or separator); with persist every later one fails too. nth 0 clears.
+void plat_test_fail(PlatFault kind, int nth, const char *path, bool persist);
+
+// plat_test_faults_hit - how many operations the fault of a kind has failed since it was set.
+int plat_test_faults_hit(PlatFault kind);
+
+// plat_test_clear_faults - no operation fails any more; the generator works again.
+void plat_test_clear_faults(void);
+
+// plat_test_fail_open - every open of path fails from now; null clears.
+void plat_test_fail_open(const char *path);
+
+// plat_test_fail_close - the n-th plat_fclose from now (1 the next) reports failure; 0 clears.
+void plat_test_fail_close(int nth);
+
+// plat_test_fail_random - the generator gives no random bytes while fail is set.
+void plat_test_fail_random(bool fail);
+
+// plat_test_set_clock / plat_test_clear_clock - the clock of every call is
+// fixed at this time until cleared.
+void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds);
+void plat_test_clear_clock(void);
+
+#endif
