@@ -348,8 +348,9 @@ TEST(SysopMail, FailedFlushIsCutBackAndTheHeldMailKept)
     const std::string held = std::string(MESSAGE) + MESSAGE;
     h.write(HELD_MAIL, held);
     Reply reply;
-    plat_test_fail_close(1);
+    plat_test_fail(PLAT_FAULT_CLOSE, 1, "mail\\mail.in", false);
     flush_held_mail(reply);
+    EXPECT_EQ(plat_test_faults_hit(PLAT_FAULT_CLOSE), 1);
     EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
     EXPECT_EQ(h.read(HELD_MAIL), held);
     EXPECT_FALSE(h.exists(MAIL_LOCK));
@@ -366,8 +367,9 @@ TEST(SysopMail, NoticeThatFailsLeavesNoTornMessageThroughSvcMain)
     HostDir h;
     config_with_notices(h, "N0SYS");
     h.write(MAIL_IMPORT, EARLIER);
-    plat_test_fail_close(1);
+    plat_test_fail(PLAT_FAULT_CLOSE, 1, "mail\\mail.in", false);
     EXPECT_EQ(h.connect("N0ONE-1", 3, 0, 1).result, 0);
+    EXPECT_EQ(plat_test_faults_hit(PLAT_FAULT_CLOSE), 1);
     EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
     EXPECT_EQ(h.connect("N0TWO-1", 3, 0, 1).result, 0);
     std::string mail = h.read(MAIL_IMPORT);
