@@ -132,6 +132,63 @@ TEST(Platform, FailingPathHookAndAbsolutePaths)
     EXPECT_TRUE(plat_exists((upper + "\\MORVEL\\CONFIG.PRT").c_str()));
 }
 
+// A stream whose writes fail, as every system's C library gives it: each way
+// of opening a file for writing leaves the file as that open would (created,
+// emptied or kept), refuses the bytes, sets the error flag, stands at the
+// file's end as an appending stream does, and its close reports the failure.
+TEST(Platform, WriteFaultGivesAStreamThatTakesNoByte)
+{
+    struct Case {
+        const char *mode;         // "private", "exclusive", or a plat_fopen mode
+        const char *before;       // the file before, null: none
+        const char *after;
+    };
+    const Case cases[] = {
+        {"wt", "old\n", ""},
+        {"at", "old\n", "old\n"},
+        {"at", nullptr, ""},
+        {"private", "old\n", ""},
+        {"exclusive", nullptr, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + (c.before ? " over a file" : " of a new file"));
+        HostDir h;
+        if (c.before)
+            h.write("morvel/n0call1.tmp", c.before);
+        plat_test_fail(PLAT_FAULT_WRITE, 1, "MORVEL\\N0CALL1.TMP", false);
+        std::string mode = c.mode;
+        FILE *f = mode == "private"     ? plat_fopen_private("morvel\\n0call1.tmp")
+                  : mode == "exclusive" ? plat_fopen_exclusive("morvel\\n0call1.tmp", nullptr)
+                                        : plat_fopen("morvel\\n0call1.tmp", c.mode);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(plat_test_faults_hit(PLAT_FAULT_WRITE), 1);
+        EXPECT_EQ(ftell(f), c.before && mode == "at" ? (long)strlen(c.before) : 0L);
+        fprintf(f, "lost %d\n", 1);
+        fputc('x', f);
+        EXPECT_NE(ferror(f), 0);
+        EXPECT_EQ(plat_fclose(f), EOF);
+        EXPECT_EQ(h.read("morvel/n0call1.tmp"), c.after);
+    }
+}
+
+// Close faults count only the streams the filter wrote, and may be aimed at one file.
+TEST(Platform, CloseFaultIsAimedAtOneFile)
+{
+    HostDir h;
+    plat_test_fail(PLAT_FAULT_CLOSE, 2, "morvel\\b.prt", false);
+    for (int round = 1; round <= 2; round++) {
+        FILE *a = plat_fopen("morvel\\a.prt", "at");
+        FILE *b = plat_fopen("morvel\\B.PRT", "at");
+        ASSERT_TRUE(a && b);
+        fputs("line\n", a);
+        fputs("line\n", b);
+        EXPECT_EQ(plat_fclose(a), 0) << round;
+        EXPECT_EQ(plat_fclose(b), round == 2 ? EOF : 0) << round;
+    }
+    EXPECT_EQ(plat_test_faults_hit(PLAT_FAULT_CLOSE), 1);
+    EXPECT_EQ(h.read("morvel/b.prt"), "line\nline\n") << "the close fails, the bytes are written";
+}
+
 // The system's generator: two fillings of one buffer differ (equal 32 bytes
 // would mean a broken generator), and the test hook makes it fail.
 TEST(Platform, RandomBytesComeFromTheSystemAndTheHookMakesThemFail)
