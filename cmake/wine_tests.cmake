@@ -69,7 +69,7 @@ endfunction()
 
 # add_wine_program_checks - Wine runs a program of this architecture at all,
 # the host simulator loads the DLL beside it, and the DLL's export and import
-# tables are those a host expects (checked on the build machine by objdump).
+# tables are those a host expects, without the test hooks (checked on the build machine by objdump).
 function(add_wine_program_checks)
   add_test(NAME WineRunsTheHostSimulator COMMAND filter-host --help)
   set_tests_properties(WineRunsTheHostSimulator PROPERTIES
@@ -82,7 +82,7 @@ function(add_wine_program_checks)
     PASS_REGULAR_EXPRESSION "verdict [0-9]+: "
     FAIL_REGULAR_EXPRESSION "cannot load|lacks svc_main"
     ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
-  add_test(NAME DllExportsTwoEntryPointsAndImportsOnlySystemDlls
+  add_test(NAME DllExportsTwoEntryPointsImportsOnlySystemDllsAndHasNoTestHook
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:c_filt32>)
 endfunction()
 

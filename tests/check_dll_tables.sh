@@ -3,6 +3,8 @@
 # its export directory is named c_filt32.dll, it exports exactly svc_main and
 # dll_main by their plain names, and it imports only DLLs that every Windows has,
 # so that it loads beside the host without any runtime DLLs of the compiler.
+# The test hooks of the library (plat_test_*) must be absent: neither a symbol
+# nor their names anywhere in the file.
 set -u
 objdump=$1
 dll=$2
@@ -32,6 +34,10 @@ for dll_name in $imports; do
     *) fail "imports $dll_name, which a host machine may lack" ;;
   esac
 done
+
+hook_symbols=$("$objdump" -t "$dll" | grep -c 'plat_test_')
+[ "$hook_symbols" = 0 ] || fail "$hook_symbols symbols of the test hooks"
+grep -qa 'plat_test_' "$dll" && fail "the names of the test hooks are in the file"
 
 echo "export directory: $name"
 echo "exports: $exports"

@@ -1,5 +1,6 @@
-// The built module: loaded by path as the host does, exporting exactly the two entry points.
-// (On Windows the export and import tables are checked by tests/check_dll_tables.sh.)
+// The built module: loaded by path as the host does, exporting exactly the two entry points
+// and holding none of the test hooks. (On Windows tests/check_dll_tables.sh checks the
+// export and import tables and the hooks.)
 #include "support/host_dir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #endif
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -56,6 +58,34 @@ TEST(Exports, ModuleExportsExactlyTheTwoEntryPoints)
     }
     pclose(p);
     EXPECT_EQ(functions, (std::set<std::string>{"svc_main", "dll_main"}));
+}
+
+// The test hooks (fixed clock, injected faults) live in the test variant of the
+// library only: the module holds neither a symbol of theirs, in any symbol
+// table, nor their names anywhere in its bytes (debug information included).
+TEST(Exports, ModuleHoldsNoTestHook)
+{
+    std::string cmd = std::string("nm -a ") + FILTER_MODULE_PATH + " 2>&1";
+    FILE *p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char line[512];
+    int symbols = 0;
+    while (fgets(line, sizeof line, p)) {
+        symbols++;
+        EXPECT_EQ(strstr(line, "plat_test_"), nullptr) << line;
+    }
+    pclose(p);
+    EXPECT_GT(symbols, 2) << "nm read the module's symbols";
+
+    FILE *f = fopen(FILTER_MODULE_PATH, "rb");
+    ASSERT_NE(f, nullptr);
+    std::string bytes;
+    char block[65536];
+    for (size_t n; (n = fread(block, 1, sizeof block, f)) > 0;)
+        bytes.append(block, n);
+    fclose(f);
+    EXPECT_GT(bytes.size(), 0u);
+    EXPECT_EQ(bytes.find("plat_test_"), std::string::npos);
 }
 #endif
 
