@@ -136,26 +136,54 @@ std::vector<std::string> fuzz_split(const uint8_t *data, size_t size, size_t n)
 
 // A host thread's stack is far larger, but a call that needs more than this
 // is recursing without bound: on this stack it overflows at once and visibly.
+// One worker thread with that stack runs every call, since a thread created
+// per call costs the sanitizers memory that a long run never gets back.
 enum { CALL_STACK = 256 * 1024 };
+
+static pthread_mutex_t worker_lock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t worker_wake = PTHREAD_COND_INITIALIZER;
+static void (*job_fn)(void *);
+static void *job_arg;
+static bool job_ready, job_done;
+
+// worker - runs each job handed over by fuzz_on_small_stack, one at a time.
+static void *worker(void *)
+{
+    pthread_mutex_lock(&worker_lock);
+    for (;;) {
+        while (!job_ready)
+            pthread_cond_wait(&worker_wake, &worker_lock);
+        job_ready = false;
+        pthread_mutex_unlock(&worker_lock);
+        job_fn(job_arg);
+        pthread_mutex_lock(&worker_lock);
+        job_done = true;
+        pthread_cond_broadcast(&worker_wake);
+    }
+    return nullptr;
+}
 
 void fuzz_on_small_stack(void (*fn)(void *), void *arg)
 {
-    pthread_attr_t attr;
-    pthread_t thread;
-    if (pthread_attr_init(&attr) != 0 || pthread_attr_setstacksize(&attr, CALL_STACK) != 0)
-        abort();
-    struct Call {
-        void (*fn)(void *);
-        void *arg;
-    } call = {fn, arg};
-    auto run = [](void *p) -> void * {
-        Call *c = (Call *)p;
-        c->fn(c->arg);
-        return nullptr;
-    };
-    if (pthread_create(&thread, &attr, run, &call) != 0 || pthread_join(thread, nullptr) != 0)
-        abort();
-    pthread_attr_destroy(&attr);
+    static bool started;
+    if (!started) {
+        pthread_attr_t attr;
+        pthread_t thread;
+        if (pthread_attr_init(&attr) != 0 || pthread_attr_setstacksize(&attr, CALL_STACK) != 0 ||
+            pthread_create(&thread, &attr, worker, nullptr) != 0)
+            abort();
+        pthread_attr_destroy(&attr);
+        started = true;
+    }
+    pthread_mutex_lock(&worker_lock);
+    job_fn = fn;
+    job_arg = arg;
+    job_done = false;
+    job_ready = true;
+    pthread_cond_broadcast(&worker_wake);
+    while (!job_done)
+        pthread_cond_wait(&worker_wake, &worker_lock);
+    pthread_mutex_unlock(&worker_lock);
 }
 
 enum { GUARD = 64 };

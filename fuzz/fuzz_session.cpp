@@ -110,6 +110,7 @@ const char *const config_variants[] = {
     "1 OPEN\r\n2 OPEN\r\n3 OPEN\r\n4 OPEN\r\n",
     CONFIG_OPTIONS "3 0\n200 OPEN\n-1 OPEN\n",
     "# only comments\n\n",
+    CONFIG_OPTIONS "1 OPEN\nCONSOLE TABLE\n2 FIXED\n3 TABLE\n4 NORMAL\n",
 };
 
 const char *const users_variants[] = {
