@@ -9,7 +9,8 @@
 
 // fuzz_host_prepare - a clean host directory (start-up file, port file,
 // config.prt with every switch on, users.prt with a station per method) as
-// the working directory, and the library's load-time state.
+// the working directory, and the library's load-time state. The directory is
+// made under FUZZ_TMPDIR when that is set, else in /dev/shm where it exists.
 void fuzz_host_prepare(void);
 
 // fuzz_write - a file of the host directory ("morvel/users.prt").
