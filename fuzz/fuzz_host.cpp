@@ -69,6 +69,11 @@ void fuzz_host_prepare(void)
         if (!mkdtemp(&tmpl[0]))
             abort();
         root = tmpl;
+        atexit([] {
+            std::error_code gone;
+            fs::current_path("/", gone);
+            fs::remove_all(root, gone);
+        });
     }
     fs::current_path("/", ec);
     fs::remove_all(root, ec);
