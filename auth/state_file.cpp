@@ -9,8 +9,8 @@
 #include "auth/challenges.h"
 #include "auth/wipe.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/text_copy.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 
 #include <cstdio>

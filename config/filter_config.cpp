@@ -7,19 +7,17 @@
 #include "config/filter_config.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/host_files.h"
 #include "config/messages.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-FilterConfig filter_config;
 
 enum { LETTERS_MAX = 10, LOG_LETTERS_MAX = 11, PORT_TOKEN_MAX = 20 };
 

@@ -8,20 +8,15 @@
 #include "config/host_files.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-
-HostInfo host_info;
-char port_table[PORT_TABLE_SIZE][PORT_NAME_MAX + 1];
-bool port_table_loaded;
-int16_t port_count;
 
 enum { HOST_LINE = 100, LANGUAGE_LINE = 80, LANGUAGE_NAME_MAX = 11, LAST_STARTUP_LINE = 14 };
 

@@ -2,24 +2,10 @@
 #ifndef FILTER_HOST_FILES_H
 #define FILTER_HOST_FILES_H
 
+#include "common/records.h"
+
 #include <cstdint>
 
-struct HostInfo {
-    bool host_info_loaded;
-    char bbs_callsign[7];
-    char system_directory[101];
-    char host_sysop[7];            // "SYSOP" at load
-    char mail_import_path[101];
-    char mail_lock_path[81];
-};
-
-enum { PORT_TABLE_SIZE = 10, PORT_NAME_MAX = 10, HOST_RECORD_SIZE = 360, HOST_LANGUAGE_OFFSET = 93 };
-enum { PORT_ALL = 251, PORT_UNRESOLVED = 255 };
-
-extern HostInfo host_info;
-extern char port_table[PORT_TABLE_SIZE][PORT_NAME_MAX + 1];
-extern bool port_table_loaded;
-extern int16_t port_count;
 
 // load_host_info - read the start-up file into host_info; 1, or -1 after error 1.
 int8_t load_host_info(char *reply);

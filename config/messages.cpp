@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-MessageTable message_table;
-
 static const char *const default_messages[MESSAGE_COUNT] = {
     "Incorrect number of lines in language file",
     "File",
@@ -46,13 +44,6 @@ static const char *const default_messages[MESSAGE_COUNT] = {
     "Welcome!",
     "Connections log",
 };
-
-const char *msg(int entry)
-{
-    if (entry < 0 || entry >= MESSAGE_COUNT)
-        return "";
-    return message_table[entry];
-}
 
 void restore_default_messages(void)
 {

@@ -8,19 +8,17 @@
 #include "config/user_list.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-UserEntry user_entry;
 
 enum { PATTERN_MAX = 11, ENTRY_TOKEN_MAX = 20, KEY_SIZE = 16 };
 

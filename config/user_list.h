@@ -2,16 +2,10 @@
 #ifndef FILTER_USER_LIST_H
 #define FILTER_USER_LIST_H
 
+#include "common/records.h"
+
 #include <cstdint>
 
-enum { PASSWORD_MAX = 300 };
-
-struct UserEntry {
-    uint8_t method;
-    char password[PASSWORD_MAX + 1];
-};
-
-extern UserEntry user_entry;
 
 // users.prt is read in pieces of 299 characters.
 enum { USERS_LINE_SIZE = 300 };

@@ -4,11 +4,6 @@
 
 #include <cstdio>
 
-CallClock call_clock;
-char version_text[8];
-char call_banner[64];
-char reply_tag[24];
-
 void fill_call_clock(void)
 {
     int hundredths = 0;

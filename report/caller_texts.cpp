@@ -6,11 +6,11 @@
 // information text is reported (error 9).
 #include "report/caller_texts.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 

@@ -9,13 +9,12 @@
 // the operation that met the error runs that method.
 #include "report/errors.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/mail.h"
 

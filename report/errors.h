@@ -2,14 +2,10 @@
 #ifndef FILTER_ERRORS_H
 #define FILTER_ERRORS_H
 
+#include "common/records.h"
+
 #include <cstddef>
 #include <cstdint>
-
-enum {
-    ERR_NO_STARTUP_FILE = 1, ERR_NO_MAIL = 2, ERR_NO_CONFIG = 3, ERR_NO_TABLE = 4,
-    ERR_CONFIG_LINE = 5, ERR_LANGUAGE_LINES = 6, ERR_USERS_LINE = 7, ERR_NO_OPEN_TEXT = 8,
-    ERR_NO_INFO_TEXT = 9, ERR_STATE_FILE = 10, ERR_NO_EXCLUSION_TEXT = 11, ERR_NO_MEMORY = 13
-};
 
 // report_error - record, mail once per code, and set the verdict of the code;
 // codes 4 and 7 refuse and mark the port's method due.

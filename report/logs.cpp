@@ -8,12 +8,11 @@
 #include "common/filter_dir.h"
 #include "common/letter_values.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/messages.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 
 #include <cstdio>

@@ -11,14 +11,13 @@
 // only the two notices turn a mail that cannot be opened into error 2.
 #include "report/mail.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 
