@@ -1,6 +1,8 @@
 // records.cpp - the storage of the shared records; their writers are named in records.h.
 #include "common/records.h"
 
+#include <cstdio>
+
 ConnectionInfo connection_info;
 uint8_t verdict;
 
@@ -8,6 +10,11 @@ CallClock call_clock;
 char version_text[8];
 char call_banner[64];
 char reply_tag[24];
+
+void format_banner(char *out, size_t size, const char *after)
+{
+    snprintf(out, size, "[MORVEL v%s] - %s", version_text, after);
+}
 
 FilterConfig filter_config;
 

@@ -8,6 +8,7 @@
 #ifndef FILTER_RECORDS_H
 #define FILTER_RECORDS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 
@@ -59,6 +60,12 @@ extern CallClock call_clock;
 extern char version_text[8];   // "4.0"
 extern char call_banner[64];   // "[MORVEL v4.0] - 14:05:09 08-12-2026"
 extern char reply_tag[24];     // "{MORVEL-4.0}\n"
+
+enum { BANNER_MAX = 128 };
+
+// format_banner - "[MORVEL v4.0] - " and what follows it (the time of the
+// call, or a log's title), bounded to size.
+void format_banner(char *out, size_t size, const char *after);
 
 // ---- config.prt -----------------------------------------------------------
 

@@ -20,15 +20,15 @@ enum ConfigLineResult { CONFIG_LINE_OK, CONFIG_LINE_FAILED, CONFIG_LINE_REPORTED
 // parse_config_line - one significant line in its role (1 to 14 an option
 // line, above that a port line) into filter_config; a port line's port goes
 // to *port. The line may be upper-cased in place.
-ConfigLineResult parse_config_line(int role, char *line, int line_number, char *reply, uint8_t *port);
+ConfigLineResult parse_config_line(int role, char *line, int line_number, uint8_t *port);
 
 // load_filter_config - read config.prt: -1 failed (reported), 0 the port has
 // no port line, 1 it has one and its method is in port_method.
-int8_t load_filter_config(char *reply);
+int8_t load_filter_config(void);
 
 // method_from_keyword - method 1..14 of a Spanish or English keyword, or -1
 // after error 7 (users.prt) or 5 (config.prt) with line_number.
-int method_from_keyword(const char *keyword, int line_number, char *reply, bool in_users_file);
+int method_from_keyword(const char *keyword, int line_number, bool in_users_file);
 
 // port_method_allowed - one of the six methods a port line may name (1, 2, 3,
 // 8, 11, 12): none of them asks for a password.
@@ -39,6 +39,10 @@ const char *method_name(int method);
 
 // config_file_path - path of config.prt or users.prt, through MORVEL when set.
 void config_file_path(const char *name, char *out, size_t size);
+
+// use_stand_in_sysop - with no sysop configured, callsign receives the
+// error mail until config.prt is read again.
+void use_stand_in_sysop(const char *callsign);
 
 // filter_config_reset - the load-time values.
 void filter_config_reset(void);

@@ -9,6 +9,6 @@ void restore_default_messages(void);
 
 // load_language_file - replace entries 1 to 29 from a file of the filter
 // directory; "**..." means none. Error 6 when it has not exactly 29 texts.
-void load_language_file(char *reply, const char *name);
+void load_language_file(const char *name);
 
 #endif
