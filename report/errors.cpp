@@ -246,19 +246,18 @@ void errors_reset(void)
 }
 
 // report_error - record in error.prt, mail the sysops once, note the outcome
-// of the code. An error.prt that cannot be written stops the report there,
-// leaving verdict 0.
+// of the code. An error.prt that cannot be written stops the recording there:
+// no marker and no mail. The outcome of the code stands all the same: a
+// station that the code refuses (a missing information or exclusion text,
+// a challenge that cannot be checked) must not be let in because the disk
+// that would have recorded the fault is failing too.
 void report_error(uint16_t code, uint16_t detail)
 {
     char text[ERROR_TEXT_MAX];
     error_text(code, detail, text, sizeof text);
     port_method_due = false;
     trace(TRACE_ERROR, detail, code, nullptr, text);
-    if (!write_error_record(code, text)) {
-        last_verdict = VERDICT_ADMITTED;
-        return;
-    }
-    if (code > ERR_NO_MAIL) {
+    if (write_error_record(code, text) && code > ERR_NO_MAIL) {
         load_missing_setup(SETUP_RECIPIENTS, code);
         mail_sysops_once(code, text);
     }

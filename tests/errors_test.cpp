@@ -233,9 +233,16 @@ TEST(ErrorReports, VerdictOfEachCode)
     }
 }
 
-TEST(ErrorReports, UnwritableErrorPrtAdmitsAndDoesNothingElse)
+// A failing disk must not turn a refusal into an admission: without
+// error.prt there is no marker and no mail, but the code's outcome stands.
+TEST(ErrorReports, UnwritableErrorPrtKeepsTheOutcomeAndDoesNothingElse)
 {
-    for (int code : {4, 7, 9, 10, 11, 5}) {
+    const struct {
+        int code;
+        int verdict;
+        bool port_method_due;
+    } rows[] = {{4, 2, true}, {7, 2, true}, {9, 2, false}, {10, 2, false}, {11, 2, false}, {5, 0, false}};
+    for (const auto &row : rows) {
         HostDir h;
         with_host_info();
         with_sysops({"N0SYS"});
@@ -244,14 +251,25 @@ TEST(ErrorReports, UnwritableErrorPrtAdmitsAndDoesNothingElse)
         plat_test_fail_open("morvel\\error.prt");
         verdict = 99;
         Reply reply;
-        report_error((uint16_t)code, 1);
-        EXPECT_EQ(report_verdict(), 0) << code;
-        EXPECT_EQ(verdict, 99) << code;
-        EXPECT_FALSE(take_port_method_due()) << code;
-        EXPECT_TRUE(h.list("morvel").empty()) << code;
-        EXPECT_TRUE(h.list("mail").empty()) << code;
-        EXPECT_STREQ(reply.text, "") << code;
+        report_error((uint16_t)row.code, 1);
+        EXPECT_EQ(report_verdict(), row.verdict) << row.code;
+        EXPECT_EQ(verdict, 99) << row.code;
+        EXPECT_EQ(take_port_method_due(), row.port_method_due) << row.code;
+        EXPECT_TRUE(h.list("morvel").empty()) << row.code;
+        EXPECT_TRUE(h.list("mail").empty()) << row.code;
+        EXPECT_STREQ(reply.text, "") << row.code;
     }
+}
+
+// Through the entry point: an answer with no challenge waiting for it is
+// refused even when the error cannot be recorded.
+TEST(ErrorReports, AnswerWithoutChallengeIsRefusedWhenErrorPrtFails)
+{
+    HostDir h;
+    h.write_basic_config({"3 OPEN"});
+    plat_test_fail_open("morvel\\error.prt");
+    EXPECT_EQ(h.answer("N0CALL-1", 1, "AAAAA", 3).result, 2);
+    EXPECT_FALSE(h.exists("morvel/error.prt"));
 }
 
 // Through the real entry point: a config.prt that was read once and then
