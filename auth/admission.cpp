@@ -2,46 +2,35 @@
 //
 // decide_admission reads config.prt and the station's entry in users.prt and
 // runs one access method, which sets verdict. Errors of those files have
-// been reported (and the verdict set) by their readers; after errors 4 and 7
-// the port's method decides, run by run_port_method like every other
-// fallback. A missing open text is error 8 and a missing exclusion text
-// error 11.
+// been reported by their readers; an operation that stops on one sets the
+// verdict the report left, and after errors 4 and 7 the port's method
+// decides, run by run_port_method like every other fallback. A missing open
+// text is error 8, a missing exclusion text error 11 and a missing
+// information text error 9.
 #include "auth/admission.h"
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
+#include "config/host_files.h"
 #include "config/user_list.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/caller_texts.h"
 #include "report/errors.h"
 #include "report/logs.h"
-#include "report/mail.h"
+#include "report/notices.h"
 
 #include <cstdio>
-
-// open_port_text - the per-port text "<stem><port>.prt", else the general one.
-static bool open_port_text(const char *stem, const char *general, PlatText *text)
-{
-    char path[FILTER_PATH_MAX];
-    snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, stem, connection_info.port, "prt");
-    bool opened = plat_open_text(path, text);
-    trace(TRACE_TEXT, 0, opened, path);
-    if (opened)
-        return true;
-    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, general);
-    opened = plat_open_text(path, text);
-    trace(TRACE_TEXT, 0, opened, path);
-    return opened;
-}
 
 // send_port_text - append a per-port or general text; false when neither exists.
 static bool send_port_text(const char *stem, const char *general, char *reply)
 {
+    char per_port[FILTER_PATH_MAX];
     PlatText f;
-    if (!open_port_text(stem, general, &f))
+    snprintf(per_port, sizeof per_port, "%s%d.%s", stem, connection_info.port, "prt");
+    if (!open_specific_else_general(per_port, general, nullptr, true, &f))
         return false;
     copy_file_to_reply(&f, reply);
     plat_close_text(&f);
@@ -56,20 +45,32 @@ static void admit_unfiltered(char *reply)
     verdict = VERDICT_ADMITTED;
 }
 
+// stop_on_report - the operation stopped on the error just reported: the
+// port's method decides when the report left the station to it, else the
+// verdict the report left stands.
+void stop_on_report(char *reply)
+{
+    if (take_port_method_due())
+        run_port_method(reply);
+    else
+        verdict = report_verdict();
+}
+
 // decide_admission - the station's method on this port, or the port's own.
 void decide_admission(char *reply)
 {
-    int8_t port_line = load_filter_config(reply);
-    if (port_line < 0)
+    int8_t port_line = load_filter_config();
+    if (port_line < 0) {
+        verdict = report_verdict();
         return;
+    }
     if (port_line == 0) {
         admit_unfiltered(reply);
         return;
     }
-    int8_t entry = find_user_entry(reply);
+    int8_t entry = find_user_entry();
     if (entry < 0) {
-        if (take_port_method_due())
-            run_port_method(reply);
+        stop_on_report(reply);
         return;
     }
     if (entry == 0)
@@ -96,7 +97,9 @@ static bool read_own_port_method(char *reply)
 {
     if (connection_info.attempt == 0)
         return true;
-    int8_t port_line = load_filter_config(reply);
+    int8_t port_line = load_filter_config();
+    if (port_line < 0)
+        verdict = report_verdict();
     if (port_line == 0)
         admit_unfiltered(reply);
     return port_line > 0;
@@ -134,7 +137,7 @@ void apply_access_method(uint8_t method, char *reply)
 {
     trace(TRACE_METHOD, 0, method);
     switch (method) {
-    case METHOD_CLOSED:    send_information_text(reply); break;
+    case METHOD_CLOSED:    refuse_closed(reply); break;
     case METHOD_EXCLUDED:  refuse_excluded(reply); break;
     case METHOD_FIXED:     challenge_fixed(reply); break;
     case METHOD_NORMAL:    challenge_normal(reply); break;
@@ -156,7 +159,8 @@ void apply_access_method(uint8_t method, char *reply)
 void admit_open(char *reply)
 {
     if (filter_config.send_open_text && !send_port_text("open", "open.prt", reply)) {
-        report_error(ERR_NO_OPEN_TEXT, 0, reply);
+        report_error(ERR_NO_OPEN_TEXT, 0);
+        verdict = report_verdict();
         return;
     }
     clear_error_marker(ERR_NO_OPEN_TEXT);
@@ -170,13 +174,28 @@ void refuse_excluded(char *reply)
 {
     if (filter_config.send_exclusion_text) {
         if (!send_port_text("exclud", "excluded.prt", reply)) {
-            report_error(ERR_NO_EXCLUSION_TEXT, 0, reply);
+            report_error(ERR_NO_EXCLUSION_TEXT, 0);
+            verdict = report_verdict();
             return;
         }
         clear_error_marker(ERR_NO_EXCLUSION_TEXT);
     }
     if (filter_config.log_exclusions)
         write_attempt_log(LOG_EXCLUDED);
+    verdict = VERDICT_REFUSED;
+}
+
+// refuse_closed - method 2: the information text and verdict 2; error 9
+// when the text is missing.
+void refuse_closed(char *reply)
+{
+    char language[LANGUAGE_NAME_SIZE];
+    if (!send_information_text(caller_text_language(TEXT_INFORMATION, language), reply)) {
+        report_error(ERR_NO_INFO_TEXT, 0);
+        verdict = report_verdict();
+        return;
+    }
+    clear_error_marker(ERR_NO_INFO_TEXT);
     verdict = VERDICT_REFUSED;
 }
 
@@ -191,15 +210,48 @@ void admit_bbs(char *reply)
     refuse_excluded(reply);
 }
 
+// caller_text_language - the caller's language (language: LANGUAGE_NAME_SIZE bytes) when
+// texts go by language and the text of kind is looked for; null otherwise.
+const char *caller_text_language(int kind, char *language)
+{
+    if (kind == TEXT_STATION || (kind == TEXT_INTRO && intro_held_back()))
+        return nullptr;
+    if (!filter_config.texts_by_language || !caller_language(language))
+        return nullptr;
+    return language;
+}
+
+// send_caller_text - a caller text of a kind, in the caller's language when it has one.
+void send_caller_text(int kind, char *reply)
+{
+    char language[LANGUAGE_NAME_SIZE];
+    send_text_file(kind, caller_text_language(kind, language), reply);
+}
+
+// send_new_user_message - the newmsg text of the port, or the general one,
+// mailed to the station; nothing when neither exists or the start-up file
+// (which names the BBS that sends it) cannot be read.
+void send_new_user_message(void)
+{
+    char per_port[FILTER_PATH_MAX];
+    PlatText text;
+    snprintf(per_port, sizeof per_port, "%s%d.%s", "newmsg", connection_info.port, "prt");
+    if (!open_specific_else_general(per_port, "newmsg.prt", nullptr, false, &text))
+        return;
+    if (host_info_ready())
+        mail_new_message(&text);
+    plat_close_text(&text);
+}
+
 // send_new_user_welcome - on a first connection: the new-user text, then the message.
 static void send_new_user_welcome(char *reply)
 {
     if (!filter_config.new_user_welcome || connection_info.connection_count != 1)
         return;
     if (filter_config.new_user_actions & NEW_USER_TEXT)
-        send_text_file(TEXT_NEW_USER, reply);
+        send_caller_text(TEXT_NEW_USER, reply);
     if (filter_config.new_user_actions & NEW_USER_MESSAGE)
-        mail_new_message(reply);
+        send_new_user_message();
 }
 
 // send_admission_texts - guest, intro and new-user texts for a person; the
@@ -208,10 +260,10 @@ void send_admission_texts(char *reply)
 {
     if (!(connection_info.station_flags & FLAG_BBS)) {
         if (filter_config.send_guest_text && (connection_info.station_flags & FLAG_GUEST))
-            send_text_file(TEXT_GUEST, reply);
+            send_caller_text(TEXT_GUEST, reply);
         if (filter_config.send_intro_text)
-            send_text_file(TEXT_INTRO, reply);
+            send_caller_text(TEXT_INTRO, reply);
         send_new_user_welcome(reply);
     }
-    send_text_file(TEXT_STATION, reply);
+    send_caller_text(TEXT_STATION, reply);
 }

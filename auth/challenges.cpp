@@ -6,24 +6,23 @@
 // system's cryptographic generator: a challenge that could be foreseen, or
 // that repeated within a second, could be answered by replay. When the
 // generator fails no challenge is put and the station is refused. A state
-// file that cannot be written is error 10 (the reporter refuses); a station
-// under TABLE without a password table is error 4, and then, as when its
-// table has no row for today, its caller runs the port's method. Nothing is
-// appended on any of these failures.
+// file that cannot be written is error 10, and the verdict is the one its
+// report leaves (refused); a station under TABLE without a password table is
+// error 4, and then, as when its table has no row for today, its caller runs
+// the port's method. Nothing is appended on any of these failures.
 #include "auth/challenges.h"
 #include "auth/admission.h"
 #include "auth/digests.h"
 #include "auth/state_file.h"
-#include "auth/wipe.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
+#include "common/wipe.h"
 #include "config/filter_config.h"
 #include "config/user_list.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 
@@ -31,7 +30,7 @@
 #include <cstdio>
 #include <cstring>
 
-enum { POSITIONS = 5, CHALLENGE_DIGITS = 10, TABLE_PROMPT = 96, DRAW_TRIES = 16 };
+enum { POSITIONS = 5, CHALLENGE_DIGITS = DIGEST_DIGITS, TABLE_PROMPT = 96, DRAW_TRIES = 16 };
 
 // The placeholder that stands for the plain answer of a forward challenge,
 // which is answered by digest only.
@@ -48,14 +47,12 @@ void state_file_path(char *out, size_t size, bool lower_extension)
 }
 
 // reload_on_answer - on an answering call the password is not loaded yet;
-// false when the user list failed: the reporter has set the verdict, and
-// after error 7 the port's method has decided.
+// false when the user list failed and the call stopped on its report.
 static bool reload_on_answer(char *reply)
 {
-    if (connection_info.attempt == 0 || find_user_entry(reply) >= 0)
+    if (connection_info.attempt == 0 || find_user_entry() >= 0)
         return true;
-    if (take_port_method_due())
-        run_port_method(reply);
+    stop_on_report(reply);
     return false;
 }
 
@@ -132,11 +129,13 @@ static bool draw_digits(char *digits, int count)
 // open_state_file - create or truncate the state file, readable by its
 // owner only: it holds expected answers, for FIXED the whole password.
 // Null after error 10.
-static FILE *open_state_file(const char *path, char *reply)
+static FILE *open_state_file(const char *path)
 {
     FILE *f = plat_fopen_private(path);
-    if (!f)
-        report_error(ERR_STATE_FILE, 0, reply);
+    if (!f) {
+        report_error(ERR_STATE_FILE, 0);
+        verdict = report_verdict();
+    }
     return f;
 }
 
@@ -144,7 +143,7 @@ static FILE *open_state_file(const char *path, char *reply)
 // close it; false after error 10 when the file could not be written whole.
 // A half-written file is removed, so it never passes for a challenge that
 // the caller was not shown.
-static bool close_state_file(FILE *f, const char *path, char *reply)
+static bool close_state_file(FILE *f, const char *path)
 {
     char station[STATION_NAME];
     state_station_name(station, sizeof station);
@@ -154,7 +153,8 @@ static bool close_state_file(FILE *f, const char *path, char *reply)
         ok = false;
     if (!ok) {
         plat_remove(path);
-        report_error(ERR_STATE_FILE, 0, reply);
+        report_error(ERR_STATE_FILE, 0);
+        verdict = report_verdict();
     }
     return ok;
 }
@@ -170,9 +170,9 @@ static void challenge_put(int kind, const char *path)
 // write_positions_file - the five characters at the drawn positions, then
 // the rest of the file (kind line) as given; false after error 10.
 static bool write_positions_file(const char *path, const char *password, const int positions[POSITIONS],
-                                 bool table, char *reply)
+                                 bool table)
 {
-    FILE *f = open_state_file(path, reply);
+    FILE *f = open_state_file(path);
     if (!f)
         return false;
     const int *p = positions;
@@ -182,7 +182,7 @@ static bool write_positions_file(const char *path, const char *password, const i
     else
         fprintf(f, "%c%c%c%c%c\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
                 password[p[4]]);
-    return close_state_file(f, path, reply);
+    return close_state_file(f, path);
 }
 
 // append_positions - the prompt and the positions, 1-based.
@@ -198,11 +198,11 @@ void challenge_fixed(char *reply)
     state_file_path(path, sizeof path, false);
     if (refused_without_password(user_entry.password, path))
         return;
-    FILE *f = open_state_file(path, reply);
+    FILE *f = open_state_file(path);
     if (!f)
         return;
     fprintf(f, "%s\n%d \n", user_entry.password, KIND_FIXED);
-    if (!close_state_file(f, path, reply))
+    if (!close_state_file(f, path))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
     challenge_put(KIND_FIXED, path);
@@ -218,7 +218,7 @@ static void positions_challenge(char *reply, const char *password, const char *p
         return;
     if (refused_without_draws(draw_positions(password, positions), path))
         return;
-    if (!write_positions_file(path, password, positions, table, reply))
+    if (!write_positions_file(path, password, positions, table))
         return;
     append_positions(reply, prompt, positions);
     if (table)
@@ -247,12 +247,10 @@ static void table_prompt(char *out, size_t size)
 // open_password_table - the station-and-SSID table, else the station's; false when neither opens.
 static bool open_password_table(PlatText *table)
 {
-    char path[FILTER_PATH_MAX];
-    snprintf(path, sizeof path, "%s\\%s%d.TBL", FILTER_DIR, connection_info.callsign, connection_info.ssid);
-    if (plat_open_text(path, table))
-        return true;
-    snprintf(path, sizeof path, "%s\\%s.TBL", FILTER_DIR, connection_info.callsign);
-    return plat_open_text(path, table);
+    char specific[FILTER_PATH_MAX], general[FILTER_PATH_MAX];
+    snprintf(specific, sizeof specific, "%s%d.TBL", connection_info.callsign, connection_info.ssid);
+    snprintf(general, sizeof general, "%s.TBL", connection_info.callsign);
+    return open_specific_else_general(specific, general, nullptr, false, table);
 }
 
 // table_row - a row of a password table: its day and its password
@@ -263,10 +261,10 @@ bool table_row(const char *line, short *day, char *password)
 }
 
 // read_todays_password - the password of the first row for today into
-// user_entry; false when no row has today's day and a password. A row for
-// today without a password is no row for today: the password of an earlier
-// row (another day's) must never be asked for.
-static bool read_todays_password(PlatText *table)
+// todays (PASSWORD_MAX + 1 bytes); false when no row has today's day and a
+// password. A row for today without a password is no row for today: the
+// password of an earlier row (another day's) must never be asked for.
+static bool read_todays_password(PlatText *table, char *todays)
 {
     char line[TABLE_LINE_SIZE];
     char password[PASSWORD_MAX + 1];
@@ -274,7 +272,7 @@ static bool read_todays_password(PlatText *table)
     bool found = false;
     while (!found && read_significant_line(table, line, sizeof line, nullptr)) {
         if (table_row(line, &day, password) && day == call_clock.day) {
-            copy_text(user_entry.password, sizeof user_entry.password, password);
+            copy_text(todays, PASSWORD_MAX + 1, password);
             found = true;
         }
     }
@@ -286,21 +284,26 @@ static bool read_todays_password(PlatText *table)
 // challenge_table - five characters of today's password from the station's
 // table; false when the table gives no password for today (no row for
 // today, or no table at all: error 4) and the port's method is to decide.
+// When error 4 could not be recorded, the verdict its report left stands.
 bool challenge_table(char *reply)
 {
     char prompt[TABLE_PROMPT];
+    char todays[PASSWORD_MAX + 1] = "";
     table_prompt(prompt, sizeof prompt);
     PlatText table;
     if (!open_password_table(&table)) {
-        report_error(ERR_NO_TABLE, 0, reply);
-        return !take_port_method_due();
+        report_error(ERR_NO_TABLE, 0);
+        if (take_port_method_due())
+            return false;
+        verdict = report_verdict();
+        return true;
     }
-    bool found = read_todays_password(&table);
+    bool found = read_todays_password(&table, todays);
     plat_close_text(&table);
-    if (!found)
-        return false;
-    positions_challenge(reply, user_entry.password, prompt, true);
-    return true;
+    if (found)
+        positions_challenge(reply, todays, prompt, true);
+    wipe(todays, sizeof todays);
+    return found;
 }
 
 // flexnet_sum - the sum of each drawn digit times the key digit at its place;
@@ -329,11 +332,11 @@ void challenge_flexnet(char *reply)
         return;
     for (int i = 0; i < POSITIONS; i++)
         d[i] = digits[i] - '0';
-    FILE *f = open_state_file(path, reply);
+    FILE *f = open_state_file(path);
     if (!f)
         return;
     fprintf(f, "%d\n%d \n", flexnet_sum(user_entry.password, d), KIND_FLEXNET);
-    if (!close_state_file(f, path, reply))
+    if (!close_state_file(f, path))
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
     challenge_put(KIND_FLEXNET, path);
@@ -342,29 +345,20 @@ void challenge_flexnet(char *reply)
 // digest_texts - MD2 and MD5 texts of the challenge digits followed by the password.
 static void digest_texts(const char *digits, const char *password, char md2[DIGEST_TEXT], char md5[DIGEST_TEXT])
 {
-    unsigned char input[CHALLENGE_DIGITS + PASSWORD_MAX];
-    unsigned char digest[DIGEST_SIZE];
-    size_t password_length = strnlen(password, PASSWORD_MAX);
-    memcpy(input, digits, CHALLENGE_DIGITS);
-    memcpy(input + CHALLENGE_DIGITS, password, password_length);
-    md2_digest(input, CHALLENGE_DIGITS + password_length, digest);
-    digest_hex(digest, md2);
-    md5_digest(input, CHALLENGE_DIGITS + password_length, digest);
-    digest_hex(digest, md5);
-    wipe(input, sizeof input);
-    wipe(digest, sizeof digest);
+    digest_answer(digits, password, DIGEST_MD2, md2);
+    digest_answer(digits, password, DIGEST_MD5, md5);
 }
 
 // write_md_file - five characters and both digests; false after error 10.
 static bool write_md_file(const char *path, const char *password, const int p[POSITIONS], const char *md2,
-                          const char *md5, char *reply)
+                          const char *md5)
 {
-    FILE *f = open_state_file(path, reply);
+    FILE *f = open_state_file(path);
     if (!f)
         return false;
     fprintf(f, "%c%c%c%c%c %s\n%d \n%s\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
             password[p[4]], md2, KIND_MD, md5);
-    return close_state_file(f, path, reply);
+    return close_state_file(f, path);
 }
 
 // challenge_md - five positions and ten digits: answered by the characters or a digest.
@@ -383,7 +377,7 @@ void challenge_md(char *reply)
     if (refused_without_draws(drawn, path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    bool written = write_md_file(path, user_entry.password, p, md2, md5, reply);
+    bool written = write_md_file(path, user_entry.password, p, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)
@@ -406,11 +400,11 @@ void challenge_forward(char *reply)
     if (refused_without_draws(draw_digits(digits, CHALLENGE_DIGITS), path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    FILE *f = open_state_file(path, reply);
+    FILE *f = open_state_file(path);
     bool written = false;
     if (f) {
         fprintf(f, "%s %s\n%d\n%s \n", forward_placeholder, md2, KIND_FORWARD, md5);
-        written = close_state_file(f, path, reply);
+        written = close_state_file(f, path);
     }
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);

@@ -5,7 +5,7 @@
 // before returning, since its input holds a password.
 #include "auth/digests.h"
 
-#include "auth/wipe.h"
+#include "common/wipe.h"
 
 #include <cstdint>
 #include <cstring>

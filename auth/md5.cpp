@@ -5,7 +5,7 @@
 // byte, as the RFC defines them. The context is cleared before returning,
 // since its input holds a password.
 #include "auth/digests.h"
-#include "auth/wipe.h"
+#include "common/wipe.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -7,10 +7,10 @@
 // reports an error.
 #include "auth/state_file.h"
 #include "auth/challenges.h"
-#include "auth/wipe.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/text_copy.h"
-#include "filter/connection.h"
+#include "common/wipe.h"
 #include "platform/platform.h"
 
 #include <cstdio>

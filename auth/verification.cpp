@@ -3,21 +3,21 @@
 // verify_answer reads the station's state file, the only record of the
 // challenge it answers, and admits, restricts, refuses or challenges again;
 // a state file that is missing, cut short or put to another station is
-// error 10 (refused). answer_forward_challenge replaces the reply with a digest; every
+// error 10 (the verdict its report leaves: refused). answer_forward_challenge replaces the reply with a digest; every
 // failure there leaves verdict 2 and reports nothing.
 #include "auth/verification.h"
 #include "auth/admission.h"
 #include "auth/challenges.h"
 #include "auth/digests.h"
 #include "auth/state_file.h"
-#include "auth/wipe.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/reply.h"
 #include "common/text_copy.h"
+#include "common/wipe.h"
 #include "config/filter_config.h"
 #include "config/messages.h"
 #include "config/user_list.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/errors.h"
 #include "report/logs.h"
@@ -25,21 +25,22 @@
 #include <cstdio>
 #include <cstring>
 
-enum { FORWARD_DIGITS = 10 };
+enum { FORWARD_DIGITS = DIGEST_DIGITS };
 
 // read_state_file - the expected answer of the station's challenge; false
 // after error 10 when the file is missing, lacks a needed line, or holds the
 // challenge of another station that shares its name. That station's
 // challenge stays pending, and the answer is refused even when error.prt
 // cannot be written: it was never put to this station.
-static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
+static bool read_state_file(const char *path, ExpectedAnswer *e)
 {
     if (!load_state_file(path, e)) {
-        report_error(ERR_STATE_FILE, 0, reply);
+        report_error(ERR_STATE_FILE, 0);
+        verdict = report_verdict();
         return false;
     }
     if (!names_this_station(e)) {
-        report_error(ERR_STATE_FILE, 0, reply);
+        report_error(ERR_STATE_FILE, 0);
         verdict = VERDICT_REFUSED;
         return false;
     }
@@ -183,9 +184,11 @@ void verify_answer(char *reply)
     char path[FILTER_PATH_MAX];
     ExpectedAnswer expected;
     state_file_path(path, sizeof path, false);
-    if (!filter_config.config_loaded && load_filter_config(reply) < 0)
+    if (!filter_config.config_loaded && load_filter_config() < 0) {
+        verdict = report_verdict();
         return;
-    if (!read_state_file(path, &expected, reply)) {
+    }
+    if (!read_state_file(path, &expected)) {
         wipe(&expected, sizeof expected);
         return;
     }
@@ -221,18 +224,7 @@ static bool forward_challenge_digits(const char *line, char digits[FORWARD_DIGIT
 // MD2 for a FORWARD partner, MD5 for a FORWARD5 partner.
 static void forward_answer_text(const char *digits, uint8_t method, char text[DIGEST_TEXT])
 {
-    unsigned char input[FORWARD_DIGITS + PASSWORD_MAX];
-    unsigned char digest[DIGEST_SIZE];
-    size_t password_length = strnlen(user_entry.password, PASSWORD_MAX);
-    memcpy(input, digits, FORWARD_DIGITS);
-    memcpy(input + FORWARD_DIGITS, user_entry.password, password_length);
-    if (method == METHOD_FORWARD)
-        md2_digest(input, FORWARD_DIGITS + password_length, digest);
-    else
-        md5_digest(input, FORWARD_DIGITS + password_length, digest);
-    digest_hex(digest, text);
-    wipe(input, sizeof input);
-    wipe(digest, sizeof digest);
+    digest_answer(digits, user_entry.password, method == METHOD_FORWARD ? DIGEST_MD2 : DIGEST_MD5, text);
 }
 
 // answer_forward_challenge - the digest answer to a partner's "![digits]"
@@ -247,7 +239,7 @@ void answer_forward_challenge(char *reply)
     char text[DIGEST_TEXT + 1];
     // The reporter admits on a missing or wrong config.prt (code 3 or 5); a
     // partner whose password cannot be known is refused all the same.
-    bool known = load_filter_config(reply) >= 0 && find_user_entry(reply) == 1;
+    bool known = load_filter_config() >= 0 && find_user_entry() == 1;
     verdict = VERDICT_REFUSED;
     if (!known)
         return;

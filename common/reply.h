@@ -2,14 +2,14 @@
 //
 // The host passes no capacity with its reply buffer, so the filter never writes
 // more than REPLY_CAPACITY bytes into it, the terminating NUL included; text
-// beyond that is dropped and the reply always stays NUL-terminated. dll_main's
-// scratch reply is smaller (DLL_SCRATCH_REPLY) and sets its own limit.
+// beyond that is dropped and the reply always stays NUL-terminated. A caller
+// with a smaller buffer sets its own limit.
 #ifndef FILTER_REPLY_H
 #define FILTER_REPLY_H
 
 #include <cstddef>
 
-enum { REPLY_CAPACITY = 4096, DLL_SCRATCH_REPLY = 1024 };
+enum { REPLY_CAPACITY = 4096 };
 
 // reply_set_limit - the capacity of the reply buffer of the current call.
 void reply_set_limit(size_t capacity);

@@ -5,21 +5,19 @@
 // lines. A wrong line is error 5 with its physical line number; the reading
 // stops there and the fields of later lines keep what they held before.
 #include "config/filter_config.h"
+#include "common/error_hook.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/host_files.h"
 #include "config/messages.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
-#include "report/errors.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-FilterConfig filter_config;
 
 enum { LETTERS_MAX = 10, LOG_LETTERS_MAX = 11, PORT_TOKEN_MAX = 20 };
 
@@ -44,12 +42,12 @@ static const LetterValue intro_letters[] = {{'X', INTRO_EXCEPT_X}, {'S', INTRO_E
                                             {'N', INTRO_EXCEPT_N}, {0, 0}};
 static const LetterValue new_user_letters[] = {{'T', NEW_USER_TEXT}, {'M', NEW_USER_MESSAGE}, {0, 0}};
 
-int method_from_keyword(const char *keyword, int line_number, char *reply, bool in_users_file)
+int method_from_keyword(const char *keyword, int line_number, bool in_users_file)
 {
     for (int i = 0; i < (int)(sizeof method_keywords / sizeof method_keywords[0]); i++)
         if (strcmp(keyword, method_keywords[i].spanish) == 0 || strcmp(keyword, method_keywords[i].english) == 0)
             return i + 1;
-    report_error(in_users_file ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number, reply);
+    raise_error(in_users_file ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
     return -1;
 }
 
@@ -92,12 +90,12 @@ static uint16_t console_letters(const char *text, uint16_t word)
 
 // The language file name is cut at 60 characters: a failed line would let
 // every station in unfiltered for a fault that only concerns texts.
-static ConfigLineResult read_language_line(const char *line, char *reply)
+static ConfigLineResult read_language_line(const char *line)
 {
     if (sscanf(line, "%60s", filter_config.language_file) != 1)
         return CONFIG_LINE_FAILED;
     if (filter_config.language_file[0] != '*' && filter_config.language_file[1] != '*')
-        load_language_file(reply, filter_config.language_file);
+        load_language_file(filter_config.language_file);
     return CONFIG_LINE_OK;
 }
 
@@ -177,11 +175,11 @@ static ConfigLineResult read_switch_letters_line(char *line, bool *on, uint16_t 
 }
 
 // read_option_line - option line role 1 to 14.
-static ConfigLineResult read_option_line(int role, char *line, char *reply)
+static ConfigLineResult read_option_line(int role, char *line)
 {
     FilterConfig &c = filter_config;
     switch (role) {
-    case 1: return read_language_line(line, reply);
+    case 1: return read_language_line(line);
     case 2: return read_sysop_line(line);
     case 3: return read_attempts_line(line);
     case 4: return read_prompt_line(line);
@@ -208,11 +206,11 @@ static int short_number(const char *token)
 
 // port_line_method - the method of a port line as a byte ("-1" is 255), or -1
 // after an unknown keyword was reported.
-static int port_line_method(const char *token, int line_number, char *reply)
+static int port_line_method(const char *token, int line_number)
 {
     if (strlen(token) <= 2)
         return (uint8_t)short_number(token);
-    return method_from_keyword(token, line_number, reply, false);
+    return method_from_keyword(token, line_number, false);
 }
 
 // port_method_allowed - the methods a port line may name: those without a password.
@@ -223,18 +221,18 @@ bool port_method_allowed(uint8_t method)
 }
 
 // read_port_line - a port line: its port into *port, its method into port_method.
-static ConfigLineResult read_port_line(char *line, int line_number, char *reply, uint8_t *port)
+static ConfigLineResult read_port_line(char *line, int line_number, uint8_t *port)
 {
     char port_token[PORT_TOKEN_MAX + 1], method_token[PORT_TOKEN_MAX + 1];
     if (sscanf(upper_case(line), "%20s %20s", port_token, method_token) != 2)
         return CONFIG_LINE_FAILED;
     *port = (uint8_t)short_number(port_token);
     if (strlen(port_token) > 2) {
-        *port = port_from_name(port_token, line_number, reply, false);
+        *port = port_from_name(port_token, line_number, false);
         if (*port == PORT_UNRESOLVED)
             return CONFIG_LINE_REPORTED;
     }
-    int method = port_line_method(method_token, line_number, reply);
+    int method = port_line_method(method_token, line_number);
     filter_config.port_method = (uint8_t)method;
     if (method < 0)
         return CONFIG_LINE_REPORTED;
@@ -243,24 +241,24 @@ static ConfigLineResult read_port_line(char *line, int line_number, char *reply,
     return CONFIG_LINE_OK;
 }
 
-ConfigLineResult parse_config_line(int role, char *line, int line_number, char *reply, uint8_t *port)
+ConfigLineResult parse_config_line(int role, char *line, int line_number, uint8_t *port)
 {
     if (role <= CONFIG_OPTION_LINES)
-        return read_option_line(role, line, reply);
-    return read_port_line(line, line_number, reply, port);
+        return read_option_line(role, line);
+    return read_port_line(line, line_number, port);
 }
 
 // read_config_lines - every line of the open file; -1, 0 or 1 as
 // load_filter_config. *failed_line is the physical number of a line that
 // failed its check and is still to be reported, else 0.
-static int8_t read_config_lines(PlatText *in, char *reply, int *failed_line)
+static int8_t read_config_lines(PlatText *in, int *failed_line)
 {
     char line[CONFIG_LINE_SIZE];
     int physical = 0, role = 0;
     uint8_t port = 0;
     while (read_significant_line(in, line, sizeof line, &physical)) {
         role++;
-        ConfigLineResult r = parse_config_line(role, line, physical, reply, &port);
+        ConfigLineResult r = parse_config_line(role, line, physical, &port);
         if (r == CONFIG_LINE_FAILED)
             *failed_line = physical;
         if (r == CONFIG_LINE_FAILED || r == CONFIG_LINE_REPORTED)
@@ -274,26 +272,34 @@ static int8_t read_config_lines(PlatText *in, char *reply, int *failed_line)
     return 0;
 }
 
-int8_t load_filter_config(char *reply)
+int8_t load_filter_config(void)
 {
     char path[FILTER_PATH_MAX];
     config_file_path("config.prt", path, sizeof path);
     PlatText f;
     if (!plat_open_text(path, &f)) {
-        report_error(ERR_NO_CONFIG, 0, reply);
+        raise_error(ERR_NO_CONFIG, 0);
         return -1;
     }
-    clear_error_marker(ERR_NO_CONFIG);
+    resolve_error(ERR_NO_CONFIG);
     int failed_line = 0;
-    int8_t result = read_config_lines(&f, reply, &failed_line);
+    int8_t result = read_config_lines(&f, &failed_line);
     plat_close_text(&f);
     if (failed_line)
-        report_error(ERR_CONFIG_LINE, (uint16_t)failed_line, reply);
+        raise_error(ERR_CONFIG_LINE, (uint16_t)failed_line);
     if (result < 0)
         return -1;
     filter_config.config_loaded = true;
-    clear_error_marker(ERR_CONFIG_LINE);
+    resolve_error(ERR_CONFIG_LINE);
     return result;
+}
+
+void use_stand_in_sysop(const char *callsign)
+{
+    if (filter_config.sysop_count != 0)
+        return;
+    copy_text(filter_config.sysop_calls[0], sizeof filter_config.sysop_calls[0], callsign);
+    filter_config.sysop_count = 1;
 }
 
 void filter_config_reset(void)

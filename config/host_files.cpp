@@ -6,24 +6,18 @@
 // the user file and the language list fail silently, since they only choose
 // the language of the caller's texts.
 #include "config/host_files.h"
+#include "common/error_hook.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
-#include "common/reply.h"
+#include "common/records.h"
 #include "common/text_copy.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
-#include "report/errors.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
-HostInfo host_info;
-char port_table[PORT_TABLE_SIZE][PORT_NAME_MAX + 1];
-bool port_table_loaded;
-int16_t port_count;
-
-enum { HOST_LINE = 100, LANGUAGE_LINE = 80, LANGUAGE_NAME_MAX = 11, LAST_STARTUP_LINE = 14 };
+enum { HOST_LINE = 100, LANGUAGE_LINE = 80, LANGUAGE_NAME_MAX = LANGUAGE_NAME_SIZE - 1, LAST_STARTUP_LINE = 14 };
 
 static const char *const startup_names[] = {"init_w.srv", "init_d.srv", "init.srv"};
 static const char *const port_file_names[] = {"prot_w.sys", "port_d.sys", "port.sys"};
@@ -135,12 +129,12 @@ static void keep_startup_line(int number, const char *line, PlatText *in)
 // A start-up file that ends before line 14 still counts as read: the values
 // it gave are used, the others keep their load-time values, and the file is
 // not read again at every need.
-int8_t load_host_info(char *reply)
+int8_t load_host_info(void)
 {
     char line[HOST_LINE];
     PlatText f;
     if (!open_first(nullptr, startup_names, 3, &f)) {
-        report_error(ERR_NO_STARTUP_FILE, 0, reply);
+        raise_error(ERR_NO_STARTUP_FILE, 0);
         return -1;
     }
     for (int n = 1; n <= LAST_STARTUP_LINE && read_significant_line(&f, line, sizeof line, nullptr); n++)
@@ -148,6 +142,11 @@ int8_t load_host_info(char *reply)
     plat_close_text(&f);
     host_info.host_info_loaded = true;
     return 1;
+}
+
+bool host_info_ready(void)
+{
+    return host_info.host_info_loaded || load_host_info() > 0;
 }
 
 // store_port_line - one port line of the port file; false when its number is
@@ -193,13 +192,13 @@ static void read_port_file(PlatText *in)
 }
 
 // load_port_table - read the host's port file once; false after an error was reported.
-static bool load_port_table(int line_number, char *reply, bool from_user_list)
+static bool load_port_table(int line_number, bool from_user_list)
 {
-    if (!host_info.host_info_loaded && load_host_info(reply) < 0)
+    if (!host_info_ready())
         return false;
     PlatText f;
     if (!open_first(host_info.system_directory, port_file_names, 3, &f)) {
-        report_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number, reply);
+        raise_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
         return false;
     }
     read_port_file(&f);
@@ -217,18 +216,18 @@ static int table_port(const char *name)
     return -1;
 }
 
-uint8_t port_from_name(const char *name, int line_number, char *reply, bool from_user_list)
+uint8_t port_from_name(const char *name, int line_number, bool from_user_list)
 {
     if (starts_with(name, "CONSOL"))
         return 0;
     if (from_user_list && (strcmp(name, "TODOS") == 0 || strcmp(name, "ALL") == 0))
         return PORT_ALL;
-    if (!port_table_loaded && !load_port_table(line_number, reply, from_user_list))
+    if (!port_table_loaded && !load_port_table(line_number, from_user_list))
         return PORT_UNRESOLVED;
     int port = table_port(name);
     if (port >= 0)
         return (uint8_t)port;
-    report_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number, reply);
+    raise_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
     return PORT_UNRESOLVED;
 }
 
@@ -284,13 +283,9 @@ bool language_name(unsigned number, char *out)
 
 bool caller_language(char *out)
 {
-    static char scratch_reply[REPLY_CAPACITY];
     unsigned char record[HOST_RECORD_SIZE];
-    if (!host_info.host_info_loaded) {
-        scratch_reply[0] = '\0';
-        if (load_host_info(scratch_reply) < 0)
-            return false;
-    }
+    if (!host_info_ready())
+        return false;
     if (!find_host_user(connection_info.callsign, record))
         return false;
     return language_name(record[HOST_LANGUAGE_OFFSET], out);

@@ -2,39 +2,32 @@
 #ifndef FILTER_HOST_FILES_H
 #define FILTER_HOST_FILES_H
 
+#include "common/records.h"
+
 #include <cstdint>
 
-struct HostInfo {
-    bool host_info_loaded;
-    char bbs_callsign[7];
-    char system_directory[101];
-    char host_sysop[7];            // "SYSOP" at load
-    char mail_import_path[101];
-    char mail_lock_path[81];
-};
-
-enum { PORT_TABLE_SIZE = 10, PORT_NAME_MAX = 10, HOST_RECORD_SIZE = 360, HOST_LANGUAGE_OFFSET = 93 };
-enum { PORT_ALL = 251, PORT_UNRESOLVED = 255 };
-
-extern HostInfo host_info;
-extern char port_table[PORT_TABLE_SIZE][PORT_NAME_MAX + 1];
-extern bool port_table_loaded;
-extern int16_t port_count;
 
 // load_host_info - read the start-up file into host_info; 1, or -1 after error 1.
-int8_t load_host_info(char *reply);
+int8_t load_host_info(void);
 
-// caller_language - the language name of the connection's station (out: 12 bytes).
+// Room for a language name of langue.sys and its NUL.
+enum { LANGUAGE_NAME_SIZE = 12 };
+
+// host_info_ready - the start-up file has been read, now or before; false
+// after error 1.
+bool host_info_ready(void);
+
+// caller_language - the language name of the connection's station (out: LANGUAGE_NAME_SIZE bytes).
 bool caller_language(char *out);
 
 // find_host_user - the station's 360-byte record of inf.sys.
 bool find_host_user(const char *callsign, unsigned char *record);
 
-// language_name - the name of language number from langue.sys (out: 12 bytes).
+// language_name - the name of language number from langue.sys (out: LANGUAGE_NAME_SIZE bytes).
 bool language_name(unsigned number, char *out);
 
 // port_from_name - port number 0..9, PORT_ALL, or PORT_UNRESOLVED after error 5 or 7.
-uint8_t port_from_name(const char *name, int line_number, char *reply, bool from_user_list);
+uint8_t port_from_name(const char *name, int line_number, bool from_user_list);
 
 // host_files_reset - the load-time state of this file's globals.
 void host_files_reset(void);

@@ -3,16 +3,14 @@
 // A language file is all or nothing: on any count error the built-in texts are
 // put back, so one call never mixes a partial translation with English.
 #include "config/messages.h"
+#include "common/error_hook.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
 #include "common/text_copy.h"
 #include "platform/platform.h"
-#include "report/errors.h"
 
 #include <cstdio>
 #include <cstring>
-
-MessageTable message_table;
 
 static const char *const default_messages[MESSAGE_COUNT] = {
     "Incorrect number of lines in language file",
@@ -47,13 +45,6 @@ static const char *const default_messages[MESSAGE_COUNT] = {
     "Connections log",
 };
 
-const char *msg(int entry)
-{
-    if (entry < 0 || entry >= MESSAGE_COUNT)
-        return "";
-    return message_table[entry];
-}
-
 void restore_default_messages(void)
 {
     for (int i = 0; i < MESSAGE_COUNT; i++)
@@ -70,7 +61,7 @@ static void language_text(const char *line, char *out)
     out[n] = '\0';
 }
 
-void load_language_file(char *reply, const char *name)
+void load_language_file(const char *name)
 {
     char path[FILTER_PATH_MAX];
     char line[TEXT_PIECE];
@@ -89,7 +80,7 @@ void load_language_file(char *reply, const char *name)
         if (n > LANGUAGE_TEXTS) {
             plat_close_text(&f);
             restore_default_messages();
-            report_error(ERR_LANGUAGE_LINES, LANGUAGE_TEXTS + 1, reply);
+            raise_error(ERR_LANGUAGE_LINES, LANGUAGE_TEXTS + 1);
             return;
         }
         language_text(line, message_table[n]);
@@ -98,8 +89,8 @@ void load_language_file(char *reply, const char *name)
     plat_close_text(&f);
     if (n - 1 != LANGUAGE_TEXTS) {
         restore_default_messages();
-        report_error(ERR_LANGUAGE_LINES, (uint16_t)(n - 1), reply);
+        raise_error(ERR_LANGUAGE_LINES, (uint16_t)(n - 1));
         return;
     }
-    clear_error_marker(ERR_LANGUAGE_LINES);
+    resolve_error(ERR_LANGUAGE_LINES);
 }

@@ -6,34 +6,25 @@
 // own entry is checked: a wrong line in it is error 7 with its physical line
 // number. A missing users.prt is no error.
 #include "config/user_list.h"
+#include "common/error_hook.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
+#include "common/wipe.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
-#include "report/errors.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-UserEntry user_entry;
-
 enum { PATTERN_MAX = 11, ENTRY_TOKEN_MAX = 20, KEY_SIZE = 16 };
 
 // How reading the entry ended.
 enum EntryResult { ENTRY_NO_LINE, ENTRY_FOUND, ENTRY_BAD_LINE, ENTRY_ERROR };
-
-// wipe - clear a buffer that held a password, in a way the compiler keeps.
-static void wipe(void *buffer, size_t size)
-{
-    volatile unsigned char *p = (volatile unsigned char *)buffer;
-    while (size--)
-        *p++ = 0;
-}
 
 bool match_call_pattern(const char *pattern, const char *key)
 {
@@ -171,23 +162,23 @@ static bool needs_password(uint8_t method)
 
 // entry_port_matches - the port field against the connection's port; false
 // with *reported set when an unknown port name was reported.
-static bool entry_port_matches(const char *token, int line_number, char *reply, bool *reported)
+static bool entry_port_matches(const char *token, int line_number, bool *reported)
 {
     if (strlen(token) <= 2) {
         if (token[0] == '*')
             return true;
         return (uint8_t)strtol(token, nullptr, 10) == (uint8_t)connection_info.port;
     }
-    uint8_t port = port_from_name(token, line_number, reply, true);
+    uint8_t port = port_from_name(token, line_number, true);
     *reported = port == PORT_UNRESOLVED;
     return port == PORT_ALL || (!*reported && port == (uint8_t)connection_info.port);
 }
 
 // entry_method - the method field, stored in user_entry; false after an unknown keyword was reported.
-static bool entry_method(const char *token, int line_number, char *reply)
+static bool entry_method(const char *token, int line_number)
 {
     int method = strlen(token) <= 2 ? (uint8_t)strtol(token, nullptr, 10)
-                                    : method_from_keyword(token, line_number, reply, true);
+                                    : method_from_keyword(token, line_number, true);
     user_entry.method = (uint8_t)method;
     return method >= 0;
 }
@@ -200,7 +191,7 @@ static bool password_is_valid(int fields, const char *password)
     return user_entry.method != METHOD_FLEXNET || strlen(password) == 5;
 }
 
-EntryLineResult parse_entry_line(const char *line, int line_number, char *reply, EntryLine *out)
+EntryLineResult parse_entry_line(const char *line, int line_number, EntryLine *out)
 {
     char port[ENTRY_TOKEN_MAX + 1], method[ENTRY_TOKEN_MAX + 1];
     int fields = sscanf(line, "%20s %20s %300s", port, method, out->password);
@@ -211,8 +202,8 @@ EntryLineResult parse_entry_line(const char *line, int line_number, char *reply,
     if (fields < 2)
         return ENTRY_LINE_BAD;
     bool reported = false;
-    out->matches = entry_port_matches(upper_case(port), line_number, reply, &reported);
-    if (reported || !entry_method(upper_case(method), line_number, reply))
+    out->matches = entry_port_matches(upper_case(port), line_number, &reported);
+    if (reported || !entry_method(upper_case(method), line_number))
         return ENTRY_LINE_REPORTED;
     out->method = user_entry.method;
     out->needs_password = needs_password(out->method);
@@ -224,9 +215,9 @@ EntryLineResult parse_entry_line(const char *line, int line_number, char *reply,
 // the line for the connection's port, ENTRY_BAD_LINE when it is wrong and
 // still to be reported, ENTRY_ERROR after a lookup reported it, ENTRY_NO_LINE
 // to read on. *ended is set by an end line. parsed is scratch room.
-static EntryResult judge_entry_line(const char *line, int line_number, char *reply, bool *ended, EntryLine *parsed)
+static EntryResult judge_entry_line(const char *line, int line_number, bool *ended, EntryLine *parsed)
 {
-    switch (parse_entry_line(line, line_number, reply, parsed)) {
+    switch (parse_entry_line(line, line_number, parsed)) {
     case ENTRY_LINE_END: *ended = true; return ENTRY_NO_LINE;
     case ENTRY_LINE_BAD: return ENTRY_BAD_LINE;
     case ENTRY_LINE_REPORTED: return ENTRY_ERROR;
@@ -245,7 +236,7 @@ static EntryResult judge_entry_line(const char *line, int line_number, char *rep
 // read_entry - the lines after the header, up to the line for the
 // connection's port, the end line or the end of the file. *line_number is
 // the physical number of the last line read.
-static EntryResult read_entry(PlatText *in, int *line_number, char *reply)
+static EntryResult read_entry(PlatText *in, int *line_number)
 {
     char line[USERS_LINE_SIZE];
     EntryLine parsed;
@@ -253,7 +244,7 @@ static EntryResult read_entry(PlatText *in, int *line_number, char *reply)
     bool ended = false;
     int header = *line_number;
     while (result == ENTRY_NO_LINE && !ended && read_significant_line(in, line, sizeof line, line_number))
-        result = judge_entry_line(line, *line_number, reply, &ended, &parsed);
+        result = judge_entry_line(line, *line_number, &ended, &parsed);
     wipe(line, sizeof line);
     wipe(&parsed, sizeof parsed);
     if (result == ENTRY_FOUND)
@@ -263,7 +254,7 @@ static EntryResult read_entry(PlatText *in, int *line_number, char *reply)
     return result;
 }
 
-int8_t find_user_entry(char *reply)
+int8_t find_user_entry(void)
 {
     char path[FILTER_PATH_MAX];
     // The entry of the station looked up before, perhaps in another call,
@@ -279,13 +270,13 @@ int8_t find_user_entry(char *reply)
     int line_number = find_header(&f);
     if (!line_number)
         trace(TRACE_NO_HEADER, 0, 0, path);
-    EntryResult result = line_number ? read_entry(&f, &line_number, reply) : ENTRY_NO_LINE;
+    EntryResult result = line_number ? read_entry(&f, &line_number) : ENTRY_NO_LINE;
     plat_close_text(&f);
     if (result == ENTRY_BAD_LINE)
-        report_error(ERR_USERS_LINE, (uint16_t)line_number, reply);
+        raise_error(ERR_USERS_LINE, (uint16_t)line_number);
     if (result == ENTRY_BAD_LINE || result == ENTRY_ERROR)
         return -1;
-    clear_error_marker(ERR_USERS_LINE);
+    resolve_error(ERR_USERS_LINE);
     return result == ENTRY_FOUND ? 1 : 0;
 }
 

@@ -2,16 +2,10 @@
 #ifndef FILTER_USER_LIST_H
 #define FILTER_USER_LIST_H
 
+#include "common/records.h"
+
 #include <cstdint>
 
-enum { PASSWORD_MAX = 300 };
-
-struct UserEntry {
-    uint8_t method;
-    char password[PASSWORD_MAX + 1];
-};
-
-extern UserEntry user_entry;
 
 // users.prt is read in pieces of 299 characters.
 enum { USERS_LINE_SIZE = 300 };
@@ -31,11 +25,11 @@ enum EntryLineResult { ENTRY_LINE_OK, ENTRY_LINE_END, ENTRY_LINE_BAD, ENTRY_LINE
 // user_entry.method, as the search does): ENTRY_LINE_END for an end line,
 // ENTRY_LINE_BAD for fewer than two fields (error 7 still to be reported),
 // ENTRY_LINE_REPORTED after an unknown port or method was reported.
-EntryLineResult parse_entry_line(const char *line, int line_number, char *reply, EntryLine *out);
+EntryLineResult parse_entry_line(const char *line, int line_number, EntryLine *out);
 
 // find_user_entry - -1 after an error was reported, 0 no line for the port,
 // 1 found; user_entry is cleared before every lookup.
-int8_t find_user_entry(char *reply);
+int8_t find_user_entry(void);
 
 // match_call_pattern - a callsign pattern with "?" and "*" against a key.
 bool match_call_pattern(const char *pattern, const char *key);

@@ -4,11 +4,6 @@
 
 #include <cstdio>
 
-CallClock call_clock;
-char version_text[8];
-char call_banner[64];
-char reply_tag[24];
-
 void fill_call_clock(void)
 {
     int hundredths = 0;
@@ -23,6 +18,6 @@ void fill_call_clock(void)
     call_clock.second = (uint8_t)t.tm_sec;
     call_clock.hundredths = (uint8_t)hundredths;
     plat_format_time(call_clock.time_stamp, sizeof call_clock.time_stamp, "%X %d-%m-%Y", &t);
-    snprintf(call_banner, sizeof call_banner, "[MORVEL v%s] - %s", version_text, call_clock.time_stamp);
+    format_banner(call_banner, sizeof call_banner, call_clock.time_stamp);
     snprintf(reply_tag, sizeof reply_tag, "{MORVEL-%s}\n", version_text);
 }

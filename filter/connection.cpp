@@ -5,9 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-ConnectionInfo connection_info;
-uint8_t verdict;
-
 // decimal - the standard text-to-integer conversion; values beyond long are
 // clamped by strtol, and the callers keep only the low bits of their field.
 static long decimal(const char *text)

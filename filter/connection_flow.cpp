@@ -5,6 +5,7 @@
 #include "auth/verification.h"
 #include "common/reply.h"
 #include "config/filter_config.h"
+#include "config/host_files.h"
 #include "config/messages.h"
 #include "filter/call_clock.h"
 #include "filter/connection.h"
@@ -13,6 +14,7 @@
 #include "report/errors.h"
 #include "report/logs.h"
 #include "report/mail.h"
+#include "report/notices.h"
 
 enum { CONNECTION_ARGS = 8 };
 
@@ -41,6 +43,22 @@ static void write_connection_logs(void)
     }
 }
 
+// notify_new_user - the notice of a first connection to the sysops, when
+// config.prt asks for it and the start-up file names the mail drop.
+static void notify_new_user(void)
+{
+    if (load_filter_config() < 0 || !filter_config.mail_new_user || !host_info_ready())
+        return;
+    mail_new_user_notice();
+}
+
+// flush_waiting_mail - held mail into the import file, once the start-up file names it.
+static void flush_waiting_mail(void)
+{
+    if (held_mail_waiting() && host_info_ready())
+        flush_held_mail();
+}
+
 // new_connection - steps 11 to 16: reply tag, switches, decision, logs.
 static int new_connection(char *reply)
 {
@@ -59,11 +77,12 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
 {
     char *args[CONNECTION_ARGS];
     padded_arguments(argc, argv, args);
-    flush_held_mail(reply);
+    flush_waiting_mail();
     if (decode_arguments(args) < 0)
         return 2;
     if (memory_available == 0) {
-        report_error(ERR_NO_MEMORY, 0, reply);
+        report_error(ERR_NO_MEMORY, 0);
+        verdict = report_verdict();
         return verdict;
     }
     if (connection_info.connection_count == -1) {
@@ -71,7 +90,7 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
         return verdict;
     }
     if (connection_info.connection_count == 1)
-        mail_new_user_notice(reply);
+        notify_new_user();
     if (connection_info.attempt != 0) {
         verify_answer(reply);
         write_connection_logs();
@@ -91,7 +110,7 @@ int run_service_call(int argc, char **argv, char *reply, int memory_available)
     if (argc <= 3) {
         if (memory_available == 0 || !argv[1])
             return 0;
-        run_sysop_command(argv[1], command_argument(argc, argv), reply);
+        run_sysop_command(argv[1], command_argument(argc, argv));
         return 0;
     }
     return connection_event(argc, argv, reply, memory_available);
@@ -99,12 +118,9 @@ int run_service_call(int argc, char **argv, char *reply, int memory_available)
 
 int run_command_call(int argc, char **argv)
 {
-    char scratch[DLL_SCRATCH_REPLY] = "";
     plat_begin_call();
     if (argc <= 1 || !argv || !argv[1])
         return 0;
-    reply_set_limit(sizeof scratch);
-    run_sysop_command(argv[1], command_argument(argc, argv), scratch);
-    reply_set_limit(REPLY_CAPACITY);
+    run_sysop_command(argv[1], command_argument(argc, argv));
     return 0;
 }

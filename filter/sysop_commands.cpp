@@ -123,7 +123,7 @@ static bool port_argument(const char *argument, uint8_t *port)
 static bool write_log_message(FILE *mail, PlatText *log, const char *sysop)
 {
     trace(TRACE_MAIL, 0, 0, msg(MSG_LOG_FILE), sysop);
-    bool ok = fprintf(mail, "#\nSP %s < MORVEL\n", sysop) >= 0;
+    bool ok = write_mail_header(mail, sysop, "MORVEL");
     ok = fprintf(mail, "%s.\n", msg(MSG_LOG_FILE)) >= 0 && ok;
     ok = copy_file_to_stream(log, mail) && ok;
     ok = fputs("\n/EX\n", mail) >= 0 && ok;
@@ -139,7 +139,7 @@ static int mail_one_log(PlatText *log)
     if (!mail)
         return -1;
     bool ok = true;
-    for (int i = 0; i < filter_config.sysop_count && i < MAX_SYSOPS; i++) {
+    for (int i = 0; i < sysops_to_mail(); i++) {
         ok = write_log_message(mail, log, filter_config.sysop_calls[i]) && ok;
         plat_text_seek(log, 0);
     }
@@ -149,23 +149,23 @@ static int mail_one_log(PlatText *log)
 
 // prepare_log_mail - the host files, the built-in texts and the sysop list the
 // log mail needs; false when the command must stop.
-static bool prepare_log_mail(const char *argument, char *reply)
+static bool prepare_log_mail(const char *argument)
 {
-    if (load_host_info(reply) < 0)
+    if (load_host_info() < 0)
         return false;
-    load_language_file(reply, "**");
+    load_language_file("**");
     if (!filter_config.config_loaded)
-        load_filter_config(reply);
-    if (starts_with(argument, "#") && load_filter_config(reply) < 0)
+        load_filter_config();
+    if (starts_with(argument, "#") && load_filter_config() < 0)
         return false;
     return true;
 }
 
 // mail_log_files - a log mailed to nobody would be lost if it were removed,
 // so without a sysop to mail both logs stay where they are.
-void mail_log_files(const char *argument, char *reply)
+void mail_log_files(const char *argument)
 {
-    if (!prepare_log_mail(argument, reply) || filter_config.sysop_count == 0)
+    if (!prepare_log_mail(argument) || filter_config.sysop_count == 0)
         return;
     for (int i = 0; i < ATTEMPT_LOG_COUNT; i++) {
         char path[FILTER_PATH_MAX];
@@ -183,18 +183,18 @@ void mail_log_files(const char *argument, char *reply)
 
 // command_log - "-log": the callsign argument is upper-cased but the mail
 // always goes to the configured sysops.
-static void command_log(const char *argument, char *reply)
+static void command_log(const char *argument)
 {
     char call[LOG_ARGUMENT_SIZE];
     copy_text(call, sizeof call, starts_with(argument, "#") ? "#" : argument);
-    mail_log_files(upper_case(call), reply);
+    mail_log_files(upper_case(call));
 }
 
 // command_on - "-on": the filter decides again; the argument is ignored.
-static void command_on(const char *, char *) { set_filter_switch(true); }
+static void command_on(const char *) { set_filter_switch(true); }
 
 // command_off - "-off": every new connection is admitted unfiltered.
-static void command_off(const char *, char *) { set_filter_switch(false); }
+static void command_off(const char *) { set_filter_switch(false); }
 
 // command_port - "-pnormal" and "-pbbs"; "#" means no port was given.
 static void command_port(const char *argument, bool normal)
@@ -205,14 +205,14 @@ static void command_port(const char *argument, bool normal)
 }
 
 // command_pnormal - "-pnormal N": port N is open to every station again.
-static void command_pnormal(const char *argument, char *) { command_port(argument, true); }
+static void command_pnormal(const char *argument) { command_port(argument, true); }
 
 // command_pbbs - "-pbbs N": port N admits only BBSs.
-static void command_pbbs(const char *argument, char *) { command_port(argument, false); }
+static void command_pbbs(const char *argument) { command_port(argument, false); }
 
 struct SysopCommand {
     const char *keyword;
-    void (*run)(const char *argument, char *reply);
+    void (*run)(const char *argument);
 };
 
 static const SysopCommand sysop_commands[] = {
@@ -225,7 +225,7 @@ static const SysopCommand sysop_commands[] = {
 
 // run_sysop_command - the first keyword equal to the word, in any case, runs;
 // a word that matches none does nothing.
-void run_sysop_command(const char *word, const char *argument, char *reply)
+void run_sysop_command(const char *word, const char *argument)
 {
     if (!word)
         return;
@@ -233,7 +233,7 @@ void run_sysop_command(const char *word, const char *argument, char *reply)
         argument = "#";
     for (const SysopCommand &c : sysop_commands)
         if (same_word(word, c.keyword)) {
-            c.run(argument, reply);
+            c.run(argument);
             return;
         }
 }

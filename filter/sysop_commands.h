@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // run_sysop_command - carry out a command word with its argument ("#" for none).
-void run_sysop_command(const char *word, const char *argument, char *reply);
+void run_sysop_command(const char *word, const char *argument);
 
 // set_filter_switch - on: remove the off-switch file; off: create it.
 void set_filter_switch(bool on);
@@ -20,6 +20,6 @@ bool port_is_bbs_only(void);
 void set_port_mode(uint8_t port, bool normal);
 
 // mail_log_files - the "-log" command: mail both attempt logs to the sysops.
-void mail_log_files(const char *argument, char *reply);
+void mail_log_files(const char *argument);
 
 #endif

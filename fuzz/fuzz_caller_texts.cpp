@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz_connect("N0CALL-9", 2, 0x40, 1);
     fuzz_connect("N0CALL-9", 1, 0, 2);
     fuzz_connect("N0CALL-8", 2, 0, 2);
+    fuzz_check_sound();
     return 0;
 }

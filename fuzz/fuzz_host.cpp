@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <pthread.h>
 
 namespace fs = std::filesystem;
 
@@ -25,12 +27,25 @@ static const char ports[] =
     "3 0 0 0 0 0 0 0 a b vhf\n4 0 0 0 0 0 0 0 a b hf\n";
 static const char config[] =
     "**\nN0SYS N1SYS\n2 RH RHDN\nPASSWORD>\nOK\nOK\nOK\nOK\nOK XSN\nOK TM\nOK\nOK CDWM\nOK\nOK\n"
-    "1 NORMAL\n2 OPEN\n3 BBS\n4 CLOSED\nCONSOLE OPEN\n";
+    "1 OPEN\n2 READONLY\n3 BBS\n4 CLOSED\nCONSOLE OPEN\n";
 static const char users[] =
     "N0CALL-1\n* NORMAL secret\n-\nN0CALL-2\n* MD5 secret\n-\nN0CALL-3\n* TABLE\n-\n"
     "N0CALL-4\n* FLEXNET 12345\n-\nN0CALL-5\n* FIXED secret\n-\nN0CALL-6\n* FORWARD secret\n-\n"
     "N0CALL-7\n* FORWARD5 secret\n-\nN0CALL-8\n* EXCLUDED\n-\nN0CALL-9\n1 CLOSED\n2 GUEST\n-\n"
     "CONSOLE\n0 NORMAL secret\n-\n";
+
+// Every text that config.prt switches on and N0CALL-3's password table for the
+// fixed date, so that a sound input meets no error.
+static const char *const texts[][2] = {
+    {"morvel/open.prt", "Welcome to the open port.\n"},
+    {"morvel/excluded.prt", "You are excluded.\n"},
+    {"morvel/info.prt", "This port is closed.\n"},
+    {"morvel/intro.prt", "Intro text.\n"},
+    {"morvel/guest.prt", "Guest text.\n"},
+    {"morvel/newtxt.prt", "Hello, new station.\n"},
+    {"morvel/newmsg.prt", "Welcome aboard.\n"},
+    {"morvel/N0CALL3.TBL", "# day password\n1 first\n8 eighth\n31 last\n"},
+};
 
 void fuzz_write(const char *path, const uint8_t *data, size_t size)
 {
@@ -47,8 +62,19 @@ void fuzz_host_prepare(void)
 {
     std::error_code ec;
     if (root.empty()) {
-        char tmpl[] = "/tmp/filter-fuzz-XXXXXX";
-        root = mkdtemp(tmpl);
+        // A memory file system, where there is one, makes every input faster.
+        const char *base = getenv("FUZZ_TMPDIR");
+        if (!base)
+            base = fs::is_directory("/dev/shm", ec) ? "/dev/shm" : "/tmp";
+        std::string tmpl = std::string(base) + "/filter-fuzz-XXXXXX";
+        if (!mkdtemp(&tmpl[0]))
+            abort();
+        root = tmpl;
+        atexit([] {
+            std::error_code gone;
+            fs::current_path("/", gone);
+            fs::remove_all(root, gone);
+        });
     }
     fs::current_path("/", ec);
     fs::remove_all(root, ec);
@@ -60,6 +86,9 @@ void fuzz_host_prepare(void)
     fuzz_write_text("system/port.sys", ports);
     fuzz_write_text("morvel/config.prt", config);
     fuzz_write_text("morvel/users.prt", users);
+    for (const auto &t : texts)
+        fuzz_write_text(t[0], t[1]);
+    plat_test_clear_faults();
     filter_reset_state();
     struct tm t = {};
     t.tm_year = 126;
@@ -71,6 +100,32 @@ void fuzz_host_prepare(void)
     t.tm_isdst = -1;
     time_t secs = mktime(&t);
     plat_test_set_clock(&t, 27, secs);
+}
+
+bool fuzz_checking(void)
+{
+    static const bool on = getenv("FUZZ_SOUND") != nullptr;
+    return on;
+}
+
+void fuzz_expect(bool ok, const char *what)
+{
+    if (!fuzz_checking() || ok)
+        return;
+    fprintf(stderr, "FUZZ_SOUND: a sound seed failed: %s\n", what);
+    abort();
+}
+
+void fuzz_check_sound(void)
+{
+    if (!fuzz_checking())
+        return;
+    std::ifstream in("morvel/error.prt");
+    if (!in)
+        return;
+    std::string record((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fprintf(stderr, "FUZZ_SOUND: a sound seed met an error:\n%s\n", record.c_str());
+    abort();
 }
 
 std::vector<std::string> fuzz_split(const uint8_t *data, size_t size, size_t n)
@@ -85,18 +140,89 @@ std::vector<std::string> fuzz_split(const uint8_t *data, size_t size, size_t n)
     return parts;
 }
 
+// A host thread's stack is far larger, but a call that needs more than this
+// is recursing without bound: on this stack it overflows at once and visibly.
+// One worker thread with that stack runs every call, since a thread created
+// per call costs the sanitizers memory that a long run never gets back.
+enum { CALL_STACK = 256 * 1024 };
+
+static pthread_mutex_t worker_lock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t worker_wake = PTHREAD_COND_INITIALIZER;
+static void (*job_fn)(void *);
+static void *job_arg;
+static bool job_ready, job_done;
+
+// worker - runs each job handed over by fuzz_on_small_stack, one at a time.
+static void *worker(void *)
+{
+    pthread_mutex_lock(&worker_lock);
+    for (;;) {
+        while (!job_ready)
+            pthread_cond_wait(&worker_wake, &worker_lock);
+        job_ready = false;
+        pthread_mutex_unlock(&worker_lock);
+        job_fn(job_arg);
+        pthread_mutex_lock(&worker_lock);
+        job_done = true;
+        pthread_cond_broadcast(&worker_wake);
+    }
+    return nullptr;
+}
+
+void fuzz_on_small_stack(void (*fn)(void *), void *arg)
+{
+    static bool started;
+    if (!started) {
+        pthread_attr_t attr;
+        pthread_t thread;
+        if (pthread_attr_init(&attr) != 0 || pthread_attr_setstacksize(&attr, CALL_STACK) != 0 ||
+            pthread_create(&thread, &attr, worker, nullptr) != 0)
+            abort();
+        pthread_attr_destroy(&attr);
+        started = true;
+    }
+    pthread_mutex_lock(&worker_lock);
+    job_fn = fn;
+    job_arg = arg;
+    job_done = false;
+    job_ready = true;
+    pthread_cond_broadcast(&worker_wake);
+    while (!job_done)
+        pthread_cond_wait(&worker_wake, &worker_lock);
+    pthread_mutex_unlock(&worker_lock);
+}
+
 enum { GUARD = 64 };
+static char reply[REPLY_CAPACITY + GUARD];
+
+const char *fuzz_last_reply(void)
+{
+    return reply;
+}
+
+struct SvcCall {
+    int argc;
+    char **argv;
+    int memory_available;
+    int result;
+};
 
 int fuzz_svc(std::vector<std::string> args, int memory_available)
 {
-    static char reply[REPLY_CAPACITY + GUARD];
     memset(reply, 0, REPLY_CAPACITY);
     memset(reply + REPLY_CAPACITY, 0x5A, GUARD);
     std::vector<char *> argv;
     for (auto &s : args)
         argv.push_back(&s[0]);
     argv.push_back(nullptr);
-    int r = svc_main((int)args.size(), argv.data(), reply, memory_available);
+    SvcCall call = {(int)args.size(), argv.data(), memory_available, 0};
+    fuzz_on_small_stack(
+        [](void *p) {
+            SvcCall *c = (SvcCall *)p;
+            c->result = svc_main(c->argc, c->argv, reply, c->memory_available);
+        },
+        &call);
+    int r = call.result;
     for (int i = 0; i < GUARD; i++)
         if ((unsigned char)reply[REPLY_CAPACITY + i] != 0x5A)
             abort();
@@ -106,6 +232,23 @@ int fuzz_svc(std::vector<std::string> args, int memory_available)
     if (r != 0 && r != 1 && r != 2 && r != 3 && r != 4 && r != 11)
         abort();
     return r;
+}
+
+void fuzz_dll(std::vector<std::string> args)
+{
+    std::vector<char *> argv;
+    for (auto &s : args)
+        argv.push_back(&s[0]);
+    argv.push_back(nullptr);
+    SvcCall call = {(int)args.size(), argv.data(), 0, 0};
+    fuzz_on_small_stack(
+        [](void *p) {
+            SvcCall *c = (SvcCall *)p;
+            c->result = dll_main(c->argc, c->argv);
+        },
+        &call);
+    if (call.result != 0)
+        abort();
 }
 
 int fuzz_connect(const char *station, int port, int flags, int count)

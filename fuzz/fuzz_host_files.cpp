@@ -11,8 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz_write_text("system/inf.sys", parts[2]);
     fuzz_write_text("system/langue.sys", parts[3]);
     fuzz_write_text("morvel/config.prt",
-                    "**\n\n3\nPASSWORD>\nOK\nOK\nOK\nOK\nOK\nOK TM\nOK\nOK\nOK\nOK\n144.800 OPEN\nVHF BBS\n");
+                    "**\nN0SYS\n3\nPASSWORD>\nOK\nOK\nOK\nOK\nOK\nOK TM\nOK\nOK\nOK\nOK\n144.800 OPEN\nVHF BBS\n");
     fuzz_connect("N0CALL-1", 1, 0, 1);
     fuzz_connect("N0CALL-3", 3, 0, 1);
+    fuzz_check_sound();
     return 0;
 }

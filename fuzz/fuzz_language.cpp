@@ -9,5 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz_write("morvel/lang.txt", data, size);
     fuzz_connect("N0CALL-1", 1, 0, 1);
     fuzz_connect("N0CALL-0", 0, 0, 2);
+    fuzz_check_sound();
     return 0;
 }

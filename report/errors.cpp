@@ -1,23 +1,24 @@
 // errors.cpp - numbered error reports: the error text, error.prt, the error
 // mail to the sysops, the markers that keep that mail to one per code, and
-// the verdict each code leaves for the connection.
+// the outcome each code leaves for the connection.
 //
 // A report never fails in a way the caller must handle: whatever goes wrong
-// while recording or mailing, the connection still gets a verdict. The
-// reporter decides nothing beyond the verdict of its table: for codes 4 and 7
-// it only marks that the port's method is due (take_port_method_due), and
-// the operation that met the error runs that method.
+// while recording or mailing, the report leaves an outcome. The reporter
+// records and mails; it decides nothing. It notes the verdict its code's row
+// leaves (report_verdict) and, for codes 4 and 7, that the port's method is
+// due (take_port_method_due); the operation that stopped on the error sets
+// the verdict from them or runs that method.
 #include "report/errors.h"
+#include "common/error_hook.h"
 #include "common/filter_dir.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
-#include "config/filter_config.h"
-#include "config/host_files.h"
-#include "config/messages.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 #include "report/mail.h"
+// The reporter's one tie to the readers: see load_missing_setup.
+#include "config/filter_config.h"
+#include "config/host_files.h"
 
 #include <cstdio>
 
@@ -31,8 +32,10 @@ enum { ERROR_TEXT_MAX = 300 };
 // stands refused, which is also all a forward login can get.
 enum { VERDICT_FALLBACK = 0xFF };
 
-// Whether the last report left the station to the port's method (codes 4
-// and 7, recorded in error.prt); taken by the operation that stopped on it.
+// The outcome of the last report, kept for the operation that stopped on it:
+// the verdict its code leaves, and whether it left the station to the port's
+// method (codes 4 and 7, recorded in error.prt).
+static uint8_t last_verdict;
 static bool port_method_due;
 
 // Arguments of an error text: n >= 0 is message entry n; the others stand for
@@ -137,6 +140,15 @@ void clear_error_marker(uint16_t code)
     plat_remove(error_marker_path(path, code));
 }
 
+// write_error_lines - the banner, the station and the error line, as error.prt and the mail show them.
+static void write_error_lines(FILE *f, uint16_t code, const char *text)
+{
+    char line[BANNER_MAX];
+    format_banner(line, sizeof line, call_clock.time_stamp);
+    fprintf(f, "%s\n%s: %s-%d / %s: %d\n*** ERROR 001%i: %s\n", line, msg(MSG_CONNECTED_CALLSIGN),
+            connection_info.callsign, connection_info.ssid, msg(MSG_PORT), connection_info.port, code, text);
+}
+
 // write_error_record - rewrite error.prt with this report; false when it cannot be written.
 static bool write_error_record(uint16_t code, const char *text)
 {
@@ -145,49 +157,44 @@ static bool write_error_record(uint16_t code, const char *text)
     FILE *f = plat_fopen(path, "wt");
     if (!f)
         return false;
-    fprintf(f, "\n[MORVEL v%s] - %s\n%s: %s-%d / %s: %d\n*** ERROR 001%i: %s\n\n", version_text,
-            call_clock.time_stamp, msg(MSG_CONNECTED_CALLSIGN), connection_info.callsign, connection_info.ssid,
-            msg(MSG_PORT), connection_info.port, code, text);
+    fputc('\n', f);
+    write_error_lines(f, code, text);
+    fputc('\n', f);
     return plat_fclose(f) == 0;
 }
 
-// load_missing_setup - the host files and, unless this code came from reading
-// it, the configuration, so that the sysops are known. This is the reporter's
-// one call back into the readers: the recipients of the error mail live in
-// those files, and their readers report their own errors in turn.
-static void load_missing_setup(uint16_t code, char *reply)
+// The steps of a report at which the reporter needs the readers.
+enum SetupStep { SETUP_RECIPIENTS, SETUP_MAIL_DROP };
+
+// load_missing_setup - the reporter's one tie to the readers of config/, the
+// only calls from report/ into them. The recipients of the error mail are
+// in config.prt, with the host's sysop of the start-up file standing in when
+// none is configured, and the mail drop is named by the start-up file; so
+// before it mails, the reporter loads what is not loaded yet, and those
+// readers report their own errors in turn. For the recipients: the start-up
+// file, config.prt unless this code came from reading it, and the stand-in
+// sysop. For the mail drop: the start-up file, tried once more.
+static void load_missing_setup(SetupStep step, uint16_t code)
 {
     if (!host_info.host_info_loaded)
-        load_host_info(reply);
+        load_host_info();
+    if (step == SETUP_MAIL_DROP)
+        return;
     bool from_config = code == ERR_NO_CONFIG || code == ERR_CONFIG_LINE || code == ERR_LANGUAGE_LINES;
     if (!filter_config.config_loaded && !from_config)
-        load_filter_config(reply);
-}
-
-// ensure_recipient - with no sysop configured, the host's sysop (or "SYSOP")
-// stands in until config.prt is read again.
-static void ensure_recipient(void)
-{
-    if (filter_config.sysop_count != 0)
-        return;
-    const char *who = host_info.host_info_loaded ? host_info.host_sysop : "SYSOP";
-    copy_text(filter_config.sysop_calls[0], sizeof filter_config.sysop_calls[0], who);
-    filter_config.sysop_count = 1;
+        load_filter_config();
+    use_stand_in_sysop(host_info.host_info_loaded ? host_info.host_sysop : "SYSOP");
 }
 
 // write_error_mail - one message per sysop into an open mail stream.
 static void write_error_mail(FILE *mail, uint16_t code, const char *text)
 {
-    int count = filter_config.sysop_count < (int)MAX_SYSOPS ? filter_config.sysop_count : (int)MAX_SYSOPS;
-    for (int i = 0; i < count; i++) {
+    for (int i = 0; i < sysops_to_mail(); i++) {
         trace(TRACE_MAIL, 0, code, msg(MSG_ERROR_DETECTED), filter_config.sysop_calls[i]);
-        fprintf(mail, "#\nSP %s < MORVEL\n", filter_config.sysop_calls[i]);
+        write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
         fprintf(mail, "%s\n", msg(MSG_ERROR_DETECTED));
-        fprintf(mail, "[MORVEL v%s] - %s\n", version_text, call_clock.time_stamp);
-        fprintf(mail, "%s: %s-%d / %s: %d\n", msg(MSG_CONNECTED_CALLSIGN), connection_info.callsign,
-                connection_info.ssid, msg(MSG_PORT), connection_info.port);
-        fprintf(mail, "*** ERROR 001%i: %s\n\n", code, text);
-        fprintf(mail, "/EX\n");
+        write_error_lines(mail, code, text);
+        fprintf(mail, "\n/EX\n");
     }
 }
 
@@ -203,6 +210,7 @@ static void mail_sysops_once(uint16_t code, const char *text)
     plat_create_hidden(marker);
     if (!filter_config.config_loaded)
         return;
+    load_missing_setup(SETUP_MAIL_DROP, code);
     FILE *mail = open_mail();
     if (!mail)
         return;
@@ -219,31 +227,41 @@ bool take_port_method_due(void)
     return due;
 }
 
-// errors_reset - at load no report is waiting for the port's method.
-void errors_reset(void)
+// report_verdict - the verdict the last report's code leaves.
+uint8_t report_verdict(void)
 {
-    port_method_due = false;
+    return last_verdict;
 }
 
-// report_error - record in error.prt, mail the sysops once, set the verdict of the code.
-// An error.prt that cannot be written stops the report there with verdict 0.
-void report_error(uint16_t code, uint16_t detail, char *reply)
+// The reporter behind the readers' hook.
+static const ErrorReporter reporter = {report_error, clear_error_marker};
+
+// errors_reset - at load no report is waiting, and the readers' errors come here.
+void errors_reset(void)
+{
+    last_verdict = VERDICT_ADMITTED;
+    port_method_due = false;
+    install_error_reporter(&reporter);
+}
+
+// report_error - record in error.prt, mail the sysops once, note the outcome
+// of the code. An error.prt that cannot be written stops the recording there:
+// no marker and no mail. The outcome of the code stands all the same: a
+// station that the code refuses (a missing information or exclusion text,
+// a challenge that cannot be checked) must not be let in because the disk
+// that would have recorded the fault is failing too.
+void report_error(uint16_t code, uint16_t detail)
 {
     char text[ERROR_TEXT_MAX];
     error_text(code, detail, text, sizeof text);
     port_method_due = false;
     trace(TRACE_ERROR, detail, code, nullptr, text);
-    if (!write_error_record(code, text)) {
-        verdict = VERDICT_ADMITTED;
-        return;
-    }
-    if (code > ERR_NO_MAIL) {
-        load_missing_setup(code, reply);
-        ensure_recipient();
+    if (write_error_record(code, text) && code > ERR_NO_MAIL) {
+        load_missing_setup(SETUP_RECIPIENTS, code);
         mail_sysops_once(code, text);
     }
     uint8_t v = find_format(code)->verdict;
-    // Set last: the reports raised while loading the setup above came first.
+    // Noted last: the reports raised while loading the setup above came first.
     port_method_due = v == VERDICT_FALLBACK;
-    verdict = port_method_due ? (uint8_t)VERDICT_REFUSED : v;
+    last_verdict = port_method_due ? (uint8_t)VERDICT_REFUSED : v;
 }

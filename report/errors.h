@@ -1,25 +1,27 @@
-// errors.h - numbered error reports: error.prt, the error mail, markers and verdicts.
+// errors.h - numbered error reports: error.prt, the error mail, markers and outcomes.
 #ifndef FILTER_ERRORS_H
 #define FILTER_ERRORS_H
+
+#include "common/records.h"
 
 #include <cstddef>
 #include <cstdint>
 
-enum {
-    ERR_NO_STARTUP_FILE = 1, ERR_NO_MAIL = 2, ERR_NO_CONFIG = 3, ERR_NO_TABLE = 4,
-    ERR_CONFIG_LINE = 5, ERR_LANGUAGE_LINES = 6, ERR_USERS_LINE = 7, ERR_NO_OPEN_TEXT = 8,
-    ERR_NO_INFO_TEXT = 9, ERR_STATE_FILE = 10, ERR_NO_EXCLUSION_TEXT = 11, ERR_NO_MEMORY = 13
-};
+// report_error - record, mail once per code, and note the outcome of the
+// code: the verdict it leaves, and for codes 4 and 7 that the port's method
+// is due. It never writes verdict; the operation that stopped on the error does.
+void report_error(uint16_t code, uint16_t detail);
 
-// report_error - record, mail once per code, and set the verdict of the code;
-// codes 4 and 7 refuse and mark the port's method due.
-void report_error(uint16_t code, uint16_t detail, char *reply);
+// report_verdict - the verdict the last report's code leaves (0 when
+// error.prt could not be written); 0 at load.
+uint8_t report_verdict(void);
 
 // take_port_method_due - true once after a report of code 4 or 7 that was
 // recorded: the operation that met it runs the port's method.
 bool take_port_method_due(void);
 
-// errors_reset - the load-time state of this file's globals.
+// errors_reset - the load-time state of this file's globals; installs the
+// reporter behind common/error_hook.
 void errors_reset(void);
 
 // error_text - the error text of a code, bounded to size.

@@ -8,12 +8,9 @@
 #include "common/filter_dir.h"
 #include "common/letter_values.h"
 #include "common/line_reader.h"
+#include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
-#include "config/filter_config.h"
-#include "config/messages.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -68,7 +65,9 @@ static FILE *open_log(const char *path, const char *title)
         return nullptr;
     char header[HEADER_MAX];
     log_column_header(header, sizeof header);
-    fprintf(f, "\n[MORVEL v%s] - %s:\n", version_text, title);
+    char banner[BANNER_MAX];
+    format_banner(banner, sizeof banner, title);
+    fprintf(f, "\n%s:\n", banner);
     fprintf(f, "\n%s\n   ", header);
     for (int i = 0; i < 69; i++)
         fputc('=', f);

@@ -1,26 +1,20 @@
-// mail.cpp - mail into the host's import file under its lock, or into the
-// held-mail file morvel\mail.prt while the host holds the lock; the flush of
-// held mail; the new-user notice and the new-user message.
+// mail.cpp - the mail drop: mail into the host's import file under its
+// lock, or into the held-mail file morvel\mail.prt while the host holds the
+// lock; the flush of held mail; the header of every message.
 //
 // The lock is taken only by an exclusive create, so a lock the host took in
 // the meantime is never written over, and the filter deletes only a lock it
 // created itself. Held mail is deleted only after the import file has taken
 // all of it and closed cleanly. A write or close that fails cuts the file
 // back to the size it had when it was opened, so the host never imports half
-// a message with the next one glued to it. Failures are reported by result;
-// only the two notices turn a mail that cannot be opened into error 2.
+// a message with the next one glued to it. Failures are reported by result.
+// The drop reads host_info and never loads it: its callers load the
+// start-up file first.
 #include "report/mail.h"
 #include "common/filter_dir.h"
-#include "common/reply.h"
 #include "common/text_copy.h"
-#include "common/trace.h"
-#include "config/filter_config.h"
-#include "config/host_files.h"
-#include "config/messages.h"
-#include "filter/call_clock.h"
-#include "filter/connection.h"
+#include "common/records.h"
 #include "platform/platform.h"
-#include "report/errors.h"
 
 #include <cstdio>
 
@@ -34,9 +28,6 @@ static bool mail_diverted;
 // opening (-1 when it could not be taken): where a failed mail is cut back to.
 static const char *mail_path;
 static long mail_start;
-
-// Reply for the host-file reader where the caller has none; nothing appends to it.
-static char scratch_reply[REPLY_CAPACITY];
 
 // mail_reset - at load the filter holds no lock of its own.
 void mail_reset(void)
@@ -71,12 +62,6 @@ static FILE *note_mail(FILE *stream, const char *path)
     return stream;
 }
 
-// host_info_ready - the start-up file has been read, now or before.
-static bool host_info_ready(char *reply)
-{
-    return host_info.host_info_loaded || load_host_info(reply) > 0;
-}
-
 // take_mail_lock - create the lock; false when it exists (*busy) or cannot be made.
 static bool take_mail_lock(bool *busy)
 {
@@ -102,8 +87,7 @@ static FILE *open_held_mail(void)
 FILE *open_mail(void)
 {
     mail_diverted = true;
-    scratch_reply[0] = '\0';
-    if (!host_info_ready(scratch_reply))
+    if (!host_info.host_info_loaded)
         return nullptr;
     if (plat_exists(host_info.mail_lock_path))
         return open_held_mail();
@@ -136,6 +120,12 @@ bool close_mail(FILE *stream)
     return ok;
 }
 
+// held_mail_waiting - morvel\mail.prt holds mail for the import file.
+bool held_mail_waiting(void)
+{
+    return plat_exists(held_mail_path);
+}
+
 // append_held_mail - copy the held mail into the import file; true only when
 // all of it was written and the import file closed without error.
 static bool append_held_mail(PlatText *held)
@@ -156,11 +146,9 @@ static bool append_held_mail(PlatText *held)
 
 // flush_held_mail - a copy that fails part-way is cut back and keeps
 // mail.prt for a later call: no message is lost, torn or imported twice.
-void flush_held_mail(char *reply)
+void flush_held_mail(void)
 {
-    if (!plat_exists(held_mail_path))
-        return;
-    if (!host_info_ready(reply))
+    if (!held_mail_waiting() || !host_info.host_info_loaded)
         return;
     if (plat_exists(host_info.mail_lock_path))
         return;
@@ -177,71 +165,8 @@ void flush_held_mail(char *reply)
         plat_remove(held_mail_path);
 }
 
-// write_new_user_notice - one notice of the connecting station to one sysop.
-static void write_new_user_notice(FILE *mail, const char *sysop)
+// write_mail_header - the line that starts a message to to from from.
+bool write_mail_header(FILE *mail, const char *to, const char *from)
 {
-    const ConnectionInfo &c = connection_info;
-    trace(TRACE_MAIL, 0, 0, msg(MSG_NEW_USER), sysop);
-    fprintf(mail, "#\nSP %s < MORVEL", sysop);
-    fprintf(mail, "\n%s\n%s\n%s %s", msg(MSG_NEW_USER), call_banner, msg(MSG_CALLSIGN), c.callsign);
-    if (c.ssid != 0)
-        fprintf(mail, "-%d", c.ssid);
-    fprintf(mail, " %s (%s %d).\n/EX\n", msg(MSG_FIRST_TIME), msg(MSG_PORT), c.port);
-}
-
-// mail_new_user_notice - a notice of this first connection to every sysop; -1 or 1.
-int mail_new_user_notice(char *reply)
-{
-    if (load_filter_config(reply) < 0)
-        return -1;
-    if (!filter_config.mail_new_user)
-        return 1;
-    if (!host_info_ready(reply))
-        return -1;
-    FILE *mail = open_mail();
-    if (!mail) {
-        report_error(ERR_NO_MAIL, 0, reply);
-        return -1;
-    }
-    int count = filter_config.sysop_count < (int)MAX_SYSOPS ? filter_config.sysop_count : (int)MAX_SYSOPS;
-    for (int i = 0; i < count; i++)
-        write_new_user_notice(mail, filter_config.sysop_calls[i]);
-    close_mail(mail);
-    return 1;
-}
-
-// open_new_message_text - newmsg<port>.prt, else newmsg.prt; false when neither opens.
-static bool open_new_message_text(PlatText *text)
-{
-    char path[FILTER_PATH_MAX];
-    snprintf(path, sizeof path, "%s\\%s%d.%s", FILTER_DIR, "newmsg", connection_info.port, "prt");
-    if (plat_open_text(path, text))
-        return true;
-    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "newmsg.prt");
-    return plat_open_text(path, text);
-}
-
-// mail_new_message - the newmsg text of the port, or the general one, mailed to the station.
-void mail_new_message(char *reply)
-{
-    PlatText text;
-    if (!open_new_message_text(&text))
-        return;
-    if (!host_info_ready(reply)) {
-        plat_close_text(&text);
-        return;
-    }
-    FILE *mail = open_mail();
-    if (!mail) {
-        plat_close_text(&text);
-        report_error(ERR_NO_MAIL, 0, reply);
-        return;
-    }
-    trace(TRACE_MAIL, 0, 0, msg(MSG_WELCOME), connection_info.callsign);
-    fprintf(mail, "#\nSP %s < %s\n", connection_info.callsign, host_info.bbs_callsign);
-    fprintf(mail, "%s\n", msg(MSG_WELCOME));
-    copy_file_to_stream(&text, mail);
-    fprintf(mail, "\n/EX\n");
-    plat_close_text(&text);
-    close_mail(mail);
+    return fprintf(mail, "#\nSP %s < %s\n", to, from) >= 0;
 }

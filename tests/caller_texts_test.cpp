@@ -1,6 +1,7 @@
 // Texts sent to the caller: per port, general, by language, station texts,
 // the intro exceptions and the information text of CLOSED stations.
 #include "platform/platform.h"
+#include "auth/admission.h"
 #include "report/caller_texts.h"
 #include "support/host_dir.h"
 #include "support/report_fixture.h"
@@ -35,7 +36,7 @@ static std::string sent_with(bool by_language, int first)
     filter_config.texts_by_language = by_language;
     as_station("N0CALL", 1, 3);
     Reply reply;
-    send_text_file(TEXT_INTRO, reply);
+    send_caller_text(TEXT_INTRO, reply);
     return reply.text;
 }
 
@@ -64,7 +65,7 @@ TEST(CallerTexts, UnknownLanguageLeavesTheFilterDirectory)
     filter_config.texts_by_language = true;
     as_station("N2CALL", 0, 3);   // not in inf.sys
     Reply reply;
-    send_text_file(TEXT_GUEST, reply);
+    send_caller_text(TEXT_GUEST, reply);
     EXPECT_STREQ(reply.text, "\nwelcome\n");
 }
 
@@ -76,10 +77,10 @@ TEST(CallerTexts, EachKindHasItsOwnFiles)
     h.write("morvel/guest.prt", "guest");
     as_station("N0CALL", 0, 2);
     Reply reply;
-    send_text_file(TEXT_NEW_USER, reply);
-    send_text_file(TEXT_GUEST, reply);
-    send_text_file(TEXT_INTRO, reply);
-    send_text_file(7, reply);
+    send_caller_text(TEXT_NEW_USER, reply);
+    send_caller_text(TEXT_GUEST, reply);
+    send_caller_text(TEXT_INTRO, reply);
+    send_caller_text(7, reply);
     EXPECT_STREQ(reply.text, "\nnew here\nguest\nintro");
 }
 
@@ -101,7 +102,7 @@ TEST(CallerTexts, StationTextWithSsidBeforeWithout)
         filter_config.texts_by_language = true;
         as_station("N0CALL", c.ssid, 3);
         Reply reply;
-        send_text_file(TEXT_STATION, reply);
+        send_caller_text(TEXT_STATION, reply);
         EXPECT_STREQ(reply.text, c.reply) << c.ssid << c.with_ssid << c.without;
     }
 }
@@ -125,10 +126,10 @@ TEST(CallerTexts, IntroExceptions)
         filter_config.intro_exceptions = c.exceptions;
         as_station("N0CALL", 0, 1, c.count, c.flags);
         Reply reply;
-        send_text_file(TEXT_INTRO, reply);
+        send_caller_text(TEXT_INTRO, reply);
         EXPECT_EQ(std::string(reply.text), c.sent ? "\nhello" : "") << c.exceptions << " " << c.flags;
         // The exceptions hold back the intro only, never the new-user text.
-        send_text_file(TEXT_NEW_USER, reply);
+        send_caller_text(TEXT_NEW_USER, reply);
         EXPECT_NE(std::string(reply.text).find("first time"), std::string::npos);
     }
 }
@@ -140,7 +141,7 @@ TEST(CallerTexts, EmptyTextAppendsOnlyTheLineBreakAfterTheReply)
     as_station("N0CALL", 0, 1);
     Reply reply;
     copy_text(reply.text, sizeof reply.text, "{MORVEL-4.0}\n");
-    send_text_file(TEXT_INTRO, reply);
+    send_caller_text(TEXT_INTRO, reply);
     EXPECT_STREQ(reply.text, "{MORVEL-4.0}\n\n");
 }
 
@@ -151,7 +152,7 @@ TEST(CallerTexts, LongLinesArriveWhole)
     h.write("morvel/intro.prt", line + "\nend\n");
     as_station("N0CALL", 0, 1);
     Reply reply;
-    send_text_file(TEXT_INTRO, reply);
+    send_caller_text(TEXT_INTRO, reply);
     EXPECT_EQ(std::string(reply.text), "\n" + line + "\nend\n");
 }
 
@@ -163,7 +164,7 @@ TEST(CallerTexts, InformationTextRefusesAndClearsItsMarker)
     as_station("N0CALL", 0, 3);
     verdict = 0;
     Reply reply;
-    send_information_text(reply);
+    refuse_closed(reply);
     EXPECT_STREQ(reply.text, "\nclosed for now\n");
     EXPECT_EQ(verdict, 2);
     EXPECT_FALSE(h.exists("morvel/ERROR9.TMP"));
@@ -181,13 +182,13 @@ TEST(CallerTexts, InformationTextPerPortAndByLanguage)
     h.write("morvel/info3.prt", "port 3");
     as_station("N0CALL", 0, 3);
     Reply reply;
-    send_information_text(reply);
+    refuse_closed(reply);
     EXPECT_STREQ(reply.text, "\nport 3");
 
     as_station("N0CALL", 0, 4);
     filter_config.texts_by_language = true;
     Reply french;
-    send_information_text(french);
+    refuse_closed(french);
     EXPECT_STREQ(french.text, "\ngeneral fr");
 }
 
@@ -199,7 +200,7 @@ TEST(CallerTexts, MissingInformationTextIsError9AndRefuses)
     as_station("N0CALL", 0, 3);
     verdict = 0;
     Reply reply;
-    send_information_text(reply);
+    refuse_closed(reply);
     EXPECT_STREQ(reply.text, "");
     EXPECT_EQ(verdict, 2);
     EXPECT_NE(h.read("morvel/error.prt").find("*** ERROR 0019: File info.prt not found."), std::string::npos);

@@ -1,5 +1,5 @@
 // Numbered error reports: the texts, error.prt, the error mail once per code,
-// the markers and the verdict each code leaves.
+// the markers and the outcome each code leaves.
 #include "common/filter_dir.h"
 #include "config/messages.h"
 #include "platform/platform.h"
@@ -73,7 +73,7 @@ TEST(ErrorReports, TranslatedTextsAreKeptWholeOrCutAtTheBuffer)
 
     // The record still carries the whole translated text.
     Reply reply;
-    report_error(11, 0, reply);
+    report_error(11, 0);
     EXPECT_NE(h.read("morvel/error.prt").find(whole), std::string::npos);
 }
 
@@ -84,19 +84,19 @@ TEST(ErrorReports, LineErrorOfConfigIsRecordedAndMailedOnce)
     with_sysops({"SYSOP"});
     as_station("N0CALL", 0, 3);
     Reply reply;
-    report_error(ERR_CONFIG_LINE, 12, reply);
+    report_error(ERR_CONFIG_LINE, 12);
 
     const std::string line = "*** ERROR 0015: Incorrect data in line 12 (config.prt)";
     EXPECT_EQ(h.read("morvel/error.prt"), record("N0CALL-0", 3, line));
     EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("SYSOP", "N0CALL-0", 3, line));
     EXPECT_TRUE(h.exists("morvel/ERROR5.TMP"));
     EXPECT_FALSE(h.exists(MAIL_LOCK));
-    EXPECT_EQ(verdict, 0);
+    EXPECT_EQ(report_verdict(), 0);
     EXPECT_STREQ(reply.text, "");
 
     // Again before the marker is removed: the record is rewritten, nobody is mailed.
     as_station("N0CALL", 7, 2);
-    report_error(ERR_CONFIG_LINE, 40, reply);
+    report_error(ERR_CONFIG_LINE, 40);
     EXPECT_EQ(h.read("morvel/error.prt"),
               record("N0CALL-7", 2, "*** ERROR 0015: Incorrect data in line 40 (config.prt)"));
     EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("SYSOP", "N0CALL-0", 3, line));
@@ -104,7 +104,7 @@ TEST(ErrorReports, LineErrorOfConfigIsRecordedAndMailedOnce)
     // Once the marker is gone the next failure is mailed again.
     clear_error_marker(ERR_CONFIG_LINE);
     EXPECT_FALSE(h.exists("morvel/ERROR5.TMP"));
-    report_error(ERR_CONFIG_LINE, 40, reply);
+    report_error(ERR_CONFIG_LINE, 40);
     EXPECT_EQ(h.read(MAIL_IMPORT), error_mail("SYSOP", "N0CALL-0", 3, line) +
                                        error_mail("SYSOP", "N0CALL-7", 2,
                                                   "*** ERROR 0015: Incorrect data in line 40 (config.prt)"));
@@ -117,7 +117,7 @@ TEST(ErrorReports, CodeFollowsTheDigits001Directly)
     with_sysops({"N0SYS"});
     as_station("N0CALL", 1, -1);
     Reply reply;
-    report_error(ERR_STATE_FILE, 0, reply);
+    report_error(ERR_STATE_FILE, 0);
     EXPECT_EQ(h.read("morvel/error.prt"),
               record("N0CALL-1", -1, "*** ERROR 00110: Unable to open temporal user file"));
 }
@@ -129,7 +129,7 @@ TEST(ErrorReports, EachSysopGetsOneMessageInOrder)
     with_sysops({"N0SYS", "N1SYS"});
     as_station("N0CALL", 1, 4);
     Reply reply;
-    report_error(ERR_NO_MEMORY, 0, reply);
+    report_error(ERR_NO_MEMORY, 0);
     const std::string line = "*** ERROR 00113: Insufficient memory";
     EXPECT_EQ(h.read(MAIL_IMPORT),
               error_mail("N0SYS", "N0CALL-1", 4, line) + error_mail("N1SYS", "N0CALL-1", 4, line));
@@ -142,7 +142,7 @@ TEST(ErrorReports, WithoutSysopsTheHostSysopStandsIn)
     with_sysops({});
     as_station("N0CALL", 0, 3);
     Reply reply;
-    report_error(ERR_NO_OPEN_TEXT, 0, reply);
+    report_error(ERR_NO_OPEN_TEXT, 0);
     EXPECT_EQ(filter_config.sysop_count, 1);
     EXPECT_STREQ(filter_config.sysop_calls[0], "N0SYS");
     EXPECT_EQ(h.read(MAIL_IMPORT).substr(0, 22), "#\nSP N0SYS < MORVEL\nER");
@@ -155,7 +155,7 @@ TEST(ErrorReports, WithoutStartUpFileTheRecipientIsSysopAndNoMailGoesOut)
     with_sysops({});
     as_station("N0CALL", 0, 3);
     Reply reply;
-    report_error(ERR_NO_OPEN_TEXT, 0, reply);
+    report_error(ERR_NO_OPEN_TEXT, 0);
     EXPECT_EQ(filter_config.sysop_count, 1);
     EXPECT_STREQ(filter_config.sysop_calls[0], "SYSOP");
     EXPECT_TRUE(h.exists("morvel/ERROR8.TMP"));
@@ -170,13 +170,13 @@ TEST(ErrorReports, BeforeConfigIsReadTheMarkerIsMadeButNoMailIsSent)
     with_host_info();
     as_station("N0CALL", 0, 3);
     Reply reply;
-    report_error(ERR_NO_CONFIG, 0, reply);
+    report_error(ERR_NO_CONFIG, 0);
     EXPECT_TRUE(h.exists("morvel/ERROR3.TMP"));
     EXPECT_FALSE(h.exists(MAIL_IMPORT));
 
     // The marker keeps that failure from being mailed later as well.
     with_sysops({"N0SYS"});
-    report_error(ERR_NO_CONFIG, 0, reply);
+    report_error(ERR_NO_CONFIG, 0);
     EXPECT_FALSE(h.exists(MAIL_IMPORT));
 }
 
@@ -188,10 +188,10 @@ TEST(ErrorReports, StartUpAndMailErrorsLeaveOnlyErrorPrt)
         with_sysops({"N0SYS"});
         as_station("N0CALL", 0, 3);
         Reply reply;
-        report_error((uint16_t)code, 0, reply);
+        report_error((uint16_t)code, 0);
         EXPECT_EQ(h.list("morvel"), std::vector<std::string>{"error.prt"}) << code;
         EXPECT_TRUE(h.list("mail").empty()) << code;
-        EXPECT_EQ(verdict, 0) << code;
+        EXPECT_EQ(report_verdict(), 0) << code;
     }
 }
 
@@ -224,17 +224,25 @@ TEST(ErrorReports, VerdictOfEachCode)
         as_station("N0CALL", 0, 3);
         verdict = 99;
         Reply reply;
-        report_error((uint16_t)c.code, 1, reply);
-        EXPECT_EQ(verdict, c.verdict) << "code " << c.code;
+        report_error((uint16_t)c.code, 1);
+        EXPECT_EQ(report_verdict(), c.verdict) << "code " << c.code;
+        EXPECT_EQ(verdict, 99) << "the reporter leaves the verdict to its caller, code " << c.code;
         EXPECT_EQ(take_port_method_due(), c.port_method_due) << "code " << c.code;
         EXPECT_FALSE(take_port_method_due()) << "taken once, code " << c.code;
         EXPECT_STREQ(reply.text, "") << "the reporter runs no method, code " << c.code;
     }
 }
 
-TEST(ErrorReports, UnwritableErrorPrtAdmitsAndDoesNothingElse)
+// A failing disk must not turn a refusal into an admission: without
+// error.prt there is no marker and no mail, but the code's outcome stands.
+TEST(ErrorReports, UnwritableErrorPrtKeepsTheOutcomeAndDoesNothingElse)
 {
-    for (int code : {4, 7, 9, 10, 11, 5}) {
+    const struct {
+        int code;
+        int verdict;
+        bool port_method_due;
+    } rows[] = {{4, 2, true}, {7, 2, true}, {9, 2, false}, {10, 2, false}, {11, 2, false}, {5, 0, false}};
+    for (const auto &row : rows) {
         HostDir h;
         with_host_info();
         with_sysops({"N0SYS"});
@@ -243,13 +251,25 @@ TEST(ErrorReports, UnwritableErrorPrtAdmitsAndDoesNothingElse)
         plat_test_fail_open("morvel\\error.prt");
         verdict = 99;
         Reply reply;
-        report_error((uint16_t)code, 1, reply);
-        EXPECT_EQ(verdict, 0) << code;
-        EXPECT_FALSE(take_port_method_due()) << code;
-        EXPECT_TRUE(h.list("morvel").empty()) << code;
-        EXPECT_TRUE(h.list("mail").empty()) << code;
-        EXPECT_STREQ(reply.text, "") << code;
+        report_error((uint16_t)row.code, 1);
+        EXPECT_EQ(report_verdict(), row.verdict) << row.code;
+        EXPECT_EQ(verdict, 99) << row.code;
+        EXPECT_EQ(take_port_method_due(), row.port_method_due) << row.code;
+        EXPECT_TRUE(h.list("morvel").empty()) << row.code;
+        EXPECT_TRUE(h.list("mail").empty()) << row.code;
+        EXPECT_STREQ(reply.text, "") << row.code;
     }
+}
+
+// Through the entry point: an answer with no challenge waiting for it is
+// refused even when the error cannot be recorded.
+TEST(ErrorReports, AnswerWithoutChallengeIsRefusedWhenErrorPrtFails)
+{
+    HostDir h;
+    h.write_basic_config({"3 OPEN"});
+    plat_test_fail_open("morvel\\error.prt");
+    EXPECT_EQ(h.answer("N0CALL-1", 1, "AAAAA", 3).result, 2);
+    EXPECT_FALSE(h.exists("morvel/error.prt"));
 }
 
 // Through the real entry point: a config.prt that was read once and then

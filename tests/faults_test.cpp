@@ -103,9 +103,9 @@ TEST(Faults, StateFileLeftBehindAdmitsNobody)
     EXPECT_NE(h.answer("N0ABC-0", 1, "Fixed-Pass", 1).result, 0);
 }
 
-// error.prt that cannot be opened, written or closed: verdict 0 whatever the
-// code would have set (10 sets 2), and neither marker nor mail.
-TEST(Faults, ErrorPrtThatCannotBeWrittenAdmits)
+// error.prt that cannot be opened, written or closed: nothing is recorded and
+// nobody mailed, but the error keeps its outcome (10 refuses the station).
+TEST(Faults, ErrorPrtThatCannotBeWrittenRecordsNothingAndKeepsTheOutcome)
 {
     for (PlatFault kind : {PLAT_FAULT_OPEN, PLAT_FAULT_WRITE, PLAT_FAULT_CLOSE}) {
         SCOPED_TRACE(kind_name(kind));
@@ -114,7 +114,7 @@ TEST(Faults, ErrorPrtThatCannotBeWrittenAdmits)
         h.write_users("N0ABC\n* NORMAL Secret12\n-\n");
         h.make_dir("morvel/N0ABC0.TMP");   // a state file that cannot be opened
         plat_test_fail(kind, 1, "morvel\\error.prt", true);
-        EXPECT_EQ(h.connect("N0ABC-0", 1).result, 0);
+        EXPECT_EQ(h.connect("N0ABC-0", 1).result, 2);
         EXPECT_FALSE(h.exists("morvel/ERROR10.TMP"));
         EXPECT_TRUE(h.list("mail").empty());
     }

@@ -1,7 +1,9 @@
 // Mail into the host's import file under its lock, held mail while the host
 // holds the lock, the new-user notice and the new-user message.
 #include "platform/platform.h"
+#include "auth/admission.h"
 #include "report/mail.h"
+#include "report/notices.h"
 #include "support/host_dir.h"
 #include "support/report_fixture.h"
 
@@ -64,7 +66,7 @@ TEST(SysopMail, WithoutSysopsTheNoticeOpensAndClosesAnEmptyMail)
     filter_config.mail_new_user = true;
     as_station("N0CALL", 1, 3, 1);
     Reply reply;
-    EXPECT_EQ(mail_new_user_notice(reply), 1);
+    EXPECT_EQ(mail_new_user_notice(), 1);
     EXPECT_EQ(filter_config.sysop_count, 0);
     EXPECT_TRUE(h.exists(MAIL_IMPORT));
     EXPECT_EQ(h.read(MAIL_IMPORT), "");
@@ -120,7 +122,7 @@ TEST(SysopMail, LockTakenByTheHostAtTheLastMomentIsNeverWrittenOver)
     EXPECT_FALSE(h.exists(MAIL_IMPORT));
 
     Reply reply;
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(HELD_MAIL), "diverted\n");
     char target[32] = "";
     EXPECT_GT(readlink(lock.c_str(), target, sizeof target - 1), 0) << "the host's lock is left in place";
@@ -135,7 +137,7 @@ TEST(SysopMail, HeldMailIsAppendedAfterWhatTheImportFileHolds)
     h.write(MAIL_IMPORT, "earlier\n");
     h.write(HELD_MAIL, "#\nSP N0SYS < MORVEL\nheld\n/EX\n");
     Reply reply;
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(MAIL_IMPORT), "earlier\n#\nSP N0SYS < MORVEL\nheld\n/EX\n");
     EXPECT_FALSE(h.exists(HELD_MAIL));
     EXPECT_FALSE(h.exists(MAIL_LOCK));
@@ -146,7 +148,7 @@ TEST(SysopMail, FlushWithoutHeldMailReadsNothing)
     HostDir h;
     h.remove("init.srv");
     Reply reply;
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_FALSE(host_info.host_info_loaded);
     EXPECT_FALSE(h.exists("morvel/error.prt")) << "no start-up file error without held mail";
 }
@@ -160,12 +162,12 @@ TEST(SysopMail, HeldMailSurvivesAnImportFileThatCannotBeOpened)
     Reply reply;
 
     plat_test_fail_open("mail\\mail.in");
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(HELD_MAIL), held);
     EXPECT_FALSE(h.exists(MAIL_LOCK));
 
     plat_test_fail_open(nullptr);
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(MAIL_IMPORT), held);
     EXPECT_FALSE(h.exists(HELD_MAIL));
 }
@@ -180,7 +182,7 @@ TEST(SysopMail, HeldMailSurvivesAnImportFileThatFailsToWrite)
     const std::string held = "#\nSP N0SYS < MORVEL\nheld\n/EX\n";
     h.write(HELD_MAIL, held);
     Reply reply;
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(HELD_MAIL), held);
     EXPECT_FALSE(h.exists(MAIL_LOCK));
 }
@@ -192,7 +194,7 @@ TEST(SysopMail, HeldMailWaitsWhileTheHostHoldsTheLock)
     h.write(HELD_MAIL, "held\n");
     h.write(MAIL_LOCK, "host");
     Reply reply;
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(HELD_MAIL), "held\n");
     EXPECT_EQ(h.read(MAIL_LOCK), "host");
     EXPECT_FALSE(h.exists(MAIL_IMPORT));
@@ -242,7 +244,7 @@ TEST(SysopMail, NoticeThatCannotBeMailedIsError2)
     as_station("N0CALL", 1, 3, 1);
     plat_test_fail_open("mail\\mail.in");
     Reply reply;
-    EXPECT_EQ(mail_new_user_notice(reply), -1);
+    EXPECT_EQ(mail_new_user_notice(), -1);
     EXPECT_NE(h.read("morvel/error.prt").find("*** ERROR 0012: Unable to open mail file.\n    Check configuration in init.srv"),
               std::string::npos);
     EXPECT_FALSE(h.exists("morvel/ERROR2.TMP"));
@@ -270,7 +272,7 @@ TEST(SysopMail, NewUserMessageTakesThePortTextAndTheBareCallsign)
         h.write("morvel/newmsg2.prt", "port two\n");
         as_station("N0CALL", 5, 3, 1);
         Reply reply;
-        mail_new_message(reply);
+        send_new_user_message();
         if (c.expected_body)
             EXPECT_EQ(h.read(MAIL_IMPORT), welcome("N0CALL", c.expected_body));
         else
@@ -289,7 +291,7 @@ TEST(SysopMail, NewUserMessageWithoutMailIsError2)
     plat_test_fail_open("morvel\\mail.prt");
     as_station("N0CALL", 5, 3, 1);
     Reply reply;
-    mail_new_message(reply);
+    send_new_user_message();
     EXPECT_NE(h.read("morvel/error.prt").find("ERROR 0012"), std::string::npos);
 }
 
@@ -349,13 +351,13 @@ TEST(SysopMail, FailedFlushIsCutBackAndTheHeldMailKept)
     h.write(HELD_MAIL, held);
     Reply reply;
     plat_test_fail(PLAT_FAULT_CLOSE, 1, "mail\\mail.in", false);
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(plat_test_faults_hit(PLAT_FAULT_CLOSE), 1);
     EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
     EXPECT_EQ(h.read(HELD_MAIL), held);
     EXPECT_FALSE(h.exists(MAIL_LOCK));
 
-    flush_held_mail(reply);
+    flush_held_mail();
     EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER + held);
     EXPECT_FALSE(h.exists(HELD_MAIL));
 }

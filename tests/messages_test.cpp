@@ -45,7 +45,7 @@ TEST(Messages, LanguageFileCounting)
         HostDir h;
         h.write("morvel/spanish.txt", c.content);
         restore_default_messages();
-        load_language_file(nullptr, "spanish.txt");
+        load_language_file("spanish.txt");
         if (c.loads) {
             EXPECT_STRNE(msg(1), "File") << c.name;
             EXPECT_STREQ(msg(0), "Incorrect number of lines in language file") << c.name;
@@ -64,7 +64,7 @@ TEST(Messages, LanguageTextsKeepLeadingSpacesAndSplitLongLines)
     std::string hundred(79, 'a');
     hundred += std::string(21, 'b');
     h.write("morvel/lang.txt", "   spaced\n" + hundred + "\n" + texts(26));
-    load_language_file(nullptr, "lang.txt");
+    load_language_file("lang.txt");
     EXPECT_STREQ(msg(1), "   spaced");
     EXPECT_EQ(std::string(msg(2)), std::string(79, 'a'));
     EXPECT_EQ(std::string(msg(3)), std::string(21, 'b'));
@@ -75,12 +75,12 @@ TEST(Messages, NoFileAndStarNames)
 {
     HostDir h;
     h.write("morvel/lang.txt", texts(29));
-    load_language_file(nullptr, "lang.txt");
+    load_language_file("lang.txt");
     EXPECT_STREQ(msg(1), "T1");
-    load_language_file(nullptr, "**");
+    load_language_file("**");
     EXPECT_STREQ(msg(1), "File");
-    load_language_file(nullptr, "lang.txt");
-    load_language_file(nullptr, "missing.txt");
+    load_language_file("lang.txt");
+    load_language_file("missing.txt");
     EXPECT_STREQ(msg(1), "T1") << "a missing file leaves the table as it is";
 }
 

@@ -63,7 +63,7 @@ static void run_cases(const EntryCase *cases, size_t count)
         // What the lookup of another station left: never part of this one's entry.
         strcpy(user_entry.password, "old");
         user_entry.method = 77;
-        EXPECT_EQ(find_user_entry(nullptr), k.result);
+        EXPECT_EQ(find_user_entry(), k.result);
         EXPECT_EQ(user_entry.method, k.method);
         EXPECT_STREQ(user_entry.password, k.password);
         if (k.error_line) {
@@ -187,7 +187,7 @@ TEST(UserList, MissingFileIsNoError)
 {
     HostDir h;
     station("N0CALL", 1, 1);
-    EXPECT_EQ(find_user_entry(nullptr), 0);
+    EXPECT_EQ(find_user_entry(), 0);
     EXPECT_TRUE(nothing_reported(h));
 }
 
@@ -199,7 +199,7 @@ TEST(UserList, FoundThroughTheMorvelVariable)
     h.write_users("N0CALL\n1 NORMAL home\n-\n");
     setenv("MORVEL", (h.root() + "/filter\\").c_str(), 1);
     station("N0CALL", 0, 1);
-    EXPECT_EQ(find_user_entry(nullptr), 1);
+    EXPECT_EQ(find_user_entry(), 1);
     EXPECT_STREQ(user_entry.password, "viaenv");
 }
 
@@ -210,10 +210,10 @@ TEST(UserList, ErrorMarkerGoesOnceTheEntryIsReadWithoutFault)
     station("N0CALL", 0, 1);
     h.write("morvel/ERROR7.TMP", "");
     h.write_users("N0CALL\n1 FLEXNET 1234\n-\n");
-    EXPECT_EQ(find_user_entry(nullptr), -1);
+    EXPECT_EQ(find_user_entry(), -1);
     EXPECT_TRUE(h.exists("morvel/ERROR7.TMP"));
 
     h.write_users("N0ABC\n1 OPEN\n-\n");
-    EXPECT_EQ(find_user_entry(nullptr), 0) << "no entry for the station is no fault";
+    EXPECT_EQ(find_user_entry(), 0) << "no entry for the station is no fault";
     EXPECT_FALSE(h.exists("morvel/ERROR7.TMP"));
 }

@@ -37,7 +37,6 @@ enum { SHORT_PASSWORD = 10 };
 
 static int error_count, warning_count;
 static std::vector<TraceEvent> events;
-static char reply[8192];
 
 // collect - the trace sink: the errors the parsers raise are findings.
 static void collect(const TraceEvent *e)
@@ -131,7 +130,7 @@ static bool check_startup(void)
                "error 1, knows no port names and mails nobody; run the check in the host's working directory");
         return false;
     }
-    load_host_info(reply);
+    load_host_info();
     int dir_line = nth_significant_line(startup, SYSTEM_DIRECTORY_LINE);
     if (!host_info.system_directory[0] || !plat_exists(host_info.system_directory)) {
         report(true, startup, dir_line,
@@ -149,7 +148,7 @@ static bool check_startup(void)
                "names a port is error 5 and every station is admitted; check line " +
                    std::to_string(dir_line) + " of " + startup);
     // The lookup loads the port table at its first need; a name no port has makes it do so.
-    port_from_name("?", 0, reply, false);
+    port_from_name("?", 0, false);
     std::string import = host_info.mail_import_path;
     size_t cut = import.find_last_of("\\/");
     if (cut != std::string::npos && cut > 0 && !plat_exists(import.substr(0, cut).c_str()))
@@ -317,7 +316,7 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
     original.erase(original.find_last_not_of("\r\n") + 1);
     events.clear();
     uint8_t port = 0;
-    ConfigLineResult r = parse_config_line(role, text, line, reply, &port);
+    ConfigLineResult r = parse_config_line(role, text, line, &port);
     c.role_line[role] = line;
     if (r == CONFIG_LINE_FAILED) {
         report(true, c.file, line,
@@ -418,7 +417,7 @@ static int header_found_for(const std::string &station)
     if (decode_arguments(argv) < 0)
         return 0;
     events.clear();
-    find_user_entry(reply);
+    find_user_entry();
     for (const TraceEvent &e : events)
         if (e.kind == TRACE_HEADER)
             return e.line;
@@ -536,7 +535,7 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
 {
     EntryLine e;
     events.clear();
-    EntryLineResult r = parse_entry_line(text, line, reply, &e);
+    EntryLineResult r = parse_entry_line(text, line, &e);
     std::vector<std::string> words = tokens(upper(text));
     std::string when = "the filter reports error 7 when " + h.pattern + " connects on such a port and gives it the "
                        "port's method";
@@ -547,7 +546,7 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                "an entry line needs a port and a method" + std::string(words.size() == 1 ? " (is the line \"-\" "
                "that ends the entry above missing?)" : "") + "; " + when + "; write PORT METHOD [PASSWORD]");
     } else if (r == ENTRY_LINE_REPORTED) {
-        bool port_bad = words[0].size() > 2 && port_from_name(words[0].c_str(), line, reply, true) == PORT_UNRESOLVED;
+        bool port_bad = words[0].size() > 2 && port_from_name(words[0].c_str(), line, true) == PORT_UNRESOLVED;
         report(true, file, line,
                (port_bad ? "the port name " + in_quotes(words[0]) + " is not in the host's port file (its ports: " +
                                port_names() + ")"

@@ -1,5 +1,5 @@
 // wipe.cpp - clearing secrets out of local buffers.
-#include "auth/wipe.h"
+#include "common/wipe.h"
 
 #include <cstring>
 

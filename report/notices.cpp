@@ -1,0 +1,54 @@
+// notices.cpp - the new-user notice to the sysops and the welcome message to
+// the new station, written into the mail drop. A mail that cannot be opened
+// is error 2; what they need loaded, their callers have loaded.
+#include "report/notices.h"
+#include "common/records.h"
+#include "common/text_copy.h"
+#include "common/trace.h"
+#include "report/errors.h"
+#include "report/mail.h"
+
+#include <cstdio>
+
+// write_new_user_notice - one notice of the connecting station to one sysop.
+static void write_new_user_notice(FILE *mail, const char *sysop)
+{
+    const ConnectionInfo &c = connection_info;
+    trace(TRACE_MAIL, 0, 0, msg(MSG_NEW_USER), sysop);
+    write_mail_header(mail, sysop, "MORVEL");
+    fprintf(mail, "%s\n%s\n%s %s", msg(MSG_NEW_USER), call_banner, msg(MSG_CALLSIGN), c.callsign);
+    if (c.ssid != 0)
+        fprintf(mail, "-%d", c.ssid);
+    fprintf(mail, " %s (%s %d).\n/EX\n", msg(MSG_FIRST_TIME), msg(MSG_PORT), c.port);
+}
+
+// mail_new_user_notice - a notice of this first connection to every sysop; -1 or 1.
+int mail_new_user_notice(void)
+{
+    FILE *mail = open_mail();
+    if (!mail) {
+        report_error(ERR_NO_MAIL, 0);
+        return -1;
+    }
+    for (int i = 0; i < sysops_to_mail(); i++)
+        write_new_user_notice(mail, filter_config.sysop_calls[i]);
+    close_mail(mail);
+    return 1;
+}
+
+// mail_new_message - the welcome and the text, from the BBS to the station.
+bool mail_new_message(PlatText *text)
+{
+    FILE *mail = open_mail();
+    if (!mail) {
+        report_error(ERR_NO_MAIL, 0);
+        return false;
+    }
+    trace(TRACE_MAIL, 0, 0, msg(MSG_WELCOME), connection_info.callsign);
+    write_mail_header(mail, connection_info.callsign, host_info.bbs_callsign);
+    fprintf(mail, "%s\n", msg(MSG_WELCOME));
+    copy_file_to_stream(text, mail);
+    fprintf(mail, "\n/EX\n");
+    close_mail(mail);
+    return true;
+}

@@ -1,0 +1,18 @@
+// notices.h - the mail the filter writes about a station: the new-user
+// notice to the sysops and the welcome message to the station itself.
+#ifndef FILTER_NOTICES_H
+#define FILTER_NOTICES_H
+
+#include "platform/platform.h"
+
+// mail_new_user_notice - notice of this first connection to every sysop;
+// -1 after error 2 when no mail could be opened, else 1. The caller has
+// loaded config.prt and the start-up file.
+int mail_new_user_notice(void);
+
+// mail_new_message - the welcome message with the open newmsg text to the
+// station; false after error 2. The caller has loaded the start-up file and
+// closes the text.
+bool mail_new_message(PlatText *text);
+
+#endif
