@@ -196,22 +196,31 @@ static void native_mode(const char *mode, char *out)
     out[n] = '\0';
 }
 
-// fopen_replacing - fopen "w" that puts a new file in place of an existing
-// one instead of truncating it. File systems that allocate blocks late
-// (ext4, XFS) take the truncation of a file with data, followed by a write,
-// for a program replacing its data, and write it to the disk at its close:
-// the call waits for the disk (several milliseconds) on every rewrite of a
-// challenge's state file. A file created new stays in memory, and one that
-// is removed soon after never reaches the disk. The new file keeps the old
-// one's permissions. A symbolic link, a file with other names, one that the
-// filter may not write, or one that cannot be removed is opened as fopen would.
-static FILE *fopen_replacing(const char *native, const char *mode)
+// open_replacing - a descriptor for writing a new file put in place of an
+// existing one, instead of truncating it; -1 when that cannot be done. File
+// systems that allocate blocks late (ext4, XFS) take the truncation of a
+// file with data, followed by a write, for a program replacing its data, and
+// write it to the disk at its close: the call waits for the disk (several
+// milliseconds) on every rewrite of a challenge's state file. A file created
+// new stays in memory, and one that is removed soon after never reaches the
+// disk. The new file gets perms, or with keep_old_perms the old file's. A
+// symbolic link, a file with other names, one that the filter may not write,
+// or one that cannot be removed is left to the caller's plain open.
+static int open_replacing(const char *native, mode_t perms, bool keep_old_perms)
 {
-    int fd = open(native, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    int fd = open(native, O_WRONLY | O_CREAT | O_EXCL, perms);
     struct stat st;
     if (fd < 0 && errno == EEXIST && lstat(native, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
         access(native, W_OK) == 0 && unlink(native) == 0)
-        fd = open(native, O_WRONLY | O_CREAT | O_EXCL, st.st_mode & 0777);
+        fd = open(native, O_WRONLY | O_CREAT | O_EXCL, keep_old_perms ? (st.st_mode & 0777) : perms);
+    return fd;
+}
+
+// fopen_replacing - fopen "w" through open_replacing, the new file keeping
+// the old one's permissions; as fopen where it cannot replace.
+static FILE *fopen_replacing(const char *native, const char *mode)
+{
+    int fd = open_replacing(native, 0666, true);
     if (fd < 0)
         return fopen(native, mode);
     FILE *f = fdopen(fd, mode);
@@ -280,7 +289,11 @@ FILE *plat_fopen_private(const char *path)
     if (!native[0])
         return nullptr;
     forget_listing();
-    int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // A state file is rewritten at every fresh challenge: replaced, not
+    // truncated, for the reason open_replacing gives.
+    int fd = open_replacing(native, 0600, false);
+    if (fd < 0)
+        fd = open(native, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0)
         return nullptr;
     // The mode given to open only counts for a new file; an older file
