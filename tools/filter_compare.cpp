@@ -81,10 +81,10 @@ static Outcome outcome_in(const fs::path &dir, const std::string &station, int p
     Outcome o;
     std::error_code ec;
     fs::current_path(dir, ec);
-    StationSpec spec;
-    spec.station = station;
-    spec.port = port;
-    StationRun run = run_station(spec);
+    StationSpec asked;
+    asked.station = station;
+    asked.port = port;
+    StationRun run = run_station(asked);
     const FilterCall &call = run.calls.front();
     o.verdict = call.verdict;
     for (const TraceEvent &e : call.events) {

@@ -17,7 +17,7 @@ enum { EXIT_USAGE = 100, WRONG_ANSWER_LIMIT = 10 };
 
 struct ExplainOptions {
     std::string dir;
-    StationSpec spec;
+    StationSpec asked;
 };
 
 // search_text - the three searches of users.prt.
@@ -181,9 +181,9 @@ static void print_changes(const std::vector<DryRunChange> &changes)
 
 // print_wrong_answers - the same challenge answered wrongly until it ends,
 // in a run of its own: how many answers the caller has and what the last gives.
-static void print_wrong_answers(const StationSpec &spec)
+static void print_wrong_answers(const StationSpec &asked)
 {
-    StationSpec wrong = spec;
+    StationSpec wrong = asked;
     wrong.answers.assign(WRONG_ANSWER_LIMIT, "~");
     StationRun run = run_station(wrong);
     int answers = (int)run.calls.size() - 1;
@@ -196,20 +196,20 @@ static void print_wrong_answers(const StationSpec &spec)
 // explain - the whole explanation; returns the final verdict.
 static int explain(const ExplainOptions &o)
 {
-    StationRun run = run_station(o.spec);
-    printf("%s on port %d (flags %d, connection %d) in %s\n", o.spec.station.c_str(), o.spec.port, o.spec.flags,
-           o.spec.count, o.dir.c_str());
+    StationRun run = run_station(o.asked);
+    printf("%s on port %d (flags %d, connection %d) in %s\n", o.asked.station.c_str(), o.asked.port, o.asked.flags,
+           o.asked.count, o.dir.c_str());
     for (size_t i = 0; i < run.calls.size(); i++) {
         const FilterCall &call = run.calls[i];
         if (i > 0)
-            printf("-- answer %zu: \"%s\" (attempt %d)\n", i, o.spec.answers[i - 1].c_str(), o.spec.attempt + (int)i - 1);
+            printf("-- answer %zu: \"%s\" (attempt %d)\n", i, o.asked.answers[i - 1].c_str(), o.asked.attempt + (int)i - 1);
         for (const TraceEvent &e : call.events)
-            print_event(e, o.spec);
+            print_event(e, o.asked);
         print_reply(call.reply);
         printf("verdict:      %s\n", verdict_text(call.verdict).c_str());
     }
     if (run.calls.size() == 1 && run.calls[0].verdict == 1)
-        print_wrong_answers(o.spec);
+        print_wrong_answers(o.asked);
     print_changes(run.changes);
     return run.calls.back().verdict;
 }
@@ -220,12 +220,12 @@ int main(int argc, char **argv)
     CLI::App app{"filter-explain: what the connection filter does with one station on one port, and why.\n"
                  "Runs the filter's own decision in a dry run; writes nothing."};
     app.add_option("DIR", o.dir, "the host's working directory (holding init.srv and morvel/)")->required();
-    app.add_option("CALLSIGN-SSID", o.spec.station, "the connecting station, for example N0CALL-1")->required();
-    app.add_option("--port", o.spec.port, "the port of the connection (0 is the console)")->required();
-    app.add_option("--flags", o.spec.flags, "the host's station flags, added up (16 BBS, 8 may use BBS ports, 64 guest, 4 no intro with X)");
-    app.add_option("--count", o.spec.count, "the connection count (1: the station's first connection)");
-    app.add_option("--attempt", o.spec.attempt, "the attempt number of the first --answer (default 1)");
-    app.add_option("--answer", o.spec.answers, "the caller's answer to the challenge (repeatable, in order)");
+    app.add_option("CALLSIGN-SSID", o.asked.station, "the connecting station, for example N0CALL-1")->required();
+    app.add_option("--port", o.asked.port, "the port of the connection (0 is the console)")->required();
+    app.add_option("--flags", o.asked.flags, "the host's station flags, added up (16 BBS, 8 may use BBS ports, 64 guest, 4 no intro with X)");
+    app.add_option("--count", o.asked.count, "the connection count (1: the station's first connection)");
+    app.add_option("--attempt", o.asked.attempt, "the attempt number of the first --answer (default 1)");
+    app.add_option("--answer", o.asked.answers, "the caller's answer to the challenge (repeatable, in order)");
     std::vector<std::string> when;
     app.add_option("--at", when, "the clock: DATE TIME, as 2026-12-08 21:30 or 08-12-2026 21:30:05")->expected(2);
     try {
@@ -234,9 +234,9 @@ int main(int argc, char **argv)
         int code = app.exit(e);
         return e.get_exit_code() == 0 ? code : EXIT_USAGE;
     }
-    if (!station_is_well_formed(o.spec.station)) {
+    if (!station_is_well_formed(o.asked.station)) {
         fprintf(stderr, "filter-explain: %s is not CALLSIGN-SSID: the filter refuses such a call at once (2)\n",
-                o.spec.station.c_str());
+                o.asked.station.c_str());
         return EXIT_USAGE;
     }
     if (!when.empty() && !set_tool_clock(when[0], when[1])) {

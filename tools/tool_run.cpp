@@ -71,11 +71,11 @@ bool enter_setup(const std::string &dir, const char *tool)
 }
 
 // call_filter - one connection event through the host's entry code.
-static FilterCall call_filter(const StationSpec &spec, int attempt, const std::string &answer)
+static FilterCall call_filter(const StationSpec &asked, int attempt, const std::string &answer)
 {
     FilterCall call;
-    std::vector<std::string> args = {"bbs", spec.station, std::to_string(attempt), std::to_string(spec.flags),
-                                     std::to_string(spec.count), "0", std::to_string(spec.port), answer};
+    std::vector<std::string> args = {"bbs", asked.station, std::to_string(attempt), std::to_string(asked.flags),
+                                     std::to_string(asked.count), "0", std::to_string(asked.port), answer};
     std::vector<char *> argv;
     for (auto &a : args)
         argv.push_back(&a[0]);
@@ -88,15 +88,15 @@ static FilterCall call_filter(const StationSpec &spec, int attempt, const std::s
     return call;
 }
 
-StationRun run_station(const StationSpec &spec)
+StationRun run_station(const StationSpec &asked)
 {
     StationRun run;
     filter_reset_state();
     plat_dry_run_begin();
     trace_set_sink(collect_event);
-    run.calls.push_back(call_filter(spec, 0, ""));
-    for (size_t i = 0; i < spec.answers.size() && run.calls.back().verdict == 1; i++)
-        run.calls.push_back(call_filter(spec, spec.attempt + (int)i, spec.answers[i]));
+    run.calls.push_back(call_filter(asked, 0, ""));
+    for (size_t i = 0; i < asked.answers.size() && run.calls.back().verdict == 1; i++)
+        run.calls.push_back(call_filter(asked, asked.attempt + (int)i, asked.answers[i]));
     trace_set_sink(nullptr);
     run.changes = plat_dry_run_changes();
     plat_dry_run_end();

@@ -42,7 +42,7 @@ bool enter_setup(const std::string &dir, const char *tool);
 
 // run_station - from the load-time state, in a dry run of the current
 // directory: the new connection, then each answer while a challenge is put.
-StationRun run_station(const StationSpec &spec);
+StationRun run_station(const StationSpec &asked);
 
 // station_is_well_formed - the callsign argument as the filter decodes it:
 // letters and digits, "-", a number.
