@@ -4,6 +4,7 @@
 // in a single pass (start, one update, finish) and the context is cleared
 // before returning, since its input holds a password.
 #include "auth/digests.h"
+#include "auth/digest_blocks.h"
 
 #include "common/wipe.h"
 
@@ -90,24 +91,7 @@ static void md2_block(Md2Context *ctx, const unsigned char *block)
 // kept (the digest is taken in one update, so nothing is buffered before).
 static void md2_update(Md2Context *ctx, const unsigned char *input, size_t length)
 {
-    while (ctx->buffered == 0 && length >= MD2_BLOCK) {
-        md2_block(ctx, input);
-        input += MD2_BLOCK;
-        length -= MD2_BLOCK;
-    }
-    while (length > 0) {
-        size_t take = MD2_BLOCK - ctx->buffered;
-        if (take > length)
-            take = length;
-        memcpy(ctx->buffer + ctx->buffered, input, take);
-        ctx->buffered += take;
-        input += take;
-        length -= take;
-        if (ctx->buffered == MD2_BLOCK) {
-            md2_block(ctx, ctx->buffer);
-            ctx->buffered = 0;
-        }
-    }
+    feed_blocks<MD2_BLOCK>(ctx, input, length, md2_block);
 }
 
 // md2_finish - pad with n bytes of value n (1..16), then the checksum block.

@@ -5,6 +5,7 @@
 // byte, as the RFC defines them. The context is cleared before returning,
 // since its input holds a password.
 #include "auth/digests.h"
+#include "auth/digest_blocks.h"
 #include "common/wipe.h"
 
 #include <cstdint>
@@ -153,25 +154,7 @@ static void md5_transform(Md5Context *ctx, const unsigned char *block)
 static void md5_update(Md5Context *ctx, const unsigned char *input, size_t length)
 {
     ctx->bit_count += (uint64_t)length << 3;
-    // Whole blocks straight from the input while nothing is buffered.
-    while (ctx->buffered == 0 && length >= MD5_BLOCK) {
-        md5_transform(ctx, input);
-        input += MD5_BLOCK;
-        length -= MD5_BLOCK;
-    }
-    while (length > 0) {
-        size_t take = MD5_BLOCK - ctx->buffered;
-        if (take > length)
-            take = length;
-        memcpy(ctx->buffer + ctx->buffered, input, take);
-        ctx->buffered += take;
-        input += take;
-        length -= take;
-        if (ctx->buffered == MD5_BLOCK) {
-            md5_transform(ctx, ctx->buffer);
-            ctx->buffered = 0;
-        }
-    }
+    feed_blocks<MD5_BLOCK>(ctx, input, length, md5_transform);
 }
 
 // md5_finish - a 0x80 byte, zeros up to 56 mod 64 (a second block when the
