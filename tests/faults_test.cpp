@@ -22,20 +22,6 @@ const char *kind_name(PlatFault kind)
     return names[kind];
 }
 
-// count_lines - the lines of a text that are exactly line.
-long count_lines(const std::string &text, const std::string &line)
-{
-    long n = 0;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        n += text.compare(at, end - at, line) == 0;
-        at = end + 1;
-    }
-    return n;
-}
-
 // count_text - how often a piece of text occurs.
 long count_text(const std::string &text, const std::string &piece)
 {

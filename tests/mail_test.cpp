@@ -295,20 +295,6 @@ TEST(SysopMail, NewUserMessageWithoutMailIsError2)
     EXPECT_NE(h.read("morvel/error.prt").find("ERROR 0012"), std::string::npos);
 }
 
-// count_lines - the lines of a mail file that are exactly line.
-static long count_lines(const std::string &text, const std::string &line)
-{
-    long n = 0;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        n += text.compare(at, end - at, line) == 0;
-        at = end + 1;
-    }
-    return n;
-}
-
 static const char EARLIER[] = "#\nSP N0SYS < MORVEL\nearlier\n/EX\n";
 static const char MESSAGE[] = "#\nSP N0SYS < MORVEL\nnew\n/EX\n";
 

@@ -222,3 +222,16 @@ void HostDir::set_clock(int year, int month, int day, int hour, int minute, int 
     time_t secs = mktime(&t);   // also fills tm_wday and tm_yday for %W and %j
     plat_test_set_clock(&t, hundredths, secs);
 }
+
+long count_lines(const std::string &text, const std::string &line)
+{
+    long n = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        n += text.compare(at, end - at, line) == 0;
+        at = end + 1;
+    }
+    return n;
+}

@@ -66,4 +66,7 @@ private:
 extern const char *const MAIL_IMPORT;   // "mail/mail.in"
 extern const char *const MAIL_LOCK;     // "mail/mail.lck"
 
+// count_lines - the lines of a text (a mail file, a log) that are exactly line.
+long count_lines(const std::string &text, const std::string &line);
+
 #endif
