@@ -20,9 +20,6 @@ static const char connection_log_dir[] = FILTER_DIR "\\logcnx";
 
 // Room for four labels of 80 characters placed around column 62 at most.
 enum { HEADER_MAX = 400 };
-// Widest logusr.prt name that is read whole: longer than any callsign with
-// its SSID ("N0CALL-15"), so a cut name can never match a station.
-enum { LOG_NAME_MAX = 15 };
 #define LOG_LINE_SCAN "%15s %79s"
 static_assert(LOG_NAME_MAX == 15 && TEXT_PIECE == 80, "LOG_LINE_SCAN widths follow the fields");
 
@@ -98,10 +95,24 @@ void write_attempt_log(int which)
     append_log_entry(path, msg(failed_passwords ? MSG_PASSWORD_LOG : MSG_EXCLUSION_LOG));
 }
 
+// parse_log_user_line - the name, then one word of letters; blanks after it
+// and any further words are not read.
+bool parse_log_user_line(char *line, LogUserLine *entry)
+{
+    entry->name[0] = '\0';
+    entry->letters[0] = '\0';
+    entry->mode = 0;
+    upper_case(line);
+    if (sscanf(line, LOG_LINE_SCAN, entry->name, entry->letters) < 1)
+        return false;
+    entry->mode = letters_value(entry->letters, log_mode_letters);
+    return true;
+}
+
 // user_log_mode - the mode of the first logusr.prt line naming the station, with or without SSID.
 bool user_log_mode(uint16_t *mode)
 {
-    char path[FILTER_PATH_MAX], line[TEXT_PIECE];
+    char path[FILTER_PATH_MAX], line[LOG_USER_LINE_SIZE];
     char bare[8], with_ssid[16];
     copy_text(bare, sizeof bare, connection_info.callsign);
     upper_case(bare);
@@ -112,12 +123,11 @@ bool user_log_mode(uint16_t *mode)
         return false;
     bool found = false;
     while (!found && read_significant_line(&f, line, sizeof line, nullptr)) {
-        char name[LOG_NAME_MAX + 1] = "", letters[TEXT_PIECE] = "";
-        upper_case(line);
-        if (sscanf(line, LOG_LINE_SCAN, name, letters) < 1)
+        LogUserLine entry;
+        if (!parse_log_user_line(line, &entry))
             continue;
-        if (strcmp(name, bare) == 0 || strcmp(name, with_ssid) == 0) {
-            *mode = letters_value(letters, log_mode_letters);
+        if (strcmp(entry.name, bare) == 0 || strcmp(entry.name, with_ssid) == 0) {
+            *mode = entry.mode;
             found = true;
         }
     }

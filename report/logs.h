@@ -2,6 +2,8 @@
 #ifndef FILTER_LOGS_H
 #define FILTER_LOGS_H
 
+#include "common/text_copy.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -13,6 +15,22 @@ void write_attempt_log(int which);
 
 // write_connection_log - one entry in the general (0) or station (1) log; silent on failure.
 void write_connection_log(int kind);
+
+// Widest logusr.prt name that is read whole: longer than any callsign with
+// its SSID ("N0CALL-255"), so a cut name can never match a station. A line is
+// read in pieces of LOG_USER_LINE_SIZE, each piece a line of its own.
+enum { LOG_NAME_MAX = 15, LOG_USER_LINE_SIZE = TEXT_PIECE };
+
+// LogUserLine - what the filter reads of one line of logusr.prt.
+struct LogUserLine {
+    char name[LOG_NAME_MAX + 1];    // the first word, upper case, cut to LOG_NAME_MAX
+    char letters[TEXT_PIECE];       // the word after it (the rest of a cut name)
+    uint16_t mode;                  // the letters added up
+};
+
+// parse_log_user_line - one line of logusr.prt, upper-cased in place; false
+// when it names no station.
+bool parse_log_user_line(char *line, LogUserLine *entry);
 
 // user_log_mode - the station's line of logusr.prt; false when not listed.
 bool user_log_mode(uint16_t *mode);

@@ -151,6 +151,35 @@ TEST(Logs, StationLogsFollowLogusr)
     }
 }
 
+struct LogUserLineCase {
+    const char *line;
+    bool station;
+    const char *name, *letters;
+    uint16_t mode;
+};
+
+// One line as the filter and filter-check read it: a name cut at 15
+// characters leaves its rest to be read as the letters.
+TEST(Logs, LogusrLineIsANameAndOneWordOfLetters)
+{
+    const LogUserLineCase cases[] = {
+        {"n0call-3 mxz\n", true, "N0CALL-3", "MXZ", LOG_MONTHLY},
+        {"N0CALL\n", true, "N0CALL", "", 0},
+        {"N0CALL C D\n", true, "N0CALL", "C", LOG_CONSOLE},
+        {"N0CALL-1XXXXXXXXXXXXXXXXX M\n", true, "N0CALL-1XXXXXXX", "XXXXXXXXXX", 0},
+        {" \t \n", false, "", "", 0},
+    };
+    for (const auto &c : cases) {
+        char line[LOG_USER_LINE_SIZE];
+        snprintf(line, sizeof line, "%s", c.line);
+        LogUserLine entry;
+        EXPECT_EQ(parse_log_user_line(line, &entry), c.station) << c.line;
+        EXPECT_STREQ(entry.name, c.name) << c.line;
+        EXPECT_STREQ(entry.letters, c.letters) << c.line;
+        EXPECT_EQ(entry.mode, c.mode) << c.line;
+    }
+}
+
 TEST(Logs, NoStationLogWithoutLogusr)
 {
     HostDir h;

@@ -234,6 +234,49 @@ const BrokenSetup broken_setups[] = {
      "morvel/config.prt:37: error: the open text is switched on but morvel/open.prt is missing (and the per-port "
      "text for port 0, 1, 2, 3); every station admitted by OPEN there gets error 8 and no texts at all; write "
      "open.prt, or switch this line to NO"},
+    {"logusr.prt name longer than a callsign with its SSID",
+     [](const SampleCopy &s) { s.write("morvel/logusr.prt", s.read("morvel/logusr.prt") + "N0CALLSIGN-1\n"); }, 1,
+     "morvel/logusr.prt:12: warning: the name \"N0CALLSIGN-1\" can never match a station: a station is a callsign "
+     "of at most 6 letters and digits, alone or with \"-\" and an SSID 0 to 255 without leading zeros; the filter "
+     "never uses this line; write the callsign, or CALLSIGN-SSID as in \"N0CALL-7\""},
+    {"logusr.prt SSID with a leading zero",
+     [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-00 M"); }, 1,
+     "morvel/logusr.prt:11: warning: the name \"N0FLEX-00\" can never match a station: a station is a callsign "
+     "of at most 6 letters and digits, alone or with \"-\" and an SSID 0 to 255 without leading zeros; the filter "
+     "never uses this line; write the callsign, or CALLSIGN-SSID as in \"N0CALL-7\""},
+    {"logusr.prt wildcard",
+     [](const SampleCopy &s) { s.write("morvel/logusr.prt", s.read("morvel/logusr.prt") + "n9* M\n"); }, 1,
+     "morvel/logusr.prt:12: warning: the name \"N9*\" holds a wildcard, but logusr.prt names stations exactly; no "
+     "station gets a log by this line; write each callsign, or CALLSIGN-SSID, on a line of its own"},
+    {"logusr.prt letter the filter ignores",
+     [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 MX"); }, 1,
+     "morvel/logusr.prt:11: warning: letters \"X\" mean nothing in logusr.prt; the filter ignores them; use only "
+     "C, D, W, M"},
+    {"logusr.prt letters split by a blank",
+     [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 M C"); }, 1,
+     "morvel/logusr.prt:11: warning: letters split by blanks: the filter reads \"M\" and ignores \"C\"; write the "
+     "letters together, as in \"N0FLEX-0 MC\""},
+    {"logusr.prt comment after the letters",
+     [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 M # monthly"); }, 1,
+     "morvel/logusr.prt:11: warning: words after the letters: the filter reads \"M\" and ignores \"# MONTHLY\"; "
+     "put comments on lines of their own"},
+    {"logusr.prt letter written twice",
+     [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 CC"); }, 1,
+     "morvel/logusr.prt:11: warning: a letter written twice: the filter adds the letters up, so \"CC\" reads as "
+     "\"D\": a file per day, no console calls; write each letter once"},
+    {"logusr.prt station named twice",
+     [](const SampleCopy &s) { s.write("morvel/logusr.prt", s.read("morvel/logusr.prt") + "n0flex-0 D\n"); }, 1,
+     "morvel/logusr.prt:12: warning: N0FLEX-0 is named a second time; the filter uses line 11 and never reads this "
+     "one; remove one of the two lines"},
+    {"logusr.prt SSID below its bare callsign",
+     [](const SampleCopy &s) { s.write("morvel/logusr.prt", s.read("morvel/logusr.prt") + "N0CALL-1 D\n"); }, 1,
+     "morvel/logusr.prt:12: warning: the line for N0CALL-1 is never used: line 10 \"N0CALL\" names every SSID of "
+     "N0CALL and comes first; the filter logs N0CALL-1 with the letters of line 10; move this line above line 10"},
+    {"logusr.prt with connection logging off",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK C", "NO"); }, 1,
+     "morvel/logusr.prt:10: warning: stations are listed but connection logging is off (morvel/config.prt:60, "
+     "line 12, is NO); the filter writes no station log at all, not even with the letter C; write OK on line 12 of "
+     "config.prt, or leave logusr.prt out"},
 };
 
 }   // namespace
@@ -320,6 +363,8 @@ TEST(FilterCheck, CleanSetupExitsZero)
     s.write("morvel/config.prt", "**\nN0SYS\n3\nPASSWORD>\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\n"
                                  "1 OPEN\n2 OPEN\n3 OPEN\n4 OPEN\n");
     s.write("morvel/users.prt", "N0EXCL\n*  EXCLUDED\n-\nN0CALL\n*  NORMAL  Sesame42Sesame\n-\n");
+    // Station logs need line 12 on, which this setup leaves off.
+    fs::remove(s.root / "morvel/logusr.prt");
     Output out = run(tool("filter-check") + " " + s.root.string());
     EXPECT_EQ(out.status, 0) << out.text;
     EXPECT_NE(out.text.find(": 0 errors, 0 warnings\n"), std::string::npos) << out.text;
