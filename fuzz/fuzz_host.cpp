@@ -58,6 +58,19 @@ void fuzz_write_text(const char *path, const std::string &text)
     fuzz_write(path, (const uint8_t *)text.data(), text.size());
 }
 
+struct tm fuzz_fixture_time(void)
+{
+    struct tm t = {};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 8;
+    t.tm_hour = 21;
+    t.tm_min = 30;
+    t.tm_sec = 5;
+    t.tm_isdst = -1;
+    return t;
+}
+
 void fuzz_host_prepare(void)
 {
     std::error_code ec;
@@ -90,14 +103,7 @@ void fuzz_host_prepare(void)
         fuzz_write_text(t[0], t[1]);
     plat_test_clear_faults();
     filter_reset_state();
-    struct tm t = {};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 8;
-    t.tm_hour = 21;
-    t.tm_min = 30;
-    t.tm_sec = 5;
-    t.tm_isdst = -1;
+    struct tm t = fuzz_fixture_time();
     time_t secs = mktime(&t);
     plat_test_set_clock(&t, 27, secs);
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 // the working directory, and the library's load-time state. The directory is
 // made under FUZZ_TMPDIR when that is set, else in /dev/shm where it exists.
 void fuzz_host_prepare(void);
+
+// fuzz_fixture_time - the local time every input starts at: 8 December 2026, 21:30:05.
+struct tm fuzz_fixture_time(void);
 
 // fuzz_write - a file of the host directory ("morvel/users.prt").
 void fuzz_write(const char *path, const uint8_t *data, size_t size);

@@ -283,14 +283,7 @@ void restore_session(void)
     }
     for (auto &p : pending)
         p = Pending();
-    clock_now = {};
-    clock_now.tm_year = 126;
-    clock_now.tm_mon = 11;
-    clock_now.tm_mday = 8;
-    clock_now.tm_hour = 21;
-    clock_now.tm_min = 30;
-    clock_now.tm_sec = 5;
-    clock_now.tm_isdst = -1;
+    clock_now = fuzz_fixture_time();
     set_clock();
 }
 
