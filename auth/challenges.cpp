@@ -124,13 +124,13 @@ static bool draw_digits(char *digits, int count)
 
 // put_state_file - write the state file, readable by its owner only: it
 // holds expected answers, for FIXED the whole password. False after error 10.
-static bool put_state_file(const char *path, int kind, const char *plain, const char *md2 = nullptr,
+static bool put_state_file(char *reply, const char *path, int kind, const char *plain, const char *md2 = nullptr,
                            const char *md5 = nullptr)
 {
     if (write_state_file(path, kind, plain, md2, md5))
         return true;
     report_error(ERR_STATE_FILE, 0);
-    verdict = report_verdict();
+    stop_on_report(reply);
     return false;
 }
 
@@ -151,11 +151,12 @@ static void challenge_put(int kind, const char *path)
 }
 
 // write_positions_file - the five characters at the drawn positions; false after error 10.
-static bool write_positions_file(const char *path, const char *password, const int positions[POSITIONS], int kind)
+static bool write_positions_file(char *reply, const char *path, const char *password, const int positions[POSITIONS],
+                                 int kind)
 {
     char chosen[POSITIONS + 1];
     chosen_characters(password, positions, chosen);
-    bool written = put_state_file(path, kind, chosen);
+    bool written = put_state_file(reply, path, kind, chosen);
     wipe(chosen, sizeof chosen);
     return written;
 }
@@ -173,7 +174,7 @@ void challenge_fixed(char *reply)
     kind_state_path(path, sizeof path, KIND_FIXED);
     if (refused_without_password(user_entry.password, path))
         return;
-    if (!put_state_file(path, KIND_FIXED, user_entry.password))
+    if (!put_state_file(reply, path, KIND_FIXED, user_entry.password))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
     challenge_put(KIND_FIXED, path);
@@ -190,7 +191,7 @@ static void positions_challenge(char *reply, const char *password, const char *p
         return;
     if (refused_without_draws(draw_positions(password, positions), path))
         return;
-    if (!write_positions_file(path, password, positions, kind))
+    if (!write_positions_file(reply, path, password, positions, kind))
         return;
     append_positions(reply, prompt, positions);
     if (table)
@@ -254,9 +255,9 @@ static bool read_todays_password(PlatText *table, char *todays)
 }
 
 // challenge_table - five characters of today's password from the station's
-// table; false when the table gives no password for today (no row for
-// today, or no table at all: error 4) and the port's method is to decide.
-// When error 4 could not be recorded, the verdict its report left stands.
+// table; false when the table has no row for today and the port's method is
+// to decide. No table at all is error 4, which stops the challenge, and the
+// port's method decides through stop_on_report.
 bool challenge_table(char *reply)
 {
     char prompt[TABLE_PROMPT];
@@ -265,9 +266,7 @@ bool challenge_table(char *reply)
     PlatText table;
     if (!open_password_table(&table)) {
         report_error(ERR_NO_TABLE, 0);
-        if (take_port_method_due())
-            return false;
-        verdict = report_verdict();
+        stop_on_report(reply);
         return true;
     }
     bool found = read_todays_password(&table, todays);
@@ -305,7 +304,7 @@ void challenge_flexnet(char *reply)
     for (int i = 0; i < POSITIONS; i++)
         d[i] = digits[i] - '0';
     snprintf(sum, sizeof sum, "%d", flexnet_sum(user_entry.password, d));
-    bool written = put_state_file(path, KIND_FLEXNET, sum);
+    bool written = put_state_file(reply, path, KIND_FLEXNET, sum);
     wipe(sum, sizeof sum);
     if (!written)
         return;
@@ -321,12 +320,12 @@ static void digest_texts(const char *digits, const char *password, char md2[DIGE
 }
 
 // write_md_file - five characters and both digests; false after error 10.
-static bool write_md_file(const char *path, const char *password, const int p[POSITIONS], const char *md2,
-                          const char *md5)
+static bool write_md_file(char *reply, const char *path, const char *password, const int p[POSITIONS],
+                          const char *md2, const char *md5)
 {
     char chosen[POSITIONS + 1];
     chosen_characters(password, p, chosen);
-    bool written = put_state_file(path, KIND_MD, chosen, md2, md5);
+    bool written = put_state_file(reply, path, KIND_MD, chosen, md2, md5);
     wipe(chosen, sizeof chosen);
     return written;
 }
@@ -347,7 +346,7 @@ void challenge_md(char *reply)
     if (refused_without_draws(drawn, path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    bool written = write_md_file(path, user_entry.password, p, md2, md5);
+    bool written = write_md_file(reply, path, user_entry.password, p, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)
@@ -370,7 +369,7 @@ void challenge_forward(char *reply)
     if (refused_without_draws(draw_digits(digits, CHALLENGE_DIGITS), path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    bool written = put_state_file(path, KIND_FORWARD, forward_placeholder, md2, md5);
+    bool written = put_state_file(reply, path, KIND_FORWARD, forward_placeholder, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)

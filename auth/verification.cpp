@@ -32,11 +32,11 @@ enum { FORWARD_DIGITS = DIGEST_DIGITS };
 // challenge of another station that shares its name. That station's
 // challenge stays pending, and the answer is refused even when error.prt
 // cannot be written: it was never put to this station.
-static bool read_state_file(const char *path, ExpectedAnswer *e)
+static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
 {
     if (!load_state_file(path, e)) {
         report_error(ERR_STATE_FILE, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return false;
     }
     if (!names_this_station(e)) {
@@ -183,10 +183,10 @@ void verify_answer(char *reply)
     ExpectedAnswer expected;
     state_file_path(path, sizeof path, false);
     if (!filter_config.config_loaded && load_filter_config() < 0) {
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
-    if (!read_state_file(path, &expected)) {
+    if (!read_state_file(path, &expected, reply)) {
         wipe(&expected, sizeof expected);
         return;
     }
