@@ -484,9 +484,12 @@ TEST(FilterHost, SaysWhatEachCommandDid)
 TEST(FilterHost, ScratchCopyIsOwnerOnlyAndRemovedOnInterrupt)
 {
     SampleCopy s;
-    // The simulator waits for an answer on standard input; it is interrupted there.
-    std::string cmd = "cd " + s.root.string() + " && (sleep 30 | " + FILTER_HOST_PATH +
-                      " --scratch connect N0FIX-0 > out.txt 2>&1 & echo $! > pid; "
+    // The simulator waits for an answer on standard input, a pipe that this
+    // shell keeps open, and is interrupted there; no other process holds the
+    // output open after the shell ends.
+    std::string cmd = "cd " + s.root.string() + " && a=$(mktemp -u /tmp/filter-answers-XXXXXX) && mkfifo \"$a\" && (" +
+                      FILTER_HOST_PATH + " --scratch connect N0FIX-0 < \"$a\" > out.txt 2>&1 & echo $! > pid; "
+                      "exec 3> \"$a\"; rm \"$a\"; "
                       "for i in $(seq 100); do grep -q '^answer>' out.txt && break; sleep 0.1; done; "
                       "d=$(sed -n 's/^working on a scratch copy: //p' out.txt); stat -c %a \"$d\" \"$d/morvel/users.prt\"; "
                       "kill -INT $(cat pid); for i in $(seq 100); do test -e \"$d\" || break; sleep 0.1; done; "
