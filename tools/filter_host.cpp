@@ -16,6 +16,7 @@
 #include "tools/caller_answer.h"
 #include "common/reply.h"
 #include "common/trace.h"
+#include "filter/connection.h"
 #include "filter/entry_points.h"
 #include "platform/dry_run.h"
 #include "platform/platform.h"
@@ -255,12 +256,12 @@ static void show_reply(const char *reply)
                (int)REPLY_CAPACITY);
 }
 
-// well_formed_station - letters and digits, "-" and a number, as the filter decodes it.
+// well_formed_station - letters and digits (6 at most), "-" and a number, by the filter's own decoding.
 static bool well_formed_station(const std::string &station)
 {
-    char call[16];
-    short ssid;
-    return station.size() < 40 && sscanf(station.c_str(), "%15[a-zA-Z0-9]-%hd", call, &ssid) == 2;
+    char call[sizeof connection_info.callsign];
+    long ssid;
+    return station.size() < 40 && scan_callsign(station.c_str(), call, &ssid);
 }
 
 static int call_connection(const Module &m, const Options &o, int attempt, const std::string &text,
