@@ -7,6 +7,7 @@
 // verdict, method or challenge kind would change, with the deciding lines on
 // both sides. Exit status: 0 nothing changes, 1 some outcome changes, 100 usage.
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -129,6 +130,7 @@ int main(int argc, char **argv)
     app.add_option("OLD_DIR", old_dir, "the setup in use (its logs give the stations)")->required();
     app.add_option("NEW_DIR", new_dir, "the edited setup")->required();
     app.add_option("--stations", stations_file, "a file of \"CALLSIGN-SSID PORT\" lines to use instead of the logs");
+    app.set_version_flag("--version", tool_version_line("filter-compare"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
