@@ -162,10 +162,9 @@ static void refuse_last_answer(const char *path, short kind, char *reply)
 // challenge_again - a fresh challenge of the same kind, which overwrites the state file.
 static void challenge_again(short kind, char *reply)
 {
-    if (kind == KIND_MD)
-        challenge_md(reply);
-    else if (kind == KIND_TABLE)
-        apply_access_method(METHOD_TABLE, reply);
+    const AccessMethod *m = access_method_by_kind(kind);
+    if (m)
+        m->run(reply);
     else
         challenge_normal(reply);
 }
@@ -222,7 +221,7 @@ static bool forward_challenge_digits(const char *line, char digits[FORWARD_DIGIT
 
 // forward_answer_text - the digest text of the digits and the shared password:
 // MD2 for a FORWARD partner, MD5 for a FORWARD5 partner.
-static void forward_answer_text(const char *digits, uint8_t method, char text[DIGEST_TEXT])
+static void forward_answer_text(const char *digits, unsigned method, char text[DIGEST_TEXT])
 {
     digest_answer(digits, user_entry.password, method == METHOD_FORWARD ? DIGEST_MD2 : DIGEST_MD5, text);
 }
@@ -243,7 +242,8 @@ void answer_forward_challenge(char *reply)
     verdict = VERDICT_REFUSED;
     if (!known)
         return;
-    if (user_entry.method != METHOD_FORWARD && user_entry.method != METHOD_FORWARD5)
+    const AccessMethod *partner = find_access_method(user_entry.method);
+    if (!partner || partner->challenge_kind != KIND_FORWARD)
         return;
     if (!forward_challenge_digits(connection_info.answer_text, digits))
         return;
