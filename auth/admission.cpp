@@ -61,7 +61,7 @@ void decide_admission(char *reply)
 {
     int8_t port_line = load_filter_config();
     if (port_line < 0) {
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     if (port_line == 0) {
@@ -99,7 +99,7 @@ static bool read_own_port_method(char *reply)
         return true;
     int8_t port_line = load_filter_config();
     if (port_line < 0)
-        verdict = report_verdict();
+        stop_on_report(reply);
     if (port_line == 0)
         admit_unfiltered(reply);
     return port_line > 0;
@@ -171,7 +171,7 @@ void admit_open(char *reply)
 {
     if (filter_config.send_open_text && !send_port_text("open", "open.prt", reply)) {
         report_error(ERR_NO_OPEN_TEXT, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     clear_error_marker(ERR_NO_OPEN_TEXT);
@@ -186,7 +186,7 @@ void refuse_excluded(char *reply)
     if (filter_config.send_exclusion_text) {
         if (!send_port_text("exclud", "excluded.prt", reply)) {
             report_error(ERR_NO_EXCLUSION_TEXT, 0);
-            verdict = report_verdict();
+            stop_on_report(reply);
             return;
         }
         clear_error_marker(ERR_NO_EXCLUSION_TEXT);
@@ -203,7 +203,7 @@ void refuse_closed(char *reply)
     char language[LANGUAGE_NAME_SIZE];
     if (!send_information_text(caller_text_language(TEXT_INFORMATION, language), reply)) {
         report_error(ERR_NO_INFO_TEXT, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     clear_error_marker(ERR_NO_INFO_TEXT);

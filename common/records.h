@@ -121,10 +121,9 @@ inline int sysops_to_mail(void)
 
 enum { PASSWORD_MAX = 300 };
 
-// UserEntry - the method and password of the station's line in users.prt,
-// or of today's row of its password table.
-// Writers: config/user_list (find_user_entry), and auth/challenges for
-// today's table password.
+// UserEntry - the method and password of the station's line in users.prt.
+// Writer: config/user_list (find_user_entry). Today's row of a password
+// table is read into a local buffer of the TABLE challenge, never into it.
 struct UserEntry {
     uint16_t method;           // an access method id (METHOD_...)
     char password[PASSWORD_MAX + 1];
