@@ -8,7 +8,9 @@
 // both sides. Exit status: 0 nothing changes, 1 some outcome changes, 2 no
 // station to compare, 100 usage.
 #include "tools/json_text.h"
+#include "report/logs.h"
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -44,7 +46,7 @@ static bool log_entry(const std::string &line, std::string *station, int *port)
 {
     char call[8];
     int ssid, p;
-    if (sscanf(line.c_str(), " %6[A-Za-z0-9] -%d %d", call, &ssid, &p) != 3)
+    if (!read_log_entry(line.c_str(), call, &ssid, &p))
         return false;
     *station = std::string(call) + "-" + std::to_string(ssid);
     *port = p;
@@ -229,6 +231,7 @@ int main(int argc, char **argv)
     app.add_option("--stations", stations_file, "a file of \"CALLSIGN-SSID PORT\" lines to use instead of the logs");
     app.add_flag("-q,--quiet", opts.quiet, "print nothing: the exit status alone tells");
     app.add_flag("--json", opts.json, "print one JSON object: the counts and each changed station");
+    app.set_version_flag("--version", tool_version_line("filter-compare"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
