@@ -157,6 +157,35 @@ const BrokenSetup broken_setups[] = {
      "morvel/users.prt:121: warning: the entry \"N0OPEN\" is never used: the header \"N0OPEN\" at line 47 catches "
      "every SSID of N0OPEN first; the station gets the entry of line 47; remove one of the two entries, or move "
      "this one above line 47"},
+    {"wildcard header hidden by an earlier wildcard",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\nN1ABC-*\n*  EXCLUDED\n-\n"); }, 1,
+     "morvel/users.prt:124: warning: the entry \"N1ABC-*\" is never used: the header \"N1*\" at line 121 catches its "
+     "stations first (among headers with a wildcard or an SSID the first in the file wins); they get the entry of "
+     "line 121; move this entry above line 121"},
+    {"wildcard header below hides a plain header above",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\n"); }, 1,
+     "morvel/users.prt:84: warning: the entry \"N1BBS\" is never used: the header \"N1*\" at line 121 catches every "
+     "SSID of N1BBS first (the search by callsign and SSID goes through the whole file before the search by bare "
+     "callsign); the station gets the entry of line 121; write this header as \"N1BBS-*\""},
+    {"a star alone as header",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "*\n*  GUEST\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: the header \"*\" matches no station: a \"*\" alone stands for one character, "
+     "and no callsign with its SSID is one character long; the filter never uses this entry; write \"?*\" for an "
+     "entry that catches every station"},
+    {"catch-all hides the console entry",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
+     "morvel/users.prt:43: warning: the console entry is never used: the header \"?*\" at line 121 catches every "
+     "station, the console's too, before the search for a console entry; the console gets the entry of line 121; "
+     "move this entry's console line into that entry, then remove this one"},
+    {"catch-all without a console line",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: the catch-all \"?*\" has no line for the console (port 0); the console's "
+     "station is caught here, never by the console entry, and gets the console's method from config.prt; add a "
+     "line \"CONSOLE METHOD [PASSWORD]\" to this entry"},
+    {"second console entry",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "CONSOLE\n*  OPEN\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: a second console entry; the filter uses the one at line 43 and never this one; "
+     "remove one of them"},
     {"header of 8 characters",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1ABCDEF\n*  OPEN\n-\n"); }, 1,
      "morvel/users.prt:121: warning: the header \"N1ABCDEF\" can never match a station: a callsign has at most 6 "

@@ -17,9 +17,11 @@
 #include "filter/filter_state.h"
 #include "platform/platform.h"
 #include "report/logs.h"
+#include "tools/header_index.h"
 #include "tools/tool_run.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -393,12 +395,72 @@ struct Header {
     int line;
     std::string pattern;       // upper case, cut to 11 characters as the filter holds it
     bool table = false;
+    bool console_line = false; // a line of the entry serves port 0
 };
+
+// is_pattern - a header with a wildcard, tried in the search by callsign and SSID.
+static bool is_pattern(const std::string &pattern)
+{
+    return pattern.find_first_of("?*") != std::string::npos;
+}
+
+// is_console_header - the console entry's header.
+static bool is_console_header(const std::string &pattern)
+{
+    return pattern.compare(0, 6, "CONSOL") == 0;
+}
+
+// well_formed_key - a callsign of 1 to 6 letters and digits, alone or with "-" and an SSID 0 to 255.
+static bool well_formed_key(const std::string &key)
+{
+    size_t dash = key.find('-');
+    std::string call = key.substr(0, dash);
+    if (call.empty() || call.size() > 6 || call.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") !=
+                                               std::string::npos)
+        return false;
+    if (dash == std::string::npos)
+        return true;
+    std::string ssid = key.substr(dash + 1);
+    return !ssid.empty() && ssid.size() <= 3 && ssid.find_first_not_of("0123456789") == std::string::npos &&
+           (ssid.size() == 1 || ssid[0] != '0') && std::stoi(ssid) <= 255;
+}
+
+// probe_keys - stations with SSID that a pattern matches, to try the search with:
+// each "?" as a letter and as a digit, a final "*" as several endings.
+static std::vector<std::string> probe_keys(const std::string &pattern)
+{
+    static const char *const endings[] = {"-0", "-7", "-15", "0", "7", "15", "A-1", "AB-9", "0-3", "ABC-12"};
+    std::vector<std::string> out;
+    for (char fill : {'A', '0'}) {
+        std::string base = pattern;
+        bool rest = base.size() >= 2 && base.back() == '*';
+        if (rest)
+            base.pop_back();
+        for (char &c : base)
+            if (c == '?' || c == '*')
+                c = fill;
+        std::vector<std::string> keys;
+        if (rest)
+            for (const char *e : endings)
+                keys.push_back(base + e);
+        else
+            keys.push_back(base);
+        for (const std::string &k : keys)
+            if (k.find('-') != std::string::npos && well_formed_key(k) &&
+                match_call_pattern(pattern.c_str(), k.c_str()) && std::find(out.begin(), out.end(), k) == out.end())
+                out.push_back(k);
+    }
+    return out;
+}
 
 // header_can_match - some station, with or without its SSID, matches the pattern.
 static bool header_can_match(const std::string &pattern)
 {
-    if (pattern.compare(0, 6, "CONSOL") == 0)
+    if (is_console_header(pattern))
+        return true;
+    if (!is_pattern(pattern))
+        return well_formed_key(pattern);
+    if (!probe_keys(pattern).empty())
         return true;
     for (size_t length = 1; length <= 6; length++) {
         std::string call;
@@ -413,50 +475,45 @@ static bool header_can_match(const std::string &pattern)
     return false;
 }
 
-// header_found_for - the header line the filter's own search finds for a station.
-static int header_found_for(const std::string &station)
+// catches_everyone - a pattern that every station matches, as "?*" does.
+static bool catches_everyone(const std::string &pattern)
 {
-    std::string args[8] = {"bbs", station, "0", "0", "2", "0", "1", ""};
-    char *argv[8];
-    for (int i = 0; i < 8; i++)
-        argv[i] = &args[i][0];
-    if (decode_arguments(argv) < 0)
-        return 0;
-    events.clear();
-    find_user_entry();
-    for (const TraceEvent &e : events)
-        if (e.kind == TRACE_HEADER)
-            return e.line;
-    return 0;
+    for (const char *key : {"K1A-0", "N0SYS-1", "ZZ9ZZZ-15", "9A9-7", "W1AW-10", "X-0", "A1-255"})
+        if (!match_call_pattern(pattern.c_str(), key))
+            return false;
+    return true;
 }
 
-// check_shadowed - an entry with a plain header that the search never reaches.
-static void check_shadowed(const std::string &file, const Header &h, const std::vector<Header> &all)
+// winner_of - the line that catches every station of the list before line, or 0
+// when one of them reaches line (or nothing at all catches them).
+static int winner_of(const HeaderIndex &index, const std::vector<std::pair<std::string, int>> &stations, int line)
 {
-    if (h.pattern.find_first_of("?*") != std::string::npos || h.pattern.compare(0, 6, "CONSOL") == 0)
-        return;
-    size_t dash = h.pattern.find('-');
-    std::string call = h.pattern.substr(0, dash);
-    std::vector<std::string> stations;
-    if (dash != std::string::npos)
-        stations.push_back(h.pattern);
-    else
-        for (int ssid = 0; ssid <= SSID_MAX; ssid++)
-            stations.push_back(call + "-" + std::to_string(ssid));
-    int winner = 0;
-    for (const std::string &s : stations) {
-        int found = header_found_for(s);
-        if (found == h.line)
-            return;
+    int winner = 0, search = 0;
+    for (const auto &s : stations) {
+        int found = header_index_find(index, s.first, s.second, false, &search);
+        if (found == line)
+            return 0;
         if (!winner)
             winner = found;
     }
+    return winner;
+}
+
+// check_shadowed_plain - an entry with a plain header that the search never reaches.
+static void check_shadowed_plain(const std::string &file, const Header &h, const HeaderIndex &index)
+{
+    size_t dash = h.pattern.find('-');
+    std::string call = h.pattern.substr(0, dash);
+    std::vector<std::pair<std::string, int>> stations;
+    if (dash != std::string::npos)
+        stations.push_back({call, atoi(h.pattern.c_str() + dash + 1)});
+    else
+        for (int ssid = 0; ssid <= SSID_MAX; ssid++)
+            stations.push_back({call, ssid});
+    int winner = winner_of(index, stations, h.line);
     if (!winner)
         return;
-    std::string by;
-    for (const Header &o : all)
-        if (o.line == winner)
-            by = o.pattern;
+    std::string by = index.by_line.at(winner);
     bool earlier = winner < h.line;
     bool by_ssid = dash == std::string::npos && by.find_first_of("?*-") != std::string::npos;
     report(false, file, h.line,
@@ -468,6 +525,77 @@ static void check_shadowed(const std::string &file, const Header &h, const std::
                (by_ssid ? "write this header as " + in_quotes(call + "-*") + (earlier ? " and put the entry above line " +
                           std::to_string(winner) : "")
                         : "remove one of the two entries, or move this one above line " + std::to_string(winner)));
+}
+
+// check_shadowed_pattern - a wildcard header that an earlier one hides
+// for every station it names, or "*" alone, which names none.
+static void check_shadowed_pattern(const std::string &file, const Header &h, const HeaderIndex &index)
+{
+    if (h.pattern == "*") {
+        report(false, file, h.line,
+               "the header \"*\" matches no station: a \"*\" alone stands for one character, and no callsign "
+               "with its SSID is one character long; the filter never uses this entry; write \"?*\" for an "
+               "entry that catches every station");
+        return;
+    }
+    int winner = 0;
+    for (const std::string &key : probe_keys(h.pattern)) {
+        int found = header_index_pass1(index, key);
+        if (found == h.line || found == 0)
+            return;
+        if (!winner)
+            winner = found;
+    }
+    if (!winner || winner > h.line)
+        return;
+    report(false, file, h.line,
+           "the entry " + in_quotes(h.pattern) + " is never used: the header " +
+               in_quotes(index.by_line.at(winner)) + " at line " + std::to_string(winner) +
+               " catches its stations first (among headers with a wildcard or an SSID the first in the file "
+               "wins); they get the entry of line " + std::to_string(winner) +
+               "; move this entry above line " + std::to_string(winner));
+}
+
+// serves_console - an entry line's port that takes a connection on port 0.
+static bool serves_console(const std::string &port)
+{
+    return port[0] == '*' || port == "0" || port == "00" || port.compare(0, 6, "CONSOL") == 0 || port == "ALL" ||
+           port == "TODOS";
+}
+
+// check_console_entries - console entries that the filter never reaches: a
+// second one, or every one behind a catch-all; and a catch-all whose entry
+// has no line for the console.
+static void check_console_entries(const std::string &file, const std::vector<Header> &all)
+{
+    const Header *catch_all = nullptr, *console = nullptr;
+    for (const Header &h : all) {
+        if (!catch_all && is_pattern(h.pattern) && catches_everyone(h.pattern))
+            catch_all = &h;
+        if (is_console_header(h.pattern)) {
+            if (console)
+                report(false, file, h.line,
+                       "a second console entry; the filter uses the one at line " + std::to_string(console->line) +
+                           " and never this one; remove one of them");
+            else
+                console = &h;
+        }
+    }
+    if (!catch_all)
+        return;
+    std::string by = in_quotes(catch_all->pattern) + " at line " + std::to_string(catch_all->line);
+    if (console)
+        report(false, file, console->line,
+               "the console entry is never used: the header " + by + " catches every station, the console's "
+               "too, before the search for a console entry; the console gets the entry of line " +
+                   std::to_string(catch_all->line) + "; move this entry's console line into that entry, "
+                   "then remove this one");
+    if (!catch_all->console_line)
+        report(false, file, catch_all->line,
+               "the catch-all " + in_quotes(catch_all->pattern) + " has no line for the console (port 0); the "
+               "console's station is caught here" + std::string(console ? ", never by the console entry," : "") +
+               " and gets the console's method from config.prt; add a line \"CONSOLE METHOD [PASSWORD]\" to "
+               "this entry");
 }
 
 // password_leak - the share of a password one overheard positions challenge shows, on average.
@@ -594,11 +722,13 @@ static void check_users(void)
         return;
     }
     std::vector<Header> headers;
+    HeaderIndex index;
     char line[USERS_LINE_SIZE];
     int physical = 0;
     bool at_header = true;
     while (read_significant_line(f, line, sizeof line, &physical)) {
         std::vector<std::string> words = tokens(line);
+        header_index_add(&index, physical, words.empty() ? "" : search_token(words[0]));
         if (at_header) {
             if (words.empty() || words[0][0] == '-')
                 continue;
@@ -613,12 +743,18 @@ static void check_users(void)
         }
         bool ended = false;
         check_entry_line(file, headers.back(), physical, line, &ended);
+        if (!words.empty() && serves_console(upper(words[0])))
+            headers.back().console_line = true;
         at_header = ended;
     }
     plat_close_text(f);
     memset(line, 0, sizeof line);
+    check_console_entries(file, headers);
     for (const Header &h : headers) {
-        check_shadowed(file, h, headers);
+        if (is_pattern(h.pattern))
+            check_shadowed_pattern(file, h, index);
+        else if (!is_console_header(h.pattern))
+            check_shadowed_plain(file, h, index);
         if (h.table)
             check_table(file, h);
     }
