@@ -106,8 +106,9 @@ const BrokenSetup broken_setups[] = {
     {"misspelt port name and method",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "TWOMETER OPNE"); }, 2,
      "morvel/config.prt:76: error: the port name \"TWOMETER\" is not in the host's port file (its ports: 1 (144.800), "
-     "2 (433.500), 3 (VHF), 4 (HF)); the filter stops reading here with error 5 and admits every station on every "
-     "port whose port line is below this line; write a port number or one of those names"},
+     "2 (433.500), 3 (VHF), 4 (HF)); the filter stops reading here with error 5 and admits every station on the port "
+     "this line was meant for and on every port whose port line is below this line; write a port number or one of "
+     "those names"},
     {"port line for a port the host does not have",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "7 OPEN"); }, 1,
      "morvel/config.prt:76: warning: port 7 is not in the host's port file (its ports: 1 (144.800), 2 (433.500), "
@@ -116,6 +117,31 @@ const BrokenSetup broken_setups[] = {
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "7 OPEN"); }, 1,
      "morvel/config.prt: warning: port 1 (144.800) has no port line; the filter admits every station on it "
      "unfiltered, whatever users.prt says; add a line \"144.800 METHOD\" after the 14 option lines"},
+    {"a port named with two characters is fixed by its number",
+     [](const SampleCopy &) {}, 1,
+     "morvel/config.prt: warning: port 4 (HF) has no port line; the filter admits every station on it unfiltered, "
+     "whatever users.prt says; add a line \"4 METHOD\" after the 14 option lines"},
+    {"indented comment among the options",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "# --- line 9: intro text", "  # --- line 9: intro text"); }, 2,
+     "morvel/config.prt:45: error: an indented comment: a line that starts with a blank is no comment, so the "
+     "filter reads it as option line 9 and every line below it one place later; the filter stops reading here with "
+     "error 5 and admits every station on every port; remove the blanks before the \"#\""},
+    {"indented comment among the port lines",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "433.500 READONLY", "433.500 READONLY\n   # HF next"); }, 2,
+     "morvel/config.prt:78: error: an indented comment: a line that starts with a blank is no comment, so the "
+     "filter reads it as a port line and every line below it one place later; the filter stops reading here with "
+     "error 5 and admits every station on the port this line was meant for and on every port whose port line is "
+     "below this line; remove the blanks before the \"#\""},
+    {"off switch left behind",
+     [](const SampleCopy &s) { s.write("morvel/morvel.sta", ""); }, 2,
+     "morvel/morvel.sta: error: the filter is switched off (the sysop command -off left this file); the filter "
+     "admits every new connection unfiltered, whatever config.prt and users.prt say; give the command -on, or "
+     "delete this file"},
+    {"port reservation left behind",
+     [](const SampleCopy &s) { s.write("morvel/3.prt", ""); }, 1,
+     "morvel/3.prt: warning: port 3 (VHF) is reserved for BBSs (the sysop command -pbbs 3 left this file); the "
+     "filter refuses every station there that the host does not flag as a BBS (16) or as allowed on BBS ports (8); "
+     "give the command -pnormal 3, or delete this file, unless the reservation is meant"},
     {"users.prt missing",
      [](const SampleCopy &s) { fs::remove(s.root / "morvel/users.prt"); }, 1,
      "morvel/users.prt: warning: cannot be opened; the filter says nothing and gives every station its port's "
@@ -215,18 +241,17 @@ const BrokenSetup broken_setups[] = {
      [](const SampleCopy &s) { s.replace_line("init.srv", "system\\", "sistema\\"); }, 2,
      "morvel/config.prt:76: error: the port name \"144.800\" is not in the host's port file (its ports: none: the "
      "port file cannot be read, see line 5 of the start-up file); the filter stops reading here with error 5 and "
-     "admits every station on every port whose port line is below this line; write a port number or one of those "
-     "names"},
+     "admits every station on the port this line was meant for and on every port whose port line is below this "
+     "line; write a port number or one of those names"},
     {"port-line method that needs a password",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "433.500 READONLY", "433.500 NORMAL"); }, 2,
      "morvel/config.prt:77: error: \"433.500 NORMAL\" is not a port and its method (OPEN, CLOSED, EXCLUDED, BBS, "
-     "READONLY or HOLD); the filter stops reading here with error 5 and admits every station on every port whose "
-     "port line is below this line; write a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)"},
+     "READONLY or HOLD); the filter stops reading here with error 5 and admits every station on the port this line "
+     "was meant for and on every port whose port line is below this line; write a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)"},
     {"flag that is neither OK nor NO",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK S", "YES S"); }, 2,
      "morvel/config.prt:49: error: \"YES S\" is not OK or NO, then optional letters X, S, N; the filter stops "
-     "reading here with error 5 and admits every station on every port whose port line is below this line; write "
-     "OK or NO, then optional letters X, S, N (a comment line counts for nothing, so a missing line shifts every "
+     "reading here with error 5 and admits every station on every port; write OK or NO, then optional letters X, S, N (a comment line counts for nothing, so a missing line shifts every "
      "line below it)"},
     {"second port line for a port",
      [](const SampleCopy &s) { s.write("morvel/config.prt", s.read("morvel/config.prt") + "1 EXCLUDED\n"); }, 1,
@@ -384,6 +409,59 @@ TEST(FilterCheck, EachBrokenSetupGivesItsLine)
         EXPECT_NE(out.text.find(std::string(row.line) + "\n"), std::string::npos) << row.name << "\n" << out.text;
         EXPECT_EQ(s.tree(), before) << row.name << ": the check wrote something";
     }
+}
+
+TEST(FilterCheck, OptionsChangeTheOutputAndTheStatusNotTheFindings)
+{
+    SampleCopy s;
+    fs::create_directory(s.root / "elsewhere");
+    fs::copy(s.root / "morvel/config.prt", s.root / "elsewhere/config.prt");
+    const std::string warning = "morvel/config.prt: warning: port 4 (HF) has no port line";
+    struct {
+        const char *options;
+        int status;
+        std::vector<std::string> present, absent;
+    } rows[] = {
+        {"", 1, {"filter-check: reads morvel/config.prt and morvel/users.prt (MORVEL is not set)\n", warning,
+                 "filter-check: .: 0 errors, 5 warnings\n"}, {}},
+        {"-q", 1, {warning}, {"filter-check:"}},
+        {"--strict", 2, {"morvel/config.prt: error: port 4 (HF) has no port line"}, {warning}},
+        {"--morvel elsewhere", 1,
+         {"filter-check: reads elsewhere/config.prt and elsewhere/users.prt (MORVEL is \"elsewhere\")\n",
+          "elsewhere/config.prt: warning: port 4 (HF) has no port line",
+          "elsewhere/users.prt: warning: cannot be opened"}, {}},
+        {"--morvel elsewhere --strict", 2, {"elsewhere/users.prt: error: cannot be opened"}, {}},
+        {"--json", 1,
+         {"{\"dir\":\".\",\"config\":\"morvel/config.prt\",\"users\":\"morvel/users.prt\",\"morvel\":null,"
+          "\"errors\":0,\"warnings\":5,\"findings\":[\n",
+          "  {\"file\":\"morvel/config.prt\",\"line\":null,\"severity\":\"warning\",\"what\":\"port 4 (HF) has no "
+          "port line\",\"effect\":\"the filter admits every station on it unfiltered, whatever users.prt says\","
+          "\"fix\":\"add a line \\\"4 METHOD\\\" after the 14 option lines\"},\n",
+          "  {\"file\":\"morvel/users.prt\",\"line\":65,\"severity\":\"warning\","},
+         {"filter-check:"}},
+    };
+    for (const auto &r : rows) {
+        Output out = run("cd " + s.root.string() + " && env -u MORVEL " + tool("filter-check") + " " + r.options + " .");
+        EXPECT_EQ(out.status, r.status) << r.options << "\n" << out.text;
+        for (const std::string &line : r.present)
+            EXPECT_NE(out.text.find(line), std::string::npos) << r.options << ": " << line << "\n" << out.text;
+        for (const std::string &line : r.absent)
+            EXPECT_EQ(out.text.find(line), std::string::npos) << r.options << ": " << line << "\n" << out.text;
+    }
+    Output usage = run(tool("filter-check") + " --no-such-option " + s.root.string() + " 2>&1");
+    EXPECT_EQ(usage.status, 100) << usage.text;
+}
+
+TEST(FilterCheck, FindingsNameTheFilesFromWhereTheCheckRuns)
+{
+    SampleCopy s;
+    fs::remove(s.root / "morvel/N0TBL.TBL");
+    Output out = run("cd " + s.root.parent_path().string() + " && " + tool("filter-check") + " " +
+                     s.root.filename().string() + "/");
+    std::string dir = s.root.filename().string();
+    EXPECT_NE(out.text.find(dir + "/morvel/users.prt:80: error: TABLE station N0TBL has no password table " + dir +
+                            "/morvel/N0TBL.TBL;"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find(dir + "/morvel/config.prt: warning: port 4"), std::string::npos) << out.text;
 }
 
 TEST(FilterCheck, CleanSetupExitsZero)

@@ -15,8 +15,10 @@
 #include "config/user_list.h"
 #include "filter/connection.h"
 #include "filter/filter_state.h"
+#include "filter/sysop_commands.h"
 #include "platform/platform.h"
 #include "report/logs.h"
+#include "tools/check_report.h"
 #include "tools/header_index.h"
 #include "tools/tool_run.h"
 
@@ -32,7 +34,7 @@
 #include <string>
 #include <vector>
 
-enum { EXIT_CLEAN = 0, EXIT_WARNINGS = 1, EXIT_ERRORS = 2, EXIT_USAGE = 100 };
+enum { EXIT_USAGE = 100 };
 enum { HOST_LINE_SIZE = 100, SYSTEM_DIRECTORY_LINE = 5, MAIL_IMPORT_LINE = 14, SSID_MAX = 15, DAYS = 31 };
 enum { CONNECTION_LOG_LINE = 12, CALLSIGN_MAX = 6, HOST_SSID_MAX = 255 };
 
@@ -40,8 +42,8 @@ enum { CONNECTION_LOG_LINE = 12, CALLSIGN_MAX = 6, HOST_SSID_MAX = 255 };
 // overheard login gives away more than two fifths of the password.
 enum { SHORT_PASSWORD = 10 };
 
-static int error_count, warning_count;
 static std::vector<TraceEvent> events;
+static bool strict;   // --strict: the setups that leave radio stations unfiltered are errors
 
 // collect - the trace sink: the errors the parsers raise are findings.
 static void collect(const TraceEvent *e)
@@ -49,12 +51,16 @@ static void collect(const TraceEvent *e)
     events.push_back(*e);
 }
 
-// report - print one finding.
+// report - one finding.
 static void report(bool error, const std::string &file, int line, const std::string &text)
 {
-    std::string where = line > 0 ? file + ":" + std::to_string(line) : file;
-    printf("%s: %s: %s\n", where.c_str(), error ? "error" : "warning", text.c_str());
-    (error ? error_count : warning_count)++;
+    check_finding(error, file, line, text);
+}
+
+// filter_dir_shown - the filter directory, with its "/", as the sysop reaches it.
+static std::string filter_dir_shown(void)
+{
+    return shown_path(FILTER_DIR "/");
 }
 
 // tokens - the blank-separated words of a line.
@@ -194,11 +200,14 @@ static const char *role_expected(int role)
     }
 }
 
-// stop_effect - what error 5 at this line does.
-static std::string stop_effect(void)
+// stop_effect - what error 5 at a line of this role does: a connection
+// whose port line stands above it never reads it; every other is admitted.
+static std::string stop_effect(int role)
 {
-    return "the filter stops reading here with error 5 and admits every station on every port whose port line "
-           "is below this line";
+    if (role <= CONFIG_OPTION_LINES)
+        return "the filter stops reading here with error 5 and admits every station on every port";
+    return "the filter stops reading here with error 5 and admits every station on the port this line was "
+           "meant for and on every port whose port line is below this line";
 }
 
 // looks_like_callsign - 3 to 6 letters and digits with at least one of each.
@@ -275,7 +284,7 @@ static void check_language(const ConfigFacts &c, int line)
     std::string path = filter_file(name);
     if (!plat_exists(path.c_str())) {
         report(false, c.file, line,
-               "the language file " + in_quotes(name) + " is not in " FILTER_DIR "/; the filter says nothing and "
+               "the language file " + in_quotes(name) + " is not in " + filter_dir_shown() + "; the filter says nothing and "
                "keeps the English texts; check the name, or write ** for none");
         return;
     }
@@ -310,9 +319,17 @@ static std::string reported_line_text(const std::string &original, uint8_t port)
     std::vector<std::string> words = tokens(upper(original));
     if (port == PORT_UNRESOLVED)
         return "the port name " + in_quotes(words[0]) + " is not in the host's port file (its ports: " + port_names() +
-               "); " + stop_effect() + "; write a port number or one of those names";
-    return "unknown access method " + in_quotes(words.size() > 1 ? words[1] : "") + "; " + stop_effect() +
+               "); " + stop_effect(CONFIG_OPTION_LINES + 1) + "; write a port number or one of those names";
+    return "unknown access method " + in_quotes(words.size() > 1 ? words[1] : "") + "; " +
+           stop_effect(CONFIG_OPTION_LINES + 1) +
            "; write OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD (or the Spanish word, or the number)";
+}
+
+// is_indented_comment - blanks, then "#": meant as a comment, read as a value.
+static bool is_indented_comment(const std::string &line)
+{
+    size_t first = line.find_first_not_of(" \t");
+    return first != 0 && first != std::string::npos && line[first] == '#';
 }
 
 // check_config_line - one significant line through the filter's own parser.
@@ -324,9 +341,18 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
     uint8_t port = 0;
     ConfigLineResult r = parse_config_line(role, text, line, &port);
     c.role_line[role] = line;
+    if (is_indented_comment(original)) {
+        report(r != CONFIG_LINE_OK, c.file, line,
+               "an indented comment: a line that starts with a blank is no comment, so the filter reads it as " +
+                   std::string(role <= CONFIG_OPTION_LINES ? "option line " + std::to_string(role) : "a port line") +
+                   " and every line below it one place later; " +
+                   (r != CONFIG_LINE_OK ? stop_effect(role) : std::string("the options below it are shifted")) +
+                   "; remove the blanks before the \"#\"");
+        return;
+    }
     if (r == CONFIG_LINE_FAILED) {
         report(true, c.file, line,
-               in_quotes(original) + " is not " + role_expected(role) + "; " + stop_effect() + "; write " +
+               in_quotes(original) + " is not " + role_expected(role) + "; " + stop_effect(role) + "; write " +
                    role_expected(role) + (role <= 3 || role > CONFIG_OPTION_LINES ? "" : " (a comment line counts "
                    "for nothing, so a missing line shifts every line below it)"));
         return;
@@ -347,6 +373,13 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
         check_port_line(c, line, port);
 }
 
+// port_token - how a port line names port p: by its name, unless the name
+// has one or two characters, which the filter reads as a number.
+static std::string port_token(int p)
+{
+    return strlen(port_table[p]) > 2 ? std::string(port_table[p]) : std::to_string(p);
+}
+
 // check_unfiltered_ports - the host's ports that no port line names.
 static void check_unfiltered_ports(const ConfigFacts &c)
 {
@@ -357,10 +390,10 @@ static void check_unfiltered_ports(const ConfigFacts &c)
         for (const PortLine &l : c.ports)
             named = named || l.port == p;
         if (!named)
-            report(false, c.file, 0,
+            report(strict, c.file, 0,
                    "port " + std::to_string(p) + " (" + port_table[p] + ") has no port line; the filter admits "
                    "every station on it unfiltered, whatever users.prt says; add a line " +
-                       in_quotes(std::string(port_table[p]) + " METHOD") + " after the 14 option lines");
+                       in_quotes(port_token(p) + " METHOD") + " after the 14 option lines");
     }
 }
 
@@ -632,7 +665,7 @@ static void check_table(const std::string &users_file, const Header &h)
     PlatText *f = plat_open_text(path.c_str(), &text) ? &text : nullptr;
     if (!f) {
         report(true, users_file, h.line,
-               "TABLE station " + h.pattern + " has no password table " + display_path(path) +
+               "TABLE station " + h.pattern + " has no password table " + shown_path(display_path(path)) +
                    "; the filter reports error 4 at each of its connections and gives it the port's method; "
                    "write the table, one line \"DAY PASSWORD\" for each day 1 to 31");
         return;
@@ -713,8 +746,8 @@ static void check_users(void)
         std::string dir = std::string(path).substr(0, std::string(path).find_last_of('\\') + 1);
         for (const char *n : {"user.prt", "users.txt", "users.prt.txt", "usuarios.prt", "users"})
             if (plat_exists((dir + n).c_str()))
-                near = display_path(dir + n);
-        report(false, file, 0,
+                near = shown_path(display_path(dir + n));
+        report(strict, file, 0,
                "cannot be opened; the filter says nothing and gives every station its port's method, so the "
                "stations you meant to exclude or challenge are handled like everyone else; " +
                    (near.empty() ? std::string("write users.prt beside config.prt")
@@ -906,7 +939,7 @@ static void check_log_users(const ConfigFacts &c)
     plat_close_text(f);
     if (first && c.connection_log_off)
         report(false, file, first,
-               "stations are listed but connection logging is off (" + c.file + ":" +
+               "stations are listed but connection logging is off (" + shown_path(c.file) + ":" +
                    std::to_string(c.connection_log_off) + ", line " + std::to_string(CONNECTION_LOG_LINE) +
                    ", is NO); the filter writes no station log at all, not even with the letter C; write OK on line " +
                    std::to_string(CONNECTION_LOG_LINE) + " of config.prt, or leave logusr.prt out");
@@ -935,17 +968,17 @@ static void check_texts(const ConfigFacts &c)
     std::string ports;
     if (o.send_open_text && !(ports = text_missing_ports(c, "open", "open.prt", 0)).empty())
         report(true, c.file, c.role_line.at(6),
-               "the open text is switched on but " FILTER_DIR "/open.prt is missing (and the per-port text for port " +
+               "the open text is switched on but " + filter_dir_shown() + "open.prt is missing (and the per-port text for port " +
                    ports + "); every station admitted by OPEN there gets error 8 and no texts at all; write "
                    "open.prt, or switch this line to NO");
     if (o.send_exclusion_text && !(ports = text_missing_ports(c, "exclud", "excluded.prt", 0)).empty())
         report(true, c.file, c.role_line.at(7),
-               "the exclusion text is switched on but " FILTER_DIR "/excluded.prt is missing (and the per-port text "
+               "the exclusion text is switched on but " + filter_dir_shown() + "excluded.prt is missing (and the per-port text "
                "for port " + ports + "); every refused EXCLUDED station there gets error 11 and is not logged; "
                "write excluded.prt, or switch this line to NO");
     if (!(ports = text_missing_ports(c, "info", "info.prt", METHOD_CLOSED)).empty())
         report(true, c.file, 0,
-               "port " + ports + " is CLOSED but " FILTER_DIR "/info.prt is missing; every station refused there "
+               "port " + ports + " is CLOSED but " + filter_dir_shown() + "info.prt is missing; every station refused there "
                "gets error 9 instead of the information text; write info.prt");
     struct Optional { bool on; int role; const char *stem; const char *general; const char *what; };
     const Optional optional[] = {
@@ -958,24 +991,68 @@ static void check_texts(const ConfigFacts &c)
     for (const Optional &t : optional)
         if (t.on && c.role_line.count(t.role) && !(ports = text_missing_ports(c, t.stem, t.general, 0)).empty())
             report(false, c.file, c.role_line.at(t.role),
-                   std::string("the ") + t.what + " is switched on but " FILTER_DIR "/" + t.general +
+                   std::string("the ") + t.what + " is switched on but " + filter_dir_shown() + t.general +
                        " is missing (and the per-port text for port " + ports + "); nothing is sent there; write " +
                        t.general + ", or switch it off");
 }
 
+// check_switches - switch files left behind: the off switch, which lets
+// every station in, and port reservations, which refuse all but BBSs.
+static void check_switches(void)
+{
+    if (filter_is_off())
+        report(true, FILTER_DIR "/morvel.sta", 0,
+               "the filter is switched off (the sysop command -off left this file); the filter admits every new "
+               "connection unfiltered, whatever config.prt and users.prt say; give the command -on, or delete "
+               "this file");
+    for (int p = 0; p < PORT_TABLE_SIZE; p++) {
+        connection_info.port = (int8_t)p;
+        if (!port_is_bbs_only())
+            continue;
+        std::string name = p == 0 ? "the console" : host_has_port(p) ? "port " + std::to_string(p) + " (" +
+                                                                           port_table[p] + ")"
+                                                                     : "port " + std::to_string(p);
+        report(false, FILTER_DIR "/" + std::to_string(p) + ".prt", 0,
+               name + " is reserved for BBSs (the sysop command -pbbs " + std::to_string(p) + " left this file); "
+               "the filter refuses every station there that the host does not flag as a BBS (16) or as allowed "
+               "on BBS ports (8); give the command -pnormal " + std::to_string(p) + ", or delete this file, "
+               "unless the reservation is meant");
+    }
+}
+
+// note_files_read - which config.prt and users.prt the check reads, and why there.
+static void note_files_read(void)
+{
+    char config[FILTER_PATH_MAX], users[FILTER_PATH_MAX];
+    config_file_path("config.prt", config, sizeof config);
+    config_file_path("users.prt", users, sizeof users);
+    const char *morvel = plat_getenv("MORVEL");
+    check_files_read(display_path(config), display_path(users), morvel ? morvel : "");
+}
+
 int main(int argc, char **argv)
 {
-    std::string dir;
+    std::string dir, morvel;
+    bool quiet = false, json = false;
     CLI::App app{"filter-check: check a connection filter's setup before it goes live.\n"
                  "Reads every file with the filter's own parsers; writes nothing.\n"
-                 "Exit status: 0 clean, 1 warnings, 2 errors."};
+                 "Exit status: 0 clean, 1 warnings, 2 errors, 100 usage."};
     app.add_option("DIR", dir, "the host's working directory (holding init.srv and morvel/)")->required();
+    app.add_flag("-q,--quiet", quiet, "print only the problems: no summary, no note of the files read");
+    app.add_flag("--json", json, "print one JSON object: the files read, the counts and every finding "
+                                 "(file, line, severity, what, effect, fix)");
+    app.add_flag("--strict", strict, "count a radio port without a port line, and a users.prt that cannot be "
+                                     "read, as errors");
+    app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
+                                       "it for the BBS (relative to DIR)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         int code = app.exit(e);
         return e.get_exit_code() == 0 ? code : EXIT_USAGE;
     }
+    if (!morvel.empty() && setenv("MORVEL", morvel.c_str(), 1) != 0)
+        return EXIT_USAGE;
     if (!enter_setup(dir, "filter-check"))
         return EXIT_USAGE;
     filter_reset_state();
@@ -983,8 +1060,11 @@ int main(int argc, char **argv)
         fprintf(stderr, "filter-check: dry runs are not supported on this system\n");
         return EXIT_USAGE;
     }
+    check_report_begin(json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
+    note_files_read();
     trace_set_sink(collect);
     if (check_startup()) {
+        check_switches();
         ConfigFacts c = check_config();
         check_users();
         if (c.read)
@@ -993,7 +1073,5 @@ int main(int argc, char **argv)
     }
     trace_set_sink(nullptr);
     plat_dry_run_end();
-    printf("filter-check: %s: %d error%s, %d warning%s\n", dir.c_str(), error_count, error_count == 1 ? "" : "s",
-           warning_count, warning_count == 1 ? "" : "s");
-    return error_count ? EXIT_ERRORS : warning_count ? EXIT_WARNINGS : EXIT_CLEAN;
+    return check_report_end();
 }
