@@ -192,6 +192,32 @@ void plat_dry_run_end(void)
     overlay.clear();
 }
 
+namespace {
+
+// place_accepts - whether the disk would let the filter write this file: an
+// existing file must be writable, a new one needs its directory (made by
+// the run, or on the disk and writable). A dry run that wrote where the
+// real run cannot would tell of challenges and logs that never happen.
+bool place_accepts(const char *path, const OverlayFile &f)
+{
+    char native[4096];
+    if (f.on_disk_before && f.exists == f.on_disk_before) {
+        plat_native_path(path, native, sizeof native);
+        return native[0] && access(native, W_OK) == 0;
+    }
+    std::string parent(path);
+    size_t cut = parent.find_last_of("\\/");
+    parent = cut == std::string::npos ? "." : parent.substr(0, cut);
+    long made = find_record(parent.c_str());
+    if (made >= 0)
+        return overlay[(size_t)made].exists && overlay[(size_t)made].directory;
+    struct stat st;
+    plat_native_path(parent.c_str(), native, sizeof native);
+    return native[0] && stat(native, &st) == 0 && S_ISDIR(st.st_mode) && access(native, W_OK) == 0;
+}
+
+}   // namespace
+
 FILE *dry_run_fopen(const char *path, const char *mode)
 {
     if (mode[0] == 'r') {
@@ -209,8 +235,10 @@ FILE *dry_run_fopen(const char *path, const char *mode)
         return open_reader(f.content);
     }
     size_t index = touch_record(path);
-    if (overlay[index].directory)
+    if (overlay[index].directory || !place_accepts(path, overlay[index])) {
+        errno = EACCES;
         return nullptr;
+    }
     if (mode[0] == 'w' || !overlay[index].exists)
         overlay[index].content.clear();
     overlay[index].exists = true;
@@ -260,6 +288,10 @@ FILE *dry_run_fopen_exclusive(const char *path, bool *existed)
     if (overlay[index].exists) {
         if (existed)
             *existed = true;
+        return nullptr;
+    }
+    if (!place_accepts(path, overlay[index])) {
+        errno = EACCES;
         return nullptr;
     }
     overlay[index].exists = true;

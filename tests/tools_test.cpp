@@ -283,6 +283,40 @@ const BrokenSetup broken_setups[] = {
      }, 1,
      "morvel/N0TBL.TBL: warning: no row for day 3; on those days the filter gives N0TBL the port's method instead "
      "of a challenge; add a row \"DAY PASSWORD\" for each"},
+    {"TABLE station under a CALL-* header without its table",
+     [](const SampleCopy &s) {
+         s.replace_line("morvel/users.prt", "N0TBL", "N0TBL-*");
+         fs::remove(s.root / "morvel/N0TBL.TBL");
+     }, 2,
+     "morvel/users.prt:80: error: TABLE station N0TBL-* has no password table morvel/N0TBL.TBL; the filter reports "
+     "error 4 at each of its connections and gives it the port's method; write the table, one line \"DAY "
+     "PASSWORD\" for each day 1 to 31"},
+    {"TABLE stations under a wildcard callsign",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "144.800  EXCLUDED", "144.800  TABLE"); }, 1,
+     "morvel/users.prt:117: warning: TABLE stations under the pattern header \"N9*\": the filter opens the table of "
+     "each station by its own callsign and SSID (for a station CALL-7, morvel/CALL7.TBL, else morvel/CALL.TBL), "
+     "which the check cannot list; a station without one gets error 4 at each connection and its port's method; "
+     "write a table for every station this header catches, or give each its own entry"},
+    {"entry line for a port the host does not have",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "N0OPEN", "N0OPEN\n7  CLOSED"); }, 1,
+     "morvel/users.prt:48: warning: port 7 is not in the host's port file (its ports: 1 (144.800), 2 (433.500), "
+     "3 (VHF), 4 (HF)); this line never applies; write the number or name of one of the host's ports"},
+    {"password holding a blank",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  MD5  Tr0ub4dor", "*  MD5  Tr0ub4dor and more"); }, 2,
+     "morvel/users.prt:76: error: the password holds a blank: the filter takes only its first word (9 characters) "
+     "and ignores the rest; N0MD5 is refused whenever it answers with the MD5 digest, which its program works out "
+     "from the whole password, and its five positions are asked of the first word only; write the password as one "
+     "word without blanks"},
+    {"FLEXNET key of five characters that are not all digits",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141A"); }, 1,
+     "morvel/users.prt:90: warning: the FLEXNET key is not five digits; the filter weighs the challenge's digits by "
+     "the key's digits and counts every other character as 0, so N0FLEX's FLEXNET program, which takes digits, "
+     "gives another sum and the station is refused; write the five digits of the key"},
+    {"station text two stations reach",
+     [](const SampleCopy &s) { s.write("morvel/N0AB110.ent", "Hello\n"); }, 1,
+     "morvel/N0AB110.ent: warning: the station text of N0AB1-10 and N0AB11-0: the filter builds the name from the "
+     "callsign and the SSID written together, so each of them is shown this text; keep it for one of them, and if "
+     "the others must read nothing meant for it, give them their own text (CALL + SSID.ent)"},
     {"open text switched on and missing",
      [](const SampleCopy &s) { fs::remove(s.root / "morvel/open.prt"); }, 2,
      "morvel/config.prt:37: error: the open text is switched on but morvel/open.prt is missing (and the per-port "
@@ -452,6 +486,31 @@ TEST(FilterCheck, OptionsChangeTheOutputAndTheStatusNotTheFindings)
     EXPECT_EQ(usage.status, 100) << usage.text;
 }
 
+TEST(FilterCheck, DumpShowsTheSetupAsTheFilterUsesIt)
+{
+    SampleCopy s;
+    s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\nCONSOLE  OPEN\n4  GUEST\n-\n");
+    Output out = run("cd " + s.root.string() + " && " + tool("filter-check") + " --dump .");
+    EXPECT_EQ(out.status, 1) << out.text;
+    for (const char *line : {
+             "  3  answers              3; after the last wrong answer: refused; MD5 callers answering in plain: "
+             "admitted\n",
+             "  9  intro text           OK, spared: S\n",
+             "  0   CONSOLE    OPEN (1) (morvel/config.prt:75)\n",
+             "  3   VHF        EXCLUDED (3) (morvel/config.prt:78)\n",
+             "  4   HF         not filtered: every station is admitted, users.prt is not read\n",
+             "  search 1, the callsign with its SSID:\n"
+             "    morvel/users.prt:71 N0CALL-7\n"
+             "    morvel/users.prt:117 N9*\n"
+             "    morvel/users.prt:121 ?*\n"
+             "  search 2, the bare callsign:\n"
+             "    morvel/users.prt:47 N0OPEN\n",
+             "  search 3, on the console only:\n    morvel/users.prt:43 CONSOLE\n",
+         })
+        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+    EXPECT_EQ(out.text.find("warning:"), std::string::npos) << "the findings are left out\n" << out.text;
+}
+
 TEST(FilterCheck, FindingsNameTheFilesFromWhereTheCheckRuns)
 {
     SampleCopy s;
@@ -534,6 +593,18 @@ TEST(FilterExplain, TellsTheDecidingLinesAndWhatWouldBeWritten)
          })
         EXPECT_NE(out.text.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out.text;
     EXPECT_EQ(out.text.find("Sesame42"), std::string::npos) << "a password was printed";
+}
+
+TEST(FilterExplain, NoChallengeWhereTheFilterCannotWriteItsStateFile)
+{
+    // config.prt and users.prt are read through MORVEL; the filter directory itself is missing.
+    SampleCopy s;
+    fs::rename(s.root / "morvel", s.root / "conf");
+    Output out = run("cd " + s.root.string() + " && MORVEL=conf " + tool("filter-explain") + " . N0FIX-0 --port 1");
+    EXPECT_EQ(out.status, 2) << out.text;
+    EXPECT_NE(out.text.find("error:        10: "), std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("challenge put"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("would write:  nothing\n"), std::string::npos) << out.text;
 }
 
 TEST(FilterExplain, AnAnswerFollowsTheChallengeInTheSameDryRun)

@@ -76,7 +76,7 @@ void check_finding(bool error, const std::string &file, int line, const std::str
 {
     findings.push_back({error, file, line, text});
     (error ? errors : warnings)++;
-    if (mode == CHECK_JSON)
+    if (mode == CHECK_JSON || mode == CHECK_SILENT)
         return;
     std::string where = shown_path(file) + (line > 0 ? ":" + std::to_string(line) : "");
     printf("%s: %s: %s\n", where.c_str(), error ? "error" : "warning", text.c_str());

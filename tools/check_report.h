@@ -7,7 +7,7 @@
 
 #include <string>
 
-enum CheckOutputMode { CHECK_TEXT, CHECK_QUIET, CHECK_JSON };
+enum CheckOutputMode { CHECK_TEXT, CHECK_QUIET, CHECK_JSON, CHECK_SILENT };
 
 // check_report_begin - the mode, and the setup directory as the sysop named it.
 void check_report_begin(CheckOutputMode mode, const std::string &dir);

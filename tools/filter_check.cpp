@@ -18,6 +18,7 @@
 #include "filter/sysop_commands.h"
 #include "platform/platform.h"
 #include "report/logs.h"
+#include "tools/check_dump.h"
 #include "tools/check_report.h"
 #include "tools/header_index.h"
 #include "tools/tool_run.h"
@@ -44,6 +45,7 @@ enum { SHORT_PASSWORD = 10 };
 
 static std::vector<TraceEvent> events;
 static bool strict;   // --strict: the setups that leave radio stations unfiltered are errors
+static DumpFacts dump_facts;   // what --dump prints, gathered on the way
 
 // collect - the trace sink: the errors the parsers raise are findings.
 static void collect(const TraceEvent *e)
@@ -397,6 +399,23 @@ static void check_unfiltered_ports(const ConfigFacts &c)
     }
 }
 
+// note_ports - each of the host's ports and the console, with its method, for --dump.
+static void note_ports(const ConfigFacts &c)
+{
+    dump_facts.config_read = true;
+    for (int p = 0; p < PORT_TABLE_SIZE && p <= port_count; p++) {
+        if (p != 0 && !port_table[p][0])
+            continue;
+        DumpPort d = {p, port_table[p], 0, -1};
+        for (const PortLine &l : c.ports)
+            if (l.port == p) {
+                d.line = l.line;
+                d.method = l.method;
+            }
+        dump_facts.ports.push_back(d);
+    }
+}
+
 // check_config - every line of config.prt, not only up to one port.
 static ConfigFacts check_config(void)
 {
@@ -419,6 +438,7 @@ static ConfigFacts check_config(void)
     plat_close_text(f);
     c.read = true;
     check_unfiltered_ports(c);
+    note_ports(c);
     return c;
 }
 
@@ -654,10 +674,19 @@ static void check_password_length(const std::string &file, int line, size_t leng
 // check_table - the password table of a TABLE station: there, every day, long enough.
 static void check_table(const std::string &users_file, const Header &h)
 {
-    if (h.pattern.find_first_of("?*") != std::string::npos)
+    size_t call_end = h.pattern.find('-');
+    std::string call = h.pattern.substr(0, call_end);
+    if (is_pattern(call) || call.empty()) {
+        report(false, users_file, h.line,
+               "TABLE stations under the pattern header " + in_quotes(h.pattern) + ": the filter opens the table "
+               "of each station by its own callsign and SSID (for a station CALL-7, " + filter_dir_shown() +
+               "CALL7.TBL, else " + filter_dir_shown() + "CALL.TBL), which the check cannot list; a station "
+               "without one gets error 4 at each connection and its port's method; write a table for every "
+               "station this header catches, or give each its own entry");
         return;
-    std::string call = h.pattern.substr(0, h.pattern.find('-'));
-    std::string ssid = h.pattern.find('-') == std::string::npos ? "" : h.pattern.substr(h.pattern.find('-') + 1);
+    }
+    // "N0TBL-*" and "N0TBL-?" name one callsign: its table without SSID serves every SSID.
+    std::string ssid = is_pattern(h.pattern) || call_end == std::string::npos ? "" : h.pattern.substr(call_end + 1);
     std::string path = filter_file(call + ssid + ".TBL");
     if (!ssid.empty() && !plat_exists(path.c_str()))
         path = filter_file(call + ".TBL");
@@ -705,6 +734,30 @@ static bool draws_positions(unsigned method)
     return m && (m->challenge_kind == KIND_NORMAL || m->challenge_kind == KIND_MD);
 }
 
+// locked_out - who a password cut at its first blank keeps out, by method.
+static std::string locked_out(const std::string &station, int method)
+{
+    if (method == METHOD_MD5)
+        return station + " is refused whenever it answers with the MD5 digest, which its program works out from "
+               "the whole password, and its five positions are asked of the first word only";
+    if (method == METHOD_FORWARD || method == METHOD_FORWARD5)
+        return "the partner " + station + ", whose answers are worked out from the whole password, is refused, "
+               "and the answers this BBS gives it are refused there";
+    return station + " is asked about the first word only, so answers worked out from the whole password fail";
+}
+
+// check_entry_port - an entry line for a port number the host does not have.
+static void check_entry_port(const std::string &file, int line, const std::string &port)
+{
+    if (port.size() > 2 || port.find_first_not_of("0123456789") != std::string::npos)
+        return;
+    int number = atoi(port.c_str());
+    if (number != 0 && !host_has_port(number))
+        report(false, file, line,
+               "port " + std::to_string(number) + " is not in the host's port file (its ports: " + port_names() +
+                   "); this line never applies; write the number or name of one of the host's ports");
+}
+
 // check_entry_line - one line of an entry through the filter's own parser.
 static void check_entry_line(const std::string &file, Header &h, int line, const char *text, bool *ended)
 {
@@ -735,11 +788,23 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                                                       " characters"
                                                 : std::string(" needs a password")) + "; " + when +
                    "; write the password after the method");
+    } else if (e.needs_password && words.size() > 3 && words[3][0] != '#') {
+        report(true, file, line,
+               "the password holds a blank: the filter takes only its first word (" +
+                   std::to_string(strlen(e.password)) + " characters) and ignores the rest; " +
+                   locked_out(h.pattern, e.method) + "; write the password as one word without blanks");
+    } else if (e.needs_password && e.method == METHOD_FLEXNET && strspn(e.password, "0123456789") != 5) {
+        report(false, file, line,
+               "the FLEXNET key is not five digits; the filter weighs the challenge's digits by the key's digits "
+               "and counts every other character as 0, so " + h.pattern + "'s FLEXNET program, which takes "
+               "digits, gives another sum and the station is refused; write the five digits of the key");
     } else if (e.needs_password && draws_positions(e.method)) {
         check_password_length(file, line, strlen(e.password), (std::string(method_name(e.method)) + " password").c_str());
     } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {
         h.table = true;
     }
+    if (r != ENTRY_LINE_END && !words.empty())
+        check_entry_port(file, line, words[0]);
     memset(&e, 0, sizeof e);
 }
 
@@ -792,6 +857,9 @@ static void check_users(void)
     }
     plat_close_text(f);
     memset(line, 0, sizeof line);
+    dump_facts.users_read = true;
+    for (const Header &h : headers)
+        dump_facts.headers.push_back({h.line, h.pattern});
     check_console_entries(file, headers);
     for (const Header &h : headers) {
         if (is_pattern(h.pattern))
@@ -1006,6 +1074,53 @@ static void check_texts(const ConfigFacts &c)
                        t.general + ", or switch it off");
 }
 
+// text_readers - the stations whose station text is the file of this stem:
+// those whose callsign and SSID spell it (the filter tries CALL + SSID
+// first), and the callsign it spells alone (tried when CALL + SSID is missing).
+static std::vector<std::string> text_readers(const std::string &stem)
+{
+    std::vector<std::string> out;
+    for (size_t cut = 1; cut < stem.size(); cut++) {
+        std::string call = stem.substr(0, cut), ssid = stem.substr(cut);
+        if (ssid.size() > 2 || (ssid.size() > 1 && ssid[0] == '0') || !well_formed_key(call + "-" + ssid) ||
+            atoi(ssid.c_str()) > SSID_MAX)
+            continue;
+        out.push_back(call + "-" + ssid);
+    }
+    if (well_formed_key(stem))
+        out.push_back(stem + " (any SSID without a text of its own)");
+    return out;
+}
+
+// check_station_texts - a station text that two stations reach: each is
+// shown what was written for the other.
+static void check_station_texts(void)
+{
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return;
+    char name[260];
+    std::vector<std::string> names;
+    while (plat_next_name(&listing, name, sizeof name))
+        names.push_back(name);
+    plat_close_listing(&listing);
+    std::sort(names.begin(), names.end());
+    for (const std::string &n : names) {
+        if (n.size() < 5 || upper(n.substr(n.size() - 4)) != ".ENT")
+            continue;
+        std::vector<std::string> readers = text_readers(upper(n.substr(0, n.size() - 4)));
+        if (readers.size() < 2)
+            continue;
+        std::string list;
+        for (size_t i = 0; i < readers.size(); i++)
+            list += (i == 0 ? "" : i + 1 == readers.size() ? " and " : ", ") + readers[i];
+        report(false, FILTER_DIR "/" + n, 0,
+               "the station text of " + list + ": the filter builds the name from the callsign and the SSID "
+               "written together, so each of them is shown this text; keep it for one of them, and if the others "
+               "must read nothing meant for it, give them their own text (CALL + SSID.ent)");
+    }
+}
+
 // check_switches - switch files left behind: the off switch, which lets
 // every station in, and port reservations, which refuse all but BBSs.
 static void check_switches(void)
@@ -1038,12 +1153,14 @@ static void note_files_read(void)
     config_file_path("users.prt", users, sizeof users);
     const char *morvel = plat_getenv("MORVEL");
     check_files_read(display_path(config), display_path(users), morvel ? morvel : "");
+    dump_facts.config = shown_path(display_path(config));
+    dump_facts.users = shown_path(display_path(users));
 }
 
 int main(int argc, char **argv)
 {
     std::string dir, morvel;
-    bool quiet = false, json = false;
+    bool quiet = false, json = false, dump = false;
     CLI::App app{"filter-check: check a connection filter's setup before it goes live.\n"
                  "Reads every file with the filter's own parsers; writes nothing.\n"
                  "Exit status: 0 clean, 1 warnings, 2 errors, 100 usage."};
@@ -1053,6 +1170,9 @@ int main(int argc, char **argv)
                                  "(file, line, severity, what, effect, fix)");
     app.add_flag("--strict", strict, "count a radio port without a port line, and a users.prt that cannot be "
                                      "read, as errors");
+    app.add_flag("--dump", dump, "print the setup as the filter will use it instead of the findings: every "
+                                 "option with its default filled in, each port's method, and the headers of "
+                                 "users.prt in the order the filter tries them");
     app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
                                        "it for the BBS (relative to DIR)");
     try {
@@ -1070,7 +1190,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "filter-check: dry runs are not supported on this system\n");
         return EXIT_USAGE;
     }
-    check_report_begin(json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
+    check_report_begin(dump ? CHECK_SILENT : json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
     note_files_read();
     trace_set_sink(collect);
     if (check_startup()) {
@@ -1080,8 +1200,11 @@ int main(int argc, char **argv)
         if (c.read)
             check_texts(c);
         check_log_users(c);
+        check_station_texts();
     }
     trace_set_sink(nullptr);
     plat_dry_run_end();
+    if (dump)
+        print_dump(dump_facts);
     return check_report_end();
 }
