@@ -159,12 +159,6 @@ static void print_changes(const std::vector<DryRunChange> &changes)
                          : c.kind == DRY_RUN_REWRITTEN ? "rewrite" : c.kind == DRY_RUN_REMOVED ? "remove"
                          : "create directory";
         printf("  %s %s\n", what, c.path.c_str());
-        bool secret = c.path.size() > 4 && (c.path.compare(c.path.size() - 4, 4, ".TMP") == 0 ||
-                                            c.path.compare(c.path.size() - 4, 4, ".tmp") == 0);
-        if (secret && c.path.find("ERROR") == std::string::npos) {
-            printf("    (the expected answer; not shown)\n");
-            continue;
-        }
         std::string line;
         for (char ch : c.text) {
             if (ch == '\n') {

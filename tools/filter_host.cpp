@@ -19,6 +19,7 @@
 #include "filter/filter_state.h"
 #include "platform/dry_run.h"
 #include "platform/platform.h"
+#include "tools/tool_run.h"
 
 #include <algorithm>
 #include <cctype>
@@ -731,7 +732,7 @@ int main(int argc, char **argv)
     else
         r = run_command(m, o);
     if (o.dry_run) {
-        show_dry_run(plat_dry_run_changes());
+        show_dry_run(masked_changes());
         plat_dry_run_end();
     }
     show_files(o);
