@@ -22,6 +22,7 @@
 #include "tools/check_report.h"
 #include "tools/header_index.h"
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -1200,6 +1201,7 @@ int main(int argc, char **argv)
                                  "users.prt in the order the filter tries them");
     app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
                                        "it for the BBS (relative to DIR)");
+    app.set_version_flag("--version", tool_version_line("filter-check"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
