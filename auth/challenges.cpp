@@ -100,15 +100,27 @@ static bool draw_below(uint32_t bound, uint32_t *out)
     return false;
 }
 
-// draw_positions - five 0-based positions into password (which is not empty); false when the generator failed.
+// draw_positions - five 0-based positions into password (which is not
+// empty); false when the generator failed. Every position is asked once
+// before any is asked again: a challenge that repeated one position would
+// be answered by a row of one letter, and a row of each letter fits in one
+// answer. So a password of five or more characters gets five distinct ones.
 static bool draw_positions(const char *password, int positions[POSITIONS])
 {
     uint16_t length = (uint16_t)strlen(password);
+    uint16_t pool[PASSWORD_MAX];
+    uint16_t left = 0;
     for (int i = 0; i < POSITIONS; i++) {
-        uint32_t position;
-        if (!draw_below(length, &position))
+        if (left == 0) {
+            for (uint16_t p = 0; p < length; p++)
+                pool[p] = p;
+            left = length;
+        }
+        uint32_t pick;
+        if (!draw_below(left, &pick))
             return false;
-        positions[i] = (int)position;
+        positions[i] = pool[pick];
+        pool[pick] = pool[--left];
     }
     return true;
 }
@@ -306,8 +318,9 @@ bool challenge_table(char *reply)
     return found;
 }
 
-// flexnet_sum - the sum of each drawn digit times the key digit at its place;
-// a key character that is no digit, or a key shorter than five, adds nothing.
+// flexnet_sum - the sum of each drawn digit times the key digit at its
+// place. users.prt admits only keys of five digits; anything else adds
+// nothing, which a key of another form would turn into a sum of 0.
 static int flexnet_sum(const char *key, const int digits[POSITIONS])
 {
     int sum = 0;
@@ -317,7 +330,9 @@ static int flexnet_sum(const char *key, const int digits[POSITIONS])
     return sum;
 }
 
-// challenge_flexnet - five digits; the answer is their sum weighted by the key.
+// challenge_flexnet - five digits; the answer is their sum weighted by the
+// key. The digits shown follow the sum on line 1, so that an answer may
+// echo them: the answer's other digits are then its one number.
 void challenge_flexnet(char *reply)
 {
     char path[FILTER_PATH_MAX];
@@ -335,7 +350,7 @@ void challenge_flexnet(char *reply)
     FILE *f = open_state_file(path);
     if (!f)
         return;
-    fprintf(f, "%d\n%d \n", flexnet_sum(user_entry.password, d), KIND_FLEXNET);
+    fprintf(f, "%d %s\n%d \n", flexnet_sum(user_entry.password, d), digits, KIND_FLEXNET);
     if (!close_state_file(f, path))
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);

@@ -11,7 +11,7 @@ enum { STATE_LINE = 300, STATION_NAME = 16 };
 // What a state file says the answer must be, and the station it was put to.
 struct ExpectedAnswer {
     char plain[STATE_LINE];
-    char digest[2][DIGEST_TEXT];
+    char digest[2][DIGEST_TEXT];   // FLEXNET: digest[0] holds the digits shown
     short kind;
     char station[STATE_LINE];
 };

@@ -48,12 +48,6 @@ static bool read_state_file(const char *path, ExpectedAnswer *e)
     return true;
 }
 
-// is_blank - the characters that separate the words of an answer.
-static bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // same_number - two runs of decimal digits of the same value, leading zeros aside.
 static bool same_number(const char *a, size_t a_length, const char *b, size_t b_length)
 {
@@ -64,34 +58,67 @@ static bool same_number(const char *a, size_t a_length, const char *b, size_t b_
     return a_length == b_length && memcmp(a, b, a_length) == 0;
 }
 
-// has_number_word - one blank-separated word of answer is all digits and of
-// the value of sum (itself all digits). A sum is a whole number: finding it
-// inside a longer word would let a row of the shown digits pass about half
-// of all challenges.
-static bool has_number_word(const char *answer, const char *sum)
+// is_digit - a decimal digit.
+static bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// DigitRun - a maximal run of digits of an answer.
+struct DigitRun {
+    const char *at;
+    size_t length;
+};
+
+enum { FLEXNET_RUNS = 2 };
+
+// digit_runs - the answer's maximal runs of digits, leaving out the first
+// that is the digits shown (an echoed prompt); up to FLEXNET_RUNS of them
+// in runs, and their count, which may be higher.
+static int digit_runs(const char *answer, const char *shown, DigitRun runs[FLEXNET_RUNS])
+{
+    size_t shown_length = strlen(shown);
+    bool echo_left_out = shown_length == 0;
+    int count = 0;
+    for (const char *p = answer; *p;) {
+        size_t length = 0;
+        while (is_digit(p[length]))
+            length++;
+        if (length == 0) {
+            p++;
+            continue;
+        }
+        if (!echo_left_out && length == shown_length && memcmp(p, shown, length) == 0)
+            echo_left_out = true;
+        else if (count++ < FLEXNET_RUNS)
+            runs[count - 1] = {p, length};
+        p += length;
+    }
+    return count;
+}
+
+// flexnet_answer_right - apart from an echo of the digits shown, the answer
+// holds exactly one number, and it is the sum. Every number is a guess, and
+// the likeliest sums of a challenge fit in one line; an answer that is only
+// the echo is taken as the number it holds.
+static bool flexnet_answer_right(const char *answer, const char *sum, const char *shown)
 {
     size_t sum_length = strlen(sum);
     if (sum_length == 0 || strspn(sum, "0123456789") != sum_length)
         return false;
-    for (const char *p = answer; *p;) {
-        while (is_blank(*p))
-            p++;
-        size_t length = 0;
-        while (p[length] && !is_blank(p[length]))
-            length++;
-        if (length > 0 && strspn(p, "0123456789") >= length && same_number(p, length, sum, sum_length))
-            return true;
-        p += length;
-    }
-    return false;
+    DigitRun runs[FLEXNET_RUNS];
+    int count = digit_runs(answer, shown, runs);
+    if (count == 0)
+        count = digit_runs(answer, "", runs);
+    return count == 1 && same_number(runs[0].at, runs[0].length, sum, sum_length);
 }
 
 // plain_answer_right - the expected text anywhere in the answer; for FLEXNET
-// the sum as one word of its own. The other methods' decoys are intended.
+// one number, the sum. The other methods' decoys are intended.
 static bool plain_answer_right(const char *answer, const ExpectedAnswer *e)
 {
     if (e->kind == KIND_FLEXNET)
-        return has_number_word(answer, e->plain);
+        return flexnet_answer_right(answer, e->plain, e->digest[0]);
     return strstr(answer, e->plain) != nullptr;
 }
 
@@ -170,11 +197,12 @@ static void challenge_again(short kind, char *reply)
         challenge_normal(reply);
 }
 
-// is_last_answer - the attempt limit is reached (by equality), or the
-// challenge allows one answer only.
+// is_last_answer - the attempt limit is reached, or the challenge allows
+// one answer only. A count above the limit is past it: a host that skipped
+// the limit must not win a fresh challenge for every further guess.
 static bool is_last_answer(short kind)
 {
-    return connection_info.attempt == filter_config.max_attempts || kind == KIND_FIXED ||
+    return connection_info.attempt >= filter_config.max_attempts || kind == KIND_FIXED ||
            kind == KIND_FLEXNET || kind == KIND_FORWARD;
 }
 

@@ -183,12 +183,14 @@ static bool entry_method(const char *token, int line_number)
     return method >= 0;
 }
 
-// password_is_valid - present, and of exactly 5 characters for FLEXNET.
+// password_is_valid - present, and of exactly five digits for FLEXNET: any
+// other character would weigh nothing, and a key without digits would
+// expect 0 from every challenge.
 static bool password_is_valid(int fields, const char *password)
 {
     if (fields < 3 || !password[0])
         return false;
-    return user_entry.method != METHOD_FLEXNET || strlen(password) == 5;
+    return user_entry.method != METHOD_FLEXNET || (strlen(password) == 5 && strspn(password, "0123456789") == 5);
 }
 
 EntryLineResult parse_entry_line(const char *line, int line_number, EntryLine *out)

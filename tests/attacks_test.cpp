@@ -6,8 +6,12 @@
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
+#include "support/reported_error.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
 
 namespace {
 
@@ -83,24 +87,29 @@ TEST(Attacks, ForwardLoginAnswersAgainOnceTheChallengeHasEnded)
     EXPECT_EQ(r.reply, digest_text(false, digits + "Shared1") + "\n");
 }
 
-// A FLEXNET answer is right only when one of its words is the sum itself:
-// the sum found inside a longer row of digits, as a row built from the five
-// digits shown often holds it, is a wrong answer.
-TEST(Attacks, FlexnetSumIsAWholeWord)
+// A FLEXNET answer holds one number, the sum: every further number would be
+// one more guess, and the likeliest sums of a challenge fit in one answer.
+// An echo of the digits shown is left out, with or without a blank before
+// it; the sum inside a longer run of digits is a wrong answer.
+TEST(Attacks, FlexnetAnswerIsOneNumber)
 {
-    using Build = std::string (*)(const std::string &sum);
+    using Build = std::string (*)(const std::string &sum, const std::string &shown);
     const struct {
         const char *what;
         Build answer;
         int verdict;
     } cases[] = {
-        {"the sum", [](const std::string &s) { return s; }, 0},
-        {"with leading zeros", [](const std::string &s) { return "00" + s; }, 0},
-        {"one word among others", [](const std::string &s) { return "PASSWORD> " + s + "\t73"; }, 0},
-        {"inside a row of digits", [](const std::string &s) { return "1" + s + "1"; }, 2},
-        {"at the start of a longer number", [](const std::string &s) { return s + "0"; }, 2},
-        {"after a sign", [](const std::string &s) { return "+" + s; }, 2},
-        {"inside a word", [](const std::string &s) { return "sum=" + s; }, 2},
+        {"the sum", [](const std::string &s, const std::string &) { return s; }, 0},
+        {"with leading zeros", [](const std::string &s, const std::string &) { return "00" + s; }, 0},
+        {"after the echoed prompt", [](const std::string &s, const std::string &d) { return "PASSWORD> " + d + " " + s; }, 0},
+        {"after a prompt, no blank", [](const std::string &s, const std::string &) { return "PASSWORD>" + s; }, 0},
+        {"inside a word", [](const std::string &s, const std::string &) { return "sum=" + s + "."; }, 0},
+        {"many guesses", [](const std::string &s, const std::string &) { return "1 " + s + " 2 3"; }, 2},
+        {"echo and two guesses", [](const std::string &s, const std::string &d) { return d + " " + s + " 7"; }, 2},
+        {"a second number", [](const std::string &s, const std::string &) { return "PASSWORD> " + s + "\t73"; }, 2},
+        {"inside a run of digits", [](const std::string &s, const std::string &) { return "1" + s + "1"; }, 2},
+        {"a longer number", [](const std::string &s, const std::string &) { return s + "0"; }, 2},
+        {"only the echo", [](const std::string &, const std::string &d) { return d; }, 2},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -109,10 +118,65 @@ TEST(Attacks, FlexnetSumIsAWholeWord)
         h.write_users("N0FLX\n* FLEXNET 30719\n-\n");
         auto shown = parse_challenge(h.connect("N0FLX-0", 1).reply);
         ASSERT_EQ(shown.digits.size(), 5u);
-        auto r = h.answer("N0FLX-0", 1, c.answer(std::to_string(flexnet_answer("30719", shown.digits))), 1);
+        int sum = flexnet_answer("30719", shown.digits);
+        if (std::string(c.what) == "only the echo" && std::stoi(shown.digits) == sum)
+            continue;
+        auto r = h.answer("N0FLX-0", 1, c.answer(std::to_string(sum), shown.digits), 1);
         EXPECT_EQ(r.result, c.verdict);
         if (c.verdict == 2) {
             EXPECT_EQ(r.reply, DENIED);
+        }
+    }
+}
+
+// A FLEXNET key that is not five digits weighs nothing: every challenge
+// would expect 0. Such an entry is a wrong line of users.prt, and the port's
+// method decides (here OPEN on port 1, EXCLUDED on port 2).
+TEST(Attacks, FlexnetKeyWithoutFiveDigitsIsAWrongLine)
+{
+    for (const char *key : {"abcde", "1234x", "12 45"}) {
+        SCOPED_TRACE(key);
+        HostDir h;
+        FilterOptions o;
+        o.ports = {"0 OPEN", "1 EXCLUDED"};
+        write_filter_config(h, o);
+        h.write_users(std::string("N0FLX\n* FLEXNET ") + key + "\n-\n");
+        auto r = h.connect("N0FLX-0", 1);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_TRUE(reported(h, 7, 2));
+        EXPECT_EQ(h.answer("N0FLX-0", 1, "0", 1).result, 2);
+    }
+}
+
+// A challenge that asked one position five times would be answered by a
+// row of one letter, and rows of every letter fit in one answer. Every
+// position is asked once before any is asked again: five distinct ones from
+// a password of five or more, and each of a shorter one's in every run of
+// its length. 40 challenges of the old draws would all pass with a chance
+// below 1 in 10^10.
+TEST(Attacks, PositionsAreDistinctUntilEveryOneWasAsked)
+{
+    const struct {
+        const char *entry_line;
+        size_t length;
+    } cases[] = {
+        {"* NORMAL abcde", 5}, {"* NORMAL Secret12", 8}, {"* MD5 abcdef", 6},
+        {"* TABLE", 7},        {"* NORMAL ab", 2},       {"* NORMAL abc", 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.entry_line);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
+        h.write_users(std::string("N0ABC\n") + c.entry_line + "\n-\n");
+        for (int i = 0; i < 40; i++) {
+            auto shown = parse_challenge(h.connect("N0ABC-0", 1).reply);
+            ASSERT_EQ(shown.positions.size(), 5u);
+            for (size_t from = 0; from < 5; from += c.length) {
+                std::set<int> run(shown.positions.begin() + from,
+                                  shown.positions.begin() + std::min<size_t>(5, from + c.length));
+                EXPECT_EQ(run.size(), std::min<size_t>(5 - from, c.length));
+            }
         }
     }
 }

@@ -62,7 +62,7 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         HostDir h;
         auto c = parse_challenge(challenge(h, "* FLEXNET 30719").reply);
         ASSERT_EQ(c.digits.size(), 5u);
-        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + "\n9 \n" + STATION);
+        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + " " + c.digits + "\n9 \n" + STATION);
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -94,7 +94,7 @@ TEST(Challenges, StateFileNameJoinsCallsignAndSsid)
     EXPECT_TRUE(listed(h, "N0ABC15.TMP"));
 }
 
-// Positions repeat freely; a one-character password is asked five times.
+// A one-character password has one position to ask, five times.
 TEST(Challenges, OneCharacterPasswordIsAskedAtPositionOneFiveTimes)
 {
     HostDir h;

@@ -209,7 +209,7 @@ const BrokenSetup broken_setups[] = {
      "port and gives it the port's method; write the password after the method"},
     {"FLEXNET key of 4 digits",
      [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141"); }, 2,
-     "morvel/users.prt:90: error: FLEXNET needs a password of exactly 5 characters; the filter reports error 7 "
+     "morvel/users.prt:90: error: FLEXNET needs a key of exactly 5 digits; the filter reports error 7 "
      "when N0FLEX connects on such a port and gives it the port's method; write the password after the method"},
     {"entry without its end line",
      [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  OPEN\n-", "*  OPEN"); }, 2,

@@ -561,7 +561,7 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
     } else if (e.needs_password && !e.password_ok) {
         bool flexnet = e.method == METHOD_FLEXNET && words.size() >= 3;
         report(true, file, line,
-               std::string(method_name(e.method)) + (flexnet ? " needs a password of exactly 5 characters"
+               std::string(method_name(e.method)) + (flexnet ? " needs a key of exactly 5 digits"
                                                              : " needs a password") + "; " + when +
                    "; write the password after the method");
     } else if (e.needs_password && (e.method == METHOD_NORMAL || e.method == METHOD_MD5)) {
