@@ -63,7 +63,7 @@ static bool refused_without_password(const char *password, const char *path)
 {
     if (password[0])
         return false;
-    plat_remove(path);
+    remove_state_file(path);
     verdict = VERDICT_REFUSED;
     return true;
 }
@@ -74,7 +74,7 @@ static bool refused_without_draws(bool drawn, const char *path)
 {
     if (drawn)
         return false;
-    plat_remove(path);
+    remove_state_file(path);
     verdict = VERDICT_REFUSED;
     return true;
 }
@@ -140,7 +140,8 @@ static bool draw_digits(char *digits, int count)
 
 // open_state_file - create or truncate the state file, readable by its
 // owner only: it holds expected answers, for FIXED the whole password.
-// Null after error 10.
+// Null after error 10, also when the name is a link or a file with other
+// names: writing through it would put the answers into another file.
 static FILE *open_state_file(const char *path)
 {
     FILE *f = plat_fopen_private(path);
@@ -151,15 +152,13 @@ static FILE *open_state_file(const char *path)
     return f;
 }
 
-// close_state_file - end the file with the line naming its station and
-// close it; false after error 10 when the file could not be written whole.
-// A half-written file is removed, so it never passes for a challenge that
-// the caller was not shown.
-static bool close_state_file(FILE *f, const char *path)
+// close_state_file - end the file with the line naming its station, port,
+// method and time, and close it; false after error 10 when the file could
+// not be written whole. A half-written file is removed, so it never passes
+// for a challenge that the caller was not shown.
+static bool close_state_file(FILE *f, const char *path, int method)
 {
-    char station[STATION_NAME];
-    state_station_name(station, sizeof station);
-    fprintf(f, "%s\n", station);
+    write_station_line(f, method);
     bool ok = !ferror(f);
     if (plat_fclose(f) != 0)
         ok = false;
@@ -171,9 +170,11 @@ static bool close_state_file(FILE *f, const char *path)
     return ok;
 }
 
-// challenge_put - the last step of every challenge that was written.
+// challenge_put - the last step of every challenge that was written; the
+// challenges nobody answered in time end here too.
 static void challenge_put(int kind, const char *path)
 {
+    remove_expired_state_files();
     trace(TRACE_CHALLENGE, 0, kind, path);
     clear_error_marker(ERR_STATE_FILE);
     verdict = VERDICT_CHALLENGE;
@@ -194,7 +195,7 @@ static bool write_positions_file(const char *path, const char *password, const i
     else
         fprintf(f, "%c%c%c%c%c\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
                 password[p[4]]);
-    return close_state_file(f, path);
+    return close_state_file(f, path, table ? METHOD_TABLE : METHOD_NORMAL);
 }
 
 // append_positions - the prompt and the positions, 1-based.
@@ -214,7 +215,7 @@ void challenge_fixed(char *reply)
     if (!f)
         return;
     fprintf(f, "%s\n%d \n", user_entry.password, KIND_FIXED);
-    if (!close_state_file(f, path))
+    if (!close_state_file(f, path, METHOD_FIXED))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
     challenge_put(KIND_FIXED, path);
@@ -351,7 +352,7 @@ void challenge_flexnet(char *reply)
     if (!f)
         return;
     fprintf(f, "%d %s\n%d \n", flexnet_sum(user_entry.password, d), digits, KIND_FLEXNET);
-    if (!close_state_file(f, path))
+    if (!close_state_file(f, path, METHOD_FLEXNET))
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
     challenge_put(KIND_FLEXNET, path);
@@ -373,7 +374,7 @@ static bool write_md_file(const char *path, const char *password, const int p[PO
         return false;
     fprintf(f, "%c%c%c%c%c %s\n%d \n%s\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
             password[p[4]], md2, KIND_MD, md5);
-    return close_state_file(f, path);
+    return close_state_file(f, path, METHOD_MD5);
 }
 
 // challenge_md - five positions and ten digits: answered by the characters or a digest.
@@ -419,7 +420,7 @@ void challenge_forward(char *reply)
     bool written = false;
     if (f) {
         fprintf(f, "%s %s\n%d\n%s \n", forward_placeholder, md2, KIND_FORWARD, md5);
-        written = close_state_file(f, path);
+        written = close_state_file(f, path, user_entry.method);
     }
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);

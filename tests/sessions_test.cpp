@@ -161,7 +161,8 @@ TEST(Sessions, AnswersThatAreNoDigestGetAFreshMd5Challenge)
         EXPECT_NE(fresh.digits, parse_challenge(challenge.reply).digits) << "drawn anew at a later second";
         std::string md2 = digest_text(false, fresh.digits + "Secret12");
         std::string md5 = digest_text(true, fresh.digits + "Secret12");
-        EXPECT_EQ(h.read(STATE), chars_at("Secret12", fresh.positions) + " " + md2 + "\n6 \n" + md5 + "\nN0ABC-0\n");
+        EXPECT_EQ(h.read(STATE), chars_at("Secret12", fresh.positions) + " " + md2 + "\n6 \n" + md5 + "\n" +
+                                     station_line("N0ABC-0", c.port, 6));
     }
 }
 
@@ -328,7 +329,7 @@ TEST(Sessions, ReadableStateFileClearsTheError10Marker)
     set_up_station(h, "* NORMAL Secret12");
     h.answer("N0ABC-0", 1, "no challenge yet", 1);
     ASSERT_TRUE(h.exists("morvel/ERROR10.TMP"));
-    h.write(STATE, "abcde\nN0ABC-0\n");
+    h.write(STATE, "abcde\n" + station_line("N0ABC-0", 1, 5));
     EXPECT_EQ(h.answer("N0ABC-0", 1, "xabcdex", 1).result, 0);
     EXPECT_FALSE(h.exists("morvel/ERROR10.TMP"));
 }

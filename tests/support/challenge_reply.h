@@ -4,6 +4,7 @@
 #define TESTS_CHALLENGE_REPLY_H
 
 #include "auth/digests.h"
+#include "platform/platform.h"
 #include "support/host_dir.h"
 
 #include <cstdio>
@@ -92,6 +93,13 @@ inline int flexnet_answer(const std::string &key, const std::string &digits)
         if (isdigit((unsigned char)key[i]))
             sum += (digits[i] - '0') * (key[i] - '0');
     return sum;
+}
+
+// station_line - the last line of a state file put now to station on port for method.
+inline std::string station_line(const std::string &station, int port, int method)
+{
+    return station + " " + std::to_string(port) + " " + std::to_string(method) + " " +
+           std::to_string((long long)plat_now_seconds()) + "\n";
 }
 
 // log_entry - the line that an attempt log gets for a station at the fixed clock.
