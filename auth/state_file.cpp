@@ -1,21 +1,23 @@
-// state_file.cpp - reading a challenge state file back, and ending the
-// challenges nobody answered.
+// state_file.cpp - a challenge's state file, written and read back, and the
+// challenges nobody answered ended.
 //
 // A state file holds the lines of its challenge (one to three) and, last,
 // the line "CALL-SSID PORT METHOD TIME": two stations can share one file
 // name (N0ABC-10 and N0ABC1-0 both give N0ABC10.TMP), and the last line
 // tells whose challenge the file holds now, for which port and method it
 // was put, and when. A challenge answered on another port, or for another
-// method, would let one method's weak answer pass for a strong one; one
-// left waiting would keep a relay window open for ever. Results only;
+// method, would let one method's weak answer pass for a strong one's; one
+// left waiting would keep a relay window open for ever. What each kind
+// writes is one row of state_kinds, which the writer and the reader both
+// follow. A name that is a link or a file with other names is never
+// written or removed: the write would land in another file. Results only;
 // nothing here reports an error.
 #include "auth/state_file.h"
-#include "auth/challenges.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
-#include "config/guard_config.h"
 #include "common/text_copy.h"
 #include "common/wipe.h"
+#include "config/guard_config.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -26,25 +28,71 @@ enum { STATE_LINES_MAX = 4, DIGEST_CHARS = 32, FILE_NAME_MAX = 260, SWEEP_SECOND
 // When expired state files were last looked for; 0 at load.
 static long long last_sweep;
 
+// The kinds' files. The blanks after some kind lines and after the forward
+// challenge's MD5 digest are kept as they have always been written.
+static const StateKind state_kinds[] = {
+    // kind         kind line  digests  line 3  .tmp   plain  one answer
+    {KIND_NORMAL,  nullptr,   false,   "",     false, true,  false, "NORMAL: five positions of the password"},
+    {KIND_FIXED,   " ",       false,   "",     false, true,  true,  "FIXED: the whole password"},
+    {KIND_MD,      " ",       true,    "",     true,  true,  false,
+     "MD5: five positions of the password, or the MD5 digest of the ten digits and the password"},
+    {KIND_TABLE,   "",        false,   "",     false, true,  false,
+     "TABLE: five positions of today's password from the station's table"},
+    {KIND_FLEXNET, " ",       false,   "",     false, true,  true,  "FLEXNET: the five digits weighted by the key"},
+    {KIND_FORWARD, "",        true,    " ",    true,  false, true,
+     "FORWARD: the MD5 digest of the ten digits and the password"},
+};
+
+const StateKind *state_kind(int kind)
+{
+    for (const StateKind &k : state_kinds)
+        if (k.kind == kind)
+            return &k;
+    return &state_kinds[0];
+}
+
+void state_file_path(char *out, size_t size, bool lower_extension)
+{
+    snprintf(out, size, "%s\\%s%d.%s", FILTER_DIR, connection_info.callsign, connection_info.ssid,
+             lower_extension ? "tmp" : "TMP");
+}
+
 void state_station_name(char *out, size_t size)
 {
     snprintf(out, size, "%s-%d", connection_info.callsign, connection_info.ssid);
 }
 
-void write_station_line(FILE *f, int method)
+// write_state_lines - the lines of a kind's file, the station line last.
+static void write_state_lines(FILE *f, const StateKind *k, int method, const char *plain, const char *md2,
+                              const char *md5)
 {
     char station[STATION_NAME];
+    if (k->digests)
+        fprintf(f, "%s %s\n", plain, md2);
+    else
+        fprintf(f, "%s\n", plain);
+    if (k->kind_line_end)
+        fprintf(f, "%d%s\n", k->kind, k->kind_line_end);
+    if (k->digests)
+        fprintf(f, "%s%s\n", md5, k->digest_line_end);
     state_station_name(station, sizeof station);
     fprintf(f, "%s %d %d %lld\n", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
 }
 
-// parse_station_line - the station and, when given, the port, method and time.
-static void parse_station_line(const char *line, ExpectedAnswer *e)
+// A half-written file is removed, so it never passes for a challenge that
+// the caller was not shown.
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
 {
-    char station[STATE_LINE];
-    int n = sscanf(line, "%299s %d %d %lld", station, &e->port, &e->method, &e->put_at);
-    copy_text(e->station, sizeof e->station, n >= 1 ? station : "");
-    e->bound = n == 4;
+    FILE *f = plat_fopen_private(path);
+    if (!f)
+        return false;
+    write_state_lines(f, state_kind(kind), method, plain, md2, md5);
+    bool ok = !ferror(f);
+    if (plat_fclose(f) != 0)
+        ok = false;
+    if (!ok)
+        plat_remove(path);
+    return ok;
 }
 
 // read_state_lines - the lines of an open state file without their line
@@ -62,10 +110,19 @@ static int read_state_lines(PlatText *f, char lines[STATE_LINES_MAX][STATE_LINE]
     return more ? 0 : count;
 }
 
+// parse_station_line - the station and, when given, the port, method and time.
+static void parse_station_line(const char *line, ExpectedAnswer *e)
+{
+    char station[STATE_LINE];
+    int n = sscanf(line, "%299s %d %d %lld", station, &e->port, &e->method, &e->put_at);
+    copy_text(e->station, sizeof e->station, n >= 1 ? station : "");
+    e->bound = n == 4;
+}
+
 // parse_state_lines - the challenge lines before the station line. A first
 // line without a word is as good as none: an empty expected answer would be
 // found inside every answer. A missing or unreadable kind line is kind 0
-// (NORMAL writes none); MD and forward files need their third line.
+// (NORMAL writes none); the kinds with digests need their third line.
 static bool parse_state_lines(char lines[STATE_LINES_MAX][STATE_LINE], int count, ExpectedAnswer *e)
 {
     int challenge_lines = count - 1;
@@ -75,7 +132,7 @@ static bool parse_state_lines(char lines[STATE_LINES_MAX][STATE_LINE], int count
     e->kind = KIND_NORMAL;
     if (challenge_lines >= 2 && sscanf(lines[1], "%2hd", &e->kind) != 1)
         e->kind = KIND_NORMAL;
-    if (e->kind == KIND_MD || e->kind == KIND_FORWARD)
+    if (state_kind(e->kind)->digests)
         return challenge_lines >= 3 && sscanf(lines[2], "%32s", e->digest[1]) == 1;
     return true;
 }
@@ -168,19 +225,17 @@ static bool is_state_file_name(const char *name)
 }
 
 // state_file_accepts - the file at path is a digest challenge, not expired,
-// that answer would pass; also a name that cannot be read as a file of
-// ours (a link, a directory, a file that does not open): it may hold one.
+// that answer would pass; also a name that cannot be read as a file of ours
+// (a link, a directory, a file that does not open): it may hold one.
 static bool state_file_accepts(const char *path, const char *answer)
 {
-    if (plat_file_kind(path) != PLAT_PLAIN_FILE)
-        return true;
     PlatText probe;
-    if (!plat_open_text(path, &probe))
+    if (plat_file_kind(path) != PLAT_PLAIN_FILE || !plat_open_text(path, &probe))
         return true;
     plat_close_text(&probe);
     ExpectedAnswer e;
-    bool accepts = load_state_file(path, &e) && (e.kind == KIND_MD || e.kind == KIND_FORWARD) &&
-                   !is_expired(&e) && accepts_digest(answer, &e);
+    bool accepts = load_state_file(path, &e) && state_kind(e.kind)->digests && !is_expired(&e) &&
+                   accepts_digest(answer, &e);
     wipe(&e, sizeof e);
     return accepts;
 }
@@ -206,13 +261,14 @@ bool pending_challenge_accepts(const char *answer)
 static void remove_if_expired(const char *path)
 {
     ExpectedAnswer e;
+    memset(&e, 0, sizeof e);
     if (plat_file_kind(path) == PLAT_PLAIN_FILE && load_state_file(path, &e) && is_expired(&e))
         plat_remove(path);
     wipe(&e, sizeof e);
 }
 
 // The sweep reads every state file, so it runs at most once a minute: a
-// challenge that expired meanwhile is refused by its answer and ignored by
+// challenge that expired meanwhile is refused at its answer and ignored by
 // every reader all the same.
 void remove_expired_state_files(void)
 {

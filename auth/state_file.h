@@ -1,13 +1,44 @@
-// state_file.h - a challenge state file read back: what it expects, and whose it is.
+// state_file.h - a challenge's state file: its name, its kinds, writing it
+// and reading it back.
 #ifndef FILTER_STATE_FILE_H
 #define FILTER_STATE_FILE_H
 
 #include "auth/digests.h"
 
 #include <cstddef>
-#include <cstdio>
 
 enum { STATE_LINE = 300, STATION_NAME = 16 };
+
+// Challenge kinds written on line 2 of the state file.
+enum { KIND_NORMAL = 0, KIND_FIXED = 4, KIND_MD = 6, KIND_TABLE = 7, KIND_FLEXNET = 9, KIND_FORWARD = 10 };
+
+// StateKind - what a kind's file holds and how its answer is taken.
+struct StateKind {
+    short kind;
+    const char *kind_line_end;  // what follows the kind on line 2; null: the file has no kind line
+    bool digests;               // the MD2 digest follows the plain answer on line 1, the MD5 one is line 3
+    const char *digest_line_end; // what follows the MD5 digest on line 3
+    bool lower_extension;       // the file is named .tmp rather than .TMP
+    bool plain_answer;          // a plain answer can pass
+    bool one_answer;            // one wrong answer ends the challenge, whatever the attempt count
+    const char *what;           // the answer it asks for, in words, for the sysop's tools
+};
+
+// state_kind - the row of a kind; a kind no challenge writes reads as NORMAL, which has no kind line.
+const StateKind *state_kind(int kind);
+
+// state_file_path - morvel\<callsign><ssid>.TMP of the connection's station,
+// or .tmp as the MD and forward challenges spell it; the file system takes
+// both for one name.
+void state_file_path(char *out, size_t size, bool lower_extension);
+
+// write_state_file - the state file of a challenge of kind that method put,
+// readable by its owner only: plain on line 1 (md2 after it, and md5 on line
+// 3, for a kind with digests), the kind line, the station line with the
+// port, the method and the time. False when it could not be written whole
+// (a half-written file is removed first), or when the name is a link or a
+// file with other names, which are left as they are.
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5);
 
 // What a state file says the answer must be, the station it was put to,
 // and the port, method and time it was put for.
@@ -25,10 +56,6 @@ struct ExpectedAnswer {
 // state_station_name - "CALL-SSID" of the connection, the first word of the last line of its state file.
 void state_station_name(char *out, size_t size);
 
-// write_station_line - the last line of a state file: "CALL-SSID PORT METHOD
-// TIME" of the connection, the method that put the challenge and the time now.
-void write_station_line(FILE *f, int method);
-
 // is_expired - the challenge is older than its lifetime (or dated ahead of
 // the clock by more than that), or tells no time at all.
 bool is_expired(const ExpectedAnswer *e);
@@ -45,6 +72,9 @@ bool remove_state_file(const char *path);
 // challenge has expired, at most once a minute; nothing else is touched.
 void remove_expired_state_files(void);
 
+// state_files_reset - the load-time state: no sweep done yet.
+void state_files_reset(void);
+
 // load_state_file - the expected answer of a state file; false when the file
 // is missing, lacks a needed line or has more lines than any challenge writes.
 bool load_state_file(const char *path, ExpectedAnswer *e);
@@ -60,8 +90,5 @@ bool accepts_digest(const char *answer, const ExpectedAnswer *e);
 // when the directory exists but cannot be listed, or a state file's name
 // cannot be read as a state file, since nothing is ruled out then.
 bool pending_challenge_accepts(const char *answer);
-
-// state_files_reset - the load-time state: no sweep done yet.
-void state_files_reset(void);
 
 #endif

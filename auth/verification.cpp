@@ -6,8 +6,9 @@
 // another port or method, or that is a link, is error 10 (refused). An
 // answer to a challenge that has expired is refused as a wrong last answer
 // is, whatever the letters, and reports no error. Every wrong or late
-// answer is a failure for the guard. answer_forward_challenge replaces the reply with a digest; every
-// failure there leaves verdict 2 and reports nothing.
+// answer is a failure for the guard. answer_forward_challenge replaces the
+// reply with a digest; every failure there leaves verdict 2 and reports
+// nothing.
 #include "auth/verification.h"
 #include "auth/admission.h"
 #include "auth/challenges.h"
@@ -71,7 +72,7 @@ static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
         return refuse_not_ours();
     if (!load_state_file(path, e)) {
         report_error(ERR_STATE_FILE, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return false;
     }
     if (!names_this_station(e))
@@ -166,11 +167,11 @@ static bool plain_answer_right(const char *answer, const ExpectedAnswer *e)
 
 // plain_allowed - a forward challenge is answered by digest only (its file
 // holds a placeholder, not a secret); letter N asks the same of MD5 callers.
-static bool plain_allowed(short kind)
+static bool plain_allowed(const StateKind *k)
 {
-    if (kind == KIND_FORWARD)
+    if (!k->plain_answer)
         return false;
-    return !(kind == KIND_MD && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
+    return !(k->digests && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
 }
 
 // restrictions_apply - the policy letters act on port 0 only with letter C.
@@ -202,7 +203,7 @@ static void restrict_plain_md_answer(char *reply)
 static void accept_answer(const char *path, short kind, bool by_digest, char *reply)
 {
     remove_state_file(path);
-    if (kind == KIND_MD && !by_digest && restrictions_apply()) {
+    if (state_kind(kind)->digests && !by_digest && restrictions_apply()) {
         restrict_plain_md_answer(reply);
         return;
     }
@@ -245,10 +246,9 @@ static void refuse_last_answer(const char *path, short kind, char *reply)
 // challenge_again - a fresh challenge of the same kind, which overwrites the state file.
 static void challenge_again(short kind, char *reply)
 {
-    if (kind == KIND_MD)
-        challenge_md(reply);
-    else if (kind == KIND_TABLE)
-        apply_access_method(METHOD_TABLE, reply);
+    const AccessMethod *m = access_method_by_kind(kind);
+    if (m)
+        m->run(reply);
     else
         challenge_normal(reply);
 }
@@ -258,16 +258,16 @@ static void challenge_again(short kind, char *reply)
 // the limit must not win a fresh challenge for every further guess.
 static bool is_last_answer(short kind)
 {
-    return connection_info.attempt >= filter_config.max_attempts || kind == KIND_FIXED ||
-           kind == KIND_FLEXNET || kind == KIND_FORWARD;
+    return connection_info.attempt >= filter_config.max_attempts || state_kind(kind)->one_answer;
 }
 
 // answer_right - the answer passes the expected one; by_digest tells how.
 static bool answer_right(const ExpectedAnswer *e, bool *by_digest)
 {
     const char *answer = connection_info.answer_text;
-    *by_digest = (e->kind == KIND_MD || e->kind == KIND_FORWARD) && accepts_digest(answer, e);
-    return *by_digest || (plain_allowed(e->kind) && plain_answer_right(answer, e));
+    const StateKind *k = state_kind(e->kind);
+    *by_digest = k->digests && accepts_digest(answer, e);
+    return *by_digest || (plain_allowed(k) && plain_answer_right(answer, e));
 }
 
 // verify_answer - check answer_text against the station's state file.
@@ -277,7 +277,7 @@ void verify_answer(char *reply)
     ExpectedAnswer expected;
     state_file_path(path, sizeof path, false);
     if (!filter_config.config_loaded && load_filter_config() < 0) {
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     load_guard();
@@ -320,7 +320,7 @@ static bool forward_challenge_digits(const char *line, char digits[FORWARD_DIGIT
 
 // forward_answer_text - the digest text of the digits and the shared password:
 // MD2 for a FORWARD partner, MD5 for a FORWARD5 partner.
-static void forward_answer_text(const char *digits, uint8_t method, char text[DIGEST_TEXT])
+static void forward_answer_text(const char *digits, unsigned method, char text[DIGEST_TEXT])
 {
     digest_answer(digits, user_entry.password, method == METHOD_FORWARD ? DIGEST_MD2 : DIGEST_MD5, text);
 }
@@ -342,7 +342,8 @@ void answer_forward_challenge(char *reply)
     verdict = VERDICT_REFUSED;
     if (!known)
         return;
-    if (user_entry.method != METHOD_FORWARD && user_entry.method != METHOD_FORWARD5)
+    const AccessMethod *partner = find_access_method(user_entry.method);
+    if (!partner || partner->challenge_kind != KIND_FORWARD)
         return;
     if (!forward_challenge_digits(connection_info.answer_text, digits))
         return;

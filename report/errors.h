@@ -20,12 +20,12 @@ void report_error_in(uint16_t code, uint16_t detail, const char *file_name);
 // clear_error_marker_in - the marker of report_error_in's reports of file_name.
 void clear_error_marker_in(uint16_t code, const char *file_name);
 
-// report_verdict - the verdict the last report's code leaves (0 when
-// error.prt could not be written); 0 at load.
+// report_verdict - the verdict the last report's code leaves, whether or
+// not error.prt could be written; 0 at load.
 uint8_t report_verdict(void);
 
-// take_port_method_due - true once after a report of code 4 or 7 that was
-// recorded: the operation that met it runs the port's method.
+// take_port_method_due - true once after a report of code 4 or 7, recorded
+// or not: the operation that met it runs the port's method.
 bool take_port_method_due(void);
 
 // errors_reset - the load-time state of this file's globals; installs the
