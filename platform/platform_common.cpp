@@ -1,28 +1,31 @@
-// platform_common.cpp - clock, environment, random bytes and closing streams,
-// the parts of the platform layer that standard C++ covers on every system.
+// platform_common.cpp - the functions of platform.h, each a call of its entry
+// in the table of operations, and the system entries that standard C++
+// covers on every system.
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cstdlib>
 #include <cstring>
 
-void plat_local_time(struct tm *out, int *hundredths)
-{
-    time_t seconds;
-    if (fixed_clock(out, hundredths, &seconds))
-        return;
-    plat_system_local_time(out, hundredths);
-}
-
-time_t plat_now_seconds(void)
-{
-    struct tm local;
-    int hundredths;
-    time_t seconds;
-    if (fixed_clock(&local, &hundredths, &seconds))
-        return seconds;
-    return time(nullptr);
-}
+FILE *plat_fopen(const char *path, const char *mode) { return plat_ops.open_stream(path, mode); }
+FILE *plat_fopen_private(const char *path) { return plat_ops.open_private(path); }
+FILE *plat_fopen_exclusive(const char *path, bool *existed) { return plat_ops.open_exclusive(path, existed); }
+int plat_fclose(FILE *stream) { return plat_ops.close_stream(stream); }
+bool plat_exists(const char *path) { return plat_ops.exists(path); }
+bool plat_remove(const char *path) { return plat_ops.remove(path); }
+bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
+bool plat_make_directory(const char *path) { return plat_ops.make_directory(path); }
+bool plat_create_hidden(const char *path) { return plat_ops.create_hidden(path); }
+PlatFileKind plat_file_kind(const char *path) { return plat_ops.file_kind(path); }
+bool plat_replace_file(const char *from, const char *to) { return plat_ops.replace_file(from, to); }
+bool plat_open_listing(const char *dir, PlatListing *listing) { return plat_ops.open_listing(dir, listing); }
+bool plat_next_name(PlatListing *listing, char *name, size_t size) { return plat_ops.next_name(listing, name, size); }
+void plat_close_listing(PlatListing *listing) { plat_ops.close_listing(listing); }
+void plat_local_time(struct tm *out, int *hundredths) { plat_ops.local_time(out, hundredths); }
+time_t plat_now_seconds(void) { return plat_ops.now_seconds(); }
+bool plat_random_bytes(void *buffer, size_t size) { return plat_ops.random_bytes(buffer, size); }
+const char *plat_getenv(const char *name) { return plat_ops.getenv(name); }
 
 size_t plat_format_time(char *out, size_t size, const char *format, const struct tm *tm)
 {
@@ -34,25 +37,21 @@ size_t plat_format_time(char *out, size_t size, const char *format, const struct
     return n;
 }
 
-const char *plat_getenv(const char *name)
+time_t plat_std_now_seconds(void)
+{
+    return time(nullptr);
+}
+
+const char *plat_std_getenv(const char *name)
 {
     return getenv(name);
 }
 
-bool plat_random_bytes(void *buffer, size_t size)
-{
-    if (random_fault())
-        return false;
-    return plat_system_random(buffer, size);
-}
-
 // A write that failed leaves the stream's error flag set, and fclose may
 // still succeed (nothing was left in the buffer): the flag counts as a failed close.
-int plat_fclose(FILE *stream)
+int plat_std_close_stream(FILE *stream)
 {
     bool failed = ferror(stream) != 0;
-    if (close_fault(stream))
-        failed = true;
     if (fclose(stream) != 0)
         failed = true;
     return failed ? EOF : 0;

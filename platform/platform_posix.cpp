@@ -5,8 +5,8 @@
 // else by a scan of its parent directory without regard to case; a component
 // that does not exist keeps the spelling given, so new files are created as named.
 #include "platform/platform.h"
-#include "platform/dry_run.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cerrno>
 #include <cstring>
@@ -229,14 +229,10 @@ static FILE *fopen_replacing(const char *native, const char *mode)
     return f;
 }
 
-FILE *plat_fopen(const char *path, const char *mode)
+static FILE *system_open_stream(const char *path, const char *mode)
 {
     char native[NATIVE_PATH_MAX];
     char m[8];
-    if (open_fault(path))
-        return nullptr;
-    if (dry_run_active)
-        return dry_run_fopen(path, mode);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -244,22 +240,19 @@ FILE *plat_fopen(const char *path, const char *mode)
     if (m[0] == 'r' && !strchr(m, '+'))
         return fopen(native, m);
     forget_listing();
-    FILE *f = m[0] == 'w' && !strchr(m, '+') ? fopen_replacing(native, m) : fopen(native, m);
-    return written_stream(f, path, native);
+    return m[0] == 'w' && !strchr(m, '+') ? fopen_replacing(native, m) : fopen(native, m);
 }
 
-int plat_raw_open(const char *path)
+static int system_open_raw(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (dry_run_active)
-        return dry_run_raw_open(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return -1;
     return open(native, O_RDONLY | O_CLOEXEC);
 }
 
-long plat_raw_read(int fd, char *buffer, size_t size)
+static long system_read_raw(int fd, char *buffer, size_t size)
 {
     ssize_t n;
     do
@@ -268,12 +261,12 @@ long plat_raw_read(int fd, char *buffer, size_t size)
     return (long)n;
 }
 
-bool plat_raw_seek(int fd, long long offset)
+static bool system_seek_raw(int fd, long long offset)
 {
     return lseek(fd, (off_t)offset, SEEK_SET) == (off_t)offset;
 }
 
-void plat_raw_close(int fd)
+static void system_close_raw(int fd)
 {
     close(fd);
 }
@@ -294,13 +287,9 @@ static int open_own_file(const char *native)
     return fd;
 }
 
-FILE *plat_fopen_private(const char *path)
+static FILE *system_open_private(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (open_fault(path))
-        return nullptr;
-    if (dry_run_active)
-        return dry_run_fopen(path, "w");
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -317,45 +306,14 @@ FILE *plat_fopen_private(const char *path)
     FILE *f = fchmod(fd, 0600) == 0 ? fdopen(fd, "w") : nullptr;
     if (!f)
         close(fd);
-    return written_stream(f, path, native);
+    return f;
 }
 
-PlatFileKind plat_file_kind(const char *path)
-{
-    char native[NATIVE_PATH_MAX];
-    struct stat st;
-    if (dry_run_active)
-        return dry_run_exists(path) ? PLAT_PLAIN_FILE : PLAT_NO_FILE;
-    plat_native_path(path, native, sizeof native);
-    if (!native[0])
-        return PLAT_OTHER_FILE;
-    if (lstat(native, &st) != 0)
-        return errno == ENOENT ? PLAT_NO_FILE : PLAT_OTHER_FILE;
-    return S_ISREG(st.st_mode) && st.st_nlink == 1 ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
-}
-
-bool plat_replace_file(const char *from, const char *to)
-{
-    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
-    if (dry_run_active)
-        return false;
-    plat_native_path(from, native_from, sizeof native_from);
-    plat_native_path(to, native_to, sizeof native_to);
-    if (!native_from[0] || !native_to[0])
-        return false;
-    forget_listing();
-    return rename(native_from, native_to) == 0;
-}
-
-FILE *plat_fopen_exclusive(const char *path, bool *existed)
+static FILE *system_open_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];
     if (existed)
         *existed = false;
-    if (open_fault(path))
-        return nullptr;
-    if (dry_run_active)
-        return dry_run_fopen_exclusive(path, existed);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -369,26 +327,20 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     FILE *f = fdopen(fd, "w");
     if (!f)
         close(fd);
-    return written_stream(f, path, native);
+    return f;
 }
 
-bool plat_exists(const char *path)
+static bool system_exists(const char *path)
 {
     char native[NATIVE_PATH_MAX];
     struct stat st;
-    if (dry_run_active)
-        return dry_run_exists(path);
     plat_native_path(path, native, sizeof native);
     return native[0] && stat(native, &st) == 0;
 }
 
-bool plat_remove(const char *path)
+static bool system_remove(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (remove_fault(path))
-        return false;
-    if (dry_run_active)
-        return dry_run_remove(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return false;
@@ -399,25 +351,23 @@ bool plat_remove(const char *path)
     return errno == ENOENT;
 }
 
-bool plat_truncate(const char *path, long size)
+static bool system_truncate(const char *path, long size)
 {
     char native[NATIVE_PATH_MAX];
     plat_native_path(path, native, sizeof native);
     return native[0] && size >= 0 && truncate(native, (off_t)size) == 0;
 }
 
-bool plat_make_directory(const char *path)
+static bool system_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (dry_run_active)
-        return dry_run_make_directory(path);
     plat_native_path(path, native, sizeof native);
     forget_listing();
     return native[0] && mkdir(native, 0755) == 0;
 }
 
 // The hidden attribute has no meaning here; the marker only has to exist.
-bool plat_create_hidden(const char *path)
+static bool system_create_hidden(const char *path)
 {
     FILE *f = plat_fopen(path, "wt");
     if (!f)
@@ -457,7 +407,7 @@ bool plat_system_random(void *buffer, size_t size)
     return true;
 }
 
-bool plat_open_listing(const char *dir, PlatListing *listing)
+static bool system_open_listing(const char *dir, PlatListing *listing)
 {
     char native[NATIVE_PATH_MAX];
     plat_native_path(dir, native, sizeof native);
@@ -465,7 +415,7 @@ bool plat_open_listing(const char *dir, PlatListing *listing)
     return listing->handle != nullptr;
 }
 
-bool plat_next_name(PlatListing *listing, char *name, size_t size)
+static bool system_next_name(PlatListing *listing, char *name, size_t size)
 {
     struct dirent *e;
     while ((e = readdir((DIR *)listing->handle)) != nullptr) {
@@ -477,8 +427,56 @@ bool plat_next_name(PlatListing *listing, char *name, size_t size)
     return false;
 }
 
-void plat_close_listing(PlatListing *listing)
+static void system_close_listing(PlatListing *listing)
 {
     closedir((DIR *)listing->handle);
     listing->handle = nullptr;
 }
+
+static PlatFileKind system_file_kind(const char *path)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return PLAT_OTHER_FILE;
+    if (lstat(native, &st) != 0)
+        return errno == ENOENT ? PLAT_NO_FILE : PLAT_OTHER_FILE;
+    return S_ISREG(st.st_mode) && st.st_nlink == 1 ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
+}
+
+static bool system_replace_file(const char *from, const char *to)
+{
+    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
+    plat_native_path(from, native_from, sizeof native_from);
+    plat_native_path(to, native_to, sizeof native_to);
+    if (!native_from[0] || !native_to[0])
+        return false;
+    forget_listing();
+    return rename(native_from, native_to) == 0;
+}
+
+PlatOps plat_ops = {
+    system_open_stream,
+    system_open_private,
+    system_open_exclusive,
+    plat_std_close_stream,
+    system_open_raw,
+    system_read_raw,
+    system_seek_raw,
+    system_close_raw,
+    system_exists,
+    system_remove,
+    system_truncate,
+    system_make_directory,
+    system_create_hidden,
+    system_file_kind,
+    system_replace_file,
+    system_open_listing,
+    system_next_name,
+    system_close_listing,
+    plat_system_local_time,
+    plat_std_now_seconds,
+    plat_system_random,
+    plat_std_getenv,
+};

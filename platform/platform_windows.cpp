@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cerrno>
 #include <cstring>
@@ -67,14 +68,11 @@ static FILE *open_as_mode(const char *path, const char *mode)
     return f;
 }
 
-FILE *plat_fopen(const char *path, const char *mode)
+static FILE *system_open_stream(const char *path, const char *mode)
 {
-    if (open_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return nullptr;
-    FILE *f = open_as_mode(path, mode);
-    if (mode[0] == 'r' && !strchr(mode, '+'))
-        return f;
-    return written_stream(f, path, path);
+    return open_as_mode(path, mode);
 }
 
 // name_is_taken - true when something holds the name: a file, a directory, or
@@ -85,7 +83,7 @@ static bool name_is_taken(const char *path)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-PlatFileKind plat_file_kind(const char *path)
+static PlatFileKind system_file_kind(const char *path)
 {
     if (!usable_path(path))
         return PLAT_OTHER_FILE;
@@ -110,7 +108,7 @@ PlatFileKind plat_file_kind(const char *path)
     return plain ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
 }
 
-bool plat_replace_file(const char *from, const char *to)
+static bool system_replace_file(const char *from, const char *to)
 {
     if (!usable_path(from) || !usable_path(to))
         return false;
@@ -121,18 +119,18 @@ bool plat_replace_file(const char *from, const char *to)
 // gets no more and no less than the other files of the filter. A reparse
 // point or a file with other hard links is refused: writing through it would
 // rewrite another file.
-FILE *plat_fopen_private(const char *path)
+static FILE *system_open_private(const char *path)
 {
-    if (plat_file_kind(path) == PLAT_OTHER_FILE)
+    if (system_file_kind(path) == PLAT_OTHER_FILE)
         return nullptr;
-    return plat_fopen(path, "wt");
+    return system_open_stream(path, "wt");
 }
 
-FILE *plat_fopen_exclusive(const char *path, bool *existed)
+static FILE *system_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    if (open_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return nullptr;
     int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
@@ -143,17 +141,17 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     FILE *f = _fdopen(fd, "wt");
     if (!f)
         _close(fd);
-    return written_stream(f, path, path);
+    return f;
 }
 
-bool plat_exists(const char *path)
+static bool system_exists(const char *path)
 {
     return usable_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool plat_remove(const char *path)
+static bool system_remove(const char *path)
 {
-    if (remove_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return false;
     if (DeleteFileA(path))
         return true;
@@ -161,7 +159,7 @@ bool plat_remove(const char *path)
     return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
 }
 
-bool plat_truncate(const char *path, long size)
+static bool system_truncate(const char *path, long size)
 {
     if (!usable_path(path) || size < 0)
         return false;
@@ -174,14 +172,14 @@ bool plat_truncate(const char *path, long size)
     return ok;
 }
 
-bool plat_make_directory(const char *path)
+static bool system_make_directory(const char *path)
 {
     return usable_path(path) && CreateDirectoryA(path, nullptr) != 0;
 }
 
 // The marker is written first and hidden afterwards: a hidden attribute given
 // at creation would make a later rewrite of the same marker fail.
-bool plat_create_hidden(const char *path)
+static bool system_create_hidden(const char *path)
 {
     FILE *f = plat_fopen(path, "wt");
     if (!f)
@@ -225,24 +223,24 @@ void plat_begin_call(void)
 // Text files are opened in binary mode: the text reader itself takes "\r\n"
 // for "\n" and stops at a Ctrl-Z, as the C runtime's text mode would, and
 // its positions are plain file positions whatever line ends the file has.
-int plat_raw_open(const char *path)
+static int system_open_raw(const char *path)
 {
     if (!usable_path(path))
         return -1;
     return _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
-long plat_raw_read(int fd, char *buffer, size_t size)
+static long system_read_raw(int fd, char *buffer, size_t size)
 {
     return _read(fd, buffer, (unsigned)size);
 }
 
-bool plat_raw_seek(int fd, long long offset)
+static bool system_seek_raw(int fd, long long offset)
 {
     return _lseeki64(fd, offset, SEEK_SET) == offset;
 }
 
-void plat_raw_close(int fd)
+static void system_close_raw(int fd)
 {
     _close(fd);
 }
@@ -261,7 +259,7 @@ bool plat_system_random(void *buffer, size_t size)
     return true;
 }
 
-bool plat_open_listing(const char *dir, PlatListing *listing)
+static bool system_open_listing(const char *dir, PlatListing *listing)
 {
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA found;
@@ -280,7 +278,7 @@ bool plat_open_listing(const char *dir, PlatListing *listing)
     return true;
 }
 
-bool plat_next_name(PlatListing *listing, char *name, size_t size)
+static bool system_next_name(PlatListing *listing, char *name, size_t size)
 {
     if (listing->first_pending) {
         listing->first_pending = false;
@@ -299,8 +297,33 @@ bool plat_next_name(PlatListing *listing, char *name, size_t size)
     return false;
 }
 
-void plat_close_listing(PlatListing *listing)
+static void system_close_listing(PlatListing *listing)
 {
     FindClose((HANDLE)listing->handle);
     listing->handle = nullptr;
 }
+
+PlatOps plat_ops = {
+    system_open_stream,
+    system_open_private,
+    system_open_exclusive,
+    plat_std_close_stream,
+    system_open_raw,
+    system_read_raw,
+    system_seek_raw,
+    system_close_raw,
+    system_exists,
+    system_remove,
+    system_truncate,
+    system_make_directory,
+    system_create_hidden,
+    system_file_kind,
+    system_replace_file,
+    system_open_listing,
+    system_next_name,
+    system_close_listing,
+    plat_system_local_time,
+    plat_std_now_seconds,
+    plat_system_random,
+    plat_std_getenv,
+};

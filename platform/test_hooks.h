@@ -1,7 +1,8 @@
-// test_hooks.h - the platform layer's test hooks, compiled only into the test
-// variant of the library (filter_logic_hooks), never into the module the host loads.
+// test_hooks.h - the platform layer's test hooks, linked only into the tests'
+// library (filter_logic_hooks), never into the module the host loads or the tools.
 //
-// A fixed clock makes time stamps, log names and draws repeatable. Faults make
+// A fixed clock makes time stamps, log names and draws repeatable (the clock
+// layer of platform/fixed_clock.h, under the tests' names). Faults make
 // the layer's operations fail as a full or broken disk would, counted the way
 // SQLite's test builds count them: the n-th operation of a kind from the moment
 // the fault is set fails, and with persist every later one too. Run a scenario
