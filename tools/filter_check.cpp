@@ -9,6 +9,7 @@
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
 #include "config/filter_config.h"
+#include "config/guard_config.h"
 #include "config/host_files.h"
 #include "common/letter_values.h"
 #include "common/line_reader.h"
@@ -390,6 +391,19 @@ static void check_unfiltered_ports(const ConfigFacts &c)
 }
 
 // check_config - every line of config.prt, not only up to one port.
+// check_guard - guard.prt, read by the filter's own reader: a wrong line is
+// error 5 there, and the guard is then off.
+static void check_guard(void)
+{
+    char path[FILTER_PATH_MAX];
+    config_file_path("guard.prt", path, sizeof path);
+    int result = load_guard_config();
+    if (result < 0)
+        report(true, path, -result,
+               "a guard line is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or \"EXPIRE m\"; the filter "
+               "reports error 5 and runs without the guard");
+}
+
 static ConfigFacts check_config(void)
 {
     ConfigFacts c;
@@ -889,6 +903,7 @@ int main(int argc, char **argv)
     trace_set_sink(collect);
     if (check_startup()) {
         ConfigFacts c = check_config();
+        check_guard();
         check_users();
         if (c.read)
             check_texts(c);
