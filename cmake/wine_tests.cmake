@@ -110,3 +110,50 @@ function(wine_program_wrapper out target)
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(${out} ${wrapper} PARENT_SCOPE)
 endfunction()
+
+# windows_path - a build machine path as a sysop types it on Windows: "Z:\...".
+function(windows_path out path)
+  string(REPLACE "/" "\\" native "Z:${path}")
+  set(${out} "${native}" PARENT_SCOPE)
+endfunction()
+
+# wine_tool_check - one run of a sysop's tool under Wine: name, the pattern its
+# output must show, then the command (with WORKING_DIRECTORY and ENVIRONMENT
+# given by the caller through set_tests_properties when needed).
+function(wine_tool_check name pass)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES
+    PASS_REGULAR_EXPRESSION "${pass}"
+    FIXTURES_REQUIRED tool_samples
+    ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
+endfunction()
+
+# add_wine_tool_checks - the sysop's tools of this build run under Wine on
+# copies of the sample, named by Windows paths as a sysop types them: a
+# clean check, an explanation with its dry run, one through MORVEL and a
+# relative directory, the host simulator's dry run, a comparison; and the
+# copies are unchanged afterwards, since every run was a dry run.
+function(add_wine_tool_checks sample)
+  set(samples ${CMAKE_BINARY_DIR}/tool-samples)
+  add_test(NAME WineToolSamples COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tool_samples.sh ${sample} ${samples})
+  set_tests_properties(WineToolSamples PROPERTIES FIXTURES_SETUP tool_samples)
+  windows_path(old ${samples}/old)
+  windows_path(new ${samples}/new)
+  windows_path(stations ${samples}/stations.txt)
+  wine_tool_check(WineFilterCheckOnTheSample "0 errors, 5 warnings" filter-check ${old})
+  wine_tool_check(WineFilterExplainListsWhatItWouldWrite
+    "create morvel/N0CALL1.TMP[\r\n]+    \\| \\(a challenge's state file for N0CALL-1, NORMAL"
+    filter-explain ${old} N0CALL-1 --port 1 --count 1)
+  wine_tool_check(WineFilterExplainFindsTheFilterDirectoryByMorvel "Z:/[^\n]*MORVEL/config.prt:76 decides port 1"
+    filter-explain . N0EXCL-0 --port 1)
+  set_property(TEST WineFilterExplainFindsTheFilterDirectoryByMorvel APPEND PROPERTY ENVIRONMENT "MORVEL=${old}\\morvel")
+  set_tests_properties(WineFilterExplainFindsTheFilterDirectoryByMorvel PROPERTIES WORKING_DIRECTORY ${samples}/old)
+  wine_tool_check(WineHostSimulatorDryRun "state file for N0FIX-0, FIXED"
+    filter-host --dir ${old} --dry-run connect N0FIX-0)
+  set_tests_properties(WineHostSimulatorDryRun PROPERTIES FAIL_REGULAR_EXPRESSION "letmein7")
+  wine_tool_check(WineFilterCompareListsTheChangedStation "2 stations compared, 1 would change"
+    filter-compare ${old} ${new} --stations ${stations})
+  add_test(NAME WineToolsWroteNothing COMMAND diff -r ${sample} ${samples}/old)
+  set_tests_properties(WineToolsWroteNothing PROPERTIES FIXTURES_REQUIRED tool_samples
+    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineHostSimulatorDryRun;WineFilterCompareListsTheChangedStation")
+endfunction()

@@ -1,7 +1,8 @@
 // The sysop's tools on copies of the sample host: filter-check's line for
 // each broken setup, filter-explain for every access method, filter-compare
 // over a changed wildcard, and the dry runs that leave the tree as it was.
-// The dry run needs the C library's custom streams, which Windows lacks.
+// They drive the tools through a POSIX shell; the Windows builds run the
+// tools under Wine instead (add_wine_tool_checks, cmake/wine_tests.cmake).
 #if !defined(_WIN32)
 #include "platform/dry_run.h"
 #include "platform/platform.h"
