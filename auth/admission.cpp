@@ -9,11 +9,14 @@
 // information text error 9.
 #include "auth/admission.h"
 #include "auth/challenges.h"
+#include "auth/guard.h"
+#include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "config/filter_config.h"
+#include "config/guard_config.h"
 #include "config/host_files.h"
 #include "config/user_list.h"
 #include "platform/platform.h"
@@ -56,6 +59,25 @@ void stop_on_report(char *reply)
         verdict = report_verdict();
 }
 
+// refused_by_guard - true when the guard refuses this new connection: its
+// callsign is locked out, or abandoning its pending challenge was the
+// failure that locks it out; that challenge ends then.
+static bool refused_by_guard(void)
+{
+    if (!guard_config.guard_on)
+        return false;
+    bool abandoned = station_challenge_pending();
+    if (!(abandoned && guard_count_failure()) && !guard_refuses_connection())
+        return false;
+    if (abandoned) {
+        char path[FILTER_PATH_MAX];
+        state_file_path(path, sizeof path, false);
+        remove_state_file(path);
+    }
+    verdict = VERDICT_REFUSED;
+    return true;
+}
+
 // decide_admission - the station's method on this port, or the port's own.
 void decide_admission(char *reply)
 {
@@ -64,6 +86,9 @@ void decide_admission(char *reply)
         stop_on_report(reply);
         return;
     }
+    load_guard();
+    if (refused_by_guard())
+        return;
     if (port_line == 0) {
         admit_unfiltered(reply);
         return;
@@ -85,7 +110,7 @@ static void refuse_and_end_challenge(void)
 {
     char path[FILTER_PATH_MAX];
     state_file_path(path, sizeof path, false);
-    plat_remove(path);
+    remove_state_file(path);
     verdict = VERDICT_REFUSED;
 }
 

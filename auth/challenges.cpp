@@ -59,7 +59,7 @@ static bool refused_without_password(const char *password, const char *path)
 {
     if (password[0])
         return false;
-    plat_remove(path);
+    remove_state_file(path);
     verdict = VERDICT_REFUSED;
     return true;
 }
@@ -70,7 +70,7 @@ static bool refused_without_draws(bool drawn, const char *path)
 {
     if (drawn)
         return false;
-    plat_remove(path);
+    remove_state_file(path);
     verdict = VERDICT_REFUSED;
     return true;
 }
@@ -96,15 +96,27 @@ static bool draw_below(uint32_t bound, uint32_t *out)
     return false;
 }
 
-// draw_positions - five 0-based positions into password (which is not empty); false when the generator failed.
+// draw_positions - five 0-based positions into password (which is not
+// empty); false when the generator failed. Every position is asked once
+// before any is asked again: a challenge that repeated one position would
+// be answered by a row of one letter, and a row of each letter fits in one
+// answer. So a password of five or more characters gets five distinct ones.
 static bool draw_positions(const char *password, int positions[POSITIONS])
 {
     uint16_t length = (uint16_t)strlen(password);
+    uint16_t pool[PASSWORD_MAX];
+    uint16_t left = 0;
     for (int i = 0; i < POSITIONS; i++) {
-        uint32_t position;
-        if (!draw_below(length, &position))
+        if (left == 0) {
+            for (uint16_t p = 0; p < length; p++)
+                pool[p] = p;
+            left = length;
+        }
+        uint32_t pick;
+        if (!draw_below(left, &pick))
             return false;
-        positions[i] = (int)position;
+        positions[i] = pool[pick];
+        pool[pick] = pool[--left];
     }
     return true;
 }
@@ -122,12 +134,14 @@ static bool draw_digits(char *digits, int count)
     return true;
 }
 
-// put_state_file - write the state file, readable by its owner only: it
-// holds expected answers, for FIXED the whole password. False after error 10.
-static bool put_state_file(char *reply, const char *path, int kind, const char *plain, const char *md2 = nullptr,
-                           const char *md5 = nullptr)
+// put_state_file - write the state file of a challenge that method puts,
+// readable by its owner only: it holds expected answers, for FIXED the whole
+// password. False after error 10, also when the name is a link or a file
+// with other names: writing through it would put the answers in another file.
+static bool put_state_file(char *reply, const char *path, int kind, int method, const char *plain,
+                           const char *md2 = nullptr, const char *md5 = nullptr)
 {
-    if (write_state_file(path, kind, plain, md2, md5))
+    if (write_state_file(path, kind, method, plain, md2, md5))
         return true;
     report_error(ERR_STATE_FILE, 0);
     stop_on_report(reply);
@@ -142,9 +156,11 @@ static void chosen_characters(const char *password, const int p[POSITIONS], char
     out[POSITIONS] = '\0';
 }
 
-// challenge_put - the last step of every challenge that was written.
+// challenge_put - the last step of every challenge that was written; the
+// challenges nobody answered in time end here too.
 static void challenge_put(int kind, const char *path)
 {
+    remove_expired_state_files();
     trace(TRACE_CHALLENGE, 0, kind, path);
     clear_error_marker(ERR_STATE_FILE);
     verdict = VERDICT_CHALLENGE;
@@ -156,7 +172,7 @@ static bool write_positions_file(char *reply, const char *path, const char *pass
 {
     char chosen[POSITIONS + 1];
     chosen_characters(password, positions, chosen);
-    bool written = put_state_file(reply, path, kind, chosen);
+    bool written = put_state_file(reply, path, kind, kind == KIND_TABLE ? METHOD_TABLE : METHOD_NORMAL, chosen);
     wipe(chosen, sizeof chosen);
     return written;
 }
@@ -174,7 +190,7 @@ void challenge_fixed(char *reply)
     kind_state_path(path, sizeof path, KIND_FIXED);
     if (refused_without_password(user_entry.password, path))
         return;
-    if (!put_state_file(reply, path, KIND_FIXED, user_entry.password))
+    if (!put_state_file(reply, path, KIND_FIXED, METHOD_FIXED, user_entry.password))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
     challenge_put(KIND_FIXED, path);
@@ -277,8 +293,9 @@ bool challenge_table(char *reply)
     return found;
 }
 
-// flexnet_sum - the sum of each drawn digit times the key digit at its place;
-// a key character that is no digit, or a key shorter than five, adds nothing.
+// flexnet_sum - the sum of each drawn digit times the key digit at its
+// place. users.prt admits only keys of five digits; anything else adds
+// nothing, which a key of another form would turn into a sum of 0.
 static int flexnet_sum(const char *key, const int digits[POSITIONS])
 {
     int sum = 0;
@@ -288,11 +305,13 @@ static int flexnet_sum(const char *key, const int digits[POSITIONS])
     return sum;
 }
 
-// challenge_flexnet - five digits; the answer is their sum weighted by the key.
+// challenge_flexnet - five digits; the answer is their sum weighted by the
+// key. The digits shown follow the sum on line 1, so that an answer may
+// echo them: the answer's other digits are then its one number.
 void challenge_flexnet(char *reply)
 {
     char path[FILTER_PATH_MAX];
-    char digits[POSITIONS + 1], sum[12];
+    char digits[POSITIONS + 1], sum[20];
     int d[POSITIONS];
     kind_state_path(path, sizeof path, KIND_FLEXNET);
     if (!reload_on_answer(reply))
@@ -303,8 +322,8 @@ void challenge_flexnet(char *reply)
         return;
     for (int i = 0; i < POSITIONS; i++)
         d[i] = digits[i] - '0';
-    snprintf(sum, sizeof sum, "%d", flexnet_sum(user_entry.password, d));
-    bool written = put_state_file(reply, path, KIND_FLEXNET, sum);
+    snprintf(sum, sizeof sum, "%d %s", flexnet_sum(user_entry.password, d), digits);
+    bool written = put_state_file(reply, path, KIND_FLEXNET, METHOD_FLEXNET, sum);
     wipe(sum, sizeof sum);
     if (!written)
         return;
@@ -325,7 +344,7 @@ static bool write_md_file(char *reply, const char *path, const char *password, c
 {
     char chosen[POSITIONS + 1];
     chosen_characters(password, p, chosen);
-    bool written = put_state_file(reply, path, KIND_MD, chosen, md2, md5);
+    bool written = put_state_file(reply, path, KIND_MD, METHOD_MD5, chosen, md2, md5);
     wipe(chosen, sizeof chosen);
     return written;
 }
@@ -369,7 +388,7 @@ void challenge_forward(char *reply)
     if (refused_without_draws(draw_digits(digits, CHALLENGE_DIGITS), path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    bool written = put_state_file(reply, path, KIND_FORWARD, forward_placeholder, md2, md5);
+    bool written = put_state_file(reply, path, KIND_FORWARD, user_entry.method, forward_placeholder, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)

@@ -1,22 +1,32 @@
-// state_file.cpp - a challenge's state file, written and read back.
+// state_file.cpp - a challenge's state file, written and read back, and the
+// challenges nobody answered ended.
 //
 // A state file holds the lines of its challenge (one to three) and, last,
-// the line "CALL-SSID" of the station it was put to: two stations can share
-// one file name (N0ABC-10 and N0ABC1-0 both give N0ABC10.TMP), and the last
-// line tells whose challenge the file holds now. What each kind writes is
-// one row of state_kinds, which the writer and the reader both follow.
-// Results only; nothing here reports an error.
+// the line "CALL-SSID PORT METHOD TIME": two stations can share one file
+// name (N0ABC-10 and N0ABC1-0 both give N0ABC10.TMP), and the last line
+// tells whose challenge the file holds now, for which port and method it
+// was put, and when. A challenge answered on another port, or for another
+// method, would let one method's weak answer pass for a strong one's; one
+// left waiting would keep a relay window open for ever. What each kind
+// writes is one row of state_kinds, which the writer and the reader both
+// follow. A name that is a link or a file with other names is never
+// written or removed: the write would land in another file. Results only;
+// nothing here reports an error.
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/wipe.h"
+#include "config/guard_config.h"
 #include "platform/platform.h"
 
 #include <cstdio>
 #include <cstring>
 
-enum { STATE_LINES_MAX = 4, DIGEST_CHARS = 32, FILE_NAME_MAX = 260 };
+enum { STATE_LINES_MAX = 4, DIGEST_CHARS = 32, FILE_NAME_MAX = 260, SWEEP_SECONDS = 60 };
+
+// When expired state files were last looked for; 0 at load.
+static long long last_sweep;
 
 // The kinds' files. The blanks after some kind lines and after the forward
 // challenge's MD5 digest are kept as they have always been written.
@@ -53,7 +63,8 @@ void state_station_name(char *out, size_t size)
 }
 
 // write_state_lines - the lines of a kind's file, the station line last.
-static void write_state_lines(FILE *f, const StateKind *k, const char *plain, const char *md2, const char *md5)
+static void write_state_lines(FILE *f, const StateKind *k, int method, const char *plain, const char *md2,
+                              const char *md5)
 {
     char station[STATION_NAME];
     if (k->digests)
@@ -65,17 +76,17 @@ static void write_state_lines(FILE *f, const StateKind *k, const char *plain, co
     if (k->digests)
         fprintf(f, "%s%s\n", md5, k->digest_line_end);
     state_station_name(station, sizeof station);
-    fprintf(f, "%s\n", station);
+    fprintf(f, "%s %d %d %lld\n", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
 }
 
 // A half-written file is removed, so it never passes for a challenge that
 // the caller was not shown.
-bool write_state_file(const char *path, int kind, const char *plain, const char *md2, const char *md5)
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
 {
     FILE *f = plat_fopen_private(path);
     if (!f)
         return false;
-    write_state_lines(f, state_kind(kind), plain, md2, md5);
+    write_state_lines(f, state_kind(kind), method, plain, md2, md5);
     bool ok = !ferror(f);
     if (plat_fclose(f) != 0)
         ok = false;
@@ -99,6 +110,15 @@ static int read_state_lines(PlatText *f, char lines[STATE_LINES_MAX][STATE_LINE]
     return more ? 0 : count;
 }
 
+// parse_station_line - the station and, when given, the port, method and time.
+static void parse_station_line(const char *line, ExpectedAnswer *e)
+{
+    char station[STATE_LINE];
+    int n = sscanf(line, "%299s %d %d %lld", station, &e->port, &e->method, &e->put_at);
+    copy_text(e->station, sizeof e->station, n >= 1 ? station : "");
+    e->bound = n == 4;
+}
+
 // parse_state_lines - the challenge lines before the station line. A first
 // line without a word is as good as none: an empty expected answer would be
 // found inside every answer. A missing or unreadable kind line is kind 0
@@ -108,7 +128,7 @@ static bool parse_state_lines(char lines[STATE_LINES_MAX][STATE_LINE], int count
     int challenge_lines = count - 1;
     if (challenge_lines < 1 || sscanf(lines[0], "%299s %32s", e->plain, e->digest[0]) < 1)
         return false;
-    copy_text(e->station, sizeof e->station, lines[challenge_lines]);
+    parse_station_line(lines[challenge_lines], e);
     e->kind = KIND_NORMAL;
     if (challenge_lines >= 2 && sscanf(lines[1], "%2hd", &e->kind) != 1)
         e->kind = KIND_NORMAL;
@@ -139,6 +159,29 @@ bool names_this_station(const ExpectedAnswer *e)
     return strcmp(upper_case(ours), upper_case(theirs)) == 0;
 }
 
+bool is_expired(const ExpectedAnswer *e)
+{
+    long long now = (long long)plat_now_seconds(), lifetime = challenge_lifetime_seconds();
+    return !e->bound || now - e->put_at >= lifetime || e->put_at - now > lifetime;
+}
+
+bool station_challenge_pending(void)
+{
+    char path[FILTER_PATH_MAX];
+    ExpectedAnswer e;
+    state_file_path(path, sizeof path, false);
+    bool pending = load_state_file(path, &e) && names_this_station(&e) && !is_expired(&e);
+    wipe(&e, sizeof e);
+    return pending;
+}
+
+bool remove_state_file(const char *path)
+{
+    if (plat_file_kind(path) == PLAT_OTHER_FILE)
+        return false;
+    return plat_remove(path);
+}
+
 bool accepts_digest(const char *answer, const ExpectedAnswer *e)
 {
     if (strlen(answer) != DIGEST_CHARS)
@@ -155,8 +198,7 @@ bool accepts_digest(const char *answer, const ExpectedAnswer *e)
     return match;
 }
 
-// has_state_extension - a name ending in ".TMP" in any case. The error
-// markers end so too; being empty, they never load as a state file.
+// has_state_extension - a name ending in ".TMP" in any case.
 static bool has_state_extension(const char *name)
 {
     size_t n = strlen(name);
@@ -167,11 +209,33 @@ static bool has_state_extension(const char *name)
     return strcmp(upper_case(extension), ".TMP") == 0;
 }
 
-// state_file_accepts - the file at path is a digest challenge that answer would pass.
+// is_error_marker - ERROR<code>.TMP or ERROR<code>-<file>.TMP, in any case:
+// empty files beside the state files, never a challenge.
+static bool is_error_marker(const char *name)
+{
+    char head[6];
+    copy_text(head, sizeof head, name);
+    return strcmp(upper_case(head), "ERROR") == 0 && name[5] >= '0' && name[5] <= '9';
+}
+
+// is_state_file_name - a name of the filter directory that a challenge could have written.
+static bool is_state_file_name(const char *name)
+{
+    return has_state_extension(name) && !is_error_marker(name);
+}
+
+// state_file_accepts - the file at path is a digest challenge, not expired,
+// that answer would pass; also a name that cannot be read as a file of ours
+// (a link, a directory, a file that does not open): it may hold one.
 static bool state_file_accepts(const char *path, const char *answer)
 {
+    PlatText probe;
+    if (plat_file_kind(path) != PLAT_PLAIN_FILE || !plat_open_text(path, &probe))
+        return true;
+    plat_close_text(&probe);
     ExpectedAnswer e;
-    bool accepts = load_state_file(path, &e) && state_kind(e.kind)->digests && accepts_digest(answer, &e);
+    bool accepts = load_state_file(path, &e) && state_kind(e.kind)->digests && !is_expired(&e) &&
+                   accepts_digest(answer, &e);
     wipe(&e, sizeof e);
     return accepts;
 }
@@ -184,11 +248,48 @@ bool pending_challenge_accepts(const char *answer)
     char name[FILE_NAME_MAX], path[FILTER_PATH_MAX];
     bool accepts = false;
     while (!accepts && plat_next_name(&listing, name, sizeof name)) {
-        if (!has_state_extension(name))
+        if (!is_state_file_name(name))
             continue;
         snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
         accepts = state_file_accepts(path, answer);
     }
     plat_close_listing(&listing);
     return accepts;
+}
+
+// remove_if_expired - the state file at path, when it is one of ours and its challenge has expired.
+static void remove_if_expired(const char *path)
+{
+    ExpectedAnswer e;
+    memset(&e, 0, sizeof e);
+    if (plat_file_kind(path) == PLAT_PLAIN_FILE && load_state_file(path, &e) && is_expired(&e))
+        plat_remove(path);
+    wipe(&e, sizeof e);
+}
+
+// The sweep reads every state file, so it runs at most once a minute: a
+// challenge that expired meanwhile is refused at its answer and ignored by
+// every reader all the same.
+void remove_expired_state_files(void)
+{
+    long long now = (long long)plat_now_seconds();
+    if (last_sweep != 0 && now - last_sweep < SWEEP_SECONDS && now >= last_sweep)
+        return;
+    last_sweep = now;
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return;
+    char name[FILE_NAME_MAX], path[FILTER_PATH_MAX];
+    while (plat_next_name(&listing, name, sizeof name)) {
+        if (!is_state_file_name(name))
+            continue;
+        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
+        remove_if_expired(path);
+    }
+    plat_close_listing(&listing);
+}
+
+void state_files_reset(void)
+{
+    last_sweep = 0;
 }

@@ -32,22 +32,48 @@ const StateKind *state_kind(int kind);
 // both for one name.
 void state_file_path(char *out, size_t size, bool lower_extension);
 
-// write_state_file - the state file of a challenge of kind, readable by its
-// owner only: plain on line 1 (md2 after it, and md5 on line 3, for a kind
-// with digests), the kind line, the station line. False when it could not be
-// written whole; a half-written file is removed first.
-bool write_state_file(const char *path, int kind, const char *plain, const char *md2, const char *md5);
+// write_state_file - the state file of a challenge of kind that method put,
+// readable by its owner only: plain on line 1 (md2 after it, and md5 on line
+// 3, for a kind with digests), the kind line, the station line with the
+// port, the method and the time. False when it could not be written whole
+// (a half-written file is removed first), or when the name is a link or a
+// file with other names, which are left as they are.
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5);
 
-// What a state file says the answer must be, and the station it was put to.
+// What a state file says the answer must be, the station it was put to,
+// and the port, method and time it was put for.
 struct ExpectedAnswer {
     char plain[STATE_LINE];
-    char digest[2][DIGEST_TEXT];
+    char digest[2][DIGEST_TEXT];   // FLEXNET: digest[0] holds the digits shown
     short kind;
     char station[STATE_LINE];
+    bool bound;                    // the station line gave port, method and time
+    int port;                      // 0 to 255, as the sysop numbers ports
+    int method;
+    long long put_at;              // seconds of the calendar time
 };
 
-// state_station_name - "CALL-SSID" of the connection, the last line of its state file.
+// state_station_name - "CALL-SSID" of the connection, the first word of the last line of its state file.
 void state_station_name(char *out, size_t size);
+
+// is_expired - the challenge is older than its lifetime (or dated ahead of
+// the clock by more than that), or tells no time at all.
+bool is_expired(const ExpectedAnswer *e);
+
+// station_challenge_pending - the connection's station has a challenge that
+// waits for its answer: its state file names it and has not expired.
+bool station_challenge_pending(void);
+
+// remove_state_file - remove a state file that is a file of one name only;
+// false, leaving it, when it is a link or another kind of file.
+bool remove_state_file(const char *path);
+
+// remove_expired_state_files - the state files of every station whose
+// challenge has expired, at most once a minute; nothing else is touched.
+void remove_expired_state_files(void);
+
+// state_files_reset - the load-time state: no sweep done yet.
+void state_files_reset(void);
 
 // load_state_file - the expected answer of a state file; false when the file
 // is missing, lacks a needed line or has more lines than any challenge writes.
@@ -60,8 +86,9 @@ bool names_this_station(const ExpectedAnswer *e);
 bool accepts_digest(const char *answer, const ExpectedAnswer *e);
 
 // pending_challenge_accepts - some state file in the filter directory, of any
-// station, would take answer as its digest answer; also true when the
-// directory exists but cannot be listed, since nothing is ruled out then.
+// station, not expired, would take answer as its digest answer; also true
+// when the directory exists but cannot be listed, or a state file's name
+// cannot be read as a state file, since nothing is ruled out then.
 bool pending_challenge_accepts(const char *answer);
 
 #endif

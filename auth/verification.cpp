@@ -2,13 +2,18 @@
 //
 // verify_answer reads the station's state file, the only record of the
 // challenge it answers, and admits, restricts, refuses or challenges again;
-// a state file that is missing, cut short or put to another station is
-// error 10 (the verdict its report leaves: refused). answer_forward_challenge replaces the reply with a digest; every
-// failure there leaves verdict 2 and reports nothing.
+// a state file that is missing, cut short, put to another station or for
+// another port or method, or that is a link, is error 10 (refused). An
+// answer to a challenge that has expired is refused as a wrong last answer
+// is, whatever the letters, and reports no error. Every wrong or late
+// answer is a failure for the guard. answer_forward_challenge replaces the
+// reply with a digest; every failure there leaves verdict 2 and reports
+// nothing.
 #include "auth/verification.h"
 #include "auth/admission.h"
 #include "auth/challenges.h"
 #include "auth/digests.h"
+#include "auth/guard.h"
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
@@ -27,31 +32,63 @@
 
 enum { FORWARD_DIGITS = DIGEST_DIGITS };
 
+// refuse_not_ours - error 10 for a state file that cannot be taken as this
+// connection's challenge; refused even when error.prt cannot be written.
+static bool refuse_not_ours(void)
+{
+    report_error(ERR_STATE_FILE, 0);
+    verdict = VERDICT_REFUSED;
+    return false;
+}
+
+// Whether a challenge was put for the connection that answers it.
+enum Binding { BOUND, OTHER_PORT, OTHER_METHOD, ENTRY_FAILED };
+
+// binding - the challenge was put for this port and for the method this
+// station has here. One station may have a weak method on one port and a
+// strong one on another; a challenge of the weak one must not answer the
+// strong one's connection. ENTRY_FAILED when the user list failed (reported).
+static Binding binding(const ExpectedAnswer *e)
+{
+    if (e->port != (uint8_t)connection_info.port)
+        return OTHER_PORT;
+    int8_t entry = find_user_entry();
+    if (entry < 0)
+        return ENTRY_FAILED;
+    return entry == 1 && user_entry.method == e->method ? BOUND : OTHER_METHOD;
+}
+
 // read_state_file - the expected answer of the station's challenge; false
-// after error 10 when the file is missing, lacks a needed line, or holds the
-// challenge of another station that shares its name. That station's
-// challenge stays pending, and the answer is refused even when error.prt
-// cannot be written: it was never put to this station.
+// after error 10 when the file is missing, lacks a needed line, holds the
+// challenge of another station that shares its name, is a link, or was put
+// for another port (that challenge stays pending) or another method than
+// the station has here now (that one can never be answered, and ends). A
+// user list that fails leaves the station to the port's method. An expired
+// challenge reads as one, for its own refusal.
 static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
 {
+    memset(e, 0, sizeof *e);
+    if (plat_file_kind(path) == PLAT_OTHER_FILE)
+        return refuse_not_ours();
     if (!load_state_file(path, e)) {
         report_error(ERR_STATE_FILE, 0);
         stop_on_report(reply);
         return false;
     }
-    if (!names_this_station(e)) {
-        report_error(ERR_STATE_FILE, 0);
-        verdict = VERDICT_REFUSED;
+    if (!names_this_station(e))
+        return refuse_not_ours();
+    Binding b = is_expired(e) ? BOUND : binding(e);
+    if (b == ENTRY_FAILED) {
+        remove_state_file(path);
+        stop_on_report(reply);
         return false;
     }
+    if (b == OTHER_METHOD)
+        remove_state_file(path);
+    if (b != BOUND)
+        return refuse_not_ours();
     clear_error_marker(ERR_STATE_FILE);
     return true;
-}
-
-// is_blank - the characters that separate the words of an answer.
-static bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // same_number - two runs of decimal digits of the same value, leading zeros aside.
@@ -64,34 +101,67 @@ static bool same_number(const char *a, size_t a_length, const char *b, size_t b_
     return a_length == b_length && memcmp(a, b, a_length) == 0;
 }
 
-// has_number_word - one blank-separated word of answer is all digits and of
-// the value of sum (itself all digits). A sum is a whole number: finding it
-// inside a longer word would let a row of the shown digits pass about half
-// of all challenges.
-static bool has_number_word(const char *answer, const char *sum)
+// is_digit - a decimal digit.
+static bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// DigitRun - a maximal run of digits of an answer.
+struct DigitRun {
+    const char *at;
+    size_t length;
+};
+
+enum { FLEXNET_RUNS = 2 };
+
+// digit_runs - the answer's maximal runs of digits, leaving out the first
+// that is the digits shown (an echoed prompt); up to FLEXNET_RUNS of them
+// in runs, and their count, which may be higher.
+static int digit_runs(const char *answer, const char *shown, DigitRun runs[FLEXNET_RUNS])
+{
+    size_t shown_length = strlen(shown);
+    bool echo_left_out = shown_length == 0;
+    int count = 0;
+    for (const char *p = answer; *p;) {
+        size_t length = 0;
+        while (is_digit(p[length]))
+            length++;
+        if (length == 0) {
+            p++;
+            continue;
+        }
+        if (!echo_left_out && length == shown_length && memcmp(p, shown, length) == 0)
+            echo_left_out = true;
+        else if (count++ < FLEXNET_RUNS)
+            runs[count - 1] = {p, length};
+        p += length;
+    }
+    return count;
+}
+
+// flexnet_answer_right - apart from an echo of the digits shown, the answer
+// holds exactly one number, and it is the sum. Every number is a guess, and
+// the likeliest sums of a challenge fit in one line; an answer that is only
+// the echo is taken as the number it holds.
+static bool flexnet_answer_right(const char *answer, const char *sum, const char *shown)
 {
     size_t sum_length = strlen(sum);
     if (sum_length == 0 || strspn(sum, "0123456789") != sum_length)
         return false;
-    for (const char *p = answer; *p;) {
-        while (is_blank(*p))
-            p++;
-        size_t length = 0;
-        while (p[length] && !is_blank(p[length]))
-            length++;
-        if (length > 0 && strspn(p, "0123456789") >= length && same_number(p, length, sum, sum_length))
-            return true;
-        p += length;
-    }
-    return false;
+    DigitRun runs[FLEXNET_RUNS];
+    int count = digit_runs(answer, shown, runs);
+    if (count == 0)
+        count = digit_runs(answer, "", runs);
+    return count == 1 && same_number(runs[0].at, runs[0].length, sum, sum_length);
 }
 
 // plain_answer_right - the expected text anywhere in the answer; for FLEXNET
-// the sum as one word of its own. The other methods' decoys are intended.
+// one number, the sum. The other methods' decoys are intended.
 static bool plain_answer_right(const char *answer, const ExpectedAnswer *e)
 {
     if (e->kind == KIND_FLEXNET)
-        return has_number_word(answer, e->plain);
+        return flexnet_answer_right(answer, e->plain, e->digest[0]);
     return strstr(answer, e->plain) != nullptr;
 }
 
@@ -132,7 +202,7 @@ static void restrict_plain_md_answer(char *reply)
 // accept_answer - the challenge is over; admit, or restrict a plain MD5 answer.
 static void accept_answer(const char *path, short kind, bool by_digest, char *reply)
 {
-    plat_remove(path);
+    remove_state_file(path);
     if (state_kind(kind)->digests && !by_digest && restrictions_apply()) {
         restrict_plain_md_answer(reply);
         return;
@@ -141,22 +211,36 @@ static void accept_answer(const char *path, short kind, bool by_digest, char *re
     verdict = VERDICT_ADMITTED;
 }
 
+// end_challenge - a wrong last answer: its line begins, the challenge ends,
+// and the failed-password log gets the station.
+static void end_challenge(const char *path, char *reply)
+{
+    reply_appendf(reply, "\n%s ", msg(MSG_MISTAKEN));
+    remove_state_file(path);
+    if (filter_config.log_password_failures)
+        write_attempt_log(LOG_FAILED_PASSWORDS);
+}
+
+// end_in_refusal - the challenge ends and the caller is refused.
+static void end_in_refusal(const char *path, char *reply)
+{
+    end_challenge(path, reply);
+    reply_appendf(reply, "%s\n\n", msg(MSG_DENIED));
+    verdict = VERDICT_REFUSED;
+}
+
 // refuse_last_answer - the last wrong answer: end the challenge, log it, and
 // refuse or restrict by the first letter set. No admission texts follow.
 static void refuse_last_answer(const char *path, short kind, char *reply)
 {
     uint16_t policy = filter_config.challenge_policy;
-    reply_appendf(reply, "\n%s ", msg(MSG_MISTAKEN));
-    plat_remove(path);
-    if (filter_config.log_password_failures)
-        write_attempt_log(LOG_FAILED_PASSWORDS);
-    if (kind != KIND_FORWARD && restrictions_apply() && (policy & (POLICY_FAIL_READONLY | POLICY_FAIL_HOLD))) {
-        reply_appendf(reply, "%s\n", msg(MSG_RESTRICTED));
-        verdict = (policy & POLICY_FAIL_READONLY) ? VERDICT_READ_ONLY : VERDICT_ON_HOLD;
+    if (kind == KIND_FORWARD || !restrictions_apply() || !(policy & (POLICY_FAIL_READONLY | POLICY_FAIL_HOLD))) {
+        end_in_refusal(path, reply);
         return;
     }
-    reply_appendf(reply, "%s\n\n", msg(MSG_DENIED));
-    verdict = VERDICT_REFUSED;
+    end_challenge(path, reply);
+    reply_appendf(reply, "%s\n", msg(MSG_RESTRICTED));
+    verdict = (policy & POLICY_FAIL_READONLY) ? VERDICT_READ_ONLY : VERDICT_ON_HOLD;
 }
 
 // challenge_again - a fresh challenge of the same kind, which overwrites the state file.
@@ -169,11 +253,21 @@ static void challenge_again(short kind, char *reply)
         challenge_normal(reply);
 }
 
-// is_last_answer - the attempt limit is reached (by equality), or the
-// challenge allows one answer only.
+// is_last_answer - the attempt limit is reached, or the challenge allows
+// one answer only. A count above the limit is past it: a host that skipped
+// the limit must not win a fresh challenge for every further guess.
 static bool is_last_answer(short kind)
 {
-    return connection_info.attempt == filter_config.max_attempts || state_kind(kind)->one_answer;
+    return connection_info.attempt >= filter_config.max_attempts || state_kind(kind)->one_answer;
+}
+
+// answer_right - the answer passes the expected one; by_digest tells how.
+static bool answer_right(const ExpectedAnswer *e, bool *by_digest)
+{
+    const char *answer = connection_info.answer_text;
+    const StateKind *k = state_kind(e->kind);
+    *by_digest = k->digests && accepts_digest(answer, e);
+    return *by_digest || (plain_allowed(k) && plain_answer_right(answer, e));
 }
 
 // verify_answer - check answer_text against the station's state file.
@@ -186,18 +280,23 @@ void verify_answer(char *reply)
         stop_on_report(reply);
         return;
     }
+    load_guard();
     if (!read_state_file(path, &expected, reply)) {
         wipe(&expected, sizeof expected);
         return;
     }
-    const char *answer = connection_info.answer_text;
-    const StateKind *k = state_kind(expected.kind);
-    bool by_digest = k->digests && accepts_digest(answer, &expected);
-    bool by_plain = !by_digest && plain_allowed(k) && plain_answer_right(answer, &expected);
+    bool expired = is_expired(&expected), by_digest = false;
+    bool right = !expired && answer_right(&expected, &by_digest);
     short kind = expected.kind;
     wipe(&expected, sizeof expected);
-    if (by_digest || by_plain)
+    if (right) {
         accept_answer(path, kind, by_digest, reply);
+        return;
+    }
+    // The failure that locks the callsign out ends its challenge too.
+    bool locked = guard_count_failure();
+    if (expired || locked)
+        end_in_refusal(path, reply);
     else if (is_last_answer(kind))
         refuse_last_answer(path, kind, reply);
     else
@@ -239,6 +338,7 @@ void answer_forward_challenge(char *reply)
     // The reporter admits on a missing or wrong config.prt (code 3 or 5); a
     // partner whose password cannot be known is refused all the same.
     bool known = load_filter_config() >= 0 && find_user_entry() == 1;
+    load_guard();
     verdict = VERDICT_REFUSED;
     if (!known)
         return;

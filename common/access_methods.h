@@ -33,6 +33,7 @@ struct AccessMethod {
     const char *english;
     bool needs_password;       // users.prt's line must give the password its challenge is built on
     uint8_t password_length;   // the length that password must have; 0 for any
+    bool password_digits;      // that password must be all digits (a key of weights)
     bool port_may_name;        // a port line may name it: never one that needs a password
     short challenge_kind;      // the kind of state file it writes (KIND_...), or NO_CHALLENGE
     void (*run)(char *reply);  // puts its challenge or decides; sets verdict

@@ -18,6 +18,8 @@ void format_banner(char *out, size_t size, const char *after)
 
 FilterConfig filter_config;
 
+GuardConfig guard_config;
+
 UserEntry user_entry;
 
 HostInfo host_info;

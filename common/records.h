@@ -117,6 +117,23 @@ inline int sysops_to_mail(void)
     return filter_config.sysop_count < (int)MAX_SYSOPS ? filter_config.sysop_count : (int)MAX_SYSOPS;
 }
 
+// ---- guard.prt ------------------------------------------------------------
+
+enum { CHALLENGE_LIFETIME_MINUTES = 10 };
+
+// GuardConfig - the guard against repeated failures, and the lifetime of a
+// challenge. Without guard.prt, or after a wrong line in it, the guard is
+// off and a challenge lives CHALLENGE_LIFETIME_MINUTES.
+// Writer: config/guard_config (load_guard_config).
+struct GuardConfig {
+    bool guard_on;
+    uint16_t failures;          // FAILURES n: a callsign is locked out at its n-th failure
+    uint16_t minutes;           // MINUTES m: within m minutes; locked until m minutes after the last
+    uint16_t expire_minutes;    // EXPIRE m: the lifetime of a challenge
+};
+
+extern GuardConfig guard_config;
+
 // ---- users.prt ------------------------------------------------------------
 
 enum { PASSWORD_MAX = 300 };

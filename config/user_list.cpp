@@ -183,13 +183,19 @@ static bool entry_method(const char *token, int line_number)
     return method >= 0;
 }
 
-// password_is_valid - present, and of the length its method asks (FLEXNET's key is 5 characters).
+// password_is_valid - present, and of the length and characters its method
+// asks: FLEXNET's key is five digits, as any other character would weigh
+// nothing and a key without digits would expect 0 from every challenge.
 static bool password_is_valid(int fields, const char *password)
 {
     if (fields < 3 || !password[0])
         return false;
     const AccessMethod *m = find_access_method(user_entry.method);
-    return !m || !m->password_length || strlen(password) == m->password_length;
+    if (!m)
+        return true;
+    size_t length = strlen(password);
+    return (!m->password_length || length == m->password_length) &&
+           (!m->password_digits || strspn(password, "0123456789") == length);
 }
 
 EntryLineResult parse_entry_line(const char *line, int line_number, EntryLine *out)

@@ -1,5 +1,7 @@
 // filter_state.cpp - every global back to its load-time value.
 #include "filter/filter_state.h"
+#include "auth/state_file.h"
+#include "config/guard_config.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
@@ -35,6 +37,10 @@ static struct LoadTimeState {
 //   port, but port_method belongs to the port of the last reading, so the
 //   port's method is run only after config.prt was read for this call's port.
 //   The stand-in sysop of an error report stays until config.prt is read.
+// - guard_config: read again with config.prt at every new connection and
+//   answer; it holds no station's data.
+// - the time of the last sweep of expired state files: only spaces the
+//   sweeps; what it finds is read from the files.
 // - user_entry: cleared before every lookup, so a challenge never draws from
 //   the password of the station looked up before.
 // - message_table: back to the defaults at the start of every svc_main call;
@@ -47,6 +53,8 @@ void filter_reset_state(void)
     errors_reset();
     host_files_reset();
     filter_config_reset();
+    guard_config_reset();
+    state_files_reset();
     user_list_reset();
     mail_reset();
     restore_default_messages();

@@ -61,9 +61,8 @@ static void off_switch_path(char *out, size_t size)
     snprintf(out, size, "%s\\%s", FILTER_DIR, off_switch_name);
 }
 
-// port_flag_path - morvel\<port>.prt; the caller decides whether the port is
-// written signed (connection side) or unsigned (command side).
-static void port_flag_path(char *out, size_t size, int port)
+// port_flag_path - morvel\<port>.prt, the port as the sysop typed it (0 to 255).
+static void port_flag_path(char *out, size_t size, uint8_t port)
 {
     snprintf(out, size, "%s\\%d.%s", FILTER_DIR, port, port_flag_extension);
 }
@@ -86,12 +85,13 @@ bool filter_is_off(void)
     return off;
 }
 
-// port_is_bbs_only - the connection's port is signed, so a port above 127
-// tests the negative name (port 200 tests morvel\-56.prt).
+// port_is_bbs_only - the port's flag file exists. The host passes a port
+// above 127 as a negative byte; it is tested by the number "-pbbs" was given
+// (port 200 tests morvel\200.prt), or the reservation would never apply.
 bool port_is_bbs_only(void)
 {
     char path[FILTER_PATH_MAX];
-    port_flag_path(path, sizeof path, connection_info.port);
+    port_flag_path(path, sizeof path, (uint8_t)connection_info.port);
     bool reserved = plat_exists(path);
     trace(TRACE_PORT_RESERVED, 0, reserved, path);
     return reserved;

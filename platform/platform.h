@@ -105,8 +105,22 @@ bool plat_text_failed(const PlatText *text);
 
 // plat_fopen_private - create or truncate a file for writing text that only
 // its owner may read, where the system has owners (POSIX mode 0600, also for
-// a file that existed with a wider mode); null on failure.
+// a file that existed with a wider mode); null on failure, and for a name
+// that is a symbolic link, a reparse point or a file with other hard links:
+// writing through it would rewrite another file.
 FILE *plat_fopen_private(const char *path);
+
+// PlatFileKind - what a name holds: nothing, a regular file known by this
+// name only (no symbolic link, no other hard link, no reparse point), or
+// anything else.
+enum PlatFileKind { PLAT_NO_FILE, PLAT_PLAIN_FILE, PLAT_OTHER_FILE };
+
+// plat_file_kind - what path holds; PLAT_OTHER_FILE also when it cannot be told.
+PlatFileKind plat_file_kind(const char *path);
+
+// plat_replace_file - put the file from in place of to, in one step, so that
+// a reader sees the old content or the new, never a part; true on success.
+bool plat_replace_file(const char *from, const char *to);
 
 // plat_fopen_exclusive - create a file that must not exist yet, for writing;
 // null when it exists or cannot be created. *existed tells which (may be null).

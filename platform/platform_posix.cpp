@@ -271,6 +271,22 @@ static void system_close_raw(int fd)
     close(fd);
 }
 
+// open_own_file - a descriptor of the file at native for rewriting, opened
+// without following a symbolic link and cut to nothing only once it is known
+// to be a regular file of one name; -1 otherwise.
+static int open_own_file(const char *native)
+{
+    int fd = open(native, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || ftruncate(fd, 0) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 static FILE *system_open_private(const char *path)
 {
     char native[NATIVE_PATH_MAX];
@@ -279,10 +295,10 @@ static FILE *system_open_private(const char *path)
         return nullptr;
     forget_listing();
     // A state file is rewritten at every fresh challenge: replaced, not
-    // truncated, for the reason open_replacing gives.
+    // truncated, for the reason open_replacing gives. A link is neither.
     int fd = open_replacing(native, 0600, false);
     if (fd < 0)
-        fd = open(native, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        fd = open_own_file(native);
     if (fd < 0)
         return nullptr;
     // The mode given to open only counts for a new file; an older file
@@ -417,6 +433,29 @@ static void system_close_listing(PlatListing *listing)
     listing->handle = nullptr;
 }
 
+static PlatFileKind system_file_kind(const char *path)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return PLAT_OTHER_FILE;
+    if (lstat(native, &st) != 0)
+        return errno == ENOENT ? PLAT_NO_FILE : PLAT_OTHER_FILE;
+    return S_ISREG(st.st_mode) && st.st_nlink == 1 ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
+}
+
+static bool system_replace_file(const char *from, const char *to)
+{
+    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
+    plat_native_path(from, native_from, sizeof native_from);
+    plat_native_path(to, native_to, sizeof native_to);
+    if (!native_from[0] || !native_to[0])
+        return false;
+    forget_listing();
+    return rename(native_from, native_to) == 0;
+}
+
 PlatOps plat_ops = {
     system_open_stream,
     system_open_private,
@@ -431,6 +470,8 @@ PlatOps plat_ops = {
     system_truncate,
     system_make_directory,
     system_create_hidden,
+    system_file_kind,
+    system_replace_file,
     system_open_listing,
     system_next_name,
     system_close_listing,

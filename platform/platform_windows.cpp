@@ -83,10 +83,46 @@ static bool name_is_taken(const char *path)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
+static PlatFileKind system_file_kind(const char *path)
+{
+    if (!usable_path(path))
+        return PLAT_OTHER_FILE;
+    DWORD attrs = GetFileAttributesA(path);
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        DWORD e = GetLastError();
+        return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? PLAT_NO_FILE : PLAT_OTHER_FILE;
+    }
+    if (attrs & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+        return PLAT_OTHER_FILE;
+    // The link count is the file's own, read through a handle that does not
+    // follow a reparse point that appeared since.
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return PLAT_OTHER_FILE;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool plain = GetFileInformationByHandle(h, &info) && info.nNumberOfLinks == 1 &&
+                 !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    CloseHandle(h);
+    return plain ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
+}
+
+static bool system_replace_file(const char *from, const char *to)
+{
+    if (!usable_path(from) || !usable_path(to))
+        return false;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 // Access to files is given by the directory's permissions here; a state file
-// gets no more and no less than the other files of the filter.
+// gets no more and no less than the other files of the filter. A reparse
+// point or a file with other hard links is refused: writing through it would
+// rewrite another file.
 static FILE *system_open_private(const char *path)
 {
+    if (system_file_kind(path) == PLAT_OTHER_FILE)
+        return nullptr;
     return system_open_stream(path, "wt");
 }
 
@@ -281,6 +317,8 @@ PlatOps plat_ops = {
     system_truncate,
     system_make_directory,
     system_create_hidden,
+    system_file_kind,
+    system_replace_file,
     system_open_listing,
     system_next_name,
     system_close_listing,

@@ -38,6 +38,11 @@ enum { VERDICT_FALLBACK = 0xFF };
 static uint8_t last_verdict;
 static bool port_method_due;
 
+// The file a report names instead of its row's first one, with a marker of
+// its own: a wrong line of guard.prt is error 5 as one of config.prt is, but
+// reading config.prt without fault must not make it news again.
+static const char *file_in_report;
+
 // Arguments of an error text: n >= 0 is message entry n; the others stand for
 // the row's next file name, the station's callsign, the report's detail and
 // the number of texts a language file must hold.
@@ -93,8 +98,10 @@ static void append_argument(const ErrorFormat *f, int arg, int *name_index, uint
     int n = 0;
     if (arg >= 0)
         n = snprintf(at, room, "%s", msg(arg));
-    else if (arg == ARG_NAME)
-        n = snprintf(at, room, "%s", f->names[(*name_index)++]);
+    else if (arg == ARG_NAME) {
+        const char *name = f->names[(*name_index)++];
+        n = snprintf(at, room, "%s", *name_index == 1 && file_in_report ? file_in_report : name);
+    }
     else if (arg == ARG_CALLSIGN)
         n = snprintf(at, room, "%s", connection_info.callsign);
     else if (arg == ARG_DETAIL)
@@ -126,10 +133,15 @@ void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
     }
 }
 
-// error_marker_path - morvel\ERROR<code>.TMP into buffer; returns buffer.
+// error_marker_path - morvel\ERROR<code>.TMP into buffer, or for a report
+// that names its own file morvel\ERROR<code>-<file's stem>.TMP; returns buffer.
 char *error_marker_path(char *buffer, uint16_t code)
 {
-    snprintf(buffer, FILTER_PATH_MAX, "%s\\ERROR%d.TMP", FILTER_DIR, code);
+    if (file_in_report)
+        snprintf(buffer, FILTER_PATH_MAX, "%s\\ERROR%d-%.*s.TMP", FILTER_DIR, code,
+                 (int)strcspn(file_in_report, "."), file_in_report);
+    else
+        snprintf(buffer, FILTER_PATH_MAX, "%s\\ERROR%d.TMP", FILTER_DIR, code);
     return buffer;
 }
 
@@ -216,6 +228,23 @@ static void mail_sysops_once(uint16_t code, const char *text)
         return;
     write_error_mail(mail, code, text);
     close_mail(mail);
+}
+
+// report_error_in - report_error for a line of file_name rather than of the
+// file the code's text names.
+void report_error_in(uint16_t code, uint16_t detail, const char *file_name)
+{
+    file_in_report = file_name;
+    report_error(code, detail);
+    file_in_report = nullptr;
+}
+
+// clear_error_marker_in - clear_error_marker for the reports of report_error_in.
+void clear_error_marker_in(uint16_t code, const char *file_name)
+{
+    file_in_report = file_name;
+    clear_error_marker(code);
+    file_in_report = nullptr;
 }
 
 // take_port_method_due - the last report left the station to the port's

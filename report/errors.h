@@ -12,6 +12,14 @@
 // is due. It never writes verdict; the operation that stopped on the error does.
 void report_error(uint16_t code, uint16_t detail);
 
+// report_error_in - report_error for a wrong line of file_name ("guard.prt"),
+// which the error text names, with a marker of its own; the code's verdict
+// is noted as for report_error, and the caller may leave it unused.
+void report_error_in(uint16_t code, uint16_t detail, const char *file_name);
+
+// clear_error_marker_in - the marker of report_error_in's reports of file_name.
+void clear_error_marker_in(uint16_t code, const char *file_name);
+
 // report_verdict - the verdict the last report's code leaves, whether or
 // not error.prt could be written; 0 at load.
 uint8_t report_verdict(void);

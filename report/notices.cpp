@@ -36,6 +36,25 @@ int mail_new_user_notice(void)
     return 1;
 }
 
+// mail_guard_notice - to every sysop, subject "GUARD": the callsign locked
+// out, the failures counted and the end of the lockout; -1 or 1.
+int mail_guard_notice(const char *callsign, int failures, const char *until)
+{
+    FILE *mail = open_mail();
+    if (!mail) {
+        report_error(ERR_NO_MAIL, 0);
+        return -1;
+    }
+    for (int i = 0; i < sysops_to_mail(); i++) {
+        trace(TRACE_MAIL, 0, 0, "GUARD", filter_config.sysop_calls[i]);
+        write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
+        fprintf(mail, "GUARD\n%s\n%s: %d failures, refused until %s.\n/EX\n", call_banner, callsign, failures,
+                until);
+    }
+    close_mail(mail);
+    return 1;
+}
+
 // mail_new_message - the welcome and the text, from the BBS to the station.
 bool mail_new_message(PlatText *text)
 {

@@ -10,6 +10,12 @@
 // loaded config.prt and the start-up file.
 int mail_new_user_notice(void);
 
+// mail_guard_notice - the lockout of callsign to every sysop, subject
+// "GUARD", with the failures counted and until (its end, as the time stamps
+// show it); -1 after error 2, else 1. The caller has loaded config.prt and
+// the start-up file.
+int mail_guard_notice(const char *callsign, int failures, const char *until);
+
 // mail_new_message - the welcome message with the open newmsg text to the
 // station; false after error 2. The caller has loaded the start-up file and
 // closes the text.

@@ -43,6 +43,7 @@ TEST(AcrossCalls, FallbackAfterAnotherPortsFaultyLineIsThePortsOwnMethod)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         HostDir h;
+        h.set_clock(2026, 12, 8, 23, 55, 0, 0);
         h.write_basic_config({"3 HOLD", "4 TABLE"});
         h.write_users(c.users);
         h.write("morvel/N0CALL1.TBL", "8 Eighth\n");

@@ -6,8 +6,16 @@
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
+#include "support/reported_error.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -83,24 +91,29 @@ TEST(Attacks, ForwardLoginAnswersAgainOnceTheChallengeHasEnded)
     EXPECT_EQ(r.reply, digest_text(false, digits + "Shared1") + "\n");
 }
 
-// A FLEXNET answer is right only when one of its words is the sum itself:
-// the sum found inside a longer row of digits, as a row built from the five
-// digits shown often holds it, is a wrong answer.
-TEST(Attacks, FlexnetSumIsAWholeWord)
+// A FLEXNET answer holds one number, the sum: every further number would be
+// one more guess, and the likeliest sums of a challenge fit in one answer.
+// An echo of the digits shown is left out, with or without a blank before
+// it; the sum inside a longer run of digits is a wrong answer.
+TEST(Attacks, FlexnetAnswerIsOneNumber)
 {
-    using Build = std::string (*)(const std::string &sum);
+    using Build = std::string (*)(const std::string &sum, const std::string &shown);
     const struct {
         const char *what;
         Build answer;
         int verdict;
     } cases[] = {
-        {"the sum", [](const std::string &s) { return s; }, 0},
-        {"with leading zeros", [](const std::string &s) { return "00" + s; }, 0},
-        {"one word among others", [](const std::string &s) { return "PASSWORD> " + s + "\t73"; }, 0},
-        {"inside a row of digits", [](const std::string &s) { return "1" + s + "1"; }, 2},
-        {"at the start of a longer number", [](const std::string &s) { return s + "0"; }, 2},
-        {"after a sign", [](const std::string &s) { return "+" + s; }, 2},
-        {"inside a word", [](const std::string &s) { return "sum=" + s; }, 2},
+        {"the sum", [](const std::string &s, const std::string &) { return s; }, 0},
+        {"with leading zeros", [](const std::string &s, const std::string &) { return "00" + s; }, 0},
+        {"after the echoed prompt", [](const std::string &s, const std::string &d) { return "PASSWORD> " + d + " " + s; }, 0},
+        {"after a prompt, no blank", [](const std::string &s, const std::string &) { return "PASSWORD>" + s; }, 0},
+        {"inside a word", [](const std::string &s, const std::string &) { return "sum=" + s + "."; }, 0},
+        {"many guesses", [](const std::string &s, const std::string &) { return "1 " + s + " 2 3"; }, 2},
+        {"echo and two guesses", [](const std::string &s, const std::string &d) { return d + " " + s + " 7"; }, 2},
+        {"a second number", [](const std::string &s, const std::string &) { return "PASSWORD> " + s + "\t73"; }, 2},
+        {"inside a run of digits", [](const std::string &s, const std::string &) { return "1" + s + "1"; }, 2},
+        {"a longer number", [](const std::string &s, const std::string &) { return s + "0"; }, 2},
+        {"only the echo", [](const std::string &, const std::string &d) { return d; }, 2},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -109,11 +122,242 @@ TEST(Attacks, FlexnetSumIsAWholeWord)
         h.write_users("N0FLX\n* FLEXNET 30719\n-\n");
         auto shown = parse_challenge(h.connect("N0FLX-0", 1).reply);
         ASSERT_EQ(shown.digits.size(), 5u);
-        auto r = h.answer("N0FLX-0", 1, c.answer(std::to_string(flexnet_answer("30719", shown.digits))), 1);
+        int sum = flexnet_answer("30719", shown.digits);
+        if (std::string(c.what) == "only the echo" && std::stoi(shown.digits) == sum)
+            continue;
+        auto r = h.answer("N0FLX-0", 1, c.answer(std::to_string(sum), shown.digits), 1);
         EXPECT_EQ(r.result, c.verdict);
         if (c.verdict == 2) {
             EXPECT_EQ(r.reply, DENIED);
         }
+    }
+}
+
+// A FLEXNET key that is not five digits weighs nothing: every challenge
+// would expect 0. Such an entry is a wrong line of users.prt, and the port's
+// method decides (here OPEN on port 1, EXCLUDED on port 2).
+TEST(Attacks, FlexnetKeyWithoutFiveDigitsIsAWrongLine)
+{
+    for (const char *key : {"abcde", "1234x", "12 45"}) {
+        SCOPED_TRACE(key);
+        HostDir h;
+        FilterOptions o;
+        o.ports = {"0 OPEN", "1 EXCLUDED"};
+        write_filter_config(h, o);
+        h.write_users(std::string("N0FLX\n* FLEXNET ") + key + "\n-\n");
+        auto r = h.connect("N0FLX-0", 1);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_TRUE(reported(h, 7, 2));
+        EXPECT_EQ(h.answer("N0FLX-0", 1, "0", 1).result, 2);
+    }
+}
+
+// A challenge that asked one position five times would be answered by a
+// row of one letter, and rows of every letter fit in one answer. Every
+// position is asked once before any is asked again: five distinct ones from
+// a password of five or more, and each of a shorter one's in every run of
+// its length. 40 challenges of the old draws would all pass with a chance
+// below 1 in 10^10.
+TEST(Attacks, PositionsAreDistinctUntilEveryOneWasAsked)
+{
+    const struct {
+        const char *entry_line;
+        size_t length;
+    } cases[] = {
+        {"* NORMAL abcde", 5}, {"* NORMAL Secret12", 8}, {"* MD5 abcdef", 6},
+        {"* TABLE", 7},        {"* NORMAL ab", 2},       {"* NORMAL abc", 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.entry_line);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
+        h.write_users(std::string("N0ABC\n") + c.entry_line + "\n-\n");
+        for (int i = 0; i < 40; i++) {
+            auto shown = parse_challenge(h.connect("N0ABC-0", 1).reply);
+            ASSERT_EQ(shown.positions.size(), 5u);
+            for (size_t from = 0; from < 5; from += c.length) {
+                std::set<int> run(shown.positions.begin() + from,
+                                  shown.positions.begin() + std::min<size_t>(5, from + c.length));
+                EXPECT_EQ(run.size(), std::min<size_t>(5 - from, c.length));
+            }
+        }
+    }
+}
+
+// One station, a weak NORMAL password on port 1 and MD5 digest-only (or
+// restricted to read-only for plain answers) on port 2. Connection A waits
+// at its MD5 challenge; connection B of the same station on port 1 gets a
+// NORMAL challenge that replaces the state file; A answers with B's weak
+// characters. The answer belongs to port 1's challenge: error 10, refused,
+// and B's challenge stays pending for B.
+TEST(Attacks, AnswerBelongsToThePortItWasAskedFor)
+{
+    for (const char *attempts : {"3 - N", "3 - R"}) {
+        SCOPED_TRACE(attempts);
+        HostDir h;
+        FilterOptions o;
+        o.attempts = attempts;
+        write_filter_config(h, o);
+        h.write_users("N0ABC\n1 NORMAL weak12\n2 MD5 Strong99\n-\n");
+        ASSERT_EQ(h.connect("N0ABC-0", 2).result, 1);
+        auto weak = parse_challenge(h.connect("N0ABC-0", 1).reply);
+        std::string chars = chars_at("weak12", weak.positions);
+        auto r = h.answer("N0ABC-0", 1, chars, 2);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_EQ(r.reply, "");
+        EXPECT_NE(reported_error_line(h).find("ERROR 00110"), std::string::npos);
+        EXPECT_EQ(h.answer("N0ABC-0", 1, chars, 1).result, 0) << "B's own challenge";
+    }
+}
+
+// The method that put a challenge is the station's method on that port when
+// it is answered: a challenge of a method the sysop has since replaced can
+// no longer be answered, and ends.
+TEST(Attacks, AnswerBelongsToTheMethodItWasAskedFor)
+{
+    HostDir h;
+    FilterOptions o;
+    o.attempts = "3 - N";
+    write_filter_config(h, o);
+    h.write_users("N0ABC\n* NORMAL weak12\n-\n");
+    auto weak = parse_challenge(h.connect("N0ABC-0", 1).reply);
+    h.write_users("N0ABC\n* MD5 weak12\n-\n");
+    EXPECT_EQ(h.answer("N0ABC-0", 1, chars_at("weak12", weak.positions), 1).result, 2);
+    EXPECT_NE(reported_error_line(h).find("ERROR 00110"), std::string::npos);
+    EXPECT_FALSE(h.exists("morvel/N0ABC0.TMP"));
+}
+
+// at - the test clock, minutes and seconds after the challenge at 21:30:05.
+void at(HostDir &h, int minutes, int seconds = 0)
+{
+    int total = 5 + 60 * (30 + minutes) + seconds;
+    h.set_clock(2026, 12, 8, 21 + total / 3600, total / 60 % 60, total % 60, 0);
+}
+
+// A challenge lives 10 minutes, or as guard.prt's EXPIRE says. A right
+// answer after that is refused whatever the letters, logged as a failed
+// password, and reported as no error.
+TEST(Attacks, ChallengesExpire)
+{
+    const struct {
+        const char *guard;       // guard.prt; null: none
+        const char *attempts;
+        int minutes, seconds;
+        int verdict;
+    } cases[] = {
+        {nullptr, "3", 9, 59, 0},
+        {nullptr, "3", 10, 0, 2},
+        {nullptr, "3 CR", 60, 0, 2},
+        {"EXPIRE 2\n", "3", 1, 59, 0},
+        {"EXPIRE 2\n", "3", 2, 0, 2},
+        {"EXPIRE 30\n", "3", 29, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.minutes) + ":" + std::to_string(c.seconds) + (c.guard ? c.guard : ""));
+        HostDir h;
+        FilterOptions o;
+        o.attempts = c.attempts;
+        write_filter_config(h, o);
+        h.write_users("N0ABC\n* FIXED Fixed-Pass\n-\n");
+        if (c.guard)
+            h.write("morvel/guard.prt", c.guard);
+        ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1);
+        at(h, c.minutes, c.seconds);
+        auto r = h.answer("N0ABC-0", 1, "Fixed-Pass", 1);
+        EXPECT_EQ(r.result, c.verdict);
+        EXPECT_FALSE(h.exists("morvel/N0ABC0.TMP"));
+        EXPECT_FALSE(h.exists("morvel/error.prt"));
+        if (c.verdict == 2) {
+            EXPECT_EQ(r.reply, DENIED);
+            EXPECT_NE(h.read("morvel/lognopas.prt").find("N0ABC"), std::string::npos);
+        }
+    }
+}
+
+// A new challenge removes the expired state files of every station, and
+// nothing else: not a challenge still running, not an error marker, not a
+// file that only shares the extension.
+TEST(Attacks, NewChallengeRemovesExpiredStateFilesOnly)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0OLD\n* FIXED OldPass\n-\nN0MID\n* MD5 MidPass\n-\nN0NEW\n* NORMAL NewPass\n-\n");
+    h.write("morvel/ERROR8.TMP", "");
+    h.write("morvel/NOTES.TMP", "a sysop's note\n");
+    for (int ssid = 0; ssid < 3; ssid++)
+        ASSERT_EQ(h.connect("N0OLD-" + std::to_string(ssid), 1).result, 1);
+    at(h, 5);
+    ASSERT_EQ(h.connect("N0MID-0", 1).result, 1);
+    at(h, 11);
+    ASSERT_EQ(h.connect("N0NEW-0", 1).result, 1);
+    for (const char *gone : {"morvel/N0OLD0.TMP", "morvel/N0OLD1.TMP", "morvel/N0OLD2.TMP"})
+        EXPECT_FALSE(h.exists(gone)) << gone;
+    for (const char *kept : {"morvel/N0MID0.TMP", "morvel/N0NEW0.TMP", "morvel/ERROR8.TMP", "morvel/NOTES.TMP"})
+        EXPECT_TRUE(h.exists(kept)) << kept;
+}
+
+// An attacker who holds our forward challenge gets the partner's filter to
+// answer it; once the challenge has expired, that answer admits nothing,
+// and the forward-login check no longer counts the expired file.
+TEST(Attacks, RelayWindowClosesWithTheChallenge)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0FWD\n* FORWARD Shared1\n-\n");
+    std::string digits = parse_challenge(h.connect("N0FWD-0", 1, 0x10).reply).digits;
+    ASSERT_EQ(h.forward("N0FWD-0", "![" + digits + "]").result, 2) << "pending: not answered";
+    at(h, 10);
+    auto relayed = h.forward("N0FWD-0", "![" + digits + "]");
+    ASSERT_EQ(relayed.result, 0) << "expired: answered";
+    EXPECT_EQ(h.answer("N0FWD-0", 1, relayed.reply.substr(0, 32), 1, 0x10).result, 2);
+}
+
+// The forward-login check fails closed: a state file name that cannot be
+// read as a state file might hold the very challenge, so no answer is given.
+TEST(Attacks, ForwardLoginRefusesWhenAPendingNameCannotBeRead)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0FWD\n* FORWARD Shared1\n-\n");
+    h.make_dir("morvel/N0XYZ0.TMP");
+    EXPECT_EQ(h.forward("N0FWD-0", "![0123456789]").result, 2);
+#ifndef _WIN32
+    h.remove("morvel/N0XYZ0.TMP");
+    ASSERT_EQ(symlink("nowhere", (h.root() + "/morvel/N0XYZ0.TMP").c_str()), 0);
+    EXPECT_EQ(h.forward("N0FWD-0", "![0123456789]").result, 2);
+#endif
+}
+
+// A state file name that is a link to another file is never written,
+// rewritten or removed: a hard link to users.prt and one FIXED challenge
+// would put the password over every entry. Error 10 instead.
+TEST(Attacks, StateFileIsNeverWrittenThroughALink)
+{
+    const std::string users = "N0ABC\n* FIXED Fixed-Pass\n-\nN0BAD\n* EXCLUDED\n-\n";
+    for (bool hard : {true, false}) {
+#ifdef _WIN32
+        if (!hard)
+            continue;
+#endif
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users(users);
+        std::string state = h.root() + "/morvel/N0ABC0.TMP", target = h.root() + "/morvel/users.prt";
+        std::error_code ec;
+        if (hard)
+            std::filesystem::create_hard_link(target, state, ec);
+        else
+            std::filesystem::create_symlink(target, state, ec);
+        ASSERT_FALSE(ec) << ec.message();
+        auto r = h.connect("N0ABC-0", 1);
+        EXPECT_EQ(r.result, 2);
+        EXPECT_NE(reported_error_line(h).find("ERROR 00110"), std::string::npos);
+        EXPECT_EQ(h.answer("N0ABC-0", 1, "Fixed-Pass", 1).result, 2);
+        EXPECT_EQ(h.read("morvel/users.prt"), users);
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(state)));
+        EXPECT_EQ(h.connect("N0BAD-0", 1).result, 2);
     }
 }
 
@@ -193,7 +437,7 @@ TEST(Attacks, AnswerInAnotherCaseIsTheSameStation)
     write_filter_config(h, FilterOptions());
     h.write_users("N0FIX\n* FIXED Fixed-Pass\n-\n");
     ASSERT_EQ(h.connect("n0fix-0", 1).result, 1);
-    EXPECT_EQ(h.read("morvel/n0fix0.TMP"), "Fixed-Pass\n4 \nn0fix-0\n");
+    EXPECT_EQ(h.read("morvel/n0fix0.TMP"), "Fixed-Pass\n4 \n" + station_line("n0fix-0", 1, 4));
     EXPECT_EQ(h.answer("N0FIX-0", 1, "Fixed-Pass", 1).result, 0);
 }
 

@@ -1,6 +1,7 @@
 // challenges_test.cpp - the challenge state file of each kind, read back with
 // its exact lines, the password table, and a state file that cannot be written.
 #include "auth/state_file.h"
+#include "common/access_methods.h"
 #include "common/filter_dir.h"
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
@@ -17,7 +18,11 @@
 namespace {
 
 const char *const STATE = "morvel/N0ABC0.TMP";
-const std::string STATION = "N0ABC-0\n";   // the last line of every state file of N0ABC-0
+// station - the last line of a state file put to N0ABC-0 on port 1 for method.
+std::string station(int method)
+{
+    return station_line("N0ABC-0", 1, method);
+}
 
 bool listed(const HostDir &h, const std::string &name)
 {
@@ -33,7 +38,7 @@ CallResult challenge(HostDir &h, const std::string &entry_line, int ssid = 0)
 }
 
 // Each kind's file, line for line, from what its challenge line showed, and
-// last the station it was put to. NORMAL,
+// last the station it was put to, with the port, the method and the time. NORMAL,
 // FIXED, TABLE and FLEXNET spell the extension TMP, the MD5 method and the
 // forward challenges tmp; both are the same file for the host.
 TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
@@ -42,14 +47,14 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         HostDir h;
         auto r = challenge(h, "* FIXED Fixed-Pass");
         EXPECT_EQ(r.reply, TAG + "\nPASSWORD> ");
-        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 \n" + STATION);
+        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 \n" + station(4));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
         HostDir h;
         auto c = parse_challenge(challenge(h, "* NORMAL Secret12").reply);
         ASSERT_EQ(c.positions.size(), 5u);
-        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n" + STATION);
+        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n" + station(5));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -57,14 +62,14 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
         auto c = parse_challenge(challenge(h, "* TABLE").reply);
         ASSERT_EQ(c.positions.size(), 5u);
-        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7\n" + STATION);
+        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7\n" + station(7));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
         HostDir h;
         auto c = parse_challenge(challenge(h, "* FLEXNET 30719").reply);
         ASSERT_EQ(c.digits.size(), 5u);
-        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + "\n9 \n" + STATION);
+        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + " " + c.digits + "\n9 \n" + station(9));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -73,7 +78,7 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         ASSERT_EQ(c.positions.size(), 5u);
         ASSERT_EQ(c.digits.size(), 10u);
         EXPECT_EQ(h.read(STATE), chars_at("MdSecret", c.positions) + " " + digest_text(false, c.digits + "MdSecret") +
-                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret") + "\n" + STATION);
+                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret") + "\n" + station(6));
         EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
     }
     for (const char *method : {"FORWARD", "FORWARD5"}) {
@@ -83,7 +88,8 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         ASSERT_EQ(c.digits.size(), 10u);
         EXPECT_EQ(r.reply, TAG + "\n![" + c.digits + "]\n") << method;
         EXPECT_EQ(h.read(STATE), "XXXXX " + digest_text(false, c.digits + "FwdSecret") + "\n10\n" +
-                                     digest_text(true, c.digits + "FwdSecret") + " \n" + STATION)
+                                     digest_text(true, c.digits + "FwdSecret") + " \n" +
+                                     station(std::string(method) == "FORWARD" ? 10 : 13))
             << method;
         EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
     }
@@ -101,10 +107,14 @@ TEST(Challenges, StateFileOfEachKindReadsBackWhatWasWritten)
     const std::string md2(32, 'a'), md5(32, 'b');
     for (int kind : {KIND_NORMAL, KIND_FIXED, KIND_MD, KIND_TABLE, KIND_FLEXNET, KIND_FORWARD}) {
         SCOPED_TRACE(kind);
-        ASSERT_TRUE(write_state_file(path, kind, "Plain", md2.c_str(), md5.c_str()));
+        ASSERT_TRUE(write_state_file(path, kind, METHOD_GUEST, "Plain", md2.c_str(), md5.c_str()));
         ExpectedAnswer e;
         ASSERT_TRUE(load_state_file(path, &e));
         EXPECT_EQ(e.kind, kind);
+        EXPECT_TRUE(e.bound);
+        EXPECT_EQ(e.port, 1);
+        EXPECT_EQ(e.method, METHOD_GUEST);
+        EXPECT_EQ(e.put_at, (long long)plat_now_seconds());
         EXPECT_STREQ(e.plain, "Plain");
         EXPECT_EQ(std::string(e.digest[0]), state_kind(kind)->digests ? md2 : "");
         EXPECT_EQ(std::string(e.digest[1]), state_kind(kind)->digests ? md5 : "");
@@ -126,13 +136,13 @@ TEST(Challenges, StateFileNameJoinsCallsignAndSsid)
     EXPECT_TRUE(listed(h, "N0ABC15.TMP"));
 }
 
-// Positions repeat freely; a one-character password is asked five times.
+// A one-character password has one position to ask, five times.
 TEST(Challenges, OneCharacterPasswordIsAskedAtPositionOneFiveTimes)
 {
     HostDir h;
     auto r = challenge(h, "* NORMAL x");
     EXPECT_EQ(r.reply, TAG + "\nPASSWORD> 1 1 1 1 1\n");
-    EXPECT_EQ(h.read(STATE), "xxxxx\n" + STATION);
+    EXPECT_EQ(h.read(STATE), "xxxxx\n" + station(5));
 }
 
 // Nothing in a challenge follows from the clock: two connections in the same
@@ -180,7 +190,7 @@ TEST(Challenges, FailingGeneratorRefusesEveryChallengeThatDraws)
          {"* NORMAL Secret12", "* TABLE", "* FLEXNET 30719", "* MD5 MdSecret", "* FORWARD FwdSecret",
           "* FORWARD5 FwdSecret"}) {
         SCOPED_TRACE(entry_line);
-        h.write(STATE, "abcde\n" + STATION);
+        h.write(STATE, "abcde\n" + station(5));
         plat_test_fail_random(true);
         auto r = challenge(h, entry_line);
         plat_test_fail_random(false);
@@ -277,7 +287,7 @@ TEST(Challenges, PasswordTableForToday)
         auto ch = parse_challenge(r.reply);
         ASSERT_EQ(ch.positions.size(), 5u) << r.reply;
         EXPECT_EQ(r.reply.rfind(TAG + "\n" + c.reply_prompt + " ", 0), 0u) << r.reply;
-        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7\n" + STATION);
+        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7\n" + station(7));
     }
 }
 

@@ -264,7 +264,7 @@ const BrokenSetup broken_setups[] = {
      "port and gives it the port's method; write the password after the method"},
     {"FLEXNET key of 4 digits",
      [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141"); }, 2,
-     "morvel/users.prt:90: error: FLEXNET needs a password of exactly 5 characters; the filter reports error 7 "
+     "morvel/users.prt:90: error: FLEXNET needs a key of exactly 5 digits; the filter reports error 7 "
      "when N0FLEX connects on such a port and gives it the port's method; write the password after the method"},
     {"entry without its end line",
      [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  OPEN\n-", "*  OPEN"); }, 2,
@@ -309,10 +309,9 @@ const BrokenSetup broken_setups[] = {
      "from the whole password, and its five positions are asked of the first word only; write the password as one "
      "word without blanks"},
     {"FLEXNET key of five characters that are not all digits",
-     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141A"); }, 1,
-     "morvel/users.prt:90: warning: the FLEXNET key is not five digits; the filter weighs the challenge's digits by "
-     "the key's digits and counts every other character as 0, so N0FLEX's FLEXNET program, which takes digits, "
-     "gives another sum and the station is refused; write the five digits of the key"},
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141A"); }, 2,
+     "morvel/users.prt:90: error: FLEXNET needs a key of exactly 5 digits; the filter reports error 7 when N0FLEX "
+     "connects on such a port and gives it the port's method; write the password after the method"},
     {"station text two stations reach",
      [](const SampleCopy &s) { s.write("morvel/N0AB110.ent", "Hello\n"); }, 1,
      "morvel/N0AB110.ent: warning: the station text of N0AB1-10 and N0AB11-0: the filter builds the name from the "

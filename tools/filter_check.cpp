@@ -9,6 +9,7 @@
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
 #include "config/filter_config.h"
+#include "config/guard_config.h"
 #include "config/host_files.h"
 #include "common/letter_values.h"
 #include "common/line_reader.h"
@@ -444,6 +445,19 @@ static void note_ports(const ConfigFacts &c)
 }
 
 // check_config - every line of config.prt, not only up to one port.
+// check_guard - guard.prt, read by the filter's own reader: a wrong line is
+// error 5 there, and the guard is then off.
+static void check_guard(void)
+{
+    char path[FILTER_PATH_MAX];
+    config_file_path("guard.prt", path, sizeof path);
+    int result = load_guard_config();
+    if (result < 0)
+        report(true, path, -result,
+               "a guard line is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or \"EXPIRE m\"; the filter "
+               "reports error 5 and runs without the guard");
+}
+
 static ConfigFacts check_config(void)
 {
     ConfigFacts c;
@@ -811,9 +825,10 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
         const AccessMethod *m = find_access_method(e.method);
         bool exact = m->password_length && words.size() >= 3;
         report(true, file, line,
-               std::string(m->english) + (exact ? " needs a password of exactly " + std::to_string(m->password_length) +
-                                                      " characters"
-                                                : std::string(" needs a password")) + "; " + when +
+               std::string(m->english) + (exact ? " needs a " + std::string(m->password_digits ? "key" : "password") +
+                                                       " of exactly " + std::to_string(m->password_length) +
+                                                       (m->password_digits ? " digits" : " characters")
+                                                 : std::string(" needs a password")) + "; " + when +
                    "; write the password after the method");
     } else if (e.needs_password && words.size() > 3 && words[3][0] != '#') {
         report(true, file, line,
@@ -1224,6 +1239,7 @@ int main(int argc, char **argv)
     if (check_startup()) {
         check_switches();
         ConfigFacts c = check_config();
+        check_guard();
         check_users();
         if (c.read)
             check_texts(c);

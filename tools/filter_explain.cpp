@@ -5,7 +5,9 @@
 // made of the events the filter's own code reports, so it cannot disagree
 // with the filter. Nothing is written; what would have been written is listed.
 // Exit status: the verdict of the last call, or 100 for a usage error.
+#include "auth/guard.h"
 #include "config/filter_config.h"
+#include "config/guard_config.h"
 #include "config/host_files.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
@@ -189,6 +191,20 @@ static void print_wrong_answers(const StationSpec &asked)
 }
 
 // explain - the whole explanation; returns the final verdict.
+// print_guard - whether the guard holds the station's callsign locked out,
+// and until when, read from the guard's own file by its own reader.
+static void print_guard(void)
+{
+    if (load_guard_config() < 0 || !guard_config.guard_on)
+        return;
+    GuardStatus g;
+    guard_status(&g);
+    if (g.locked)
+        printf("guard:        locked out until %s (%d failures)\n", g.until, g.failures);
+    else
+        printf("guard:        not locked out (%d failures counted)\n", g.failures);
+}
+
 static int explain(const ExplainOptions &o)
 {
     StationRun run = run_station(o.asked);
@@ -203,6 +219,7 @@ static int explain(const ExplainOptions &o)
         print_reply(call.reply);
         printf("verdict:      %s\n", verdict_text(call.verdict).c_str());
     }
+    print_guard();
     if (run.calls.size() == 1 && run.calls[0].verdict == 1)
         print_wrong_answers(o.asked);
     print_changes(run.changes);

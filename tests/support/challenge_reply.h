@@ -3,6 +3,7 @@
 #ifndef TESTS_CHALLENGE_REPLY_H
 #define TESTS_CHALLENGE_REPLY_H
 
+#include "platform/platform.h"
 #include "support/host_dir.h"
 #include "tools/caller_answer.h"
 
@@ -71,6 +72,13 @@ inline std::string upper(std::string s)
     for (auto &c : s)
         c = (char)toupper((unsigned char)c);
     return s;
+}
+
+// station_line - the last line of a state file put now to station on port for method.
+inline std::string station_line(const std::string &station, int port, int method)
+{
+    return station + " " + std::to_string(port) + " " + std::to_string(method) + " " +
+           std::to_string((long long)plat_now_seconds()) + "\n";
 }
 
 // log_entry - the line that an attempt log gets for a station at the fixed clock.
