@@ -126,12 +126,16 @@ static bool draw_digits(char *digits, int count)
     return true;
 }
 
-// open_state_file - create or truncate the state file, readable by its
-// owner only: it holds expected answers, for FIXED the whole password.
-// Null after error 10.
+// The state file being written: one at a time.
+static PlatReplacement state_replacement;
+
+// open_state_file - a new state file, readable by its owner only: it holds
+// expected answers, for FIXED the whole password. It takes the old file's
+// place only when written whole, so a crash never loses a pending
+// challenge. Null after error 10.
 static FILE *open_state_file(const char *path)
 {
-    FILE *f = plat_fopen_private(path);
+    FILE *f = plat_open_replacement(path, true, &state_replacement);
     if (!f) {
         report_error(ERR_STATE_FILE, 0);
         verdict = report_verdict();
@@ -139,18 +143,16 @@ static FILE *open_state_file(const char *path)
     return f;
 }
 
-// close_state_file - end the file with the line naming its station and
-// close it; false after error 10 when the file could not be written whole.
-// A half-written file is removed, so it never passes for a challenge that
-// the caller was not shown.
+// close_state_file - end the file with the line naming its station and put
+// it in place; false after error 10 when it could not be written whole. The
+// old file is removed then as well, so no challenge stays pending that this
+// call's refusal did not show the caller.
 static bool close_state_file(FILE *f, const char *path)
 {
     char station[STATION_NAME];
     state_station_name(station, sizeof station);
     fprintf(f, "%s\n", station);
-    bool ok = !ferror(f);
-    if (plat_fclose(f) != 0)
-        ok = false;
+    bool ok = plat_commit_replacement(&state_replacement);
     if (!ok) {
         plat_remove(path);
         report_error(ERR_STATE_FILE, 0);

@@ -33,6 +33,8 @@ FILE *plat_test_written_stream(FILE *opened, const char *path, const char *nativ
 bool plat_test_close_fault_due(FILE *stream);
 bool plat_test_fixed_clock(struct tm *local, int *hundredths, time_t *seconds);
 bool plat_test_random_fails(void);
+void plat_test_lock_waits(void);
+int plat_test_lock_wait_limit(int usual);
 
 // open_fault - a test made this open fail.
 inline bool open_fault(const char *path) { return plat_test_fault_due(PLAT_FAULT_OPEN, path); }
@@ -53,6 +55,13 @@ inline bool fixed_clock(struct tm *local, int *hundredths, time_t *seconds)
 }
 // random_fault - a test made the generator fail.
 inline bool random_fault(void) { return plat_test_random_fails(); }
+// truncate_fault / rename_fault - a test made this cut or this renaming fail.
+inline bool truncate_fault(const char *path) { return plat_test_fault_due(PLAT_FAULT_TRUNCATE, path); }
+inline bool rename_fault(const char *path) { return plat_test_fault_due(PLAT_FAULT_RENAME, path); }
+// lock_waits - the lock is held elsewhere; a test may act before the wait.
+inline void lock_waits(void) { plat_test_lock_waits(); }
+// lock_wait_limit - the longest wait for a lock, which a test may shorten.
+inline int lock_wait_limit(int usual) { return plat_test_lock_wait_limit(usual); }
 #else
 inline bool open_fault(const char *) { return false; }
 inline bool remove_fault(const char *) { return false; }
@@ -60,6 +69,10 @@ inline FILE *written_stream(FILE *opened, const char *, const char *) { return o
 inline bool close_fault(FILE *) { return false; }
 inline bool fixed_clock(struct tm *, int *, time_t *) { return false; }
 inline bool random_fault(void) { return false; }
+inline bool truncate_fault(const char *) { return false; }
+inline bool rename_fault(const char *) { return false; }
+inline void lock_waits(void) {}
+inline int lock_wait_limit(int usual) { return usual; }
 #endif
 
 #endif

@@ -359,8 +359,167 @@ bool plat_remove(const char *path)
 bool plat_truncate(const char *path, long size)
 {
     char native[NATIVE_PATH_MAX];
+    if (truncate_fault(path))
+        return false;
     plat_native_path(path, native, sizeof native);
     return native[0] && size >= 0 && truncate(native, (off_t)size) == 0;
+}
+
+bool plat_file_age(const char *path, long *seconds)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    *seconds = (long)(plat_now_seconds() - st.st_mtime);
+    return true;
+}
+
+bool plat_rename(const char *from, const char *to)
+{
+    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
+    if (rename_fault(from) || dry_run_active)
+        return false;
+    plat_native_path(from, native_from, sizeof native_from);
+    plat_native_path(to, native_to, sizeof native_to);
+    if (!native_from[0] || !native_to[0])
+        return false;
+    forget_listing();
+    return rename(native_from, native_to) == 0;
+}
+
+// is_link - a symbolic link, or a file with more than one name: writing
+// through either would change a file the filter never meant to.
+static bool is_link(const struct stat *st)
+{
+    return S_ISLNK(st->st_mode) || (S_ISREG(st->st_mode) && st->st_nlink > 1);
+}
+
+// open_temporary - create the replacement's temporary, named after the file
+// and this process so that two processes never share one; -1 on failure.
+// One left by a crash of an earlier process of the same number goes first.
+static int open_temporary(PlatReplacement *r, mode_t mode)
+{
+    int n = snprintf(r->temp, sizeof r->temp, "%s.%ld.new", r->native, (long)getpid());
+    if (n < 0 || n >= (int)sizeof r->temp)
+        return -1;
+    int fd = open(r->temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EEXIST && unlink(r->temp) == 0)
+        fd = open(r->temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    return fd;
+}
+
+FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    r->dry = false;
+    r->temp[0] = '\0';
+    if (open_fault(path) || strlen(path) >= sizeof r->path)
+        return nullptr;
+    strcpy(r->path, path);
+    if (dry_run_active) {
+        r->dry = true;
+        r->stream = dry_run_fopen(path, "w");
+        return r->stream;
+    }
+    plat_native_path(path, r->native, sizeof r->native);
+    if (!r->native[0])
+        return nullptr;
+    struct stat old;
+    bool existed = lstat(r->native, &old) == 0;
+    if (existed && (is_link(&old) || !S_ISREG(old.st_mode)))
+        return nullptr;
+    forget_listing();
+    int fd = open_temporary(r, private_file ? 0600 : 0666);
+    if (fd < 0)
+        return nullptr;
+    // The mode given to open passes through the umask; an old file's own
+    // permissions are given back exactly.
+    bool moded = private_file ? fchmod(fd, 0600) == 0 : !existed || fchmod(fd, old.st_mode & 07777) == 0;
+    r->stream = moded ? fdopen(fd, "w") : nullptr;
+    if (!r->stream) {
+        close(fd);
+        unlink(r->temp);
+        return nullptr;
+    }
+    r->stream = written_stream(r->stream, path, r->temp);
+    if (!r->stream)
+        unlink(r->temp);
+    return r->stream;
+}
+
+bool plat_commit_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return false;
+    bool ok = plat_fclose(r->stream) == 0;
+    r->stream = nullptr;
+    if (r->dry)
+        return ok;
+    if (ok && (rename_fault(r->path) || rename(r->temp, r->native) != 0))
+        ok = false;
+    if (!ok)
+        unlink(r->temp);
+    forget_listing();
+    return ok;
+}
+
+void plat_discard_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return;
+    fclose(r->stream);
+    r->stream = nullptr;
+    if (!r->dry)
+        unlink(r->temp);
+    forget_listing();
+}
+
+// The lock is a write lock on the whole file, taken without waiting and
+// tried again every few milliseconds up to the limit, so a stuck holder
+// costs the host a bounded wait, never a hang.
+bool plat_lock(const char *path, PlatLock *lock)
+{
+    char native[NATIVE_PATH_MAX];
+    lock->handle = -1;
+    if (dry_run_active)
+        return true;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return false;
+    int fd = open(native, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    forget_listing();
+    struct flock fl;
+    memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    int limit = lock_wait_limit(PLAT_LOCK_WAIT_MS);
+    bool told = false;
+    for (int waited = 0;; waited += 2) {
+        if (fcntl(fd, F_SETLK, &fl) == 0) {
+            lock->handle = fd;
+            return true;
+        }
+        if ((errno != EACCES && errno != EAGAIN && errno != EINTR) || waited >= limit)
+            break;
+        if (!told)
+            lock_waits();
+        told = true;
+        usleep(2000);
+    }
+    close(fd);
+    return false;
+}
+
+// Closing the descriptor releases the lock with it.
+void plat_unlock(PlatLock *lock)
+{
+    if (lock->handle >= 0)
+        close((int)lock->handle);
+    lock->handle = -1;
 }
 
 bool plat_make_directory(const char *path)

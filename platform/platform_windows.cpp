@@ -127,7 +127,7 @@ bool plat_remove(const char *path)
 
 bool plat_truncate(const char *path, long size)
 {
-    if (!usable_path(path) || size < 0)
+    if (truncate_fault(path) || !usable_path(path) || size < 0)
         return false;
     int fd = _open(path, _O_WRONLY | _O_BINARY);
     if (fd < 0)
@@ -136,6 +136,127 @@ bool plat_truncate(const char *path, long size)
     if (_close(fd) != 0)
         ok = false;
     return ok;
+}
+
+// The FILETIME counts 100-nanosecond steps from 1601; time_t counts seconds from 1970.
+bool plat_file_age(const char *path, long *seconds)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    unsigned long long ticks =
+        ((unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    long long written = (long long)(ticks / 10000000ULL) - 11644473600LL;
+    *seconds = (long)((long long)plat_now_seconds() - written);
+    return true;
+}
+
+bool plat_rename(const char *from, const char *to)
+{
+    if (rename_fault(from) || !usable_path(from) || !usable_path(to))
+        return false;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// A reparse point (a symbolic link, a junction) is never written through.
+FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+{
+    (void)private_file;
+    r->stream = nullptr;
+    r->dry = false;
+    r->temp[0] = '\0';
+    if (open_fault(path) || !usable_path(path))
+        return nullptr;
+    strcpy(r->path, path);
+    strcpy(r->native, path);
+    DWORD attrs = GetFileAttributesA(path);
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return nullptr;
+    int n = snprintf(r->temp, sizeof r->temp, "%s.%lu.new", path, (unsigned long)GetCurrentProcessId());
+    if (n < 0 || n >= MAX_PATH)
+        return nullptr;
+    DeleteFileA(r->temp);
+    int fd = _open(r->temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    r->stream = _fdopen(fd, "wt");
+    if (!r->stream) {
+        _close(fd);
+        DeleteFileA(r->temp);
+        return nullptr;
+    }
+    r->stream = written_stream(r->stream, path, r->temp);
+    if (!r->stream)
+        DeleteFileA(r->temp);
+    return r->stream;
+}
+
+// The old file's attributes (hidden, read-only aside) go to the new one;
+// its access rights come from the directory either way.
+bool plat_commit_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return false;
+    bool ok = plat_fclose(r->stream) == 0;
+    r->stream = nullptr;
+    DWORD attrs = GetFileAttributesA(r->native);
+    if (ok && (rename_fault(r->path) ||
+               !MoveFileExA(r->temp, r->native, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)))
+        ok = false;
+    if (!ok)
+        DeleteFileA(r->temp);
+    else if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_HIDDEN))
+        SetFileAttributesA(r->native, attrs & ~FILE_ATTRIBUTE_READONLY);
+    return ok;
+}
+
+void plat_discard_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return;
+    fclose(r->stream);
+    r->stream = nullptr;
+    DeleteFileA(r->temp);
+}
+
+// The lock covers the file's first byte, taken without waiting and tried
+// again every few milliseconds up to the limit: a stuck holder costs the
+// host a bounded wait, never a hang.
+bool plat_lock(const char *path, PlatLock *lock)
+{
+    lock->handle = -1;
+    if (!usable_path(path))
+        return false;
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    int limit = lock_wait_limit(PLAT_LOCK_WAIT_MS);
+    bool told = false;
+    for (int waited = 0;; waited += 2) {
+        OVERLAPPED at;
+        memset(&at, 0, sizeof at);
+        if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            lock->handle = (long long)(intptr_t)h;
+            return true;
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION || waited >= limit)
+            break;
+        if (!told)
+            lock_waits();
+        told = true;
+        Sleep(2);
+    }
+    CloseHandle(h);
+    return false;
+}
+
+// Closing the handle releases the lock with it.
+void plat_unlock(PlatLock *lock)
+{
+    if (lock->handle != -1)
+        CloseHandle((HANDLE)(intptr_t)lock->handle);
+    lock->handle = -1;
 }
 
 bool plat_make_directory(const char *path)

@@ -29,7 +29,18 @@ struct WrittenStream {
     char path[HOOK_PATH_MAX];
 };
 
+// Interleave - an action run at one operation, as a second process would act then.
+struct Interleave {
+    PlatFault kind;
+    int countdown;          // 0: not set
+    char path[HOOK_PATH_MAX];
+    void (*action)(void);
+};
+
 static Fault faults[PLAT_FAULT_KINDS];
+static Interleave interleave;
+static void (*lock_wait_action)(void);
+static int lock_wait_ms = -1;
 static WrittenStream written[STREAMS_KEPT];
 static unsigned next_written;
 static bool random_fails;
@@ -81,6 +92,51 @@ void plat_test_clear_faults(void)
     for (int kind = 0; kind < PLAT_FAULT_KINDS; kind++)
         plat_test_fail((PlatFault)kind, 0, nullptr, false);
     random_fails = false;
+    plat_test_interleave(PLAT_FAULT_OPEN, 0, nullptr, nullptr);
+    lock_wait_action = nullptr;
+    lock_wait_ms = -1;
+}
+
+void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*action)(void))
+{
+    interleave.kind = kind;
+    interleave.countdown = action && nth > 0 ? nth : 0;
+    interleave.action = action;
+    copy_path(interleave.path, interleave.countdown ? path : nullptr);
+}
+
+void plat_test_on_lock_wait(void (*action)(void))
+{
+    lock_wait_action = action;
+}
+
+void plat_test_lock_wait_ms(int ms)
+{
+    lock_wait_ms = ms;
+}
+
+void plat_test_lock_waits(void)
+{
+    if (lock_wait_action)
+        lock_wait_action();
+}
+
+int plat_test_lock_wait_limit(int usual)
+{
+    return lock_wait_ms >= 0 ? lock_wait_ms : usual;
+}
+
+// run_interleave - the action set for this operation, when it is due; cleared before it runs.
+static void run_interleave(PlatFault kind, const char *path)
+{
+    Interleave &i = interleave;
+    if (i.countdown == 0 || i.kind != kind || (i.path[0] && !(path && same_name(i.path, path))))
+        return;
+    if (--i.countdown > 0)
+        return;
+    void (*action)(void) = i.action;
+    i.action = nullptr;
+    action();
 }
 
 void plat_test_fail_open(const char *path)
@@ -105,6 +161,7 @@ bool plat_test_random_fails(void)
 
 bool plat_test_fault_due(PlatFault kind, const char *path)
 {
+    run_interleave(kind, path);
     Fault &f = faults[kind];
     if (f.countdown == 0)
         return false;

@@ -29,6 +29,12 @@ enum PlatFault {
     PLAT_FAULT_CLOSE,
     // plat_remove: the file stays where it is and the removal reports failure.
     PLAT_FAULT_REMOVE,
+    // plat_truncate: the file keeps its size and the cut reports failure, as
+    // on a file the system lets only grow.
+    PLAT_FAULT_TRUNCATE,
+    // plat_rename, and the last step of plat_commit_replacement: the old
+    // name keeps what it had, and the step reports failure.
+    PLAT_FAULT_RENAME,
     PLAT_FAULT_KINDS
 };
 
@@ -51,6 +57,19 @@ void plat_test_fail_close(int nth);
 
 // plat_test_fail_random - the generator gives no random bytes while fail is set.
 void plat_test_fail_random(bool fail);
+
+// plat_test_interleave - at the nth operation of a kind from now on that
+// file (any file for null), run action just before it, once: what a second
+// process does at that moment. The operation then goes on, or fails when a
+// fault of its kind is due. Null action clears.
+void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*action)(void));
+
+// plat_test_on_lock_wait - action runs whenever plat_lock finds the lock
+// held by another process, before it waits; null clears.
+void plat_test_on_lock_wait(void (*action)(void));
+
+// plat_test_lock_wait_ms - the longest plat_lock waits (negative: the usual).
+void plat_test_lock_wait_ms(int ms);
 
 // plat_test_set_clock / plat_test_clear_clock - the clock of every call is
 // fixed at this time until cleared.

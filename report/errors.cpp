@@ -149,18 +149,21 @@ static void write_error_lines(FILE *f, uint16_t code, const char *text)
             connection_info.callsign, connection_info.ssid, msg(MSG_PORT), connection_info.port, code, text);
 }
 
-// write_error_record - rewrite error.prt with this report; false when it cannot be written.
+// write_error_record - replace error.prt with this report; false when it
+// cannot be written. The new record takes the old one's place in one step:
+// a crash in between leaves the last report, never none.
 static bool write_error_record(uint16_t code, const char *text)
 {
+    static PlatReplacement record;   // large for a stack; reports never overlap while it is written
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "error.prt");
-    FILE *f = plat_fopen(path, "wt");
+    FILE *f = plat_open_replacement(path, false, &record);
     if (!f)
         return false;
     fputc('\n', f);
     write_error_lines(f, code, text);
     fputc('\n', f);
-    return plat_fclose(f) == 0;
+    return plat_commit_replacement(&record);
 }
 
 // The steps of a report at which the reporter needs the readers.

@@ -74,8 +74,8 @@ TEST(Faults, StateFileThatCannotBeWrittenIsError10AndGoes)
     }
 }
 
-// When the removal fails too, what is left of the state file still admits
-// nobody: an empty answer does not match a file that took no byte.
+// A state file whose write fails never takes the place of one, even when
+// removals fail too, and so admits nobody.
 TEST(Faults, StateFileLeftBehindAdmitsNobody)
 {
     HostDir h;
@@ -84,7 +84,7 @@ TEST(Faults, StateFileLeftBehindAdmitsNobody)
     plat_test_fail(PLAT_FAULT_WRITE, 1, "morvel\\N0ABC0.TMP", false);
     plat_test_fail(PLAT_FAULT_REMOVE, 1, "morvel\\N0ABC0.TMP", false);
     EXPECT_EQ(h.connect("N0ABC-0", 1).result, 2);
-    EXPECT_TRUE(h.exists("morvel/N0ABC0.TMP"));
+    EXPECT_FALSE(h.exists("morvel/N0ABC0.TMP"));
     EXPECT_NE(h.answer("N0ABC-0", 1, "", 1).result, 0);
     EXPECT_NE(h.answer("N0ABC-0", 1, "Fixed-Pass", 1).result, 0);
 }
