@@ -7,7 +7,7 @@ An example is the code block (indented or fenced) that follows a line
 ending in a backslash goes on the next line); the lines after it, up to the
 next command, are what it prints, standard error included. Each example runs
 in a fresh directory holding a copy of the sample host as examples/bbs and
-the host simulator as build/tools/filter-host, its commands one after the
+the host simulator and the sysop's tools in build-demo/tools/, its commands one after the
 other, so a command sees what the earlier ones left.
 
 The comparison forgives what cannot repeat:
@@ -17,8 +17,8 @@ The comparison forgives what cannot repeat:
   one of the prefixes match any line starting with the same prefix: for
   challenges, whose positions and digits are drawn at random.
 
-A code block that runs build/tools/filter-host without the mark fails, so
-that every example of the simulator in the guide is tried.
+A code block that runs a program of build-demo/tools/ without the mark
+fails, so that every example of the simulator and the tools is tried.
 
 usage: doc_examples.py FILTER_HOST SAMPLE_DIR PAGE.md...
 """
@@ -32,7 +32,9 @@ import sys
 import tempfile
 
 MARK = re.compile(r"^<!--\s*example(?::\s*vary\s+(.*?))?\s*-->\s*$")
-SIMULATOR = "build/tools/filter-host"
+TOOLS = "build-demo/tools"
+SIMULATOR = TOOLS + "/filter-host"
+TOOL_NAMES = ("filter-host", "filter-check", "filter-explain", "filter-compare")
 TIME = re.compile(r"\b\d\d:\d\d:\d\d(,\d\d)?\b")
 DATE = re.compile(r"\b\d\d-\d\d-\d\d\d\d\b")
 COMMAND_TIMEOUT = 60
@@ -87,10 +89,10 @@ def read_examples(page, failures):
     examples = []
     name = os.path.join(os.path.basename(os.path.dirname(os.path.abspath(page))), os.path.basename(page))
     for first, block, mark in code_blocks(lines):
-        runs_simulator = any(l.lstrip("$ ").startswith(SIMULATOR + " ") for l in block)
+        runs_tool = any(l.lstrip("$ ").startswith(TOOLS + "/") for l in block)
         if mark is None:
-            if runs_simulator:
-                failures.append("%s:%d: an example of the simulator without <!-- example -->" % (name, first))
+            if runs_tool:
+                failures.append("%s:%d: an example of a tool without <!-- example -->" % (name, first))
             continue
         vary = shlex.split(MARK.match(lines[mark].strip()).group(1) or "")
         example = Example(name, first, vary)
@@ -107,8 +109,7 @@ def read_examples(page, failures):
                 failures.append("%s:%d: an example must start with a command (\"$ \")" % (name, first))
                 break
             if pending.endswith("\\"):
-                pending = pending[:-1]
-                continue
+                continue   # the shell joins the lines at the backslash
             example.steps.append((pending, []))
             pending = None
         examples.append(example)
@@ -144,8 +145,12 @@ def run_example(example, host, sample):
     """run_example - None when every command printed what the page shows, else a report."""
     with tempfile.TemporaryDirectory(prefix="doc-example-") as work:
         shutil.copytree(sample, os.path.join(work, "examples", "bbs"), symlinks=True)
-        os.makedirs(os.path.join(work, "build", "tools"))
-        os.symlink(os.path.abspath(host), os.path.join(work, SIMULATOR))
+        os.makedirs(os.path.join(work, TOOLS))
+        # The sysop's tools are built beside the simulator, where they are built at all.
+        for tool in TOOL_NAMES:
+            built = os.path.join(os.path.dirname(os.path.abspath(host)), tool)
+            if os.path.exists(built):
+                os.symlink(built, os.path.join(work, TOOLS, tool))
         env = dict(os.environ, TMPDIR="/tmp", LC_ALL="C")
         for command, expected in example.steps:
             try:

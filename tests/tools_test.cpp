@@ -528,4 +528,57 @@ TEST(FilterCompare, TakesTheStationsFromTheOldSetupsLogs)
     EXPECT_NE(out.text.find("filter-compare: 2 stations compared, 1 would change\n"), std::string::npos) << out.text;
     EXPECT_EQ(old_setup.tree(), before);
 }
+
+TEST(FilterCompare, ComparingNothingExitsTwoAndSaysWhy)
+{
+    SampleCopy old_setup, new_setup;
+    old_setup.write("empty.txt", "");
+    old_setup.write("other.txt", "# a list of the wrong format\nN9ABC 1\nport 1: N9ABC-1\n");
+    struct { const char *stations; const char *message; } rows[] = {
+        {"", "filter-compare: no station to compare: the logs of OLD_DIR (morvel/logcnx, logexcld.prt, "
+             "lognopas.prt) name none; give a list with --stations FILE\n"},
+        {"empty.txt", "filter-compare: no station to compare: the station list holds no \"CALLSIGN-SSID PORT\" "
+                      "line\n"},
+        {"other.txt", "other.txt:2: not \"CALLSIGN-SSID PORT\": N9ABC 1\nother.txt:3: not \"CALLSIGN-SSID PORT\": "
+                      "port 1: N9ABC-1\nfilter-compare: no station to compare: the station list holds no "
+                      "\"CALLSIGN-SSID PORT\" line\n"},
+    };
+    for (const auto &r : rows) {
+        std::string list = r.stations[0] ? std::string(" --stations ") + r.stations : "";
+        Output out = run("cd " + old_setup.root.string() + " && " + tool("filter-compare") + " . " +
+                         new_setup.root.string() + list + " 2>&1");
+        EXPECT_EQ(out.status, 2) << r.stations;
+        EXPECT_EQ(out.text, r.message) << r.stations;
+        Output quiet = run("cd " + old_setup.root.string() + " && " + tool("filter-compare") + " -q . " +
+                           new_setup.root.string() + list + " 2>&1");
+        EXPECT_EQ(quiet.status, 2) << r.stations;
+        EXPECT_EQ(quiet.text, "") << r.stations;
+    }
+}
+
+TEST(FilterCompare, QuietTellsByItsStatusAndJsonListsTheChangedStations)
+{
+    SampleCopy old_setup, new_setup;
+    new_setup.replace_line("morvel/users.prt", "N9*", "N9Z*");
+    old_setup.write("stations.txt", "N9ABC-1 1\nN9ZED-2 1\nN0FIX-0 1\n");
+    std::string args = " " + old_setup.root.string() + " " + new_setup.root.string() + " --stations " +
+                       (old_setup.root / "stations.txt").string();
+    Output quiet = run(tool("filter-compare") + " -q" + args);
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.text, "");
+    Output json = run(tool("filter-compare") + " --json" + args);
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(json.text,
+              "{\"compared\":3,\"changed\":1,\"stations\":[\n"
+              "  {\"station\":\"N9ABC-1\",\"port\":1,"
+              "\"old\":{\"verdict\":2,\"verdict_text\":\"2 refused\",\"method\":\"EXCLUDED (3)\",\"challenge\":null,"
+              "\"decided_by\":\"config.prt:76, users.prt:118\"},"
+              "\"new\":{\"verdict\":0,\"verdict_text\":\"0 admitted\",\"method\":\"OPEN (1)\",\"challenge\":null,"
+              "\"decided_by\":\"config.prt:76, users.prt: no line (the port's method)\"}}\n"
+              "]}\n");
+    Output same = run(tool("filter-compare") + " --json " + old_setup.root.string() + " " +
+                      old_setup.root.string() + " --stations " + (old_setup.root / "stations.txt").string());
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.text, "{\"compared\":3,\"changed\":0,\"stations\":[]}\n");
+}
 #endif

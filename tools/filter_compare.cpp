@@ -5,7 +5,9 @@
 // "CALLSIGN-SSID PORT" lines of --stations FILE, runs the filter's own
 // decision for each against both setups in dry runs, and lists those whose
 // verdict, method or challenge kind would change, with the deciding lines on
-// both sides. Exit status: 0 nothing changes, 1 some outcome changes, 100 usage.
+// both sides. Exit status: 0 nothing changes, 1 some outcome changes, 2 no
+// station to compare, 100 usage.
+#include "tools/json_text.h"
 #include "tools/tool_run.h"
 
 #include <CLI/CLI.hpp>
@@ -19,7 +21,7 @@
 
 namespace fs = std::filesystem;
 
-enum { EXIT_SAME = 0, EXIT_CHANGED = 1, EXIT_USAGE = 100 };
+enum { EXIT_SAME = 0, EXIT_CHANGED = 1, EXIT_NOTHING_COMPARED = 2, EXIT_USAGE = 100 };
 
 typedef std::set<std::pair<std::string, int>> StationSet;
 
@@ -29,6 +31,12 @@ struct Outcome {
     int method = -1;
     int kind = -1;
     std::string decided_by;
+};
+
+// CompareOptions - how the result is shown.
+struct CompareOptions {
+    bool quiet = false;
+    bool json = false;
 };
 
 // log_entry - a station and port from a line of the filter's logs.
@@ -43,8 +51,8 @@ static bool log_entry(const std::string &line, std::string *station, int *port)
     return true;
 }
 
-// read_stations - the entries of one file, logs and station lists alike.
-static void read_stations(const fs::path &file, StationSet *out)
+// read_log - the stations of one log file.
+static void read_log(const fs::path &file, StationSet *out)
 {
     std::ifstream in(file);
     std::string line, station;
@@ -54,33 +62,56 @@ static void read_stations(const fs::path &file, StationSet *out)
             out->insert({station, port});
 }
 
+// read_station_list - the stations of a --stations file; every other line
+// but blank and "#" lines is named on standard error, so that a file of the
+// wrong format does not pass for one listing nobody.
+static void read_station_list(const std::string &file, StationSet *out, bool quiet)
+{
+    std::ifstream in(file);
+    std::string line, station;
+    int port, number = 0;
+    while (std::getline(in, line)) {
+        number++;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#')
+            continue;
+        if (log_entry(line, &station, &port))
+            out->insert({station, port});
+        else if (!quiet)
+            fprintf(stderr, "%s:%d: not \"CALLSIGN-SSID PORT\": %s\n", file.c_str(), number, line.c_str());
+    }
+}
+
+// lower - a file name for comparing without regard to case.
+static std::string lower(std::string name)
+{
+    for (char &c : name)
+        c = (char)tolower((unsigned char)c);
+    return name;
+}
+
 // logged_stations - every station and port in the logs of a setup.
 static StationSet logged_stations(const fs::path &dir)
 {
     StationSet out;
     std::error_code ec;
     for (const auto &e : fs::directory_iterator(dir, ec)) {
-        std::string name = e.path().filename().string();
-        for (char &c : name)
-            c = (char)tolower((unsigned char)c);
-        if (name == "morvel")
-            for (const auto &f : fs::recursive_directory_iterator(e.path(), ec)) {
-                std::string n = f.path().filename().string();
-                for (char &c : n)
-                    c = (char)tolower((unsigned char)c);
-                if (n == "logexcld.prt" || n == "lognopas.prt" || n.rfind("logcn", 0) == 0)
-                    read_stations(f.path(), &out);
-            }
+        if (lower(e.path().filename().string()) != "morvel")
+            continue;
+        for (const auto &f : fs::recursive_directory_iterator(e.path(), ec)) {
+            std::string n = lower(f.path().filename().string());
+            if (n == "logexcld.prt" || n == "lognopas.prt" || n.rfind("logcn", 0) == 0)
+                read_log(f.path(), &out);
+        }
     }
     return out;
 }
 
-// outcome_in - the decision for a station in one setup.
-static Outcome outcome_in(const fs::path &dir, const std::string &station, int port)
+// outcome_of - the decision for a station in the current setup.
+static Outcome outcome_of(const std::string &station, int port)
 {
     Outcome o;
-    std::error_code ec;
-    fs::current_path(dir, ec);
     StationSpec asked;
     asked.station = station;
     asked.port = port;
@@ -110,25 +141,94 @@ static Outcome outcome_in(const fs::path &dir, const std::string &station, int p
     return o;
 }
 
-// outcome_text - "verdict 1 challenge put, NORMAL (5), challenge NORMAL (config.prt:76, users.prt:65)".
+// outcomes_in - the decision for every station in one setup, entered once:
+// a thousand stations cost a thousand decisions and nothing more.
+static std::vector<Outcome> outcomes_in(const fs::path &dir, const StationSet &stations)
+{
+    std::vector<Outcome> out;
+    std::error_code ec;
+    fs::current_path(dir, ec);
+    out.reserve(stations.size());
+    for (const auto &s : stations)
+        out.push_back(outcome_of(s.first, s.second));
+    return out;
+}
+
+// challenge_name - "NORMAL" for the kind of a challenge.
+static std::string challenge_name(int kind)
+{
+    std::string text = kind_text(kind);
+    return text.substr(0, text.find(':'));
+}
+
+// outcome_text - "1 challenge put, NORMAL (5), challenge NORMAL (config.prt:76, users.prt:65)".
 static std::string outcome_text(const Outcome &o)
 {
     std::string text = verdict_text(o.verdict);
     if (o.method >= 0)
         text += ", " + method_text(o.method);
     if (o.kind >= 0)
-        text += ", challenge " + kind_text(o.kind).substr(0, kind_text(o.kind).find(':'));
+        text += ", challenge " + challenge_name(o.kind);
     return text + " (" + o.decided_by + ")";
+}
+
+// outcome_json - an outcome as a JSON object.
+static std::string outcome_json(const Outcome &o)
+{
+    std::string text = "{\"verdict\":" + std::to_string(o.verdict) + "," +
+                       json_field("verdict_text", verdict_text(o.verdict)) + ",\"method\":";
+    text += o.method >= 0 ? json_string(method_text(o.method)) : "null";
+    text += ",\"challenge\":";
+    text += o.kind >= 0 ? json_string(challenge_name(o.kind)) : "null";
+    return text + "," + json_field("decided_by", o.decided_by) + "}";
+}
+
+// same_outcome - whether the sysop would see no difference.
+static bool same_outcome(const Outcome &a, const Outcome &b)
+{
+    return a.verdict == b.verdict && a.method == b.method && a.kind == b.kind;
+}
+
+// report - the stations whose outcome changes; their count.
+static int report(const StationSet &stations, const std::vector<Outcome> &before, const std::vector<Outcome> &after,
+                  const CompareOptions &opts)
+{
+    int changed = 0;
+    size_t i = 0;
+    std::string json;
+    for (auto s = stations.begin(); s != stations.end(); ++s, ++i) {
+        if (same_outcome(before[i], after[i]))
+            continue;
+        changed++;
+        if (opts.json)
+            json += std::string(changed > 1 ? ",\n" : "\n") + "  {" + json_field("station", s->first) +
+                    ",\"port\":" + std::to_string(s->second) + ",\"old\":" + outcome_json(before[i]) +
+                    ",\"new\":" + outcome_json(after[i]) + "}";
+        else if (!opts.quiet)
+            printf("%s port %d:\n  old: %s\n  new: %s\n", s->first.c_str(), s->second, outcome_text(before[i]).c_str(),
+                   outcome_text(after[i]).c_str());
+    }
+    if (opts.json)
+        printf("{\"compared\":%zu,\"changed\":%d,\"stations\":[%s%s]}\n", stations.size(), changed, json.c_str(),
+               changed ? "\n" : "");
+    else if (!opts.quiet)
+        printf("filter-compare: %zu station%s compared, %d would change\n", stations.size(),
+               stations.size() == 1 ? "" : "s", changed);
+    return changed;
 }
 
 int main(int argc, char **argv)
 {
     std::string old_dir, new_dir, stations_file;
+    CompareOptions opts;
     CLI::App app{"filter-compare: the stations whose outcome would change between two setups.\n"
-                 "Runs the filter's own decision against both in dry runs; writes nothing."};
+                 "Runs the filter's own decision against both in dry runs; writes nothing.\n"
+                 "Exit status: 0 no station changes, 1 some would change, 2 no station to compare, 100 usage."};
     app.add_option("OLD_DIR", old_dir, "the setup in use (its logs give the stations)")->required();
     app.add_option("NEW_DIR", new_dir, "the edited setup")->required();
     app.add_option("--stations", stations_file, "a file of \"CALLSIGN-SSID PORT\" lines to use instead of the logs");
+    app.add_flag("-q,--quiet", opts.quiet, "print nothing: the exit status alone tells");
+    app.add_flag("--json", opts.json, "print one JSON object: the counts and each changed station");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -147,7 +247,7 @@ int main(int argc, char **argv)
             fprintf(stderr, "filter-compare: cannot read %s\n", stations_file.c_str());
             return EXIT_USAGE;
         }
-        read_stations(stations_file, &stations);
+        read_station_list(stations_file, &stations, opts.quiet);
     } else {
         stations = logged_stations(old_path);
     }
@@ -156,16 +256,14 @@ int main(int argc, char **argv)
         return EXIT_USAGE;
     }
     plat_dry_run_end();
-    int changed = 0;
-    for (const auto &s : stations) {
-        Outcome before = outcome_in(old_path, s.first, s.second), after = outcome_in(new_path, s.first, s.second);
-        if (before.verdict == after.verdict && before.method == after.method && before.kind == after.kind)
-            continue;
-        changed++;
-        printf("%s port %d:\n  old: %s\n  new: %s\n", s.first.c_str(), s.second, outcome_text(before).c_str(),
-               outcome_text(after).c_str());
+    if (stations.empty()) {
+        if (!opts.quiet)
+            fprintf(stderr, "filter-compare: no station to compare: %s\n",
+                    stations_file.empty() ? "the logs of OLD_DIR (morvel/logcnx, logexcld.prt, lognopas.prt) name none; "
+                                            "give a list with --stations FILE"
+                                          : "the station list holds no \"CALLSIGN-SSID PORT\" line");
+        return EXIT_NOTHING_COMPARED;
     }
-    printf("filter-compare: %zu station%s compared, %d would change\n", stations.size(),
-           stations.size() == 1 ? "" : "s", changed);
-    return changed ? EXIT_CHANGED : EXIT_SAME;
+    std::vector<Outcome> before = outcomes_in(old_path, stations), after = outcomes_in(new_path, stations);
+    return report(stations, before, after, opts) ? EXIT_CHANGED : EXIT_SAME;
 }
