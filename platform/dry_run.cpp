@@ -288,6 +288,23 @@ bool dry_run_remove(const char *path)
     return true;
 }
 
+bool dry_run_rename(const char *from, const char *to)
+{
+    size_t source = touch_record(from);
+    if (!overlay[source].exists || overlay[source].directory)
+        return false;
+    std::string content = overlay[source].content;
+    size_t target = touch_record(to);
+    if (overlay[target].directory)
+        return false;
+    overlay[target].exists = true;
+    overlay[target].content = content;
+    source = touch_record(from);
+    overlay[source].exists = false;
+    overlay[source].content.clear();
+    return true;
+}
+
 bool dry_run_make_directory(const char *path)
 {
     size_t index = touch_record(path);
@@ -327,6 +344,7 @@ int dry_run_raw_open(const char *) { return -1; }
 bool dry_run_exists(const char *) { return false; }
 bool dry_run_remove(const char *) { return false; }
 bool dry_run_make_directory(const char *) { return false; }
+bool dry_run_rename(const char *, const char *) { return false; }
 std::vector<DryRunChange> plat_dry_run_changes(void) { return {}; }
 
 #endif

@@ -41,5 +41,6 @@ int dry_run_raw_open(const char *path);
 bool dry_run_exists(const char *path);
 bool dry_run_remove(const char *path);
 bool dry_run_make_directory(const char *path);
+bool dry_run_rename(const char *from, const char *to);
 
 #endif

@@ -125,6 +125,9 @@ bool plat_truncate(const char *path, long size);
 // clock; false when it does not exist.
 bool plat_file_age(const char *path, long *seconds);
 
+// plat_file_size - the size of a file in bytes; false when it does not exist.
+bool plat_file_size(const char *path, long *size);
+
 // plat_rename - give a file a new name in the same directory, replacing a
 // file of that name; true on success, and the old name is gone then.
 bool plat_rename(const char *from, const char *to);

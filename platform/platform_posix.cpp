@@ -376,11 +376,24 @@ bool plat_file_age(const char *path, long *seconds)
     return true;
 }
 
+bool plat_file_size(const char *path, long *size)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    *size = (long)st.st_size;
+    return true;
+}
+
 bool plat_rename(const char *from, const char *to)
 {
     char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
-    if (rename_fault(from) || dry_run_active)
+    if (rename_fault(from))
         return false;
+    if (dry_run_active)
+        return dry_run_rename(from, to);
     plat_native_path(from, native_from, sizeof native_from);
     plat_native_path(to, native_to, sizeof native_to);
     if (!native_from[0] || !native_to[0])

@@ -151,6 +151,15 @@ bool plat_file_age(const char *path, long *seconds)
     return true;
 }
 
+bool plat_file_size(const char *path, long *size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    *size = (long)data.nFileSizeLow;
+    return true;
+}
+
 bool plat_rename(const char *from, const char *to)
 {
     if (rename_fault(from) || !usable_path(from) || !usable_path(to))

@@ -189,16 +189,24 @@ static void load_missing_setup(SetupStep step, uint16_t code)
     use_stand_in_sysop(host_info.host_info_loaded ? host_info.host_sysop : "SYSOP");
 }
 
-// write_error_mail - one message per sysop into an open mail stream.
-static void write_error_mail(FILE *mail, uint16_t code, const char *text)
+// ErrorMail - what the error mail says.
+struct ErrorMail {
+    uint16_t code;
+    const char *text;
+};
+
+// write_error_mail - one message per sysop; false when a write failed.
+static bool write_error_mail(FILE *mail, void *context)
 {
+    const ErrorMail *e = (const ErrorMail *)context;
     for (int i = 0; i < sysops_to_mail(); i++) {
-        trace(TRACE_MAIL, 0, code, msg(MSG_ERROR_DETECTED), filter_config.sysop_calls[i]);
+        trace(TRACE_MAIL, 0, e->code, msg(MSG_ERROR_DETECTED), filter_config.sysop_calls[i]);
         write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
         fprintf(mail, "%s\n", msg(MSG_ERROR_DETECTED));
-        write_error_lines(mail, code, text);
+        write_error_lines(mail, e->code, e->text);
         fprintf(mail, "\n/EX\n");
     }
+    return !ferror(mail);
 }
 
 // mail_sysops_once - mail the sysops unless this code's marker says they know.
@@ -214,11 +222,8 @@ static void mail_sysops_once(uint16_t code, const char *text)
     if (!filter_config.config_loaded)
         return;
     load_missing_setup(SETUP_MAIL_DROP, code);
-    FILE *mail = open_mail();
-    if (!mail)
-        return;
-    write_error_mail(mail, code, text);
-    close_mail(mail);
+    ErrorMail mail = {code, text};
+    send_mail(write_error_mail, &mail);
 }
 
 // take_port_method_due - the last report left the station to the port's
