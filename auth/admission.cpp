@@ -61,7 +61,7 @@ void decide_admission(char *reply)
 {
     int8_t port_line = load_filter_config();
     if (port_line < 0) {
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     if (port_line == 0) {
@@ -99,7 +99,7 @@ static bool read_own_port_method(char *reply)
         return true;
     int8_t port_line = load_filter_config();
     if (port_line < 0)
-        verdict = report_verdict();
+        stop_on_report(reply);
     if (port_line == 0)
         admit_unfiltered(reply);
     return port_line > 0;
@@ -132,26 +132,37 @@ void run_port_method(char *reply)
     running = false;
 }
 
-// apply_access_method - run a method; 0 and every number above 14 act as OPEN.
-void apply_access_method(uint8_t method, char *reply)
+// apply_access_method - run a method; a number without a row (0, or above
+// the last numbered one) acts as OPEN.
+void apply_access_method(unsigned method, char *reply)
 {
-    trace(TRACE_METHOD, 0, method);
-    switch (method) {
-    case METHOD_CLOSED:    refuse_closed(reply); break;
-    case METHOD_EXCLUDED:  refuse_excluded(reply); break;
-    case METHOD_FIXED:     challenge_fixed(reply); break;
-    case METHOD_NORMAL:    challenge_normal(reply); break;
-    case METHOD_MD5:       challenge_md(reply); break;
-    case METHOD_TABLE:     if (!challenge_table(reply)) run_port_method(reply); break;
-    case METHOD_BBS:       admit_bbs(reply); break;
-    case METHOD_FLEXNET:   challenge_flexnet(reply); break;
-    case METHOD_FORWARD:   challenge_forward(reply); break;
-    case METHOD_READONLY:  verdict = VERDICT_READ_ONLY; break;
-    case METHOD_HOLD:      verdict = VERDICT_ON_HOLD; break;
-    case METHOD_FORWARD5:  challenge_forward(reply); break;
-    case METHOD_GUEST:     verdict = VERDICT_GUEST; break;
-    default:               admit_open(reply); break;
-    }
+    trace(TRACE_METHOD, 0, (int)method);
+    const AccessMethod *m = find_access_method(method);
+    if (m)
+        m->run(reply);
+    else
+        admit_open(reply);
+}
+
+void challenge_table_else_port(char *reply)
+{
+    if (!challenge_table(reply))
+        run_port_method(reply);
+}
+
+void admit_read_only(char *)
+{
+    verdict = VERDICT_READ_ONLY;
+}
+
+void admit_on_hold(char *)
+{
+    verdict = VERDICT_ON_HOLD;
+}
+
+void admit_guest(char *)
+{
+    verdict = VERDICT_GUEST;
 }
 
 // admit_open - the open text when switched on (error 8 when missing), the
@@ -160,7 +171,7 @@ void admit_open(char *reply)
 {
     if (filter_config.send_open_text && !send_port_text("open", "open.prt", reply)) {
         report_error(ERR_NO_OPEN_TEXT, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     clear_error_marker(ERR_NO_OPEN_TEXT);
@@ -175,7 +186,7 @@ void refuse_excluded(char *reply)
     if (filter_config.send_exclusion_text) {
         if (!send_port_text("exclud", "excluded.prt", reply)) {
             report_error(ERR_NO_EXCLUSION_TEXT, 0);
-            verdict = report_verdict();
+            stop_on_report(reply);
             return;
         }
         clear_error_marker(ERR_NO_EXCLUSION_TEXT);
@@ -192,7 +203,7 @@ void refuse_closed(char *reply)
     char language[LANGUAGE_NAME_SIZE];
     if (!send_information_text(caller_text_language(TEXT_INFORMATION, language), reply)) {
         report_error(ERR_NO_INFO_TEXT, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
     clear_error_marker(ERR_NO_INFO_TEXT);

@@ -7,8 +7,8 @@
 // decide_admission - decide a new connection; sets verdict.
 void decide_admission(char *reply);
 
-// apply_access_method - run an access method (0 and above 14 act as OPEN); sets verdict.
-void apply_access_method(uint8_t method, char *reply);
+// apply_access_method - run an access method (a number without a row acts as OPEN); sets verdict.
+void apply_access_method(unsigned method, char *reply);
 
 // run_port_method - the port's own method for a station left to it (no entry
 // line, no password for today, errors 4 and 7); refuses a forward login, a
@@ -28,6 +28,12 @@ void admit_open(char *reply);
 void refuse_excluded(char *reply);
 // admit_bbs - method 8: verdict 0 for a station flagged as a BBS, else as EXCLUDED.
 void admit_bbs(char *reply);
+// challenge_table_else_port - method 7: today's row of the station's table, else the port's method.
+void challenge_table_else_port(char *reply);
+// admit_read_only, admit_on_hold, admit_guest - methods 11, 12 and 14: their verdict, no text.
+void admit_read_only(char *reply);
+void admit_on_hold(char *reply);
+void admit_guest(char *reply);
 
 // caller_text_language - the caller's language (language: LANGUAGE_NAME_SIZE bytes) when
 // texts go by language and a text of kind (TEXT_..., TEXT_INFORMATION) is

@@ -1,4 +1,4 @@
-// challenges.cpp - the six password challenges and their state files.
+// challenges.cpp - the six password challenges.
 //
 // A challenge draws what it needs, writes the expected answers into the
 // station's state file (the only link to the answering call), appends the
@@ -36,14 +36,10 @@ enum { POSITIONS = 5, CHALLENGE_DIGITS = DIGEST_DIGITS, TABLE_PROMPT = 96, DRAW_
 // which is answered by digest only.
 static const char forward_placeholder[] = "XXXXX";
 
-// state_file_path - morvel\<callsign><ssid>.TMP, or .tmp as the MD and
-// forward challenges spell it; the file system takes both for one name.
-void state_file_path(char *out, size_t size, bool lower_extension)
+// kind_state_path - the state file of the station, as a challenge of kind names it.
+static void kind_state_path(char *out, size_t size, int kind)
 {
-    if (lower_extension)
-        snprintf(out, size, "%s\\%s%d.tmp", FILTER_DIR, connection_info.callsign, connection_info.ssid);
-    else
-        snprintf(out, size, "%s\\%s%d.TMP", FILTER_DIR, connection_info.callsign, connection_info.ssid);
+    state_file_path(out, size, state_kind(kind)->lower_extension);
 }
 
 // reload_on_answer - on an answering call the password is not loaded yet;
@@ -126,39 +122,24 @@ static bool draw_digits(char *digits, int count)
     return true;
 }
 
-// The state file being written: one at a time.
-static PlatReplacement state_replacement;
-
-// open_state_file - a new state file, readable by its owner only: it holds
-// expected answers, for FIXED the whole password. It takes the old file's
-// place only when written whole, so a crash never loses a pending
-// challenge. Null after error 10.
-static FILE *open_state_file(const char *path)
+// put_state_file - write the state file, readable by its owner only: it
+// holds expected answers, for FIXED the whole password. False after error 10.
+static bool put_state_file(char *reply, const char *path, int kind, const char *plain, const char *md2 = nullptr,
+                           const char *md5 = nullptr)
 {
-    FILE *f = plat_open_replacement(path, true, &state_replacement);
-    if (!f) {
-        report_error(ERR_STATE_FILE, 0);
-        verdict = report_verdict();
-    }
-    return f;
+    if (write_state_file(path, kind, plain, md2, md5))
+        return true;
+    report_error(ERR_STATE_FILE, 0);
+    stop_on_report(reply);
+    return false;
 }
 
-// close_state_file - end the file with the line naming its station and put
-// it in place; false after error 10 when it could not be written whole. The
-// old file is removed then as well, so no challenge stays pending that this
-// call's refusal did not show the caller.
-static bool close_state_file(FILE *f, const char *path)
+// chosen_characters - the characters of password at the five positions.
+static void chosen_characters(const char *password, const int p[POSITIONS], char out[POSITIONS + 1])
 {
-    char station[STATION_NAME];
-    state_station_name(station, sizeof station);
-    fprintf(f, "%s\n", station);
-    bool ok = plat_commit_replacement(&state_replacement);
-    if (!ok) {
-        plat_remove(path);
-        report_error(ERR_STATE_FILE, 0);
-        verdict = report_verdict();
-    }
-    return ok;
+    for (int i = 0; i < POSITIONS; i++)
+        out[i] = password[p[i]];
+    out[POSITIONS] = '\0';
 }
 
 // challenge_put - the last step of every challenge that was written.
@@ -169,22 +150,15 @@ static void challenge_put(int kind, const char *path)
     verdict = VERDICT_CHALLENGE;
 }
 
-// write_positions_file - the five characters at the drawn positions, then
-// the rest of the file (kind line) as given; false after error 10.
-static bool write_positions_file(const char *path, const char *password, const int positions[POSITIONS],
-                                 bool table)
+// write_positions_file - the five characters at the drawn positions; false after error 10.
+static bool write_positions_file(char *reply, const char *path, const char *password, const int positions[POSITIONS],
+                                 int kind)
 {
-    FILE *f = open_state_file(path);
-    if (!f)
-        return false;
-    const int *p = positions;
-    if (table)
-        fprintf(f, "%c%c%c%c%c\n%d\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
-                password[p[4]], KIND_TABLE);
-    else
-        fprintf(f, "%c%c%c%c%c\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
-                password[p[4]]);
-    return close_state_file(f, path);
+    char chosen[POSITIONS + 1];
+    chosen_characters(password, positions, chosen);
+    bool written = put_state_file(reply, path, kind, chosen);
+    wipe(chosen, sizeof chosen);
+    return written;
 }
 
 // append_positions - the prompt and the positions, 1-based.
@@ -197,14 +171,10 @@ static void append_positions(char *reply, const char *prompt, const int p[POSITI
 void challenge_fixed(char *reply)
 {
     char path[FILTER_PATH_MAX];
-    state_file_path(path, sizeof path, false);
+    kind_state_path(path, sizeof path, KIND_FIXED);
     if (refused_without_password(user_entry.password, path))
         return;
-    FILE *f = open_state_file(path);
-    if (!f)
-        return;
-    fprintf(f, "%s\n%d \n", user_entry.password, KIND_FIXED);
-    if (!close_state_file(f, path))
+    if (!put_state_file(reply, path, KIND_FIXED, user_entry.password))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
     challenge_put(KIND_FIXED, path);
@@ -215,17 +185,18 @@ static void positions_challenge(char *reply, const char *password, const char *p
 {
     char path[FILTER_PATH_MAX];
     int positions[POSITIONS];
-    state_file_path(path, sizeof path, false);
+    int kind = table ? KIND_TABLE : KIND_NORMAL;
+    kind_state_path(path, sizeof path, kind);
     if (refused_without_password(password, path))
         return;
     if (refused_without_draws(draw_positions(password, positions), path))
         return;
-    if (!write_positions_file(path, password, positions, table))
+    if (!write_positions_file(reply, path, password, positions, kind))
         return;
     append_positions(reply, prompt, positions);
     if (table)
         clear_error_marker(ERR_NO_TABLE);
-    challenge_put(table ? KIND_TABLE : KIND_NORMAL, path);
+    challenge_put(kind, path);
 }
 
 // challenge_normal - ask for five characters of the password.
@@ -284,9 +255,9 @@ static bool read_todays_password(PlatText *table, char *todays)
 }
 
 // challenge_table - five characters of today's password from the station's
-// table; false when the table gives no password for today (no row for
-// today, or no table at all: error 4) and the port's method is to decide.
-// When error 4 could not be recorded, the verdict its report left stands.
+// table; false when the table has no row for today and the port's method is
+// to decide. No table at all is error 4, which stops the challenge, and the
+// port's method decides through stop_on_report.
 bool challenge_table(char *reply)
 {
     char prompt[TABLE_PROMPT];
@@ -295,9 +266,7 @@ bool challenge_table(char *reply)
     PlatText table;
     if (!open_password_table(&table)) {
         report_error(ERR_NO_TABLE, 0);
-        if (take_port_method_due())
-            return false;
-        verdict = report_verdict();
+        stop_on_report(reply);
         return true;
     }
     bool found = read_todays_password(&table, todays);
@@ -323,9 +292,9 @@ static int flexnet_sum(const char *key, const int digits[POSITIONS])
 void challenge_flexnet(char *reply)
 {
     char path[FILTER_PATH_MAX];
-    char digits[POSITIONS + 1];
+    char digits[POSITIONS + 1], sum[12];
     int d[POSITIONS];
-    state_file_path(path, sizeof path, false);
+    kind_state_path(path, sizeof path, KIND_FLEXNET);
     if (!reload_on_answer(reply))
         return;
     if (refused_without_password(user_entry.password, path))
@@ -334,11 +303,10 @@ void challenge_flexnet(char *reply)
         return;
     for (int i = 0; i < POSITIONS; i++)
         d[i] = digits[i] - '0';
-    FILE *f = open_state_file(path);
-    if (!f)
-        return;
-    fprintf(f, "%d\n%d \n", flexnet_sum(user_entry.password, d), KIND_FLEXNET);
-    if (!close_state_file(f, path))
+    snprintf(sum, sizeof sum, "%d", flexnet_sum(user_entry.password, d));
+    bool written = put_state_file(reply, path, KIND_FLEXNET, sum);
+    wipe(sum, sizeof sum);
+    if (!written)
         return;
     reply_appendf(reply, "\n%s %d%d%d%d%d\n", filter_config.password_prompt, d[0], d[1], d[2], d[3], d[4]);
     challenge_put(KIND_FLEXNET, path);
@@ -352,15 +320,14 @@ static void digest_texts(const char *digits, const char *password, char md2[DIGE
 }
 
 // write_md_file - five characters and both digests; false after error 10.
-static bool write_md_file(const char *path, const char *password, const int p[POSITIONS], const char *md2,
-                          const char *md5)
+static bool write_md_file(char *reply, const char *path, const char *password, const int p[POSITIONS],
+                          const char *md2, const char *md5)
 {
-    FILE *f = open_state_file(path);
-    if (!f)
-        return false;
-    fprintf(f, "%c%c%c%c%c %s\n%d \n%s\n", password[p[0]], password[p[1]], password[p[2]], password[p[3]],
-            password[p[4]], md2, KIND_MD, md5);
-    return close_state_file(f, path);
+    char chosen[POSITIONS + 1];
+    chosen_characters(password, p, chosen);
+    bool written = put_state_file(reply, path, KIND_MD, chosen, md2, md5);
+    wipe(chosen, sizeof chosen);
+    return written;
 }
 
 // challenge_md - five positions and ten digits: answered by the characters or a digest.
@@ -370,7 +337,7 @@ void challenge_md(char *reply)
     int p[POSITIONS];
     char digits[CHALLENGE_DIGITS + 1];
     char md2[DIGEST_TEXT], md5[DIGEST_TEXT];
-    state_file_path(path, sizeof path, true);
+    kind_state_path(path, sizeof path, KIND_MD);
     if (!reload_on_answer(reply))
         return;
     if (refused_without_password(user_entry.password, path))
@@ -379,7 +346,7 @@ void challenge_md(char *reply)
     if (refused_without_draws(drawn, path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    bool written = write_md_file(path, user_entry.password, p, md2, md5);
+    bool written = write_md_file(reply, path, user_entry.password, p, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)
@@ -396,18 +363,13 @@ void challenge_forward(char *reply)
     char path[FILTER_PATH_MAX];
     char digits[CHALLENGE_DIGITS + 1];
     char md2[DIGEST_TEXT], md5[DIGEST_TEXT];
-    state_file_path(path, sizeof path, true);
+    kind_state_path(path, sizeof path, KIND_FORWARD);
     if (refused_without_password(user_entry.password, path))
         return;
     if (refused_without_draws(draw_digits(digits, CHALLENGE_DIGITS), path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    FILE *f = open_state_file(path);
-    bool written = false;
-    if (f) {
-        fprintf(f, "%s %s\n%d\n%s \n", forward_placeholder, md2, KIND_FORWARD, md5);
-        written = close_state_file(f, path);
-    }
+    bool written = put_state_file(reply, path, KIND_FORWARD, forward_placeholder, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)

@@ -1,11 +1,10 @@
-// challenges.h - the password challenges and their state files.
+// challenges.h - the password challenges.
 #ifndef FILTER_CHALLENGES_H
 #define FILTER_CHALLENGES_H
 
-#include <cstddef>
+#include "auth/state_file.h"
 
-// Challenge kinds written on line 2 of the state file.
-enum { KIND_NORMAL = 0, KIND_FIXED = 4, KIND_MD = 6, KIND_TABLE = 7, KIND_FLEXNET = 9, KIND_FORWARD = 10 };
+#include <cstddef>
 
 void challenge_fixed(char *reply);
 void challenge_normal(char *reply);
@@ -22,8 +21,5 @@ enum { TABLE_LINE_SIZE = 300 };
 // table_row - a row of a password table: its day and its password
 // (PASSWORD_MAX + 1 bytes); false for a row without both.
 bool table_row(const char *line, short *day, char *password);
-
-// state_file_path - morvel\<callsign><ssid>.TMP of the connection's station.
-void state_file_path(char *out, size_t size, bool lower_extension);
 
 #endif

@@ -1,12 +1,12 @@
-// state_file.cpp - reading a challenge state file back.
+// state_file.cpp - a challenge's state file, written and read back.
 //
 // A state file holds the lines of its challenge (one to three) and, last,
 // the line "CALL-SSID" of the station it was put to: two stations can share
 // one file name (N0ABC-10 and N0ABC1-0 both give N0ABC10.TMP), and the last
-// line tells whose challenge the file holds now. Results only; nothing here
-// reports an error.
+// line tells whose challenge the file holds now. What each kind writes is
+// one row of state_kinds, which the writer and the reader both follow.
+// Results only; nothing here reports an error.
 #include "auth/state_file.h"
-#include "auth/challenges.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
 #include "common/text_copy.h"
@@ -18,9 +18,70 @@
 
 enum { STATE_LINES_MAX = 4, DIGEST_CHARS = 32, FILE_NAME_MAX = 260 };
 
+// The kinds' files. The blanks after some kind lines and after the forward
+// challenge's MD5 digest are kept as they have always been written.
+static const StateKind state_kinds[] = {
+    // kind         kind line  digests  line 3  .tmp   plain  one answer
+    {KIND_NORMAL,  nullptr,   false,   "",     false, true,  false, "NORMAL: five positions of the password"},
+    {KIND_FIXED,   " ",       false,   "",     false, true,  true,  "FIXED: the whole password"},
+    {KIND_MD,      " ",       true,    "",     true,  true,  false,
+     "MD5: five positions of the password, or the MD5 digest of the ten digits and the password"},
+    {KIND_TABLE,   "",        false,   "",     false, true,  false,
+     "TABLE: five positions of today's password from the station's table"},
+    {KIND_FLEXNET, " ",       false,   "",     false, true,  true,  "FLEXNET: the five digits weighted by the key"},
+    {KIND_FORWARD, "",        true,    " ",    true,  false, true,
+     "FORWARD: the MD5 digest of the ten digits and the password"},
+};
+
+const StateKind *state_kind(int kind)
+{
+    for (const StateKind &k : state_kinds)
+        if (k.kind == kind)
+            return &k;
+    return &state_kinds[0];
+}
+
+void state_file_path(char *out, size_t size, bool lower_extension)
+{
+    snprintf(out, size, "%s\\%s%d.%s", FILTER_DIR, connection_info.callsign, connection_info.ssid,
+             lower_extension ? "tmp" : "TMP");
+}
+
 void state_station_name(char *out, size_t size)
 {
     snprintf(out, size, "%s-%d", connection_info.callsign, connection_info.ssid);
+}
+
+// write_state_lines - the lines of a kind's file, the station line last.
+static void write_state_lines(FILE *f, const StateKind *k, const char *plain, const char *md2, const char *md5)
+{
+    char station[STATION_NAME];
+    if (k->digests)
+        fprintf(f, "%s %s\n", plain, md2);
+    else
+        fprintf(f, "%s\n", plain);
+    if (k->kind_line_end)
+        fprintf(f, "%d%s\n", k->kind, k->kind_line_end);
+    if (k->digests)
+        fprintf(f, "%s%s\n", md5, k->digest_line_end);
+    state_station_name(station, sizeof station);
+    fprintf(f, "%s\n", station);
+}
+
+bool write_state_file(const char *path, int kind, const char *plain, const char *md2, const char *md5)
+{
+    static PlatReplacement replacement;   // large for a stack; one state file is written at a time
+    FILE *f = plat_open_replacement(path, true, &replacement);
+    if (!f)
+        return false;
+    write_state_lines(f, state_kind(kind), plain, md2, md5);
+    // The new file takes the old one's place only when written whole, so a
+    // crash never loses a pending challenge; when it fails, the old one goes
+    // too, so no challenge stays pending that this call's refusal did not show.
+    bool ok = plat_commit_replacement(&replacement);
+    if (!ok)
+        plat_remove(path);
+    return ok;
 }
 
 // read_state_lines - the lines of an open state file without their line
@@ -41,7 +102,7 @@ static int read_state_lines(PlatText *f, char lines[STATE_LINES_MAX][STATE_LINE]
 // parse_state_lines - the challenge lines before the station line. A first
 // line without a word is as good as none: an empty expected answer would be
 // found inside every answer. A missing or unreadable kind line is kind 0
-// (NORMAL writes none); MD and forward files need their third line.
+// (NORMAL writes none); the kinds with digests need their third line.
 static bool parse_state_lines(char lines[STATE_LINES_MAX][STATE_LINE], int count, ExpectedAnswer *e)
 {
     int challenge_lines = count - 1;
@@ -51,7 +112,7 @@ static bool parse_state_lines(char lines[STATE_LINES_MAX][STATE_LINE], int count
     e->kind = KIND_NORMAL;
     if (challenge_lines >= 2 && sscanf(lines[1], "%2hd", &e->kind) != 1)
         e->kind = KIND_NORMAL;
-    if (e->kind == KIND_MD || e->kind == KIND_FORWARD)
+    if (state_kind(e->kind)->digests)
         return challenge_lines >= 3 && sscanf(lines[2], "%32s", e->digest[1]) == 1;
     return true;
 }
@@ -110,8 +171,7 @@ static bool has_state_extension(const char *name)
 static bool state_file_accepts(const char *path, const char *answer)
 {
     ExpectedAnswer e;
-    bool accepts = load_state_file(path, &e) && (e.kind == KIND_MD || e.kind == KIND_FORWARD) &&
-                   accepts_digest(answer, &e);
+    bool accepts = load_state_file(path, &e) && state_kind(e.kind)->digests && accepts_digest(answer, &e);
     wipe(&e, sizeof e);
     return accepts;
 }

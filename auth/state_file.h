@@ -1,4 +1,5 @@
-// state_file.h - a challenge state file read back: what it expects, and whose it is.
+// state_file.h - a challenge's state file: its name, its kinds, writing it
+// and reading it back.
 #ifndef FILTER_STATE_FILE_H
 #define FILTER_STATE_FILE_H
 
@@ -7,6 +8,36 @@
 #include <cstddef>
 
 enum { STATE_LINE = 300, STATION_NAME = 16 };
+
+// Challenge kinds written on line 2 of the state file.
+enum { KIND_NORMAL = 0, KIND_FIXED = 4, KIND_MD = 6, KIND_TABLE = 7, KIND_FLEXNET = 9, KIND_FORWARD = 10 };
+
+// StateKind - what a kind's file holds and how its answer is taken.
+struct StateKind {
+    short kind;
+    const char *kind_line_end;  // what follows the kind on line 2; null: the file has no kind line
+    bool digests;               // the MD2 digest follows the plain answer on line 1, the MD5 one is line 3
+    const char *digest_line_end; // what follows the MD5 digest on line 3
+    bool lower_extension;       // the file is named .tmp rather than .TMP
+    bool plain_answer;          // a plain answer can pass
+    bool one_answer;            // one wrong answer ends the challenge, whatever the attempt count
+    const char *what;           // the answer it asks for, in words, for the sysop's tools
+};
+
+// state_kind - the row of a kind; a kind no challenge writes reads as NORMAL, which has no kind line.
+const StateKind *state_kind(int kind);
+
+// state_file_path - morvel\<callsign><ssid>.TMP of the connection's station,
+// or .tmp as the MD and forward challenges spell it; the file system takes
+// both for one name.
+void state_file_path(char *out, size_t size, bool lower_extension);
+
+// write_state_file - the state file of a challenge of kind, readable by its
+// owner only: plain on line 1 (md2 after it, and md5 on line 3, for a kind
+// with digests), the kind line, the station line. False when it could not be
+// written whole, and then no state file is left: it is written under a
+// temporary name and takes the old one's place only when whole.
+bool write_state_file(const char *path, int kind, const char *plain, const char *md2, const char *md5);
 
 // What a state file says the answer must be, and the station it was put to.
 struct ExpectedAnswer {

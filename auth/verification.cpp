@@ -32,11 +32,11 @@ enum { FORWARD_DIGITS = DIGEST_DIGITS };
 // challenge of another station that shares its name. That station's
 // challenge stays pending, and the answer is refused even when error.prt
 // cannot be written: it was never put to this station.
-static bool read_state_file(const char *path, ExpectedAnswer *e)
+static bool read_state_file(const char *path, ExpectedAnswer *e, char *reply)
 {
     if (!load_state_file(path, e)) {
         report_error(ERR_STATE_FILE, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return false;
     }
     if (!names_this_station(e)) {
@@ -97,11 +97,11 @@ static bool plain_answer_right(const char *answer, const ExpectedAnswer *e)
 
 // plain_allowed - a forward challenge is answered by digest only (its file
 // holds a placeholder, not a secret); letter N asks the same of MD5 callers.
-static bool plain_allowed(short kind)
+static bool plain_allowed(const StateKind *k)
 {
-    if (kind == KIND_FORWARD)
+    if (!k->plain_answer)
         return false;
-    return !(kind == KIND_MD && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
+    return !(k->digests && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
 }
 
 // restrictions_apply - the policy letters act on port 0 only with letter C.
@@ -133,7 +133,7 @@ static void restrict_plain_md_answer(char *reply)
 static void accept_answer(const char *path, short kind, bool by_digest, char *reply)
 {
     plat_remove(path);
-    if (kind == KIND_MD && !by_digest && restrictions_apply()) {
+    if (state_kind(kind)->digests && !by_digest && restrictions_apply()) {
         restrict_plain_md_answer(reply);
         return;
     }
@@ -162,10 +162,9 @@ static void refuse_last_answer(const char *path, short kind, char *reply)
 // challenge_again - a fresh challenge of the same kind, which overwrites the state file.
 static void challenge_again(short kind, char *reply)
 {
-    if (kind == KIND_MD)
-        challenge_md(reply);
-    else if (kind == KIND_TABLE)
-        apply_access_method(METHOD_TABLE, reply);
+    const AccessMethod *m = access_method_by_kind(kind);
+    if (m)
+        m->run(reply);
     else
         challenge_normal(reply);
 }
@@ -174,8 +173,7 @@ static void challenge_again(short kind, char *reply)
 // challenge allows one answer only.
 static bool is_last_answer(short kind)
 {
-    return connection_info.attempt == filter_config.max_attempts || kind == KIND_FIXED ||
-           kind == KIND_FLEXNET || kind == KIND_FORWARD;
+    return connection_info.attempt == filter_config.max_attempts || state_kind(kind)->one_answer;
 }
 
 // verify_answer - check answer_text against the station's state file.
@@ -185,16 +183,17 @@ void verify_answer(char *reply)
     ExpectedAnswer expected;
     state_file_path(path, sizeof path, false);
     if (!filter_config.config_loaded && load_filter_config() < 0) {
-        verdict = report_verdict();
+        stop_on_report(reply);
         return;
     }
-    if (!read_state_file(path, &expected)) {
+    if (!read_state_file(path, &expected, reply)) {
         wipe(&expected, sizeof expected);
         return;
     }
     const char *answer = connection_info.answer_text;
-    bool by_digest = (expected.kind == KIND_MD || expected.kind == KIND_FORWARD) && accepts_digest(answer, &expected);
-    bool by_plain = !by_digest && plain_allowed(expected.kind) && plain_answer_right(answer, &expected);
+    const StateKind *k = state_kind(expected.kind);
+    bool by_digest = k->digests && accepts_digest(answer, &expected);
+    bool by_plain = !by_digest && plain_allowed(k) && plain_answer_right(answer, &expected);
     short kind = expected.kind;
     wipe(&expected, sizeof expected);
     if (by_digest || by_plain)
@@ -222,7 +221,7 @@ static bool forward_challenge_digits(const char *line, char digits[FORWARD_DIGIT
 
 // forward_answer_text - the digest text of the digits and the shared password:
 // MD2 for a FORWARD partner, MD5 for a FORWARD5 partner.
-static void forward_answer_text(const char *digits, uint8_t method, char text[DIGEST_TEXT])
+static void forward_answer_text(const char *digits, unsigned method, char text[DIGEST_TEXT])
 {
     digest_answer(digits, user_entry.password, method == METHOD_FORWARD ? DIGEST_MD2 : DIGEST_MD5, text);
 }
@@ -243,7 +242,8 @@ void answer_forward_challenge(char *reply)
     verdict = VERDICT_REFUSED;
     if (!known)
         return;
-    if (user_entry.method != METHOD_FORWARD && user_entry.method != METHOD_FORWARD5)
+    const AccessMethod *partner = find_access_method(user_entry.method);
+    if (!partner || partner->challenge_kind != KIND_FORWARD)
         return;
     if (!forward_challenge_digits(connection_info.answer_text, digits))
         return;

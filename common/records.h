@@ -8,6 +8,8 @@
 #ifndef FILTER_RECORDS_H
 #define FILTER_RECORDS_H
 
+#include "common/access_methods.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -95,15 +97,7 @@ struct FilterConfig {
     uint16_t connection_log_flags;
     bool log_exclusions;
     bool log_password_failures;
-    uint8_t port_method;
-};
-
-// Access methods, numbered as in config.prt and users.prt.
-enum {
-    METHOD_OPEN = 1, METHOD_CLOSED = 2, METHOD_EXCLUDED = 3, METHOD_FIXED = 4,
-    METHOD_NORMAL = 5, METHOD_MD5 = 6, METHOD_TABLE = 7, METHOD_BBS = 8,
-    METHOD_FLEXNET = 9, METHOD_FORWARD = 10, METHOD_READONLY = 11, METHOD_HOLD = 12,
-    METHOD_FORWARD5 = 13, METHOD_GUEST = 14
+    uint16_t port_method;      // an access method id (METHOD_...)
 };
 
 // Letter bits of challenge_policy.
@@ -127,12 +121,11 @@ inline int sysops_to_mail(void)
 
 enum { PASSWORD_MAX = 300 };
 
-// UserEntry - the method and password of the station's line in users.prt,
-// or of today's row of its password table.
-// Writers: config/user_list (find_user_entry), and auth/challenges for
-// today's table password.
+// UserEntry - the method and password of the station's line in users.prt.
+// Writer: config/user_list (find_user_entry). Today's row of a password
+// table is read into a local buffer of the TABLE challenge, never into it.
 struct UserEntry {
-    uint8_t method;
+    uint16_t method;           // an access method id (METHOD_...)
     char password[PASSWORD_MAX + 1];
 };
 

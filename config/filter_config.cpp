@@ -1,4 +1,4 @@
-// filter_config.cpp - config.prt and the access-method keywords.
+// filter_config.cpp - config.prt, with the access methods its lines name.
 //
 // The file is read again at every need. Each significant line takes its role
 // from its place among the significant lines: 14 option lines, then port
@@ -21,19 +21,6 @@
 
 enum { LETTERS_MAX = 10, LOG_LETTERS_MAX = 11, PORT_TOKEN_MAX = 20 };
 
-struct MethodKeywords {
-    const char *spanish;
-    const char *english;
-};
-
-// Indexed by method number - 1.
-static const MethodKeywords method_keywords[] = {
-    {"ABIERTO", "OPEN"},     {"CERRADO", "CLOSED"},    {"EXCLUIDO", "EXCLUDED"}, {"FRASE", "FIXED"},
-    {"NORMAL", "NORMAL"},    {"MD2", "MD5"},           {"TABLA", "TABLE"},       {"BBS", "BBS"},
-    {"FLEXNET", "FLEXNET"},  {"FORWARD", "FORWARD"},   {"SOLOLEER", "READONLY"}, {"RETENIDOS", "HOLD"},
-    {"FORWARD5", "FORWARD5"}, {"GUEST", "GUEST"},
-};
-
 static const LetterValue failure_letters[] = {{'C', POLICY_CONSOLE}, {'R', POLICY_FAIL_READONLY},
                                               {'H', POLICY_FAIL_HOLD}, {0, 0}};
 static const LetterValue plain_letters[] = {{'R', POLICY_PLAIN_READONLY}, {'H', POLICY_PLAIN_HOLD},
@@ -44,18 +31,11 @@ static const LetterValue new_user_letters[] = {{'T', NEW_USER_TEXT}, {'M', NEW_U
 
 int method_from_keyword(const char *keyword, int line_number, bool in_users_file)
 {
-    for (int i = 0; i < (int)(sizeof method_keywords / sizeof method_keywords[0]); i++)
-        if (strcmp(keyword, method_keywords[i].spanish) == 0 || strcmp(keyword, method_keywords[i].english) == 0)
-            return i + 1;
+    const AccessMethod *m = access_method_by_keyword(keyword);
+    if (m)
+        return m->id;
     raise_error(in_users_file ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
     return -1;
-}
-
-const char *method_name(int method)
-{
-    if (method < 1 || method > (int)(sizeof method_keywords / sizeof method_keywords[0]))
-        return nullptr;
-    return method_keywords[method - 1].english;
 }
 
 // An empty MORVEL counts as unset, as it does on the host's system. A path
@@ -213,11 +193,10 @@ static int port_line_method(const char *token, int line_number)
     return method_from_keyword(token, line_number, false);
 }
 
-// port_method_allowed - the methods a port line may name: those without a password.
-bool port_method_allowed(uint8_t method)
+bool port_method_allowed(unsigned method)
 {
-    return method == METHOD_OPEN || method == METHOD_CLOSED || method == METHOD_EXCLUDED ||
-           method == METHOD_BBS || method == METHOD_READONLY || method == METHOD_HOLD;
+    const AccessMethod *m = find_access_method(method);
+    return m && m->port_may_name;
 }
 
 // read_port_line - a port line: its port into *port, its method into port_method.
@@ -233,7 +212,7 @@ static ConfigLineResult read_port_line(char *line, int line_number, uint8_t *por
             return CONFIG_LINE_REPORTED;
     }
     int method = port_line_method(method_token, line_number);
-    filter_config.port_method = (uint8_t)method;
+    filter_config.port_method = method < 0 ? (uint16_t)METHOD_UNKNOWN : (uint16_t)method;
     if (method < 0)
         return CONFIG_LINE_REPORTED;
     if (!port_method_allowed(filter_config.port_method))

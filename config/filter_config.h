@@ -1,4 +1,4 @@
-// filter_config.h - the options of config.prt and the access-method vocabulary.
+// filter_config.h - the options of config.prt and the method of the port.
 #ifndef FILTER_FILTER_CONFIG_H
 #define FILTER_FILTER_CONFIG_H
 
@@ -26,16 +26,12 @@ ConfigLineResult parse_config_line(int role, char *line, int line_number, uint8_
 // no port line, 1 it has one and its method is in port_method.
 int8_t load_filter_config(void);
 
-// method_from_keyword - method 1..14 of a Spanish or English keyword, or -1
+// method_from_keyword - the method id of a Spanish or English keyword, or -1
 // after error 7 (users.prt) or 5 (config.prt) with line_number.
 int method_from_keyword(const char *keyword, int line_number, bool in_users_file);
 
-// port_method_allowed - one of the six methods a port line may name (1, 2, 3,
-// 8, 11, 12): none of them asks for a password.
-bool port_method_allowed(uint8_t method);
-
-// method_name - the English keyword of method 1..14, or null for any other number.
-const char *method_name(int method);
+// port_method_allowed - a method a port line may name: none of them asks for a password.
+bool port_method_allowed(unsigned method);
 
 // config_file_path - path of config.prt or users.prt, through MORVEL when set.
 void config_file_path(const char *name, char *out, size_t size);

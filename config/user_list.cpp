@@ -153,11 +153,11 @@ static int find_header(PlatText *in)
     return found->line;
 }
 
-// needs_password - the methods that put a challenge built on the password.
-static bool needs_password(uint8_t method)
+// needs_password - the method puts a challenge built on the password.
+static bool needs_password(unsigned method)
 {
-    return method == METHOD_FIXED || method == METHOD_NORMAL || method == METHOD_MD5 ||
-           method == METHOD_FLEXNET || method == METHOD_FORWARD || method == METHOD_FORWARD5;
+    const AccessMethod *m = find_access_method(method);
+    return m && m->needs_password;
 }
 
 // entry_port_matches - the port field against the connection's port; false
@@ -179,16 +179,17 @@ static bool entry_method(const char *token, int line_number)
 {
     int method = strlen(token) <= 2 ? (uint8_t)strtol(token, nullptr, 10)
                                     : method_from_keyword(token, line_number, true);
-    user_entry.method = (uint8_t)method;
+    user_entry.method = method < 0 ? (uint16_t)METHOD_UNKNOWN : (uint16_t)method;
     return method >= 0;
 }
 
-// password_is_valid - present, and of exactly 5 characters for FLEXNET.
+// password_is_valid - present, and of the length its method asks (FLEXNET's key is 5 characters).
 static bool password_is_valid(int fields, const char *password)
 {
     if (fields < 3 || !password[0])
         return false;
-    return user_entry.method != METHOD_FLEXNET || strlen(password) == 5;
+    const AccessMethod *m = find_access_method(user_entry.method);
+    return !m || !m->password_length || strlen(password) == m->password_length;
 }
 
 EntryLineResult parse_entry_line(const char *line, int line_number, EntryLine *out)

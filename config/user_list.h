@@ -13,9 +13,9 @@ enum { USERS_LINE_SIZE = 300 };
 // EntryLine - one line of an entry in users.prt, read on its own.
 struct EntryLine {
     bool matches;                       // its port is the connection's, or every port
-    uint8_t method;
+    uint16_t method;
     bool needs_password;                // the method puts a challenge built on the password
-    bool password_ok;                   // a password is there, of 5 characters for FLEXNET
+    bool password_ok;                   // a password is there, of its method's length
     char password[PASSWORD_MAX + 1];
 };
 

@@ -55,5 +55,5 @@ int8_t decode_arguments(char **argv)
 void connection_reset(void)
 {
     memset(&connection_info, 0, sizeof connection_info);
-    verdict = 0;
+    verdict = VERDICT_ADMITTED;
 }

@@ -60,14 +60,19 @@ static bool flush_waiting_mail(void)
     return mail_drop_needs_care() && host_info_ready() && tidy_mail_drop();
 }
 
-// new_connection - steps 11 to 16: reply tag, switches, decision, logs.
+// new_connection - the reply tag, the off switch, the BBS-only port, then
+// the decision and the connection logs.
 static int new_connection(char *reply)
 {
     reply_replace(reply, reply_tag);
-    if (filter_is_off())
-        return 0;
-    if (!(connection_info.station_flags & (FLAG_BBS | FLAG_BBS_PORT)) && port_is_bbs_only())
-        return 2;
+    if (filter_is_off()) {
+        verdict = VERDICT_ADMITTED;
+        return verdict;
+    }
+    if (!(connection_info.station_flags & (FLAG_BBS | FLAG_BBS_PORT)) && port_is_bbs_only()) {
+        verdict = VERDICT_REFUSED;
+        return verdict;
+    }
     decide_admission(reply);
     write_connection_logs();
     return verdict;
@@ -83,11 +88,13 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
     // Reported once the record can name the station of this call.
     if (mail_stuck)
         report_error(ERR_NO_MAIL, 0);
-    if (decoded < 0)
-        return 2;
+    if (decoded < 0) {
+        verdict = VERDICT_REFUSED;
+        return verdict;
+    }
     if (memory_available == 0) {
         report_error(ERR_NO_MEMORY, 0);
-        verdict = report_verdict();
+        stop_on_report(reply);
         return verdict;
     }
     if (connection_info.connection_count == -1) {

@@ -34,7 +34,7 @@ enum { VERDICT_FALLBACK = 0xFF };
 
 // The outcome of the last report, kept for the operation that stopped on it:
 // the verdict its code leaves, and whether it left the station to the port's
-// method (codes 4 and 7, recorded in error.prt).
+// method (codes 4 and 7), whether or not error.prt could be written.
 static uint8_t last_verdict;
 static bool port_method_due;
 

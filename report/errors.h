@@ -12,12 +12,12 @@
 // is due. It never writes verdict; the operation that stopped on the error does.
 void report_error(uint16_t code, uint16_t detail);
 
-// report_verdict - the verdict the last report's code leaves (0 when
-// error.prt could not be written); 0 at load.
+// report_verdict - the verdict the last report's code leaves, whether or
+// not error.prt could be written; 0 at load.
 uint8_t report_verdict(void);
 
-// take_port_method_due - true once after a report of code 4 or 7 that was
-// recorded: the operation that met it runs the port's method.
+// take_port_method_due - true once after a report of code 4 or 7, recorded
+// or not: the operation that met it runs the port's method.
 bool take_port_method_due(void);
 
 // errors_reset - the load-time state of this file's globals; installs the

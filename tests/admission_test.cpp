@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -88,6 +91,31 @@ TEST(Admission, MethodNumber255ActsAsOpen)
     apply_access_method(255, reply);
     EXPECT_EQ(verdict, 0);
     EXPECT_STREQ(reply, "\nHello N0ABC");
+}
+
+// The rules a new row of the method table must keep: a port's method is what a
+// station falls back on when its password cannot be had, so it never asks for
+// one; a keyword names one method; a number in a file reaches only the
+// numbered rows.
+TEST(Admission, MethodTableRowsKeepTheirRules)
+{
+    std::set<std::string> keywords;
+    for (int i = 0; i < access_method_count; i++) {
+        const AccessMethod &m = access_methods[i];
+        SCOPED_TRACE(m.english);
+        EXPECT_FALSE(m.needs_password && m.port_may_name);
+        EXPECT_TRUE(m.needs_password || !m.password_length);
+        EXPECT_TRUE(m.run != nullptr);
+        EXPECT_EQ(find_access_method(m.id), &m);
+        EXPECT_TRUE(m.id < METHOD_UNKNOWN || m.id >= METHOD_KEYWORD_ONLY);
+        keywords.insert(m.english);
+        if (strcmp(m.spanish, m.english) != 0)
+            keywords.insert(m.spanish);
+    }
+    size_t distinct = 0;
+    for (int i = 0; i < access_method_count; i++)
+        distinct += strcmp(access_methods[i].spanish, access_methods[i].english) != 0 ? 2 : 1;
+    EXPECT_EQ(keywords.size(), distinct) << "a keyword names two methods";
 }
 
 TEST(Admission, PortWithoutPortLineAdmitsEveryoneWithTheAdmissionTexts)

@@ -1,5 +1,7 @@
 // challenges_test.cpp - the challenge state file of each kind, read back with
 // its exact lines, the password table, and a state file that cannot be written.
+#include "auth/state_file.h"
+#include "common/filter_dir.h"
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
@@ -84,6 +86,36 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
                                      digest_text(true, c.digits + "FwdSecret") + " \n" + STATION)
             << method;
         EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
+    }
+}
+
+// What the writer puts in a file of each kind, the reader gives back; a file
+// cut before its station line is refused.
+TEST(Challenges, StateFileOfEachKindReadsBackWhatWasWritten)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.connect("N0ABC-0", 1);
+    char path[FILTER_PATH_MAX];
+    state_file_path(path, sizeof path, false);
+    const std::string md2(32, 'a'), md5(32, 'b');
+    for (int kind : {KIND_NORMAL, KIND_FIXED, KIND_MD, KIND_TABLE, KIND_FLEXNET, KIND_FORWARD}) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(write_state_file(path, kind, "Plain", md2.c_str(), md5.c_str()));
+        ExpectedAnswer e;
+        ASSERT_TRUE(load_state_file(path, &e));
+        EXPECT_EQ(e.kind, kind);
+        EXPECT_STREQ(e.plain, "Plain");
+        EXPECT_EQ(std::string(e.digest[0]), state_kind(kind)->digests ? md2 : "");
+        EXPECT_EQ(std::string(e.digest[1]), state_kind(kind)->digests ? md5 : "");
+        EXPECT_TRUE(names_this_station(&e));
+        std::string text = h.read(STATE);
+        text.erase(text.rfind('\n', text.size() - 2) + 1);
+        h.write(STATE, text);
+        if (state_kind(kind)->digests)
+            EXPECT_FALSE(load_state_file(path, &e)) << "without its MD5 line";
+        else
+            EXPECT_FALSE(load_state_file(path, &e) && names_this_station(&e)) << "without its station line";
     }
 }
 

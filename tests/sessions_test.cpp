@@ -158,7 +158,7 @@ TEST(Sessions, AnswersThatAreNoDigestGetAFreshMd5Challenge)
         EXPECT_TRUE(std::regex_match(r.reply, std::regex(R"(\nPASSWORD> [1-8]( [1-8]){4} \[[0-9]{10}\]\n)")))
             << r.reply;
         ChallengeLine fresh = parse_challenge(r.reply);
-        EXPECT_NE(fresh.digits, parse_challenge(challenge.reply).digits) << "drawn anew at a later second";
+        EXPECT_NE(fresh.digits, parse_challenge(challenge.reply).digits) << "drawn anew";
         std::string md2 = digest_text(false, fresh.digits + "Secret12");
         std::string md5 = digest_text(true, fresh.digits + "Secret12");
         EXPECT_EQ(h.read(STATE), chars_at("Secret12", fresh.positions) + " " + md2 + "\n6 \n" + md5 + "\nN0ABC-0\n");

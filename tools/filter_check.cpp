@@ -536,6 +536,14 @@ static void check_table(const std::string &users_file, const Header &h)
                    " the port's method instead of a challenge; add a row \"DAY PASSWORD\" for each");
 }
 
+// draws_positions - the method's challenge asks for characters at drawn
+// positions of the password, which a short password makes easy to guess.
+static bool draws_positions(unsigned method)
+{
+    const AccessMethod *m = find_access_method(method);
+    return m && (m->challenge_kind == KIND_NORMAL || m->challenge_kind == KIND_MD);
+}
+
 // check_entry_line - one line of an entry through the filter's own parser.
 static void check_entry_line(const std::string &file, Header &h, int line, const char *text, bool *ended)
 {
@@ -559,12 +567,14 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                          : "unknown access method " + in_quotes(words[1])) + "; " + when + "; write " +
                    (port_bad ? "a port number, *, ALL or one of those names" : "a keyword of the access methods"));
     } else if (e.needs_password && !e.password_ok) {
-        bool flexnet = e.method == METHOD_FLEXNET && words.size() >= 3;
+        const AccessMethod *m = find_access_method(e.method);
+        bool exact = m->password_length && words.size() >= 3;
         report(true, file, line,
-               std::string(method_name(e.method)) + (flexnet ? " needs a password of exactly 5 characters"
-                                                             : " needs a password") + "; " + when +
+               std::string(m->english) + (exact ? " needs a password of exactly " + std::to_string(m->password_length) +
+                                                      " characters"
+                                                : std::string(" needs a password")) + "; " + when +
                    "; write the password after the method");
-    } else if (e.needs_password && (e.method == METHOD_NORMAL || e.method == METHOD_MD5)) {
+    } else if (e.needs_password && draws_positions(e.method)) {
         check_password_length(file, line, strlen(e.password), (std::string(method_name(e.method)) + " password").c_str());
     } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {
         h.table = true;

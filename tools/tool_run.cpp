@@ -4,7 +4,7 @@
 // the trace on, calls the same entry code the host calls, and turns both off
 // again, so nothing a tool does reaches the disk and no run sees another's.
 #include "tools/tool_run.h"
-#include "auth/challenges.h"
+#include "auth/state_file.h"
 #include "config/filter_config.h"
 #include "filter/connection_flow.h"
 #include "filter/filter_state.h"
@@ -120,15 +120,10 @@ std::string method_text(int method)
 
 std::string kind_text(int kind)
 {
-    switch (kind) {
-    case KIND_NORMAL: return "NORMAL: five positions of the password";
-    case KIND_FIXED: return "FIXED: the whole password";
-    case KIND_MD: return "MD5: five positions of the password, or the MD5 digest of the ten digits and the password";
-    case KIND_TABLE: return "TABLE: five positions of today's password from the station's table";
-    case KIND_FLEXNET: return "FLEXNET: the five digits weighted by the key";
-    case KIND_FORWARD: return "FORWARD: the MD5 digest of the ten digits and the password";
-    default: return "kind " + std::to_string(kind);
-    }
+    const StateKind *k = state_kind(kind);
+    if (k->kind != kind)
+        return "kind " + std::to_string(kind);
+    return k->what;
 }
 
 std::string verdict_text(int verdict)
