@@ -70,7 +70,7 @@ static uint16_t console_letters(const char *text, uint16_t word)
 
 // The language file name is cut at 60 characters: a failed line would let
 // every station in unfiltered for a fault that only concerns texts.
-static ConfigLineResult read_language_line(const char *line)
+static ConfigLineResult read_language_line(const ConfigOption *, char *line)
 {
     if (sscanf(line, "%60s", filter_config.language_file) != 1)
         return CONFIG_LINE_FAILED;
@@ -80,7 +80,7 @@ static ConfigLineResult read_language_line(const char *line)
 }
 
 // read_sysop_line - one to five callsigns; higher slots keep what they held.
-static ConfigLineResult read_sysop_line(char *line)
+static ConfigLineResult read_sysop_line(const ConfigOption *, char *line)
 {
     char calls[MAX_SYSOPS][7];
     int n = sscanf(upper_case(line), "%6s %6s %6s %6s %6s", calls[0], calls[1], calls[2], calls[3], calls[4]);
@@ -91,7 +91,7 @@ static ConfigLineResult read_sysop_line(char *line)
 }
 
 // read_attempts_line - the attempt count and the letters of the challenge policy.
-static ConfigLineResult read_attempts_line(char *line)
+static ConfigLineResult read_attempts_line(const ConfigOption *, char *line)
 {
     int digit = 0;
     char failure[LETTERS_MAX + 1], plain[LETTERS_MAX + 1];
@@ -109,7 +109,7 @@ static ConfigLineResult read_attempts_line(char *line)
 }
 
 // read_prompt_line - the line up to its line feed, blanks kept.
-static ConfigLineResult read_prompt_line(const char *line)
+static ConfigLineResult read_prompt_line(const ConfigOption *, char *line)
 {
     size_t n = strcspn(line, "\n");
     if (n >= sizeof filter_config.password_prompt)
@@ -130,52 +130,59 @@ static bool switch_value(char *field, bool *on)
 }
 
 // read_switch_line - a line of one "OK"/"NO" field.
-static ConfigLineResult read_switch_line(const char *line, bool *on)
+static ConfigLineResult read_switch_line(const ConfigOption *o, char *line)
 {
     char field[3];
-    if (sscanf(line, "%2s", field) != 1 || !switch_value(field, on))
+    if (sscanf(line, "%2s", field) != 1 || !switch_value(field, o->on))
         return CONFIG_LINE_FAILED;
     return CONFIG_LINE_OK;
 }
 
 // read_switch_letters_line - an "OK"/"NO" field and an optional letters field
-// of up to width characters; without letters the word keeps its value.
-// The letters of line 12 are cut at 11 characters, as the field holds no more.
-static ConfigLineResult read_switch_letters_line(char *line, bool *on, uint16_t *word, const LetterValue *table,
-                                           int width)
+// of up to the row's width; without letters the word keeps its value.
+static ConfigLineResult read_switch_letters_line(const ConfigOption *o, char *line)
 {
     char field[3], letters[LOG_LETTERS_MAX + 1];
-    const char *format = width == LOG_LETTERS_MAX ? "%2s %11s" : "%2s %10s";
+    const char *format = o->letters_width == LOG_LETTERS_MAX ? "%2s %11s" : "%2s %10s";
     int n = sscanf(upper_case(line), format, field, letters);
-    if (n < 1 || !switch_value(field, on))
+    if (n < 1 || !switch_value(field, o->on))
         return CONFIG_LINE_FAILED;
     if (n == 2)
-        *word = letters_value(letters, table);
+        *o->word = letters_value(letters, o->letters);
     return CONFIG_LINE_OK;
 }
 
-// read_option_line - option line role 1 to 14.
-static ConfigLineResult read_option_line(int role, char *line)
+// The option lines, in their order among the significant lines. A line's
+// default is the line the load-time values read as. The letters of line 12
+// are cut at 11 characters, as its field holds no more; the others at 10.
+static const ConfigOption config_options[CONFIG_OPTION_LINES] = {
+    // role                    reader                    fields default      switch, word, letters, width
+    {OPTION_LANGUAGE,          read_language_line,       1, "**",        nullptr, nullptr, nullptr, 0},
+    {OPTION_SYSOPS,            read_sysop_line,          MAX_SYSOPS, nullptr, nullptr, nullptr, nullptr, 0},
+    {OPTION_ATTEMPTS,          read_attempts_line,       3, "3",         nullptr, nullptr, nullptr, LETTERS_MAX},
+    {OPTION_PROMPT,            read_prompt_line,         0, "PASSWORD>", nullptr, nullptr, nullptr, 0},
+    {OPTION_TEXTS_BY_LANGUAGE, read_switch_line,         1, "NO", &filter_config.texts_by_language, nullptr, nullptr, 0},
+    {OPTION_OPEN_TEXT,         read_switch_line,         1, "NO", &filter_config.send_open_text, nullptr, nullptr, 0},
+    {OPTION_EXCLUSION_TEXT,    read_switch_line,         1, "NO", &filter_config.send_exclusion_text, nullptr, nullptr,
+     0},
+    {OPTION_GUEST_TEXT,        read_switch_line,         1, "NO", &filter_config.send_guest_text, nullptr, nullptr, 0},
+    {OPTION_INTRO_TEXT,        read_switch_letters_line, 2, "NO", &filter_config.send_intro_text,
+     &filter_config.intro_exceptions, intro_letters, LETTERS_MAX},
+    {OPTION_NEW_USER,          read_switch_letters_line, 2, "NO", &filter_config.new_user_welcome,
+     &filter_config.new_user_actions, new_user_letters, LETTERS_MAX},
+    {OPTION_MAIL_NEW_USER,     read_switch_line,         1, "NO", &filter_config.mail_new_user, nullptr, nullptr, 0},
+    {OPTION_CONNECTION_LOG,    read_switch_letters_line, 2, "NO", &filter_config.connection_log,
+     &filter_config.connection_log_flags, log_mode_letters, LOG_LETTERS_MAX},
+    {OPTION_LOG_EXCLUSIONS,    read_switch_line,         1, "NO", &filter_config.log_exclusions, nullptr, nullptr, 0},
+    {OPTION_LOG_PASSWORD_FAILURES, read_switch_line,     1, "NO", &filter_config.log_password_failures, nullptr,
+     nullptr, 0},
+};
+
+const ConfigOption *config_option(int role)
 {
-    FilterConfig &c = filter_config;
-    switch (role) {
-    case 1: return read_language_line(line);
-    case 2: return read_sysop_line(line);
-    case 3: return read_attempts_line(line);
-    case 4: return read_prompt_line(line);
-    case 5: return read_switch_line(line, &c.texts_by_language);
-    case 6: return read_switch_line(line, &c.send_open_text);
-    case 7: return read_switch_line(line, &c.send_exclusion_text);
-    case 8: return read_switch_line(line, &c.send_guest_text);
-    case 9: return read_switch_letters_line(line, &c.send_intro_text, &c.intro_exceptions, intro_letters, LETTERS_MAX);
-    case 10: return read_switch_letters_line(line, &c.new_user_welcome, &c.new_user_actions, new_user_letters,
-                                             LETTERS_MAX);
-    case 11: return read_switch_line(line, &c.mail_new_user);
-    case 12: return read_switch_letters_line(line, &c.connection_log, &c.connection_log_flags, log_mode_letters,
-                                             LOG_LETTERS_MAX);
-    case 13: return read_switch_line(line, &c.log_exclusions);
-    default: return read_switch_line(line, &c.log_password_failures);
-    }
+    if (role < 1 || role > CONFIG_OPTION_LINES)
+        return nullptr;
+    return &config_options[role - 1];
 }
 
 // short_number - a token of one or two characters as a decimal number; 0 when it is none.
@@ -222,8 +229,9 @@ static ConfigLineResult read_port_line(char *line, int line_number, uint8_t *por
 
 ConfigLineResult parse_config_line(int role, char *line, int line_number, uint8_t *port)
 {
-    if (role <= CONFIG_OPTION_LINES)
-        return read_option_line(role, line);
+    const ConfigOption *o = config_option(role);
+    if (o)
+        return o->read(o, line);
     return read_port_line(line, line_number, port);
 }
 
@@ -281,11 +289,17 @@ void use_stand_in_sysop(const char *callsign)
     filter_config.sysop_count = 1;
 }
 
+// filter_config_reset - every option as its row's default line reads, no
+// sysop, and OPEN for the port.
 void filter_config_reset(void)
 {
+    char line[CONFIG_LINE_SIZE];
     memset(&filter_config, 0, sizeof filter_config);
-    strcpy(filter_config.language_file, "**");
-    filter_config.max_attempts = 3;
-    strcpy(filter_config.password_prompt, "PASSWORD>");
+    for (const ConfigOption &o : config_options) {
+        if (!o.default_line)
+            continue;
+        copy_text(line, sizeof line, o.default_line);
+        o.read(&o, line);
+    }
     filter_config.port_method = METHOD_OPEN;
 }

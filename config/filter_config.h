@@ -17,6 +17,31 @@ enum { CONFIG_LINE_SIZE = 100, CONFIG_OPTION_LINES = 14 };
 // still to be reported, CONFIG_LINE_REPORTED an error a lookup has reported.
 enum ConfigLineResult { CONFIG_LINE_OK, CONFIG_LINE_FAILED, CONFIG_LINE_REPORTED };
 
+// The option lines by their role, their place among the significant lines.
+enum {
+    OPTION_LANGUAGE = 1, OPTION_SYSOPS, OPTION_ATTEMPTS, OPTION_PROMPT, OPTION_TEXTS_BY_LANGUAGE,
+    OPTION_OPEN_TEXT, OPTION_EXCLUSION_TEXT, OPTION_GUEST_TEXT, OPTION_INTRO_TEXT, OPTION_NEW_USER,
+    OPTION_MAIL_NEW_USER, OPTION_CONNECTION_LOG, OPTION_LOG_EXCLUSIONS, OPTION_LOG_PASSWORD_FAILURES
+};
+
+// ConfigOption - one option line: its reader, how many blank-separated
+// fields it takes (0: the whole line), the line its load-time value reads
+// as, and for an "OK"/"NO" switch the field it sets, with the letters that
+// may follow and the word they add up to.
+struct ConfigOption {
+    int role;
+    ConfigLineResult (*read)(const ConfigOption *o, char *line);
+    int fields;
+    const char *default_line;   // null: none (no sysop)
+    bool *on;
+    uint16_t *word;
+    const LetterValue *letters; // ends with a zero letter; null: no letters field of its own
+    int letters_width;          // the longest letters field read
+};
+
+// config_option - the row of option line role (1 to 14); null for a port line.
+const ConfigOption *config_option(int role);
+
 // parse_config_line - one significant line in its role (1 to 14 an option
 // line, above that a port line) into filter_config; a port line's port goes
 // to *port. The line may be upper-cased in place.

@@ -255,7 +255,7 @@ bool find_host_user(const char *callsign, unsigned char *record)
             break;
         found = record_holds_callsign(record, callsign);
     }
-    fclose(f);
+    plat_fclose(f);
     return found;
 }
 

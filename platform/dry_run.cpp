@@ -5,29 +5,21 @@
 // regard to case or separator, as the host's file system names files. The
 // record remembers whether the file was on the disk and what it held, so the
 // end of the run can tell created, appended, rewritten and removed files
-// apart. Streams over the overlay are glibc's custom streams: a write lands
-// in the record at once, so a read later in the same call sees it.
+// apart. A stream handed to the filter is a scratch file of the system's
+// temporary directory holding the record's text; the close of a written one
+// brings its text back into the record. Everything else is standard C++ over
+// the entries the overlay replaced, so it works alike on every system.
 #include "platform/dry_run.h"
-#include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
-#include <cerrno>
 #include <cstring>
-
-bool dry_run_active;
-
-#if defined(__GLIBC__)
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 struct OverlayFile {
     std::string key;
-    std::string path;
+    std::string path;          // as first named, with "/" separators
     bool on_disk_before;
     bool directory_before;
     std::string before;
@@ -36,18 +28,34 @@ struct OverlayFile {
     std::string content;
 };
 
+// OverlayStream - a scratch stream handed to the filter.
+struct OverlayStream {
+    FILE *stream;
+    size_t record;
+    bool writer;
+};
+
+// OverlayReader - a text that the text reader reads by descriptor from a record.
+struct OverlayReader {
+    bool used;
+    size_t record;
+    size_t at;
+};
+
+// The overlay's descriptors start far above any that a system gives a process.
+enum { READER_BASE = 1 << 24, READERS = 16, READ_CHUNK = 4096 };
+
+PlatOps below;   // the entries the overlay replaced
+bool active;
 std::vector<OverlayFile> overlay;
+std::vector<OverlayStream> streams;
+OverlayReader readers[READERS];
 
-// WriteCookie - a stream writing into one record, by index: the vector may move.
-struct WriteCookie {
-    size_t index;
-};
-
-// ReadCookie - a stream reading a copy of a record's content.
-struct ReadCookie {
-    std::string data;
-    size_t position;
-};
+// The listing in progress: its directory, whether the system lists it, and
+// the next record to add to what the system lists.
+std::string listed_dir;
+bool system_listing;
+size_t added_at;
 
 // overlay_key - the path in upper case with "\" separators.
 std::string overlay_key(const char *path)
@@ -62,35 +70,42 @@ std::string overlay_key(const char *path)
     return key;
 }
 
-// real_state - whether the file is on the disk, is a directory, and its content.
-void real_state(const char *path, bool *exists, bool *directory, std::string *content)
+// parent_key - the key of the directory that holds a key's file.
+std::string parent_key(const std::string &key)
 {
-    char native[4096];
-    struct stat st;
-    plat_native_path(path, native, sizeof native);
-    *exists = native[0] && stat(native, &st) == 0;
-    *directory = *exists && S_ISDIR(st.st_mode);
+    size_t slash = key.rfind('\\');
+    return slash == std::string::npos ? "" : key.substr(0, slash);
+}
+
+// read_below - the whole content of a file on the disk; false when it cannot
+// be read as a file (a directory, or no file).
+bool read_below(const char *path, std::string *content)
+{
     content->clear();
-    if (!*exists || *directory)
-        return;
-    FILE *f = fopen(native, "rb");
-    if (!f)
-        return;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        content->append(buffer, n);
-    fclose(f);
+    int fd = below.open_raw(path);
+    if (fd < 0)
+        return false;
+    char buffer[READ_CHUNK];
+    long n;
+    while ((n = below.read_raw(fd, buffer, sizeof buffer)) > 0)
+        content->append(buffer, (size_t)n);
+    below.close_raw(fd);
+    return n == 0;
+}
+
+// find_record - the record of a key, or -1.
+long find_key(const std::string &key)
+{
+    for (size_t i = 0; i < overlay.size(); i++)
+        if (overlay[i].key == key)
+            return (long)i;
+    return -1;
 }
 
 // find_record - the record of a path, or -1.
 long find_record(const char *path)
 {
-    std::string key = overlay_key(path);
-    for (size_t i = 0; i < overlay.size(); i++)
-        if (overlay[i].key == key)
-            return (long)i;
-    return -1;
+    return find_key(overlay_key(path));
 }
 
 // touch_record - the record of a path, made from the disk's state when new.
@@ -105,7 +120,8 @@ size_t touch_record(const char *path)
     for (char &c : f.path)
         if (c == '\\')
             c = '/';
-    real_state(path, &f.on_disk_before, &f.directory_before, &f.before);
+    f.on_disk_before = below.exists(path);
+    f.directory_before = f.on_disk_before && !read_below(path, &f.before);
     f.exists = f.on_disk_before;
     f.directory = f.directory_before;
     f.content = f.before;
@@ -113,182 +129,242 @@ size_t touch_record(const char *path)
     return overlay.size() - 1;
 }
 
-ssize_t write_record(void *cookie, const char *buffer, size_t size)
+// hand_out - a scratch stream holding a record's text, at its start for a
+// reader and at its end for a writer; null when none can be made.
+FILE *hand_out(size_t record, bool writer)
 {
-    overlay[static_cast<WriteCookie *>(cookie)->index].content.append(buffer, size);
-    return (ssize_t)size;
-}
-
-int close_writer(void *cookie)
-{
-    delete static_cast<WriteCookie *>(cookie);
-    return 0;
-}
-
-ssize_t read_copy(void *cookie, char *buffer, size_t size)
-{
-    ReadCookie *r = static_cast<ReadCookie *>(cookie);
-    size_t n = r->data.size() - r->position;
-    if (n > size)
-        n = size;
-    memcpy(buffer, r->data.data() + r->position, n);
-    r->position += n;
-    return (ssize_t)n;
-}
-
-int seek_copy(void *cookie, off64_t *offset, int whence)
-{
-    ReadCookie *r = static_cast<ReadCookie *>(cookie);
-    off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (off64_t)r->position : (off64_t)r->data.size();
-    off64_t target = base + *offset;
-    if (target < 0 || target > (off64_t)r->data.size())
-        return -1;
-    r->position = (size_t)target;
-    *offset = target;
-    return 0;
-}
-
-int close_reader(void *cookie)
-{
-    delete static_cast<ReadCookie *>(cookie);
-    return 0;
-}
-
-// open_writer - a stream appending to a record's content.
-FILE *open_writer(size_t index)
-{
-    cookie_io_functions_t io = {nullptr, write_record, nullptr, close_writer};
-    WriteCookie *c = new WriteCookie{index};
-    FILE *f = fopencookie(c, "w", io);
+    FILE *f = plat_scratch_stream();
     if (!f)
-        delete c;
-    return f;
-}
-
-// open_reader - a stream over a copy of text.
-FILE *open_reader(const std::string &text)
-{
-    cookie_io_functions_t io = {read_copy, nullptr, seek_copy, close_reader};
-    ReadCookie *c = new ReadCookie{text, 0};
-    FILE *f = fopencookie(c, "r", io);
-    if (!f)
-        delete c;
-    return f;
-}
-
-}   // namespace
-
-bool plat_dry_run_begin(void)
-{
-    plat_begin_call();   // a listing taken before may not show what the disk holds now
-    overlay.clear();
-    dry_run_active = true;
-    return true;
-}
-
-void plat_dry_run_end(void)
-{
-    dry_run_active = false;
-    overlay.clear();
-}
-
-FILE *dry_run_fopen(const char *path, const char *mode)
-{
-    if (mode[0] == 'r') {
-        long found = find_record(path);
-        if (found < 0) {
-            char native[4096];
-            plat_native_path(path, native, sizeof native);
-            return native[0] ? fopen(native, "rb") : nullptr;
-        }
-        const OverlayFile &f = overlay[(size_t)found];
-        if (!f.exists || f.directory) {
-            errno = ENOENT;
-            return nullptr;
-        }
-        return open_reader(f.content);
-    }
-    size_t index = touch_record(path);
-    if (overlay[index].directory)
         return nullptr;
-    if (mode[0] == 'w' || !overlay[index].exists)
-        overlay[index].content.clear();
-    overlay[index].exists = true;
-    return open_writer(index);
+    const std::string &text = overlay[record].content;
+    if (fwrite(text.data(), 1, text.size(), f) != text.size() || fflush(f) != 0 ||
+        fseek(f, 0, writer ? SEEK_END : SEEK_SET) != 0) {
+        fclose(f);
+        return nullptr;
+    }
+    streams.push_back({f, record, writer});
+    return f;
 }
 
-// dry_run_raw_open - a descriptor over what the run has made of a file:
-// the text reader reads by descriptor, so the overlay's content is put in
-// an anonymous memory file. A file the run did not touch is the real one.
-int dry_run_raw_open(const char *path)
+FILE *overlay_open_stream(const char *path, const char *mode)
 {
-    long found = find_record(path);
-    if (found < 0) {
-        char native[4096];
-        plat_native_path(path, native, sizeof native);
-        return native[0] ? open(native, O_RDONLY | O_CLOEXEC) : -1;
+    if (mode[0] == 'r' && !strchr(mode, '+')) {
+        long found = find_record(path);
+        if (found < 0)
+            return below.open_stream(path, mode);
+        const OverlayFile &f = overlay[(size_t)found];
+        return f.exists && !f.directory ? hand_out((size_t)found, false) : nullptr;
     }
-    const OverlayFile &f = overlay[(size_t)found];
-    if (!f.exists || f.directory) {
-        errno = ENOENT;
-        return -1;
-    }
-    int fd = memfd_create("dry-run", MFD_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    size_t done = 0;
-    while (done < f.content.size()) {
-        ssize_t n = write(fd, f.content.data() + done, f.content.size() - done);
-        if (n <= 0) {
-            close(fd);
-            return -1;
-        }
-        done += (size_t)n;
-    }
-    if (lseek(fd, 0, SEEK_SET) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    size_t record = touch_record(path);
+    OverlayFile &f = overlay[record];
+    if (f.directory)
+        return nullptr;
+    if (mode[0] == 'w' || !f.exists)
+        f.content.clear();
+    f.exists = true;
+    return hand_out(record, true);
 }
 
-FILE *dry_run_fopen_exclusive(const char *path, bool *existed)
+FILE *overlay_open_private(const char *path)
+{
+    return overlay_open_stream(path, "w");
+}
+
+FILE *overlay_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    size_t index = touch_record(path);
-    if (overlay[index].exists) {
+    size_t record = touch_record(path);
+    OverlayFile &f = overlay[record];
+    if (f.exists) {
         if (existed)
             *existed = true;
         return nullptr;
     }
-    overlay[index].exists = true;
-    overlay[index].content.clear();
-    return open_writer(index);
+    f.exists = true;
+    f.content.clear();
+    return hand_out(record, true);
 }
 
-bool dry_run_exists(const char *path)
+// take_back - a written scratch stream's whole text, into its record.
+void take_back(const OverlayStream &s)
+{
+    std::string &content = overlay[s.record].content;
+    content.clear();
+    rewind(s.stream);
+    char buffer[READ_CHUNK];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, s.stream)) > 0)
+        content.append(buffer, n);
+}
+
+// A write that failed counts as a failed close, as on the disk.
+int overlay_close_stream(FILE *stream)
+{
+    for (size_t i = 0; i < streams.size(); i++) {
+        if (streams[i].stream != stream)
+            continue;
+        bool failed = ferror(stream) != 0 || fflush(stream) != 0;
+        if (streams[i].writer)
+            take_back(streams[i]);
+        if (fclose(stream) != 0)
+            failed = true;
+        streams.erase(streams.begin() + (long)i);
+        return failed ? EOF : 0;
+    }
+    return below.close_stream(stream);
+}
+
+// reader_of - the overlay's reader behind a descriptor, or null for the system's.
+OverlayReader *reader_of(int fd)
+{
+    return fd >= READER_BASE && fd < READER_BASE + READERS ? &readers[fd - READER_BASE] : nullptr;
+}
+
+int overlay_open_raw(const char *path)
 {
     long found = find_record(path);
-    if (found >= 0)
-        return overlay[(size_t)found].exists;
-    bool exists, directory;
-    std::string content;
-    real_state(path, &exists, &directory, &content);
-    return exists;
+    if (found < 0)
+        return below.open_raw(path);
+    const OverlayFile &f = overlay[(size_t)found];
+    if (!f.exists || f.directory)
+        return -1;
+    for (int i = 0; i < READERS; i++) {
+        if (!readers[i].used) {
+            readers[i] = {true, (size_t)found, 0};
+            return READER_BASE + i;
+        }
+    }
+    return -1;
 }
 
-bool dry_run_remove(const char *path)
+long overlay_read_raw(int fd, char *buffer, size_t size)
 {
-    size_t index = touch_record(path);
-    if (overlay[index].directory)
+    OverlayReader *r = reader_of(fd);
+    if (!r)
+        return below.read_raw(fd, buffer, size);
+    const std::string &content = overlay[r->record].content;
+    size_t n = r->at < content.size() ? content.size() - r->at : 0;
+    if (n > size)
+        n = size;
+    memcpy(buffer, content.data() + r->at, n);
+    r->at += n;
+    return (long)n;
+}
+
+bool overlay_seek_raw(int fd, long long offset)
+{
+    OverlayReader *r = reader_of(fd);
+    if (!r)
+        return below.seek_raw(fd, offset);
+    if (offset < 0)
         return false;
-    overlay[index].exists = false;
-    overlay[index].content.clear();
+    r->at = (size_t)offset;
     return true;
 }
 
-bool dry_run_rename(const char *from, const char *to)
+void overlay_close_raw(int fd)
+{
+    OverlayReader *r = reader_of(fd);
+    if (r)
+        r->used = false;
+    else
+        below.close_raw(fd);
+}
+
+bool overlay_exists(const char *path)
+{
+    long found = find_record(path);
+    return found >= 0 ? overlay[(size_t)found].exists : below.exists(path);
+}
+
+// A file that is not there is removed as well as one that goes, as on the disk.
+bool overlay_remove(const char *path)
+{
+    OverlayFile &f = overlay[touch_record(path)];
+    if (f.directory)
+        return false;
+    f.exists = false;
+    f.content.clear();
+    return true;
+}
+
+bool overlay_truncate(const char *path, long size)
+{
+    OverlayFile &f = overlay[touch_record(path)];
+    if (!f.exists || f.directory || size < 0)
+        return false;
+    f.content.resize((size_t)size);
+    return true;
+}
+
+bool overlay_make_directory(const char *path)
+{
+    OverlayFile &f = overlay[touch_record(path)];
+    if (f.exists)
+        return false;
+    f.exists = true;
+    f.directory = true;
+    return true;
+}
+
+bool overlay_create_hidden(const char *path)
+{
+    OverlayFile &f = overlay[touch_record(path)];
+    if (f.directory)
+        return false;
+    f.exists = true;
+    f.content.clear();
+    return true;
+}
+
+// A directory the run made is listed by the overlay alone.
+bool overlay_open_listing(const char *dir, PlatListing *listing)
+{
+    listed_dir = overlay_key(dir);
+    added_at = 0;
+    system_listing = below.open_listing(dir, listing);
+    if (system_listing)
+        return true;
+    long found = find_key(listed_dir);
+    return found >= 0 && overlay[(size_t)found].exists && overlay[(size_t)found].directory;
+}
+
+// The system's names but those the run removed, then the files the run made.
+bool overlay_next_name(PlatListing *listing, char *name, size_t size)
+{
+    while (system_listing && below.next_name(listing, name, size)) {
+        long found = find_key(listed_dir + "\\" + overlay_key(name));
+        if (found < 0 || overlay[(size_t)found].exists)
+            return true;
+    }
+    while (added_at < overlay.size()) {
+        const OverlayFile &f = overlay[added_at++];
+        if (!f.exists || f.on_disk_before || parent_key(f.key) != listed_dir)
+            continue;
+        size_t slash = f.path.rfind('/');
+        std::string last = slash == std::string::npos ? f.path : f.path.substr(slash + 1);
+        if (last.size() < size) {
+            memcpy(name, last.c_str(), last.size() + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool overlay_file_size(const char *path, long *size)
+{
+    long found = find_record(path);
+    if (found < 0)
+        return below.file_size(path, size);
+    const OverlayFile &f = overlay[(size_t)found];
+    if (!f.exists || f.directory)
+        return false;
+    *size = (long)f.content.size();
+    return true;
+}
+
+bool overlay_rename(const char *from, const char *to)
 {
     size_t source = touch_record(from);
     if (!overlay[source].exists || overlay[source].directory)
@@ -299,20 +375,114 @@ bool dry_run_rename(const char *from, const char *to)
         return false;
     overlay[target].exists = true;
     overlay[target].content = content;
-    source = touch_record(from);
     overlay[source].exists = false;
     overlay[source].content.clear();
     return true;
 }
 
-bool dry_run_make_directory(const char *path)
+// A replacement in the overlay is a rewrite of the record, taken in at the commit.
+FILE *overlay_open_replacement(const char *path, bool, PlatReplacement *r)
 {
-    size_t index = touch_record(path);
-    if (overlay[index].exists)
+    r->temp[0] = '\0';
+    r->stream = strlen(path) < sizeof r->path ? overlay_open_stream(path, "w") : nullptr;
+    if (r->stream)
+        strcpy(r->path, path);
+    return r->stream;
+}
+
+bool overlay_commit_replacement(PlatReplacement *r)
+{
+    bool ok = r->stream && plat_fclose(r->stream) == 0;
+    r->stream = nullptr;
+    return ok;
+}
+
+void overlay_discard_replacement(PlatReplacement *r)
+{
+    if (r->stream)
+        plat_fclose(r->stream);
+    r->stream = nullptr;
+}
+
+// No other process shares the overlay: its lock is always free.
+int overlay_try_lock(const char *, PlatLock *lock)
+{
+    lock->handle = -1;
+    return 1;
+}
+
+void overlay_unlock(PlatLock *lock)
+{
+    lock->handle = -1;
+}
+
+void overlay_close_listing(PlatListing *listing)
+{
+    if (system_listing)
+        below.close_listing(listing);
+    system_listing = false;
+}
+
+// swap_entries - put the overlay's entries in the table (on), or the ones it replaced back.
+void swap_entries(bool on)
+{
+    PlatOps &t = plat_ops;
+    t.open_stream = on ? overlay_open_stream : below.open_stream;
+    t.open_private = on ? overlay_open_private : below.open_private;
+    t.open_exclusive = on ? overlay_open_exclusive : below.open_exclusive;
+    t.close_stream = on ? overlay_close_stream : below.close_stream;
+    t.open_raw = on ? overlay_open_raw : below.open_raw;
+    t.read_raw = on ? overlay_read_raw : below.read_raw;
+    t.seek_raw = on ? overlay_seek_raw : below.seek_raw;
+    t.close_raw = on ? overlay_close_raw : below.close_raw;
+    t.exists = on ? overlay_exists : below.exists;
+    t.remove = on ? overlay_remove : below.remove;
+    t.truncate = on ? overlay_truncate : below.truncate;
+    t.file_size = on ? overlay_file_size : below.file_size;
+    t.rename = on ? overlay_rename : below.rename;
+    t.open_replacement = on ? overlay_open_replacement : below.open_replacement;
+    t.commit_replacement = on ? overlay_commit_replacement : below.commit_replacement;
+    t.discard_replacement = on ? overlay_discard_replacement : below.discard_replacement;
+    t.try_lock = on ? overlay_try_lock : below.try_lock;
+    t.unlock = on ? overlay_unlock : below.unlock;
+    t.make_directory = on ? overlay_make_directory : below.make_directory;
+    t.create_hidden = on ? overlay_create_hidden : below.create_hidden;
+    t.open_listing = on ? overlay_open_listing : below.open_listing;
+    t.next_name = on ? overlay_next_name : below.next_name;
+    t.close_listing = on ? overlay_close_listing : below.close_listing;
+}
+
+// forget_overlay - no record, no stream, no reader. A stream still noted
+// may have been closed without plat_fclose: it is not closed again.
+void forget_overlay(void)
+{
+    streams.clear();
+    overlay.clear();
+    for (OverlayReader &r : readers)
+        r.used = false;
+}
+
+}   // namespace
+
+bool plat_dry_run_begin(void)
+{
+    if (active)
         return false;
-    overlay[index].exists = true;
-    overlay[index].directory = true;
+    plat_begin_call();   // a listing taken before may not show what the disk holds now
+    forget_overlay();
+    below = plat_ops;
+    swap_entries(true);
+    active = true;
     return true;
+}
+
+void plat_dry_run_end(void)
+{
+    if (!active)
+        return;
+    swap_entries(false);
+    forget_overlay();
+    active = false;
 }
 
 std::vector<DryRunChange> plat_dry_run_changes(void)
@@ -331,20 +501,3 @@ std::vector<DryRunChange> plat_dry_run_changes(void)
     }
     return changes;
 }
-
-#else
-
-// Without custom streams the overlay cannot hand the filter a FILE *: a tool
-// is told the dry run is unsupported and does not start it.
-bool plat_dry_run_begin(void) { return false; }
-void plat_dry_run_end(void) { dry_run_active = false; }
-FILE *dry_run_fopen(const char *, const char *) { return nullptr; }
-FILE *dry_run_fopen_exclusive(const char *, bool *) { return nullptr; }
-int dry_run_raw_open(const char *) { return -1; }
-bool dry_run_exists(const char *) { return false; }
-bool dry_run_remove(const char *) { return false; }
-bool dry_run_make_directory(const char *) { return false; }
-bool dry_run_rename(const char *, const char *) { return false; }
-std::vector<DryRunChange> plat_dry_run_changes(void) { return {}; }
-
-#endif

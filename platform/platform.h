@@ -139,7 +139,6 @@ bool plat_rename(const char *from, const char *to);
 enum { PLAT_PATH_MAX = 1024 };
 struct PlatReplacement {
     FILE *stream;
-    bool dry;                     // a dry run's overlay took the stream
     char path[PLAT_PATH_MAX];     // the filter path being replaced
     char native[PLAT_PATH_MAX];   // its system path
     char temp[PLAT_PATH_MAX];     // the temporary's system path
@@ -176,6 +175,10 @@ enum { PLAT_LOCK_WAIT_MS = 10000 };
 // another process holds it, at most PLAT_LOCK_WAIT_MS; false when it could
 // not be had. Not counted: a process takes a file's lock once.
 bool plat_lock(const char *path, PlatLock *lock);
+
+// plat_try_lock - take the lock of path without waiting: 1 taken, 0 held
+// by another process, -1 when it cannot be taken at all.
+int plat_try_lock(const char *path, PlatLock *lock);
 
 // plat_unlock - release a lock that plat_lock took.
 void plat_unlock(PlatLock *lock);

@@ -1,28 +1,39 @@
-// platform_common.cpp - clock, environment, random bytes and closing streams,
-// the parts of the platform layer that standard C++ covers on every system.
+// platform_common.cpp - the functions of platform.h, each a call of its entry
+// in the table of operations, and the system entries that standard C++
+// covers on every system.
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cstdlib>
 #include <cstring>
 
-void plat_local_time(struct tm *out, int *hundredths)
+FILE *plat_fopen(const char *path, const char *mode) { return plat_ops.open_stream(path, mode); }
+FILE *plat_fopen_private(const char *path) { return plat_ops.open_private(path); }
+FILE *plat_fopen_exclusive(const char *path, bool *existed) { return plat_ops.open_exclusive(path, existed); }
+int plat_fclose(FILE *stream) { return plat_ops.close_stream(stream); }
+bool plat_exists(const char *path) { return plat_ops.exists(path); }
+bool plat_remove(const char *path) { return plat_ops.remove(path); }
+bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
+bool plat_file_size(const char *path, long *size) { return plat_ops.file_size(path, size); }
+bool plat_rename(const char *from, const char *to) { return plat_ops.rename(from, to); }
+FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
 {
-    time_t seconds;
-    if (fixed_clock(out, hundredths, &seconds))
-        return;
-    plat_system_local_time(out, hundredths);
+    return plat_ops.open_replacement(path, private_file, r);
 }
-
-time_t plat_now_seconds(void)
-{
-    struct tm local;
-    int hundredths;
-    time_t seconds;
-    if (fixed_clock(&local, &hundredths, &seconds))
-        return seconds;
-    return time(nullptr);
-}
+bool plat_commit_replacement(PlatReplacement *r) { return plat_ops.commit_replacement(r); }
+void plat_discard_replacement(PlatReplacement *r) { plat_ops.discard_replacement(r); }
+int plat_try_lock(const char *path, PlatLock *lock) { return plat_ops.try_lock(path, lock); }
+void plat_unlock(PlatLock *lock) { plat_ops.unlock(lock); }
+bool plat_make_directory(const char *path) { return plat_ops.make_directory(path); }
+bool plat_create_hidden(const char *path) { return plat_ops.create_hidden(path); }
+bool plat_open_listing(const char *dir, PlatListing *listing) { return plat_ops.open_listing(dir, listing); }
+bool plat_next_name(PlatListing *listing, char *name, size_t size) { return plat_ops.next_name(listing, name, size); }
+void plat_close_listing(PlatListing *listing) { plat_ops.close_listing(listing); }
+void plat_local_time(struct tm *out, int *hundredths) { plat_ops.local_time(out, hundredths); }
+time_t plat_now_seconds(void) { return plat_ops.now_seconds(); }
+bool plat_random_bytes(void *buffer, size_t size) { return plat_ops.random_bytes(buffer, size); }
+const char *plat_getenv(const char *name) { return plat_ops.getenv(name); }
 
 size_t plat_format_time(char *out, size_t size, const char *format, const struct tm *tm)
 {
@@ -34,26 +45,46 @@ size_t plat_format_time(char *out, size_t size, const char *format, const struct
     return n;
 }
 
-const char *plat_getenv(const char *name)
+time_t plat_std_now_seconds(void)
+{
+    return time(nullptr);
+}
+
+const char *plat_std_getenv(const char *name)
 {
     return getenv(name);
 }
 
-bool plat_random_bytes(void *buffer, size_t size)
-{
-    if (random_fault())
-        return false;
-    return plat_system_random(buffer, size);
-}
-
 // A write that failed leaves the stream's error flag set, and fclose may
 // still succeed (nothing was left in the buffer): the flag counts as a failed close.
-int plat_fclose(FILE *stream)
+int plat_std_close_stream(FILE *stream)
 {
     bool failed = ferror(stream) != 0;
-    if (close_fault(stream))
-        failed = true;
     if (fclose(stream) != 0)
         failed = true;
     return failed ? EOF : 0;
+}
+
+bool plat_file_age(const char *path, long *seconds)
+{
+    time_t written;
+    if (!plat_ops.modified_time(path, &written))
+        return false;
+    *seconds = (long)(plat_now_seconds() - written);
+    return true;
+}
+
+// The lock is tried without waiting and again every few milliseconds up to
+// the limit, so a stuck holder costs the host a bounded wait, never a hang.
+bool plat_lock(const char *path, PlatLock *lock)
+{
+    enum { STEP_MS = 2 };
+    for (int waited = 0;; waited += STEP_MS) {
+        int taken = plat_ops.try_lock(path, lock);
+        if (taken != 0)
+            return taken > 0;
+        if (waited >= PLAT_LOCK_WAIT_MS)
+            return false;
+        plat_ops.sleep_ms(STEP_MS);
+    }
 }

@@ -5,8 +5,8 @@
 // else by a scan of its parent directory without regard to case; a component
 // that does not exist keeps the spelling given, so new files are created as named.
 #include "platform/platform.h"
-#include "platform/dry_run.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cerrno>
 #include <cstring>
@@ -229,14 +229,10 @@ static FILE *fopen_replacing(const char *native, const char *mode)
     return f;
 }
 
-FILE *plat_fopen(const char *path, const char *mode)
+static FILE *system_open_stream(const char *path, const char *mode)
 {
     char native[NATIVE_PATH_MAX];
     char m[8];
-    if (open_fault(path))
-        return nullptr;
-    if (dry_run_active)
-        return dry_run_fopen(path, mode);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -244,22 +240,19 @@ FILE *plat_fopen(const char *path, const char *mode)
     if (m[0] == 'r' && !strchr(m, '+'))
         return fopen(native, m);
     forget_listing();
-    FILE *f = m[0] == 'w' && !strchr(m, '+') ? fopen_replacing(native, m) : fopen(native, m);
-    return written_stream(f, path, native);
+    return m[0] == 'w' && !strchr(m, '+') ? fopen_replacing(native, m) : fopen(native, m);
 }
 
-int plat_raw_open(const char *path)
+static int system_open_raw(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (dry_run_active)
-        return dry_run_raw_open(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return -1;
     return open(native, O_RDONLY | O_CLOEXEC);
 }
 
-long plat_raw_read(int fd, char *buffer, size_t size)
+static long system_read_raw(int fd, char *buffer, size_t size)
 {
     ssize_t n;
     do
@@ -268,23 +261,19 @@ long plat_raw_read(int fd, char *buffer, size_t size)
     return (long)n;
 }
 
-bool plat_raw_seek(int fd, long long offset)
+static bool system_seek_raw(int fd, long long offset)
 {
     return lseek(fd, (off_t)offset, SEEK_SET) == (off_t)offset;
 }
 
-void plat_raw_close(int fd)
+static void system_close_raw(int fd)
 {
     close(fd);
 }
 
-FILE *plat_fopen_private(const char *path)
+static FILE *system_open_private(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (open_fault(path))
-        return nullptr;
-    if (dry_run_active)
-        return dry_run_fopen(path, "w");
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -301,18 +290,14 @@ FILE *plat_fopen_private(const char *path)
     FILE *f = fchmod(fd, 0600) == 0 ? fdopen(fd, "w") : nullptr;
     if (!f)
         close(fd);
-    return written_stream(f, path, native);
+    return f;
 }
 
-FILE *plat_fopen_exclusive(const char *path, bool *existed)
+static FILE *system_open_exclusive(const char *path, bool *existed)
 {
     char native[NATIVE_PATH_MAX];
     if (existed)
         *existed = false;
-    if (open_fault(path))
-        return nullptr;
-    if (dry_run_active)
-        return dry_run_fopen_exclusive(path, existed);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return nullptr;
@@ -326,26 +311,20 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     FILE *f = fdopen(fd, "w");
     if (!f)
         close(fd);
-    return written_stream(f, path, native);
+    return f;
 }
 
-bool plat_exists(const char *path)
+static bool system_exists(const char *path)
 {
     char native[NATIVE_PATH_MAX];
     struct stat st;
-    if (dry_run_active)
-        return dry_run_exists(path);
     plat_native_path(path, native, sizeof native);
     return native[0] && stat(native, &st) == 0;
 }
 
-bool plat_remove(const char *path)
+static bool system_remove(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (remove_fault(path))
-        return false;
-    if (dry_run_active)
-        return dry_run_remove(path);
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return false;
@@ -356,27 +335,14 @@ bool plat_remove(const char *path)
     return errno == ENOENT;
 }
 
-bool plat_truncate(const char *path, long size)
+static bool system_truncate(const char *path, long size)
 {
     char native[NATIVE_PATH_MAX];
-    if (truncate_fault(path))
-        return false;
     plat_native_path(path, native, sizeof native);
     return native[0] && size >= 0 && truncate(native, (off_t)size) == 0;
 }
 
-bool plat_file_age(const char *path, long *seconds)
-{
-    char native[NATIVE_PATH_MAX];
-    struct stat st;
-    plat_native_path(path, native, sizeof native);
-    if (!native[0] || stat(native, &st) != 0)
-        return false;
-    *seconds = (long)(plat_now_seconds() - st.st_mtime);
-    return true;
-}
-
-bool plat_file_size(const char *path, long *size)
+static bool system_file_size(const char *path, long *size)
 {
     char native[NATIVE_PATH_MAX];
     struct stat st;
@@ -387,13 +353,20 @@ bool plat_file_size(const char *path, long *size)
     return true;
 }
 
-bool plat_rename(const char *from, const char *to)
+static bool system_modified_time(const char *path, time_t *when)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    *when = st.st_mtime;
+    return true;
+}
+
+static bool system_rename(const char *from, const char *to)
 {
     char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
-    if (rename_fault(from))
-        return false;
-    if (dry_run_active)
-        return dry_run_rename(from, to);
     plat_native_path(from, native_from, sizeof native_from);
     plat_native_path(to, native_to, sizeof native_to);
     if (!native_from[0] || !native_to[0])
@@ -423,19 +396,13 @@ static int open_temporary(PlatReplacement *r, mode_t mode)
     return fd;
 }
 
-FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+static FILE *system_open_replacement(const char *path, bool private_file, PlatReplacement *r)
 {
     r->stream = nullptr;
-    r->dry = false;
     r->temp[0] = '\0';
-    if (open_fault(path) || strlen(path) >= sizeof r->path)
+    if (strlen(path) >= sizeof r->path)
         return nullptr;
     strcpy(r->path, path);
-    if (dry_run_active) {
-        r->dry = true;
-        r->stream = dry_run_fopen(path, "w");
-        return r->stream;
-    }
     plat_native_path(path, r->native, sizeof r->native);
     if (!r->native[0])
         return nullptr;
@@ -454,23 +421,17 @@ FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement
     if (!r->stream) {
         close(fd);
         unlink(r->temp);
-        return nullptr;
     }
-    r->stream = written_stream(r->stream, path, r->temp);
-    if (!r->stream)
-        unlink(r->temp);
     return r->stream;
 }
 
-bool plat_commit_replacement(PlatReplacement *r)
+static bool system_commit_replacement(PlatReplacement *r)
 {
     if (!r->stream)
         return false;
     bool ok = plat_fclose(r->stream) == 0;
     r->stream = nullptr;
-    if (r->dry)
-        return ok;
-    if (ok && (rename_fault(r->path) || rename(r->temp, r->native) != 0))
+    if (ok && rename(r->temp, r->native) != 0)
         ok = false;
     if (!ok)
         unlink(r->temp);
@@ -478,75 +439,64 @@ bool plat_commit_replacement(PlatReplacement *r)
     return ok;
 }
 
-void plat_discard_replacement(PlatReplacement *r)
+static void system_discard_replacement(PlatReplacement *r)
 {
     if (!r->stream)
         return;
-    fclose(r->stream);
+    plat_fclose(r->stream);
     r->stream = nullptr;
-    if (!r->dry)
-        unlink(r->temp);
+    unlink(r->temp);
     forget_listing();
 }
 
-// The lock is a write lock on the whole file, taken without waiting and
-// tried again every few milliseconds up to the limit, so a stuck holder
-// costs the host a bounded wait, never a hang.
-bool plat_lock(const char *path, PlatLock *lock)
+// A write lock on the whole file; the descriptor stays open while it is held.
+static int system_try_lock(const char *path, PlatLock *lock)
 {
     char native[NATIVE_PATH_MAX];
     lock->handle = -1;
-    if (dry_run_active)
-        return true;
     plat_native_path(path, native, sizeof native);
     if (!native[0])
-        return false;
+        return -1;
     int fd = open(native, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
-        return false;
+        return -1;
     forget_listing();
     struct flock fl;
     memset(&fl, 0, sizeof fl);
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
-    int limit = lock_wait_limit(PLAT_LOCK_WAIT_MS);
-    bool told = false;
-    for (int waited = 0;; waited += 2) {
-        if (fcntl(fd, F_SETLK, &fl) == 0) {
-            lock->handle = fd;
-            return true;
-        }
-        if ((errno != EACCES && errno != EAGAIN && errno != EINTR) || waited >= limit)
-            break;
-        if (!told)
-            lock_waits();
-        told = true;
-        usleep(2000);
+    if (fcntl(fd, F_SETLK, &fl) == 0) {
+        lock->handle = fd;
+        return 1;
     }
+    bool busy = errno == EACCES || errno == EAGAIN || errno == EINTR;
     close(fd);
-    return false;
+    return busy ? 0 : -1;
 }
 
 // Closing the descriptor releases the lock with it.
-void plat_unlock(PlatLock *lock)
+static void system_unlock(PlatLock *lock)
 {
     if (lock->handle >= 0)
         close((int)lock->handle);
     lock->handle = -1;
 }
 
-bool plat_make_directory(const char *path)
+static void system_sleep_ms(int ms)
+{
+    usleep((useconds_t)ms * 1000);
+}
+
+static bool system_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];
-    if (dry_run_active)
-        return dry_run_make_directory(path);
     plat_native_path(path, native, sizeof native);
     forget_listing();
     return native[0] && mkdir(native, 0755) == 0;
 }
 
 // The hidden attribute has no meaning here; the marker only has to exist.
-bool plat_create_hidden(const char *path)
+static bool system_create_hidden(const char *path)
 {
     FILE *f = plat_fopen(path, "wt");
     if (!f)
@@ -586,7 +536,7 @@ bool plat_system_random(void *buffer, size_t size)
     return true;
 }
 
-bool plat_open_listing(const char *dir, PlatListing *listing)
+static bool system_open_listing(const char *dir, PlatListing *listing)
 {
     char native[NATIVE_PATH_MAX];
     plat_native_path(dir, native, sizeof native);
@@ -594,7 +544,7 @@ bool plat_open_listing(const char *dir, PlatListing *listing)
     return listing->handle != nullptr;
 }
 
-bool plat_next_name(PlatListing *listing, char *name, size_t size)
+static bool system_next_name(PlatListing *listing, char *name, size_t size)
 {
     struct dirent *e;
     while ((e = readdir((DIR *)listing->handle)) != nullptr) {
@@ -606,8 +556,40 @@ bool plat_next_name(PlatListing *listing, char *name, size_t size)
     return false;
 }
 
-void plat_close_listing(PlatListing *listing)
+static void system_close_listing(PlatListing *listing)
 {
     closedir((DIR *)listing->handle);
     listing->handle = nullptr;
 }
+
+PlatOps plat_ops = {
+    system_open_stream,
+    system_open_private,
+    system_open_exclusive,
+    plat_std_close_stream,
+    system_open_raw,
+    system_read_raw,
+    system_seek_raw,
+    system_close_raw,
+    system_exists,
+    system_remove,
+    system_truncate,
+    system_file_size,
+    system_modified_time,
+    system_rename,
+    system_open_replacement,
+    system_commit_replacement,
+    system_discard_replacement,
+    system_try_lock,
+    system_unlock,
+    system_sleep_ms,
+    system_make_directory,
+    system_create_hidden,
+    system_open_listing,
+    system_next_name,
+    system_close_listing,
+    plat_system_local_time,
+    plat_std_now_seconds,
+    plat_system_random,
+    plat_std_getenv,
+};

@@ -10,6 +10,7 @@
 // Failures end the text and are told by plat_text_failed.
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cstring>
 
@@ -32,7 +33,7 @@ void plat_forget_text_block(void)
 
 bool plat_open_text(const char *path, PlatText *text)
 {
-    text->fd = open_fault(path) ? -1 : plat_raw_open(path);
+    text->fd = plat_ops.open_raw(path);
     if (text->fd < 0)
         return false;
     if (++last_id == 0)
@@ -54,7 +55,7 @@ void plat_close_text(PlatText *text)
         block_dirty = 0;
     }
     if (text->fd >= 0)
-        plat_raw_close(text->fd);
+        plat_ops.close_raw(text->fd);
     text->fd = -1;
 }
 
@@ -65,7 +66,7 @@ static bool claim_block(PlatText *text)
     if (tb.owner == text->id)
         return true;
     tb.owner = 0;
-    if (text->failed || !plat_raw_seek(text->fd, text->offset)) {
+    if (text->failed || !plat_ops.seek_raw(text->fd, text->offset)) {
         text->failed = true;
         return false;
     }
@@ -87,7 +88,7 @@ static void fill_block(PlatText *text, size_t need)
             tb.end -= tb.at;
             tb.at = 0;
         }
-        long n = plat_raw_read(text->fd, tb.bytes + tb.end, sizeof tb.bytes - tb.end);
+        long n = plat_ops.read_raw(text->fd, tb.bytes + tb.end, sizeof tb.bytes - tb.end);
         if (n <= 0) {
             if (n < 0)
                 text->failed = true;

@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_ops.h"
 
 #include <cerrno>
 #include <cstring>
@@ -67,14 +68,11 @@ static FILE *open_as_mode(const char *path, const char *mode)
     return f;
 }
 
-FILE *plat_fopen(const char *path, const char *mode)
+static FILE *system_open_stream(const char *path, const char *mode)
 {
-    if (open_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return nullptr;
-    FILE *f = open_as_mode(path, mode);
-    if (mode[0] == 'r' && !strchr(mode, '+'))
-        return f;
-    return written_stream(f, path, path);
+    return open_as_mode(path, mode);
 }
 
 // name_is_taken - true when something holds the name: a file, a directory, or
@@ -87,16 +85,16 @@ static bool name_is_taken(const char *path)
 
 // Access to files is given by the directory's permissions here; a state file
 // gets no more and no less than the other files of the filter.
-FILE *plat_fopen_private(const char *path)
+static FILE *system_open_private(const char *path)
 {
-    return plat_fopen(path, "wt");
+    return system_open_stream(path, "wt");
 }
 
-FILE *plat_fopen_exclusive(const char *path, bool *existed)
+static FILE *system_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    if (open_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return nullptr;
     int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
@@ -107,17 +105,17 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed)
     FILE *f = _fdopen(fd, "wt");
     if (!f)
         _close(fd);
-    return written_stream(f, path, path);
+    return f;
 }
 
-bool plat_exists(const char *path)
+static bool system_exists(const char *path)
 {
     return usable_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool plat_remove(const char *path)
+static bool system_remove(const char *path)
 {
-    if (remove_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return false;
     if (DeleteFileA(path))
         return true;
@@ -125,9 +123,9 @@ bool plat_remove(const char *path)
     return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
 }
 
-bool plat_truncate(const char *path, long size)
+static bool system_truncate(const char *path, long size)
 {
-    if (truncate_fault(path) || !usable_path(path) || size < 0)
+    if (!usable_path(path) || size < 0)
         return false;
     int fd = _open(path, _O_WRONLY | _O_BINARY);
     if (fd < 0)
@@ -138,20 +136,7 @@ bool plat_truncate(const char *path, long size)
     return ok;
 }
 
-// The FILETIME counts 100-nanosecond steps from 1601; time_t counts seconds from 1970.
-bool plat_file_age(const char *path, long *seconds)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
-        return false;
-    unsigned long long ticks =
-        ((unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
-    long long written = (long long)(ticks / 10000000ULL) - 11644473600LL;
-    *seconds = (long)((long long)plat_now_seconds() - written);
-    return true;
-}
-
-bool plat_file_size(const char *path, long *size)
+static bool system_file_size(const char *path, long *size)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
@@ -160,21 +145,31 @@ bool plat_file_size(const char *path, long *size)
     return true;
 }
 
-bool plat_rename(const char *from, const char *to)
+// The FILETIME counts 100-nanosecond steps from 1601; time_t counts seconds from 1970.
+static bool system_modified_time(const char *path, time_t *when)
 {
-    if (rename_fault(from) || !usable_path(from) || !usable_path(to))
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    unsigned long long ticks =
+        ((unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    *when = (time_t)((long long)(ticks / 10000000ULL) - 11644473600LL);
+    return true;
+}
+
+static bool system_rename(const char *from, const char *to)
+{
+    if (!usable_path(from) || !usable_path(to))
         return false;
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 // A reparse point (a symbolic link, a junction) is never written through.
-FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
 {
-    (void)private_file;
     r->stream = nullptr;
-    r->dry = false;
     r->temp[0] = '\0';
-    if (open_fault(path) || !usable_path(path))
+    if (!usable_path(path))
         return nullptr;
     strcpy(r->path, path);
     strcpy(r->native, path);
@@ -192,25 +187,19 @@ FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement
     if (!r->stream) {
         _close(fd);
         DeleteFileA(r->temp);
-        return nullptr;
     }
-    r->stream = written_stream(r->stream, path, r->temp);
-    if (!r->stream)
-        DeleteFileA(r->temp);
     return r->stream;
 }
 
-// The old file's attributes (hidden, read-only aside) go to the new one;
-// its access rights come from the directory either way.
-bool plat_commit_replacement(PlatReplacement *r)
+// Access rights come from the directory; a hidden old file's attribute goes to the new one.
+static bool system_commit_replacement(PlatReplacement *r)
 {
     if (!r->stream)
         return false;
     bool ok = plat_fclose(r->stream) == 0;
     r->stream = nullptr;
     DWORD attrs = GetFileAttributesA(r->native);
-    if (ok && (rename_fault(r->path) ||
-               !MoveFileExA(r->temp, r->native, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)))
+    if (ok && !MoveFileExA(r->temp, r->native, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         ok = false;
     if (!ok)
         DeleteFileA(r->temp);
@@ -219,63 +208,57 @@ bool plat_commit_replacement(PlatReplacement *r)
     return ok;
 }
 
-void plat_discard_replacement(PlatReplacement *r)
+static void system_discard_replacement(PlatReplacement *r)
 {
     if (!r->stream)
         return;
-    fclose(r->stream);
+    plat_fclose(r->stream);
     r->stream = nullptr;
     DeleteFileA(r->temp);
 }
 
-// The lock covers the file's first byte, taken without waiting and tried
-// again every few milliseconds up to the limit: a stuck holder costs the
-// host a bounded wait, never a hang.
-bool plat_lock(const char *path, PlatLock *lock)
+// The lock covers the file's first byte; the handle stays open while it is held.
+static int system_try_lock(const char *path, PlatLock *lock)
 {
     lock->handle = -1;
     if (!usable_path(path))
-        return false;
+        return -1;
     HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return false;
-    int limit = lock_wait_limit(PLAT_LOCK_WAIT_MS);
-    bool told = false;
-    for (int waited = 0;; waited += 2) {
-        OVERLAPPED at;
-        memset(&at, 0, sizeof at);
-        if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-            lock->handle = (long long)(intptr_t)h;
-            return true;
-        }
-        if (GetLastError() != ERROR_LOCK_VIOLATION || waited >= limit)
-            break;
-        if (!told)
-            lock_waits();
-        told = true;
-        Sleep(2);
+        return -1;
+    OVERLAPPED at;
+    memset(&at, 0, sizeof at);
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        lock->handle = (long long)(intptr_t)h;
+        return 1;
     }
+    bool busy = GetLastError() == ERROR_LOCK_VIOLATION;
     CloseHandle(h);
-    return false;
+    return busy ? 0 : -1;
 }
 
 // Closing the handle releases the lock with it.
-void plat_unlock(PlatLock *lock)
+static void system_unlock(PlatLock *lock)
 {
     if (lock->handle != -1)
         CloseHandle((HANDLE)(intptr_t)lock->handle);
     lock->handle = -1;
 }
 
-bool plat_make_directory(const char *path)
+static void system_sleep_ms(int ms)
+{
+    Sleep((DWORD)ms);
+}
+
+static bool system_make_directory(const char *path)
 {
     return usable_path(path) && CreateDirectoryA(path, nullptr) != 0;
 }
 
 // The marker is written first and hidden afterwards: a hidden attribute given
 // at creation would make a later rewrite of the same marker fail.
-bool plat_create_hidden(const char *path)
+static bool system_create_hidden(const char *path)
 {
     FILE *f = plat_fopen(path, "wt");
     if (!f)
@@ -319,24 +302,24 @@ void plat_begin_call(void)
 // Text files are opened in binary mode: the text reader itself takes "\r\n"
 // for "\n" and stops at a Ctrl-Z, as the C runtime's text mode would, and
 // its positions are plain file positions whatever line ends the file has.
-int plat_raw_open(const char *path)
+static int system_open_raw(const char *path)
 {
     if (!usable_path(path))
         return -1;
     return _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
-long plat_raw_read(int fd, char *buffer, size_t size)
+static long system_read_raw(int fd, char *buffer, size_t size)
 {
     return _read(fd, buffer, (unsigned)size);
 }
 
-bool plat_raw_seek(int fd, long long offset)
+static bool system_seek_raw(int fd, long long offset)
 {
     return _lseeki64(fd, offset, SEEK_SET) == offset;
 }
 
-void plat_raw_close(int fd)
+static void system_close_raw(int fd)
 {
     _close(fd);
 }
@@ -355,7 +338,7 @@ bool plat_system_random(void *buffer, size_t size)
     return true;
 }
 
-bool plat_open_listing(const char *dir, PlatListing *listing)
+static bool system_open_listing(const char *dir, PlatListing *listing)
 {
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA found;
@@ -374,7 +357,7 @@ bool plat_open_listing(const char *dir, PlatListing *listing)
     return true;
 }
 
-bool plat_next_name(PlatListing *listing, char *name, size_t size)
+static bool system_next_name(PlatListing *listing, char *name, size_t size)
 {
     if (listing->first_pending) {
         listing->first_pending = false;
@@ -393,8 +376,40 @@ bool plat_next_name(PlatListing *listing, char *name, size_t size)
     return false;
 }
 
-void plat_close_listing(PlatListing *listing)
+static void system_close_listing(PlatListing *listing)
 {
     FindClose((HANDLE)listing->handle);
     listing->handle = nullptr;
 }
+
+PlatOps plat_ops = {
+    system_open_stream,
+    system_open_private,
+    system_open_exclusive,
+    plat_std_close_stream,
+    system_open_raw,
+    system_read_raw,
+    system_seek_raw,
+    system_close_raw,
+    system_exists,
+    system_remove,
+    system_truncate,
+    system_file_size,
+    system_modified_time,
+    system_rename,
+    system_open_replacement,
+    system_commit_replacement,
+    system_discard_replacement,
+    system_try_lock,
+    system_unlock,
+    system_sleep_ms,
+    system_make_directory,
+    system_create_hidden,
+    system_open_listing,
+    system_next_name,
+    system_close_listing,
+    plat_system_local_time,
+    plat_std_now_seconds,
+    plat_system_random,
+    plat_std_getenv,
+};

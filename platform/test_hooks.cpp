@@ -1,8 +1,10 @@
-// test_hooks.cpp - the fixed clock and the injected faults of the test variant
-// of the library. Compiled only with FILTER_TEST_HOOKS, beside the platform
-// sources compiled with it; the module the host loads has none of this.
-#include "platform/platform.h"
-#include "platform/platform_internal.h"
+// test_hooks.cpp - the fault layer of the tests' library: counted faults put
+// in the table of operations on top of whatever entries are there, so that a
+// test can fail an open, a write, a close or a removal on every system. The
+// fixed clock of the tests is the tools' clock layer.
+#include "platform/fixed_clock.h"
+#include "platform/platform_ops.h"
+#include "platform/test_hooks.h"
 
 #include <cstring>
 
@@ -40,15 +42,10 @@ struct Interleave {
 static Fault faults[PLAT_FAULT_KINDS];
 static Interleave interleave;
 static void (*lock_wait_action)(void);
-static int lock_wait_ms = -1;
 static WrittenStream written[STREAMS_KEPT];
 static unsigned next_written;
 static bool random_fails;
-
-static bool clock_fixed;
-static struct tm fixed_local;
-static int fixed_hundredths;
-static time_t fixed_seconds;
+static PlatOps below;   // the entries the layer replaced
 
 // copy_path - a bounded copy of a filter path; "" for null.
 static void copy_path(char *to, const char *from)
@@ -73,8 +70,11 @@ static bool same_name(const char *a, const char *b)
     return *a == *b;
 }
 
+static void install_fault_layer(void);
+
 void plat_test_fail(PlatFault kind, int nth, const char *path, bool persist)
 {
+    install_fault_layer();
     Fault &f = faults[kind];
     f.countdown = nth > 0 ? nth : 0;
     f.persist = persist;
@@ -94,11 +94,12 @@ void plat_test_clear_faults(void)
     random_fails = false;
     plat_test_interleave(PLAT_FAULT_OPEN, 0, nullptr, nullptr);
     lock_wait_action = nullptr;
-    lock_wait_ms = -1;
 }
 
 void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*action)(void))
 {
+    if (action)
+        install_fault_layer();
     interleave.kind = kind;
     interleave.countdown = action && nth > 0 ? nth : 0;
     interleave.action = action;
@@ -107,23 +108,9 @@ void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*acti
 
 void plat_test_on_lock_wait(void (*action)(void))
 {
+    if (action)
+        install_fault_layer();
     lock_wait_action = action;
-}
-
-void plat_test_lock_wait_ms(int ms)
-{
-    lock_wait_ms = ms;
-}
-
-void plat_test_lock_waits(void)
-{
-    if (lock_wait_action)
-        lock_wait_action();
-}
-
-int plat_test_lock_wait_limit(int usual)
-{
-    return lock_wait_ms >= 0 ? lock_wait_ms : usual;
 }
 
 // run_interleave - the action set for this operation, when it is due; cleared before it runs.
@@ -151,15 +138,12 @@ void plat_test_fail_close(int nth)
 
 void plat_test_fail_random(bool fail)
 {
+    install_fault_layer();
     random_fails = fail;
 }
 
-bool plat_test_random_fails(void)
-{
-    return random_fails;
-}
-
-bool plat_test_fault_due(PlatFault kind, const char *path)
+// fault_due - the operation of this kind on path is the one to fail.
+static bool fault_due(PlatFault kind, const char *path)
 {
     run_interleave(kind, path);
     Fault &f = faults[kind];
@@ -182,10 +166,10 @@ bool plat_test_fault_due(PlatFault kind, const char *path)
 // appending stream stands: every write fails and sets the error flag, as the
 // C library does for a stream not open for writing, and the size taken at the
 // opening is the file's own.
-static FILE *failing_stream(FILE *opened, const char *native)
+static FILE *failing_stream(FILE *opened, const char *path)
 {
-    fclose(opened);
-    FILE *f = fopen(native, "r");
+    below.close_stream(opened);
+    FILE *f = below.open_stream(path, "rb");
     if (!f)
         f = fopen(NULL_DEVICE, "r");
     if (f)
@@ -213,17 +197,20 @@ static void note_written(FILE *stream, const char *path)
     copy_path(slot->path, path);
 }
 
-FILE *plat_test_written_stream(FILE *opened, const char *path, const char *native)
+// written_stream - the stream of a file just opened for writing, or one that
+// takes no byte when a write fault is due on it.
+static FILE *written_stream(FILE *opened, const char *path)
 {
     if (!opened)
         return nullptr;
-    FILE *stream = plat_test_fault_due(PLAT_FAULT_WRITE, path) ? failing_stream(opened, native) : opened;
+    FILE *stream = fault_due(PLAT_FAULT_WRITE, path) ? failing_stream(opened, path) : opened;
     if (stream)
         note_written(stream, path);
     return stream;
 }
 
-bool plat_test_close_fault_due(FILE *stream)
+// close_fault_due - the close of this stream is to fail; asked once, before the close.
+static bool close_fault_due(FILE *stream)
 {
     const char *path = nullptr;
     for (WrittenStream &w : written)
@@ -233,28 +220,127 @@ bool plat_test_close_fault_due(FILE *stream)
         }
     if (!path)
         return false;
-    return plat_test_fault_due(PLAT_FAULT_CLOSE, path);
+    return fault_due(PLAT_FAULT_CLOSE, path);
+}
+
+static FILE *fault_open_stream(const char *path, const char *mode)
+{
+    if (fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    FILE *f = below.open_stream(path, mode);
+    if (mode[0] == 'r' && !strchr(mode, '+'))
+        return f;
+    return written_stream(f, path);
+}
+
+static FILE *fault_open_private(const char *path)
+{
+    return fault_due(PLAT_FAULT_OPEN, path) ? nullptr : written_stream(below.open_private(path), path);
+}
+
+static FILE *fault_open_exclusive(const char *path, bool *existed)
+{
+    if (existed)
+        *existed = false;
+    if (fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    return written_stream(below.open_exclusive(path, existed), path);
+}
+
+static int fault_close_stream(FILE *stream)
+{
+    bool failed = close_fault_due(stream);
+    return below.close_stream(stream) != 0 || failed ? EOF : 0;
+}
+
+static int fault_open_raw(const char *path)
+{
+    return fault_due(PLAT_FAULT_OPEN, path) ? -1 : below.open_raw(path);
+}
+
+static bool fault_remove(const char *path)
+{
+    return !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
+}
+
+static bool fault_truncate(const char *path, long size)
+{
+    return !fault_due(PLAT_FAULT_TRUNCATE, path) && below.truncate(path, size);
+}
+
+static bool fault_rename(const char *from, const char *to)
+{
+    return !fault_due(PLAT_FAULT_RENAME, from) && below.rename(from, to);
+}
+
+static FILE *fault_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    if (fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    FILE *opened = below.open_replacement(path, private_file, r);
+    if (opened && fault_due(PLAT_FAULT_WRITE, path)) {
+        // The temporary stays as it is; the stream that replaces it takes no byte.
+        below.close_stream(opened);
+        opened = fopen(NULL_DEVICE, "r");
+    }
+    if (opened)
+        note_written(opened, path);
+    r->stream = opened;
+    return opened;
+}
+
+static bool fault_commit_replacement(PlatReplacement *r)
+{
+    if (!fault_due(PLAT_FAULT_RENAME, r->path))
+        return below.commit_replacement(r);
+    below.discard_replacement(r);
+    return false;
+}
+
+// A lock held elsewhere: a test may act then, once, before the wait.
+static int fault_try_lock(const char *path, PlatLock *lock)
+{
+    int taken = below.try_lock(path, lock);
+    if (taken == 0 && lock_wait_action) {
+        void (*action)(void) = lock_wait_action;
+        lock_wait_action = nullptr;
+        action();
+    }
+    return taken;
+}
+
+static bool fault_random_bytes(void *buffer, size_t size)
+{
+    return !random_fails && below.random_bytes(buffer, size);
+}
+
+// install_fault_layer - put the layer's entries in the table, once.
+static void install_fault_layer(void)
+{
+    if (plat_ops.open_stream == fault_open_stream)
+        return;
+    below = plat_ops;
+    plat_ops.open_stream = fault_open_stream;
+    plat_ops.open_private = fault_open_private;
+    plat_ops.open_exclusive = fault_open_exclusive;
+    plat_ops.close_stream = fault_close_stream;
+    plat_ops.open_raw = fault_open_raw;
+    plat_ops.remove = fault_remove;
+    plat_ops.truncate = fault_truncate;
+    plat_ops.rename = fault_rename;
+    plat_ops.open_replacement = fault_open_replacement;
+    plat_ops.commit_replacement = fault_commit_replacement;
+    plat_ops.try_lock = fault_try_lock;
+    plat_ops.random_bytes = fault_random_bytes;
 }
 
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds)
 {
-    clock_fixed = true;
-    fixed_local = *local;
-    fixed_hundredths = hundredths;
-    fixed_seconds = seconds;
+    plat_fix_clock(local, hundredths, seconds);
 }
 
 void plat_test_clear_clock(void)
 {
-    clock_fixed = false;
-}
-
-bool plat_test_fixed_clock(struct tm *local, int *hundredths, time_t *seconds)
-{
-    if (!clock_fixed)
-        return false;
-    *local = fixed_local;
-    *hundredths = fixed_hundredths;
-    *seconds = fixed_seconds;
-    return true;
+    plat_free_clock();
 }

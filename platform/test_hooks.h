@@ -1,7 +1,8 @@
-// test_hooks.h - the platform layer's test hooks, compiled only into the test
-// variant of the library (filter_logic_hooks), never into the module the host loads.
+// test_hooks.h - the platform layer's test hooks, linked only into the tests'
+// library (filter_logic_hooks), never into the module the host loads or the tools.
 //
-// A fixed clock makes time stamps, log names and draws repeatable. Faults make
+// A fixed clock makes time stamps, log names and draws repeatable (the clock
+// layer of platform/fixed_clock.h, under the tests' names). Faults make
 // the layer's operations fail as a full or broken disk would, counted the way
 // SQLite's test builds count them: the n-th operation of a kind from the moment
 // the fault is set fails, and with persist every later one too. Run a scenario
@@ -64,12 +65,9 @@ void plat_test_fail_random(bool fail);
 // fault of its kind is due. Null action clears.
 void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*action)(void));
 
-// plat_test_on_lock_wait - action runs whenever plat_lock finds the lock
-// held by another process, before it waits; null clears.
+// plat_test_on_lock_wait - action runs once, the next time a lock is found
+// held by another process, before the wait; null clears.
 void plat_test_on_lock_wait(void (*action)(void));
-
-// plat_test_lock_wait_ms - the longest plat_lock waits (negative: the usual).
-void plat_test_lock_wait_ms(int ms);
 
 // plat_test_set_clock / plat_test_clear_clock - the clock of every call is
 // fixed at this time until cleared.

@@ -3,8 +3,9 @@
 # its export directory is named c_filt32.dll, it exports exactly svc_main and
 # dll_main by their plain names, and it imports only DLLs that every Windows has,
 # so that it loads beside the host without any runtime DLLs of the compiler.
-# The test hooks of the library (plat_test_*) must be absent: neither a symbol
-# nor their names anywhere in the file.
+# The layers that the tools' and the tests' libraries put over the system (the
+# dry run, the fixed clock, the faults) must be absent: neither a symbol nor
+# their names anywhere in the file.
 set -u
 objdump=$1
 dll=$2
@@ -35,9 +36,12 @@ for dll_name in $imports; do
   esac
 done
 
-hook_symbols=$("$objdump" -t "$dll" | grep -c 'plat_test_')
-[ "$hook_symbols" = 0 ] || fail "$hook_symbols symbols of the test hooks"
-grep -qa 'plat_test_' "$dll" && fail "the names of the test hooks are in the file"
+symbols=$("$objdump" -t "$dll")
+for layer_name in plat_test_ fault_open plat_dry_run overlay_ plat_fix_clock fixed_local_time plat_scratch_stream; do
+  count=$(grep -c "$layer_name" <<<"$symbols")
+  [ "$count" = 0 ] || fail "$count symbols named $layer_name"
+  grep -qa "$layer_name" "$dll" && fail "the name $layer_name is in the file"
+done
 
 echo "export directory: $name"
 echo "exports: $exports"

@@ -312,6 +312,28 @@ TEST(FilterConfig, MissingFileIsError3AndChangesNothing)
     EXPECT_EQ(c.max_attempts, 3);
 }
 
+// Each option line is found by its place: a row out of order would read
+// line 9's letters into line 10's word. The load-time values are what the
+// rows' default lines read as.
+TEST(FilterConfig, OptionRowsStandAtTheirRolesWithTheirDefaults)
+{
+    HostDir h;
+    for (int role = 1; role <= CONFIG_OPTION_LINES; role++) {
+        ASSERT_NE(config_option(role), nullptr) << role;
+        EXPECT_EQ(config_option(role)->role, role);
+    }
+    EXPECT_EQ(config_option(0), nullptr);
+    EXPECT_EQ(config_option(CONFIG_OPTION_LINES + 1), nullptr) << "a port line";
+    EXPECT_STREQ(c.language_file, "**");
+    EXPECT_EQ(c.sysop_count, 0);
+    EXPECT_EQ(c.max_attempts, 3);
+    EXPECT_EQ(c.challenge_policy, 0);
+    EXPECT_STREQ(c.password_prompt, "PASSWORD>");
+    EXPECT_FALSE(c.send_open_text || c.send_intro_text || c.connection_log || c.log_password_failures);
+    EXPECT_EQ(c.port_method, METHOD_OPEN);
+    EXPECT_TRUE(nothing_reported(h));
+}
+
 TEST(FilterConfig, MethodKeywordsInBothLanguages)
 {
     HostDir h;

@@ -288,7 +288,7 @@ std::string read_all(FILE *f)
     for (int c; f && (c = fgetc(f)) != EOF;)
         text += (char)c;
     if (f)
-        fclose(f);
+        plat_fclose(f);
     return text;
 }
 
@@ -300,11 +300,11 @@ TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
     ASSERT_TRUE(plat_dry_run_begin());
     FILE *a = plat_fopen("morvel\\KEPT.PRT", "at");
     fputs("line 2\n", a);
-    fclose(a);
+    plat_fclose(a);
     EXPECT_EQ(read_all(plat_fopen("morvel\\kept.prt", "rt")), "line 1\nline 2\n");
     FILE *w = plat_fopen("morvel\\new.tmp", "wt");
     fputs("x", w);
-    fclose(w);
+    plat_fclose(w);
     EXPECT_TRUE(plat_exists("morvel\\NEW.TMP"));
     bool existed = false;
     EXPECT_EQ(plat_fopen_exclusive("morvel\\new.tmp", &existed), nullptr);
@@ -315,7 +315,7 @@ TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
     EXPECT_TRUE(plat_make_directory("morvel\\logcnx"));
     FILE *lock = plat_fopen_exclusive("morvel\\lock.lck", &existed);
     ASSERT_NE(lock, nullptr);
-    fclose(lock);
+    plat_fclose(lock);
     EXPECT_TRUE(plat_remove("morvel\\lock.lck"));
     std::vector<DryRunChange> changes = plat_dry_run_changes();
     plat_dry_run_end();

@@ -32,7 +32,7 @@
 
 enum { EXIT_CLEAN = 0, EXIT_WARNINGS = 1, EXIT_ERRORS = 2, EXIT_USAGE = 100 };
 enum { HOST_LINE_SIZE = 100, SYSTEM_DIRECTORY_LINE = 5, MAIL_IMPORT_LINE = 14, SSID_MAX = 15, DAYS = 31 };
-enum { CONNECTION_LOG_LINE = 12, CALLSIGN_MAX = 6, HOST_SSID_MAX = 255 };
+enum { CALLSIGN_MAX = 6, HOST_SSID_MAX = 255 };
 
 // A positions challenge shows five characters; below this length an
 // overheard login gives away more than two fifths of the password.
@@ -178,18 +178,43 @@ struct ConfigFacts {
     bool read = false;
 };
 
-static const char *role_expected(int role)
+// known_letters - the letters an option row's letters field knows, as "XSN".
+static std::string known_letters(const ConfigOption *o)
 {
+    std::string letters;
+    for (const LetterValue *l = o ? o->letters : nullptr; l && l->letter; l++)
+        letters += l->letter;
+    return letters;
+}
+
+// port_line_methods - the keywords a port line may name, as "OPEN, CLOSED ... or HOLD".
+static std::string port_line_methods(void)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < access_method_count; i++)
+        if (access_methods[i].port_may_name)
+            names.push_back(access_methods[i].english);
+    std::string text;
+    for (size_t i = 0; i < names.size(); i++)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
+
+static std::string role_expected(int role)
+{
+    const ConfigOption *o = config_option(role);
+    if (!o)
+        return "a port and its method (" + port_line_methods() + ")";
     switch (role) {
-    case 1: return "the language file's name, or **";
-    case 2: return "one to five sysop callsigns";
-    case 3: return "the number of answers, a digit 1 to 5, then optional letters";
-    case 9: return "OK or NO, then optional letters X, S, N";
-    case 10: return "OK or NO, then optional letters T, M";
-    case 12: return "OK or NO, then optional letters C, D, W, M";
-    default: return role <= CONFIG_OPTION_LINES ? "OK or NO"
-                                                : "a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)";
+    case OPTION_LANGUAGE: return "the language file's name, or **";
+    case OPTION_SYSOPS: return "one to five sysop callsigns";
+    case OPTION_ATTEMPTS: return "the number of answers, a digit 1 to 5, then optional letters";
+    default: break;
     }
+    std::string letters, known = known_letters(o);
+    for (char l : known)
+        letters += (letters.empty() ? " " : ", ") + std::string(1, l);
+    return known.empty() ? "OK or NO" : "OK or NO, then optional letters" + letters;
 }
 
 // stop_effect - what error 5 at this line does.
@@ -239,9 +264,10 @@ static void check_sysops(const ConfigFacts &c, int line, const std::string &orig
 // check_letters - letters split by blanks, or letters the field does not know.
 static void check_letters(const ConfigFacts &c, int role, int line, const std::string &original)
 {
-    static const std::map<int, std::string> known = {{9, "XSN"}, {10, "TM"}, {12, "CDWM"}};
+    const ConfigOption *o = config_option(role);
+    std::string known = known_letters(o);
     std::vector<std::string> words = tokens(upper(original));
-    size_t fields = role == 3 ? 3 : 2;
+    size_t fields = (size_t)o->fields;
     if (words.size() > fields) {
         std::string lost;
         for (size_t i = fields; i < words.size(); i++)
@@ -249,19 +275,18 @@ static void check_letters(const ConfigFacts &c, int role, int line, const std::s
         report(false, c.file, line,
                "letters split by blanks: the filter reads " + in_quotes(words[fields - 1]) + " and ignores " +
                    in_quotes(lost) + "; write the letters of a field together, as in " + in_quotes(words[0] + " " +
-                   words[fields - 1] + (role == 3 ? "" : lost)));
+                   words[fields - 1] + (role == OPTION_ATTEMPTS ? "" : lost)));
     }
-    auto k = known.find(role);
-    if (k == known.end() || words.size() < 2)
+    if (known.empty() || words.size() < 2)
         return;
     std::string unknown;
     for (char ch : words[1])
-        if (k->second.find(ch) == std::string::npos)
+        if (known.find(ch) == std::string::npos)
             unknown += ch;
     if (!unknown.empty())
         report(false, c.file, line,
                "letters " + in_quotes(unknown) + " mean nothing on this line; the filter ignores them; use only " +
-                   k->second);
+                   known);
 }
 
 // check_language - the file line 1 names; its 29 texts are counted by the filter's own loader.
@@ -310,7 +335,7 @@ static std::string reported_line_text(const std::string &original, uint8_t port)
         return "the port name " + in_quotes(words[0]) + " is not in the host's port file (its ports: " + port_names() +
                "); " + stop_effect() + "; write a port number or one of those names";
     return "unknown access method " + in_quotes(words.size() > 1 ? words[1] : "") + "; " + stop_effect() +
-           "; write OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD (or the Spanish word, or the number)";
+           "; write " + port_line_methods() + " (or the Spanish word, or the number)";
 }
 
 // check_config_line - one significant line through the filter's own parser.
@@ -325,7 +350,7 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
     if (r == CONFIG_LINE_FAILED) {
         report(true, c.file, line,
                in_quotes(original) + " is not " + role_expected(role) + "; " + stop_effect() + "; write " +
-                   role_expected(role) + (role <= 3 || role > CONFIG_OPTION_LINES ? "" : " (a comment line counts "
+                   role_expected(role) + (role <= OPTION_ATTEMPTS || role > CONFIG_OPTION_LINES ? "" : " (a comment line counts "
                    "for nothing, so a missing line shifts every line below it)"));
         return;
     }
@@ -333,15 +358,16 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
         report(true, c.file, line, reported_line_text(original, port));
         return;
     }
-    if (role == CONNECTION_LOG_LINE && !filter_config.connection_log)
+    const ConfigOption *o = config_option(role);
+    if (role == OPTION_CONNECTION_LOG && !filter_config.connection_log)
         c.connection_log_off = line;
-    if (role == 1)
+    if (role == OPTION_LANGUAGE)
         check_language(c, line);
-    else if (role == 2)
+    else if (role == OPTION_SYSOPS)
         check_sysops(c, line, original);
-    else if (role == 3 || role == 9 || role == 10 || role == 12)
+    else if (o && o->letters_width)
         check_letters(c, role, line, original);
-    else if (role > CONFIG_OPTION_LINES)
+    else if (!o)
         check_port_line(c, line, port);
 }
 
@@ -781,9 +807,9 @@ static void check_log_users(const ConfigFacts &c)
     if (first && c.connection_log_off)
         report(false, file, first,
                "stations are listed but connection logging is off (" + c.file + ":" +
-                   std::to_string(c.connection_log_off) + ", line " + std::to_string(CONNECTION_LOG_LINE) +
+                   std::to_string(c.connection_log_off) + ", line " + std::to_string(OPTION_CONNECTION_LOG) +
                    ", is NO); the filter writes no station log at all, not even with the letter C; write OK on line " +
-                   std::to_string(CONNECTION_LOG_LINE) + " of config.prt, or leave logusr.prt out");
+                   std::to_string(OPTION_CONNECTION_LOG) + " of config.prt, or leave logusr.prt out");
 }
 
 // ---- caller texts ----------------------------------------------------------
@@ -808,12 +834,12 @@ static void check_texts(const ConfigFacts &c)
     FilterConfig &o = filter_config;
     std::string ports;
     if (o.send_open_text && !(ports = text_missing_ports(c, "open", "open.prt", 0)).empty())
-        report(true, c.file, c.role_line.at(6),
+        report(true, c.file, c.role_line.at(OPTION_OPEN_TEXT),
                "the open text is switched on but " FILTER_DIR "/open.prt is missing (and the per-port text for port " +
                    ports + "); every station admitted by OPEN there gets error 8 and no texts at all; write "
                    "open.prt, or switch this line to NO");
     if (o.send_exclusion_text && !(ports = text_missing_ports(c, "exclud", "excluded.prt", 0)).empty())
-        report(true, c.file, c.role_line.at(7),
+        report(true, c.file, c.role_line.at(OPTION_EXCLUSION_TEXT),
                "the exclusion text is switched on but " FILTER_DIR "/excluded.prt is missing (and the per-port text "
                "for port " + ports + "); every refused EXCLUDED station there gets error 11 and is not logged; "
                "write excluded.prt, or switch this line to NO");
@@ -823,10 +849,10 @@ static void check_texts(const ConfigFacts &c)
                "gets error 9 instead of the information text; write info.prt");
     struct Optional { bool on; int role; const char *stem; const char *general; const char *what; };
     const Optional optional[] = {
-        {o.send_guest_text, 8, "guest", "guest.prt", "guest text"},
-        {o.send_intro_text, 9, "intro", "intro.prt", "intro text"},
-        {o.new_user_welcome && (o.new_user_actions & NEW_USER_TEXT), 10, "newtxt", "newtxt.prt", "new-user text"},
-        {o.new_user_welcome && (o.new_user_actions & NEW_USER_MESSAGE), 10, "newmsg", "newmsg.prt",
+        {o.send_guest_text, OPTION_GUEST_TEXT, "guest", "guest.prt", "guest text"},
+        {o.send_intro_text, OPTION_INTRO_TEXT, "intro", "intro.prt", "intro text"},
+        {o.new_user_welcome && (o.new_user_actions & NEW_USER_TEXT), OPTION_NEW_USER, "newtxt", "newtxt.prt", "new-user text"},
+        {o.new_user_welcome && (o.new_user_actions & NEW_USER_MESSAGE), OPTION_NEW_USER, "newmsg", "newmsg.prt",
          "new-user message"},
     };
     for (const Optional &t : optional)

@@ -16,6 +16,7 @@
 #include "common/reply.h"
 #include "common/trace.h"
 #include "filter/entry_points.h"
+#include "filter/filter_state.h"
 #include "platform/dry_run.h"
 #include "platform/platform.h"
 
@@ -585,6 +586,7 @@ static void describe_command(const Options &o)
     static char scratch[HOST_REPLY_SIZE];
     if (!plat_dry_run_begin())
         return;
+    filter_reset_state();
     std::string word = o.word, arg = o.argument, prog = "bbs";
     std::vector<char *> argv = {&prog[0], &word[0]};
     if (!o.argument.empty())
@@ -717,6 +719,10 @@ int main(int argc, char **argv)
         fprintf(stderr, "filter-host: --dry-run is not supported on this system\n");
         return EXIT_USAGE;
     }
+    // The linked filter starts as the module does when the host loads it,
+    // with its error reporter in place.
+    if (o.dry_run)
+        filter_reset_state();
     int r;
     if (o.action == "connect")
         r = run_connect(m, o);

@@ -9,7 +9,7 @@
 #include "filter/connection_flow.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
-#include "platform/test_hooks.h"
+#include "platform/fixed_clock.h"
 
 #include <cstdio>
 #include <cstring>
@@ -51,7 +51,7 @@ bool set_tool_clock(const std::string &date, const std::string &time)
     time_t seconds = mktime(&tm);
     if (seconds == (time_t)-1)
         return false;
-    plat_test_set_clock(&tm, 0, seconds);
+    plat_fix_clock(&tm, 0, seconds);
     return true;
 }
 
