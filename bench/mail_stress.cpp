@@ -85,16 +85,16 @@ static void host(void)
 {
     for (;;) {
         bool stop = access("stop", F_OK) == 0;
-        int lock = open("mail/mail.lck", O_WRONLY | O_CREAT | O_EXCL, 0644);
+        int lock = open("mail/MAIL.lck", O_WRONLY | O_CREAT | O_EXCL, 0644);
         if (lock >= 0) {
             close(lock);
-            std::string mail = read_file("mail/mail.in");
+            std::string mail = read_file("mail/MAIL.IN");
             if (!mail.empty()) {
                 std::ofstream("imported", std::ios::binary | std::ios::app) << mail;
-                if (truncate("mail/mail.in", 0) != 0)
+                if (truncate("mail/MAIL.IN", 0) != 0)
                     _exit(2);
             }
-            unlink("mail/mail.lck");
+            unlink("mail/MAIL.lck");
             if (stop)
                 _exit(0);
         }
@@ -170,7 +170,7 @@ int main(int argc, char **argv)
     call("N0CALL-1", 2);   // moves what is held
     write_file("stop", "");
     waitpid(importer, &status, 0);
-    std::string mail = read_file("imported") + read_file("mail/mail.in") + read_file("morvel/mail.prt");
+    std::string mail = read_file("imported") + read_file("mail/MAIL.IN") + read_file("morvel/mail.prt");
     std::map<std::string, int> notices, entries;
     count_each(mail, "\nCallsign ", &notices);
     log_entries(&entries);

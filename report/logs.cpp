@@ -194,8 +194,9 @@ void write_connection_log(int kind)
         return;
     if (!connection_log_path(kind, mode, dir, path))
         return;
-    // One level only: a station's day directory needs logcnx to be there already.
-    if (!plat_exists(dir) && !plat_make_directory(dir))
+    // One level only: a station's day directory needs logcnx to be there
+    // already. One that another process made just now serves as well.
+    if (!plat_exists(dir) && !plat_make_directory(dir) && !plat_exists(dir))
         return;
     append_log_entry(path, msg(MSG_CONNECTIONS_LOG));
 }
