@@ -79,17 +79,17 @@ static void write_state_lines(FILE *f, const StateKind *k, int method, const cha
     fprintf(f, "%s %d %d %lld\n", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
 }
 
-// A half-written file is removed, so it never passes for a challenge that
-// the caller was not shown.
 bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
 {
-    FILE *f = plat_fopen_private(path);
+    static PlatReplacement replacement;   // large for a stack; one state file is written at a time
+    FILE *f = plat_open_replacement(path, true, &replacement);
     if (!f)
         return false;
     write_state_lines(f, state_kind(kind), method, plain, md2, md5);
-    bool ok = !ferror(f);
-    if (plat_fclose(f) != 0)
-        ok = false;
+    // The new file takes the old one's place only when written whole, so a
+    // crash never loses a pending challenge; when it fails, the old one goes
+    // too, so no challenge stays pending that this call's refusal did not show.
+    bool ok = plat_commit_replacement(&replacement);
     if (!ok)
         plat_remove(path);
     return ok;

@@ -35,9 +35,9 @@ void state_file_path(char *out, size_t size, bool lower_extension);
 // write_state_file - the state file of a challenge of kind that method put,
 // readable by its owner only: plain on line 1 (md2 after it, and md5 on line
 // 3, for a kind with digests), the kind line, the station line with the
-// port, the method and the time. False when it could not be written whole
-// (a half-written file is removed first), or when the name is a link or a
-// file with other names, which are left as they are.
+// port, the method and the time. False when it could not be written whole,
+// and then no state file is left: it is written under a temporary name and
+// takes the old one's place only when whole.
 bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5);
 
 // What a state file says the answer must be, the station it was put to,

@@ -52,11 +52,12 @@ static void notify_new_user(void)
     mail_new_user_notice();
 }
 
-// flush_waiting_mail - held mail into the import file, once the start-up file names it.
-static void flush_waiting_mail(void)
+// flush_waiting_mail - held mail into the import file, once the start-up
+// file names it, after what an earlier call left undone; true when the
+// sysop must be told that the mail drop is stuck.
+static bool flush_waiting_mail(void)
 {
-    if (held_mail_waiting() && host_info_ready())
-        flush_held_mail();
+    return mail_drop_needs_care() && host_info_ready() && tidy_mail_drop();
 }
 
 // new_connection - the reply tag, the off switch, the BBS-only port, then
@@ -82,8 +83,12 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
 {
     char *args[CONNECTION_ARGS];
     padded_arguments(argc, argv, args);
-    flush_waiting_mail();
-    if (decode_arguments(args) < 0) {
+    bool mail_stuck = flush_waiting_mail();
+    int decoded = decode_arguments(args);
+    // Reported once the record can name the station of this call.
+    if (mail_stuck)
+        report_error(ERR_NO_MAIL, 0);
+    if (decoded < 0) {
         verdict = VERDICT_REFUSED;
         return verdict;
     }

@@ -6,6 +6,7 @@
 #include "config/host_files.h"
 #include "config/messages.h"
 #include "config/user_list.h"
+#include "common/files_lock.h"
 #include "common/reply.h"
 #include "filter/connection.h"
 #include "report/errors.h"
@@ -47,6 +48,7 @@ static struct LoadTimeState {
 //   dll_main keeps the texts of the last call.
 // - the mail's diverted flag, the port method that is due after an error
 //   report and the reply limit: set and read within one call.
+// - the lock of the filter's files: taken and released within one call.
 void filter_reset_state(void)
 {
     connection_reset();
@@ -57,6 +59,7 @@ void filter_reset_state(void)
     state_files_reset();
     user_list_reset();
     mail_reset();
+    files_lock_reset();
     restore_default_messages();
     reply_set_limit(REPLY_CAPACITY);
 }

@@ -13,6 +13,7 @@
 #include "config/messages.h"
 #include "filter/connection.h"
 #include "platform/platform.h"
+#include "common/files_lock.h"
 #include "report/mail.h"
 
 #include <cstdio>
@@ -130,21 +131,54 @@ static bool write_log_message(FILE *mail, PlatText *log, const char *sysop)
     return ok;
 }
 
-// mail_one_log - mail an open log to every sysop: 1 when every message was
-// written and the mail closed cleanly (only then may the log go), 0 when a
-// write or the close failed, -1 when the mail could not be opened.
-static int mail_one_log(PlatText *log)
+// write_log_mail - the mail of an open log: one message to every sysop.
+static bool write_log_mail(FILE *mail, void *context)
 {
-    FILE *mail = open_mail();
-    if (!mail)
-        return -1;
+    PlatText *log = (PlatText *)context;
     bool ok = true;
     for (int i = 0; i < sysops_to_mail(); i++) {
-        ok = write_log_message(mail, log, filter_config.sysop_calls[i]) && ok;
         plat_text_seek(log, 0);
+        ok = write_log_message(mail, log, filter_config.sysop_calls[i]) && ok;
     }
-    ok = close_mail(mail) && ok;
-    return ok ? 1 : 0;
+    return ok;
+}
+
+// mail_taken_log - mail a log taken away under its private name to every
+// sysop, then remove it (or empty it, so it is not mailed twice); false
+// when it was not mailed.
+static bool mail_taken_log(const char *taken)
+{
+    PlatText log;
+    if (!plat_open_text(taken, &log))
+        return false;
+    bool mailed = send_mail(write_log_mail, &log);
+    plat_close_text(&log);
+    if (mailed && !plat_remove(taken))
+        plat_truncate(taken, 0);
+    return mailed;
+}
+
+// mail_one_log - take the log away under a private name and mail that copy
+// to every sysop; false when the mail failed, and then the log is back in
+// place. A copy that an earlier run could not mail (or a crash left) goes
+// first. Under the lock of the filter's files no attempt is logged between
+// the taking and the mail, so every sysop gets the same entries, and an
+// entry logged after it starts a new log.
+static bool mail_one_log(const char *log_name)
+{
+    char path[FILTER_PATH_MAX], taken[FILTER_PATH_MAX];
+    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, log_name);
+    snprintf(taken, sizeof taken, "%s\\%.8s.snd", FILTER_DIR, log_name);
+    if (plat_exists(taken) && !mail_taken_log(taken))
+        return false;
+    if (!plat_exists(path))
+        return true;
+    if (!plat_rename(path, taken))
+        return false;
+    if (mail_taken_log(taken))
+        return true;
+    plat_rename(taken, path);
+    return false;
 }
 
 // prepare_log_mail - the host files, the built-in texts and the sysop list the
@@ -167,18 +201,10 @@ void mail_log_files(const char *argument)
 {
     if (!prepare_log_mail(argument) || filter_config.sysop_count == 0)
         return;
-    for (int i = 0; i < ATTEMPT_LOG_COUNT; i++) {
-        char path[FILTER_PATH_MAX];
-        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, attempt_logs[i]);
-        PlatText log;
-        if (!plat_open_text(path, &log))
-            continue;
-        int mailed = mail_one_log(&log);
-        plat_close_text(&log);
-        if (mailed != 1)
-            return;
-        plat_remove(path);
-    }
+    lock_filter_files();
+    for (int i = 0; i < ATTEMPT_LOG_COUNT && mail_one_log(attempt_logs[i]); i++)
+        ;
+    unlock_filter_files();
 }
 
 // command_log - "-log": the callsign argument is upper-cased but the mail

@@ -20,7 +20,16 @@
 //                                     one of its sound or faulty variants
 //   X st variant                      write or remove st's challenge state file
 //   L                                 the host reloads the library
+//   D kind n file [p]                 the n-th removal, cut-back, close, write
+//                                     or renaming (kind 0..4) of a mail file
+//                                     (the import file, mail.prt, the lock,
+//                                     any) fails, with "p" every later one too
 //
+// After every call the mail is checked: every message in the import file
+// and in mail.prt is whole (from "#" to "/EX"), except in a file whose
+// failed cut-back the filter still owes and guards, and there are never
+// more messages than the filter has written (a flush that copies mail.prt
+// twice would show).
 // Every call runs on a small stack (fuzz_svc); the library's load-time state
 // and the host directory are restored before each input. The target knows its
 // stations' passwords and computes a right answer from the challenge in the
@@ -28,6 +37,7 @@
 // accepted, a forward answer must be the right digest and no error may be
 // reported; with FUZZ_TRACE set every call, verdict, reply and error is printed.
 #include "auth/digests.h"
+#include "common/trace.h"
 #include "tools/caller_answer.h"
 #include "filter/filter_state.h"
 #include "fuzz_host.h"
@@ -40,6 +50,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -457,6 +468,60 @@ void learn_challenge(int st, int port)
     }
 }
 
+// --- the mail check ---
+
+// Messages the filter began to write since the session started.
+long messages_written;
+
+// count_message - the sink of the mail trace: one message begun.
+void count_message(const TraceEvent *event)
+{
+    if (event->kind == TRACE_MAIL)
+        messages_written++;
+}
+
+// whole_messages - the messages of a mail file, each from a line "#" to a
+// line "/EX"; -1 when one is torn or text stands outside them.
+long whole_messages(const std::string &text)
+{
+    std::istringstream lines(text);
+    std::string line;
+    long count = 0;
+    bool inside = false;
+    while (std::getline(lines, line)) {
+        if (!inside && line != "#")
+            return -1;
+        if (!inside)
+            count++;
+        inside = inside ? line != "/EX" : true;
+    }
+    return inside ? -1 : count;
+}
+
+// check_mail - after every call: whole messages, none more often than written.
+void check_mail(const char *what)
+{
+    std::error_code ec;
+    if (fs::exists("morvel/mailcut.own", ec))
+        return;
+    long total = 0;
+    for (const char *file : {"mail/mail.in", "morvel/mail.prt"}) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        long n = whole_messages(text.str());
+        if (n < 0) {
+            fprintf(stderr, "%s: a torn message in %s after %s:\n%s\n", file, file, what, text.str().c_str());
+            abort();
+        }
+        total += n;
+    }
+    if (total > messages_written) {
+        fprintf(stderr, "%ld messages in the mail after %s, %ld written\n", total, what, messages_written);
+        abort();
+    }
+}
+
 // --- the calls ---
 
 // call - one svc_main call; in trace and sound modes error.prt is removed
@@ -467,6 +532,7 @@ int call(std::vector<std::string> args, int memory_available, const char *what)
     if (tracing || fuzz_checking())
         fs::remove("morvel/error.prt", ec);
     int verdict = fuzz_svc(args, memory_available);
+    check_mail(what);
     if (tracing || fuzz_checking()) {
         std::ifstream in("morvel/error.prt");
         std::string line, code;
@@ -671,6 +737,21 @@ void op_reload(const std::string &line)
         fprintf(stderr, "  %s\n", line.c_str());
 }
 
+// op_fault - a removal, cut-back, close, write or renaming of a mail file fails.
+void op_fault(const std::string &line)
+{
+    static const PlatFault kinds[] = {PLAT_FAULT_REMOVE, PLAT_FAULT_TRUNCATE, PLAT_FAULT_CLOSE, PLAT_FAULT_WRITE,
+                                      PLAT_FAULT_RENAME};
+    static const char *const files[] = {"mail\\mail.in", "morvel\\mail.prt", "mail\\mail.lck", nullptr};
+    std::vector<std::string> f = fields_of(line);
+    PlatFault kind = kinds[fold(number(f, 0, 0), 5)];
+    int nth = 1 + fold(number(f, 1, 1), 4);
+    const char *file = files[fold(number(f, 2, 0), 4)];
+    plat_test_fail(kind, nth, file, f.size() > 3 && f[3] == "p");
+    if (tracing)
+        fprintf(stderr, "  %s\n", line.c_str());
+}
+
 // Enough for a long session, few enough that one input stays quick.
 enum { MAX_OPERATIONS = 80 };
 
@@ -680,6 +761,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     tracing = getenv("FUZZ_TRACE") != nullptr;
     restore_session();
+    messages_written = 0;
+    trace_set_sink(count_message);
     std::string script((const char *)data, size);
     size_t at = 0;
     int operations = 0;
@@ -701,6 +784,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 'E': op_edit(line); break;
         case 'X': op_state_file(line); break;
         case 'L': op_reload(line); break;
+        case 'D': op_fault(line); break;
         default: operations--; break;
         }
     }

@@ -395,6 +395,70 @@ bool overlay_next_name(PlatListing *listing, char *name, size_t size)
     return false;
 }
 
+bool overlay_file_size(const char *path, long *size)
+{
+    long found = find_record(path);
+    if (found < 0)
+        return below.file_size(path, size);
+    const OverlayFile &f = overlay[(size_t)found];
+    if (!f.exists || f.directory)
+        return false;
+    *size = (long)f.content.size();
+    return true;
+}
+
+bool overlay_rename(const char *from, const char *to)
+{
+    size_t source = touch_record(from);
+    if (!overlay[source].exists || overlay[source].directory)
+        return false;
+    std::string content = overlay[source].content;
+    size_t target = touch_record(to);
+    if (overlay[target].directory)
+        return false;
+    overlay[target].exists = true;
+    overlay[target].content = content;
+    overlay[source].exists = false;
+    overlay[source].content.clear();
+    return true;
+}
+
+// A replacement in the overlay is a rewrite of the record, taken in at the commit.
+FILE *overlay_open_replacement(const char *path, bool, PlatReplacement *r)
+{
+    r->temp[0] = '\0';
+    r->stream = strlen(path) < sizeof r->path ? overlay_open_stream(path, "w") : nullptr;
+    if (r->stream)
+        strcpy(r->path, path);
+    return r->stream;
+}
+
+bool overlay_commit_replacement(PlatReplacement *r)
+{
+    bool ok = r->stream && plat_fclose(r->stream) == 0;
+    r->stream = nullptr;
+    return ok;
+}
+
+void overlay_discard_replacement(PlatReplacement *r)
+{
+    if (r->stream)
+        plat_fclose(r->stream);
+    r->stream = nullptr;
+}
+
+// No other process shares the overlay: its lock is always free.
+int overlay_try_lock(const char *, PlatLock *lock)
+{
+    lock->handle = -1;
+    return 1;
+}
+
+void overlay_unlock(PlatLock *lock)
+{
+    lock->handle = -1;
+}
+
 void overlay_close_listing(PlatListing *listing)
 {
     if (system_listing)
@@ -417,6 +481,13 @@ void swap_entries(bool on)
     t.exists = on ? overlay_exists : below.exists;
     t.remove = on ? overlay_remove : below.remove;
     t.truncate = on ? overlay_truncate : below.truncate;
+    t.file_size = on ? overlay_file_size : below.file_size;
+    t.rename = on ? overlay_rename : below.rename;
+    t.open_replacement = on ? overlay_open_replacement : below.open_replacement;
+    t.commit_replacement = on ? overlay_commit_replacement : below.commit_replacement;
+    t.discard_replacement = on ? overlay_discard_replacement : below.discard_replacement;
+    t.try_lock = on ? overlay_try_lock : below.try_lock;
+    t.unlock = on ? overlay_unlock : below.unlock;
     t.make_directory = on ? overlay_make_directory : below.make_directory;
     t.create_hidden = on ? overlay_create_hidden : below.create_hidden;
     t.file_kind = on ? overlay_file_kind : below.file_kind;

@@ -135,6 +135,68 @@ bool plat_remove(const char *path);
 // plat_truncate - cut a file back to size bytes; true on success.
 bool plat_truncate(const char *path, long size);
 
+// plat_file_age - seconds since the file was last written, by the layer's
+// clock; false when it does not exist.
+bool plat_file_age(const char *path, long *seconds);
+
+// plat_file_size - the size of a file in bytes; false when it does not exist.
+bool plat_file_size(const char *path, long *size);
+
+// plat_rename - give a file a new name in the same directory, replacing a
+// file of that name; true on success, and the old name is gone then.
+bool plat_rename(const char *from, const char *to);
+
+// PlatReplacement - a file being rewritten: the new content goes to a
+// temporary name beside it, and takes the file's place in one step at the
+// end, so a crash or a full disk leaves the old content or the new, never
+// none or half. Fields belong to the layer.
+enum { PLAT_PATH_MAX = 1024 };
+struct PlatReplacement {
+    FILE *stream;
+    char path[PLAT_PATH_MAX];     // the filter path being replaced
+    char native[PLAT_PATH_MAX];   // its system path
+    char temp[PLAT_PATH_MAX];     // the temporary's system path
+};
+
+// plat_open_replacement - a stream for the whole new content of path; null
+// when it cannot be created, or when path is a link (a symbolic link, a
+// reparse point, a file with more than one name), which is never written
+// through. The new file keeps the old one's permissions (a new one gets the
+// usual), or with private_file only its owner may read it.
+FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r);
+
+// plat_commit_replacement - close the stream and put the new content in the
+// file's place; false when a write, the close or the replacing failed, and
+// then the old file is as it was and the temporary is gone.
+bool plat_commit_replacement(PlatReplacement *r);
+
+// plat_discard_replacement - close the stream and drop the new content.
+void plat_discard_replacement(PlatReplacement *r);
+
+// PlatLock - an operating-system lock on a file (fcntl, LockFileEx), held
+// by this process: the system releases it when the process ends, however it
+// ends, so it never outlives its holder.
+struct PlatLock {
+    long long handle;             // -1: not held
+};
+
+// The longest a lock is waited for. The filter's own holders keep it for a
+// few file operations; one that has not let go by then is stuck, and the
+// host must not hang behind it.
+enum { PLAT_LOCK_WAIT_MS = 10000 };
+
+// plat_lock - take the lock of path (created when missing), waiting while
+// another process holds it, at most PLAT_LOCK_WAIT_MS; false when it could
+// not be had. Not counted: a process takes a file's lock once.
+bool plat_lock(const char *path, PlatLock *lock);
+
+// plat_try_lock - take the lock of path without waiting: 1 taken, 0 held
+// by another process, -1 when it cannot be taken at all.
+int plat_try_lock(const char *path, PlatLock *lock);
+
+// plat_unlock - release a lock that plat_lock took.
+void plat_unlock(PlatLock *lock);
+
 // plat_fclose - close a stream the filter wrote: 0, or EOF when a write to it
 // or the close itself failed (the stream is closed either way).
 int plat_fclose(FILE *stream);

@@ -15,6 +15,16 @@ int plat_fclose(FILE *stream) { return plat_ops.close_stream(stream); }
 bool plat_exists(const char *path) { return plat_ops.exists(path); }
 bool plat_remove(const char *path) { return plat_ops.remove(path); }
 bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
+bool plat_file_size(const char *path, long *size) { return plat_ops.file_size(path, size); }
+bool plat_rename(const char *from, const char *to) { return plat_ops.rename(from, to); }
+FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+{
+    return plat_ops.open_replacement(path, private_file, r);
+}
+bool plat_commit_replacement(PlatReplacement *r) { return plat_ops.commit_replacement(r); }
+void plat_discard_replacement(PlatReplacement *r) { plat_ops.discard_replacement(r); }
+int plat_try_lock(const char *path, PlatLock *lock) { return plat_ops.try_lock(path, lock); }
+void plat_unlock(PlatLock *lock) { plat_ops.unlock(lock); }
 bool plat_make_directory(const char *path) { return plat_ops.make_directory(path); }
 bool plat_create_hidden(const char *path) { return plat_ops.create_hidden(path); }
 PlatFileKind plat_file_kind(const char *path) { return plat_ops.file_kind(path); }
@@ -55,4 +65,28 @@ int plat_std_close_stream(FILE *stream)
     if (fclose(stream) != 0)
         failed = true;
     return failed ? EOF : 0;
+}
+
+bool plat_file_age(const char *path, long *seconds)
+{
+    time_t written;
+    if (!plat_ops.modified_time(path, &written))
+        return false;
+    *seconds = (long)(plat_now_seconds() - written);
+    return true;
+}
+
+// The lock is tried without waiting and again every few milliseconds up to
+// the limit, so a stuck holder costs the host a bounded wait, never a hang.
+bool plat_lock(const char *path, PlatLock *lock)
+{
+    enum { STEP_MS = 2 };
+    for (int waited = 0;; waited += STEP_MS) {
+        int taken = plat_ops.try_lock(path, lock);
+        if (taken != 0)
+            return taken > 0;
+        if (waited >= PLAT_LOCK_WAIT_MS)
+            return false;
+        plat_ops.sleep_ms(STEP_MS);
+    }
 }

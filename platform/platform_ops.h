@@ -37,6 +37,17 @@ struct PlatOps {
     bool (*exists)(const char *path);
     bool (*remove)(const char *path);
     bool (*truncate)(const char *path, long size);
+    bool (*file_size)(const char *path, long *size);
+    bool (*modified_time)(const char *path, time_t *when);
+    bool (*rename)(const char *from, const char *to);
+    // A file rewritten whole under a temporary name, put in place in one step.
+    FILE *(*open_replacement)(const char *path, bool private_file, PlatReplacement *r);
+    bool (*commit_replacement)(PlatReplacement *r);
+    void (*discard_replacement)(PlatReplacement *r);
+    // Locks of the operating system, and a pause while one is held elsewhere.
+    int (*try_lock)(const char *path, PlatLock *lock);
+    void (*unlock)(PlatLock *lock);
+    void (*sleep_ms)(int ms);
     bool (*make_directory)(const char *path);
     bool (*create_hidden)(const char *path);
     PlatFileKind (*file_kind)(const char *path);

@@ -358,6 +358,151 @@ static bool system_truncate(const char *path, long size)
     return native[0] && size >= 0 && truncate(native, (off_t)size) == 0;
 }
 
+static bool system_file_size(const char *path, long *size)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    *size = (long)st.st_size;
+    return true;
+}
+
+static bool system_modified_time(const char *path, time_t *when)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    *when = st.st_mtime;
+    return true;
+}
+
+static bool system_rename(const char *from, const char *to)
+{
+    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
+    plat_native_path(from, native_from, sizeof native_from);
+    plat_native_path(to, native_to, sizeof native_to);
+    if (!native_from[0] || !native_to[0])
+        return false;
+    forget_listing();
+    return rename(native_from, native_to) == 0;
+}
+
+// is_link - a symbolic link, or a file with more than one name: writing
+// through either would change a file the filter never meant to.
+static bool is_link(const struct stat *st)
+{
+    return S_ISLNK(st->st_mode) || (S_ISREG(st->st_mode) && st->st_nlink > 1);
+}
+
+// open_temporary - create the replacement's temporary, named after the file
+// and this process so that two processes never share one; -1 on failure.
+// One left by a crash of an earlier process of the same number goes first.
+static int open_temporary(PlatReplacement *r, mode_t mode)
+{
+    int n = snprintf(r->temp, sizeof r->temp, "%s.%ld.new", r->native, (long)getpid());
+    if (n < 0 || n >= (int)sizeof r->temp)
+        return -1;
+    int fd = open(r->temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EEXIST && unlink(r->temp) == 0)
+        fd = open(r->temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    return fd;
+}
+
+static FILE *system_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    r->temp[0] = '\0';
+    if (strlen(path) >= sizeof r->path)
+        return nullptr;
+    strcpy(r->path, path);
+    plat_native_path(path, r->native, sizeof r->native);
+    if (!r->native[0])
+        return nullptr;
+    struct stat old;
+    bool existed = lstat(r->native, &old) == 0;
+    if (existed && (is_link(&old) || !S_ISREG(old.st_mode)))
+        return nullptr;
+    forget_listing();
+    int fd = open_temporary(r, private_file ? 0600 : 0666);
+    if (fd < 0)
+        return nullptr;
+    // The mode given to open passes through the umask; an old file's own
+    // permissions are given back exactly.
+    bool moded = private_file ? fchmod(fd, 0600) == 0 : !existed || fchmod(fd, old.st_mode & 07777) == 0;
+    r->stream = moded ? fdopen(fd, "w") : nullptr;
+    if (!r->stream) {
+        close(fd);
+        unlink(r->temp);
+    }
+    return r->stream;
+}
+
+static bool system_commit_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return false;
+    bool ok = plat_fclose(r->stream) == 0;
+    r->stream = nullptr;
+    if (ok && rename(r->temp, r->native) != 0)
+        ok = false;
+    if (!ok)
+        unlink(r->temp);
+    forget_listing();
+    return ok;
+}
+
+static void system_discard_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return;
+    plat_fclose(r->stream);
+    r->stream = nullptr;
+    unlink(r->temp);
+    forget_listing();
+}
+
+// A write lock on the whole file; the descriptor stays open while it is held.
+static int system_try_lock(const char *path, PlatLock *lock)
+{
+    char native[NATIVE_PATH_MAX];
+    lock->handle = -1;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0])
+        return -1;
+    int fd = open(native, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    forget_listing();
+    struct flock fl;
+    memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    if (fcntl(fd, F_SETLK, &fl) == 0) {
+        lock->handle = fd;
+        return 1;
+    }
+    bool busy = errno == EACCES || errno == EAGAIN || errno == EINTR;
+    close(fd);
+    return busy ? 0 : -1;
+}
+
+// Closing the descriptor releases the lock with it.
+static void system_unlock(PlatLock *lock)
+{
+    if (lock->handle >= 0)
+        close((int)lock->handle);
+    lock->handle = -1;
+}
+
+static void system_sleep_ms(int ms)
+{
+    usleep((useconds_t)ms * 1000);
+}
+
 static bool system_make_directory(const char *path)
 {
     char native[NATIVE_PATH_MAX];
@@ -468,6 +613,15 @@ PlatOps plat_ops = {
     system_exists,
     system_remove,
     system_truncate,
+    system_file_size,
+    system_modified_time,
+    system_rename,
+    system_open_replacement,
+    system_commit_replacement,
+    system_discard_replacement,
+    system_try_lock,
+    system_unlock,
+    system_sleep_ms,
     system_make_directory,
     system_create_hidden,
     system_file_kind,

@@ -172,6 +172,121 @@ static bool system_truncate(const char *path, long size)
     return ok;
 }
 
+static bool system_file_size(const char *path, long *size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    *size = (long)data.nFileSizeLow;
+    return true;
+}
+
+// The FILETIME counts 100-nanosecond steps from 1601; time_t counts seconds from 1970.
+static bool system_modified_time(const char *path, time_t *when)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    unsigned long long ticks =
+        ((unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    *when = (time_t)((long long)(ticks / 10000000ULL) - 11644473600LL);
+    return true;
+}
+
+static bool system_rename(const char *from, const char *to)
+{
+    if (!usable_path(from) || !usable_path(to))
+        return false;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// A reparse point (a symbolic link, a junction) is never written through.
+static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    r->temp[0] = '\0';
+    if (!usable_path(path))
+        return nullptr;
+    strcpy(r->path, path);
+    strcpy(r->native, path);
+    DWORD attrs = GetFileAttributesA(path);
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return nullptr;
+    int n = snprintf(r->temp, sizeof r->temp, "%s.%lu.new", path, (unsigned long)GetCurrentProcessId());
+    if (n < 0 || n >= MAX_PATH)
+        return nullptr;
+    DeleteFileA(r->temp);
+    int fd = _open(r->temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    r->stream = _fdopen(fd, "wt");
+    if (!r->stream) {
+        _close(fd);
+        DeleteFileA(r->temp);
+    }
+    return r->stream;
+}
+
+// Access rights come from the directory; a hidden old file's attribute goes to the new one.
+static bool system_commit_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return false;
+    bool ok = plat_fclose(r->stream) == 0;
+    r->stream = nullptr;
+    DWORD attrs = GetFileAttributesA(r->native);
+    if (ok && !MoveFileExA(r->temp, r->native, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ok = false;
+    if (!ok)
+        DeleteFileA(r->temp);
+    else if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_HIDDEN))
+        SetFileAttributesA(r->native, attrs & ~FILE_ATTRIBUTE_READONLY);
+    return ok;
+}
+
+static void system_discard_replacement(PlatReplacement *r)
+{
+    if (!r->stream)
+        return;
+    plat_fclose(r->stream);
+    r->stream = nullptr;
+    DeleteFileA(r->temp);
+}
+
+// The lock covers the file's first byte; the handle stays open while it is held.
+static int system_try_lock(const char *path, PlatLock *lock)
+{
+    lock->handle = -1;
+    if (!usable_path(path))
+        return -1;
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    OVERLAPPED at;
+    memset(&at, 0, sizeof at);
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        lock->handle = (long long)(intptr_t)h;
+        return 1;
+    }
+    bool busy = GetLastError() == ERROR_LOCK_VIOLATION;
+    CloseHandle(h);
+    return busy ? 0 : -1;
+}
+
+// Closing the handle releases the lock with it.
+static void system_unlock(PlatLock *lock)
+{
+    if (lock->handle != -1)
+        CloseHandle((HANDLE)(intptr_t)lock->handle);
+    lock->handle = -1;
+}
+
+static void system_sleep_ms(int ms)
+{
+    Sleep((DWORD)ms);
+}
+
 static bool system_make_directory(const char *path)
 {
     return usable_path(path) && CreateDirectoryA(path, nullptr) != 0;
@@ -315,6 +430,15 @@ PlatOps plat_ops = {
     system_exists,
     system_remove,
     system_truncate,
+    system_file_size,
+    system_modified_time,
+    system_rename,
+    system_open_replacement,
+    system_commit_replacement,
+    system_discard_replacement,
+    system_try_lock,
+    system_unlock,
+    system_sleep_ms,
     system_make_directory,
     system_create_hidden,
     system_file_kind,

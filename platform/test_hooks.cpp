@@ -31,7 +31,17 @@ struct WrittenStream {
     char path[HOOK_PATH_MAX];
 };
 
+// Interleave - an action run at one operation, as a second process would act then.
+struct Interleave {
+    PlatFault kind;
+    int countdown;          // 0: not set
+    char path[HOOK_PATH_MAX];
+    void (*action)(void);
+};
+
 static Fault faults[PLAT_FAULT_KINDS];
+static Interleave interleave;
+static void (*lock_wait_action)(void);
 static WrittenStream written[STREAMS_KEPT];
 static unsigned next_written;
 static bool random_fails;
@@ -82,6 +92,38 @@ void plat_test_clear_faults(void)
     for (int kind = 0; kind < PLAT_FAULT_KINDS; kind++)
         plat_test_fail((PlatFault)kind, 0, nullptr, false);
     random_fails = false;
+    plat_test_interleave(PLAT_FAULT_OPEN, 0, nullptr, nullptr);
+    lock_wait_action = nullptr;
+}
+
+void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*action)(void))
+{
+    if (action)
+        install_fault_layer();
+    interleave.kind = kind;
+    interleave.countdown = action && nth > 0 ? nth : 0;
+    interleave.action = action;
+    copy_path(interleave.path, interleave.countdown ? path : nullptr);
+}
+
+void plat_test_on_lock_wait(void (*action)(void))
+{
+    if (action)
+        install_fault_layer();
+    lock_wait_action = action;
+}
+
+// run_interleave - the action set for this operation, when it is due; cleared before it runs.
+static void run_interleave(PlatFault kind, const char *path)
+{
+    Interleave &i = interleave;
+    if (i.countdown == 0 || i.kind != kind || (i.path[0] && !(path && same_name(i.path, path))))
+        return;
+    if (--i.countdown > 0)
+        return;
+    void (*action)(void) = i.action;
+    i.action = nullptr;
+    action();
 }
 
 void plat_test_fail_open(const char *path)
@@ -103,6 +145,7 @@ void plat_test_fail_random(bool fail)
 // fault_due - the operation of this kind on path is the one to fail.
 static bool fault_due(PlatFault kind, const char *path)
 {
+    run_interleave(kind, path);
     Fault &f = faults[kind];
     if (f.countdown == 0)
         return false;
@@ -220,6 +263,53 @@ static bool fault_remove(const char *path)
     return !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
 }
 
+static bool fault_truncate(const char *path, long size)
+{
+    return !fault_due(PLAT_FAULT_TRUNCATE, path) && below.truncate(path, size);
+}
+
+static bool fault_rename(const char *from, const char *to)
+{
+    return !fault_due(PLAT_FAULT_RENAME, from) && below.rename(from, to);
+}
+
+static FILE *fault_open_replacement(const char *path, bool private_file, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    if (fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    FILE *opened = below.open_replacement(path, private_file, r);
+    if (opened && fault_due(PLAT_FAULT_WRITE, path)) {
+        // The temporary stays as it is; the stream that replaces it takes no byte.
+        below.close_stream(opened);
+        opened = fopen(NULL_DEVICE, "r");
+    }
+    if (opened)
+        note_written(opened, path);
+    r->stream = opened;
+    return opened;
+}
+
+static bool fault_commit_replacement(PlatReplacement *r)
+{
+    if (!fault_due(PLAT_FAULT_RENAME, r->path))
+        return below.commit_replacement(r);
+    below.discard_replacement(r);
+    return false;
+}
+
+// A lock held elsewhere: a test may act then, once, before the wait.
+static int fault_try_lock(const char *path, PlatLock *lock)
+{
+    int taken = below.try_lock(path, lock);
+    if (taken == 0 && lock_wait_action) {
+        void (*action)(void) = lock_wait_action;
+        lock_wait_action = nullptr;
+        action();
+    }
+    return taken;
+}
+
 static bool fault_random_bytes(void *buffer, size_t size)
 {
     return !random_fails && below.random_bytes(buffer, size);
@@ -237,6 +327,11 @@ static void install_fault_layer(void)
     plat_ops.close_stream = fault_close_stream;
     plat_ops.open_raw = fault_open_raw;
     plat_ops.remove = fault_remove;
+    plat_ops.truncate = fault_truncate;
+    plat_ops.rename = fault_rename;
+    plat_ops.open_replacement = fault_open_replacement;
+    plat_ops.commit_replacement = fault_commit_replacement;
+    plat_ops.try_lock = fault_try_lock;
     plat_ops.random_bytes = fault_random_bytes;
 }
 

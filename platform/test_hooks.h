@@ -30,6 +30,12 @@ enum PlatFault {
     PLAT_FAULT_CLOSE,
     // plat_remove: the file stays where it is and the removal reports failure.
     PLAT_FAULT_REMOVE,
+    // plat_truncate: the file keeps its size and the cut reports failure, as
+    // on a file the system lets only grow.
+    PLAT_FAULT_TRUNCATE,
+    // plat_rename, and the last step of plat_commit_replacement: the old
+    // name keeps what it had, and the step reports failure.
+    PLAT_FAULT_RENAME,
     PLAT_FAULT_KINDS
 };
 
@@ -52,6 +58,16 @@ void plat_test_fail_close(int nth);
 
 // plat_test_fail_random - the generator gives no random bytes while fail is set.
 void plat_test_fail_random(bool fail);
+
+// plat_test_interleave - at the nth operation of a kind from now on that
+// file (any file for null), run action just before it, once: what a second
+// process does at that moment. The operation then goes on, or fails when a
+// fault of its kind is due. Null action clears.
+void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*action)(void));
+
+// plat_test_on_lock_wait - action runs once, the next time a lock is found
+// held by another process, before the wait; null clears.
+void plat_test_on_lock_wait(void (*action)(void));
 
 // plat_test_set_clock / plat_test_clear_clock - the clock of every call is
 // fixed at this time until cleared.

@@ -161,18 +161,21 @@ static void write_error_lines(FILE *f, uint16_t code, const char *text)
             connection_info.callsign, connection_info.ssid, msg(MSG_PORT), connection_info.port, code, text);
 }
 
-// write_error_record - rewrite error.prt with this report; false when it cannot be written.
+// write_error_record - replace error.prt with this report; false when it
+// cannot be written. The new record takes the old one's place in one step:
+// a crash in between leaves the last report, never none.
 static bool write_error_record(uint16_t code, const char *text)
 {
+    static PlatReplacement record;   // large for a stack; reports never overlap while it is written
     char path[FILTER_PATH_MAX];
     snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "error.prt");
-    FILE *f = plat_fopen(path, "wt");
+    FILE *f = plat_open_replacement(path, false, &record);
     if (!f)
         return false;
     fputc('\n', f);
     write_error_lines(f, code, text);
     fputc('\n', f);
-    return plat_fclose(f) == 0;
+    return plat_commit_replacement(&record);
 }
 
 // The steps of a report at which the reporter needs the readers.
@@ -198,16 +201,24 @@ static void load_missing_setup(SetupStep step, uint16_t code)
     use_stand_in_sysop(host_info.host_info_loaded ? host_info.host_sysop : "SYSOP");
 }
 
-// write_error_mail - one message per sysop into an open mail stream.
-static void write_error_mail(FILE *mail, uint16_t code, const char *text)
+// ErrorMail - what the error mail says.
+struct ErrorMail {
+    uint16_t code;
+    const char *text;
+};
+
+// write_error_mail - one message per sysop; false when a write failed.
+static bool write_error_mail(FILE *mail, void *context)
 {
+    const ErrorMail *e = (const ErrorMail *)context;
     for (int i = 0; i < sysops_to_mail(); i++) {
-        trace(TRACE_MAIL, 0, code, msg(MSG_ERROR_DETECTED), filter_config.sysop_calls[i]);
+        trace(TRACE_MAIL, 0, e->code, msg(MSG_ERROR_DETECTED), filter_config.sysop_calls[i]);
         write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
         fprintf(mail, "%s\n", msg(MSG_ERROR_DETECTED));
-        write_error_lines(mail, code, text);
+        write_error_lines(mail, e->code, e->text);
         fprintf(mail, "\n/EX\n");
     }
+    return !ferror(mail);
 }
 
 // mail_sysops_once - mail the sysops unless this code's marker says they know.
@@ -223,11 +234,8 @@ static void mail_sysops_once(uint16_t code, const char *text)
     if (!filter_config.config_loaded)
         return;
     load_missing_setup(SETUP_MAIL_DROP, code);
-    FILE *mail = open_mail();
-    if (!mail)
-        return;
-    write_error_mail(mail, code, text);
-    close_mail(mail);
+    ErrorMail mail = {code, text};
+    send_mail(write_error_mail, &mail);
 }
 
 // report_error_in - report_error for a line of file_name rather than of the

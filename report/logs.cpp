@@ -5,6 +5,7 @@
 // Every failure here is silent: a log that cannot be written leaves the
 // outcome of the call unchanged.
 #include "report/logs.h"
+#include "common/files_lock.h"
 #include "common/filter_dir.h"
 #include "common/letter_values.h"
 #include "common/line_reader.h"
@@ -52,14 +53,17 @@ static void entry_time(char *time_text, size_t time_size, char *date_text, size_
     snprintf(date_text, date_size, "%02d-%02d-%04d", c.day, c.month, (int)c.year);
 }
 
-// open_log - append to a log, creating it with its header first when new; null on failure.
+// open_log - append to a log, creating it with its header first when new;
+// null on failure. Created exclusively: a log another process has just
+// created is appended to, never replaced.
 static FILE *open_log(const char *path, const char *title)
 {
     if (plat_exists(path))
         return plat_fopen(path, "at");
-    FILE *f = plat_fopen(path, "wt");
+    bool existed = false;
+    FILE *f = plat_fopen_exclusive(path, &existed);
     if (!f)
-        return nullptr;
+        return existed ? plat_fopen(path, "at") : nullptr;
     char header[HEADER_MAX];
     log_column_header(header, sizeof header);
     char banner[BANNER_MAX];
@@ -84,19 +88,25 @@ bool read_log_entry(const char *line, char *callsign, int *ssid, int *port)
     return sscanf(line, " %6[A-Za-z0-9] -%d %d", callsign, ssid, port) == 3;
 }
 
-// append_log_entry - one entry line of this call's station in a log.
+// append_log_entry - one entry line of this call's station in a log. Under
+// the lock of the filter's files: a new log's header comes before any other
+// process's entry, and "-log" never takes a log away half-written.
 static void append_log_entry(const char *path, const char *title)
 {
     char time_text[16], date_text[16], entry[LOG_ENTRY_MAX];
+    lock_filter_files();
     FILE *f = open_log(path, title);
-    if (!f)
+    if (!f) {
+        unlock_filter_files();
         return;
+    }
     trace(TRACE_LOG, 0, 0, path);
     entry_time(time_text, sizeof time_text, date_text, sizeof date_text);
     format_log_entry(entry, sizeof entry, connection_info.callsign, connection_info.ssid, connection_info.port,
                      time_text, date_text);
     fputs(entry, f);
     plat_fclose(f);
+    unlock_filter_files();
 }
 
 // write_attempt_log - one entry in lognopas.prt or logexcld.prt.
@@ -197,8 +207,9 @@ void write_connection_log(int kind)
         return;
     if (!connection_log_path(kind, mode, dir, path))
         return;
-    // One level only: a station's day directory needs logcnx to be there already.
-    if (!plat_exists(dir) && !plat_make_directory(dir))
+    // One level only: a station's day directory needs logcnx to be there
+    // already. One that another process made just now serves as well.
+    if (!plat_exists(dir) && !plat_make_directory(dir) && !plat_exists(dir))
         return;
     append_log_entry(path, msg(MSG_CONNECTIONS_LOG));
 }

@@ -1,6 +1,7 @@
 // notices.cpp - the new-user notice to the sysops and the welcome message to
-// the new station, written into the mail drop. A mail that cannot be opened
-// is error 2; what they need loaded, their callers have loaded.
+// the new station, written into the mail drop. A mail that neither the
+// import file nor the held mail takes is error 2; what they need loaded,
+// their callers have loaded.
 #include "report/notices.h"
 #include "common/records.h"
 #include "common/text_copy.h"
@@ -22,52 +23,74 @@ static void write_new_user_notice(FILE *mail, const char *sysop)
     fprintf(mail, " %s (%s %d).\n/EX\n", msg(MSG_FIRST_TIME), msg(MSG_PORT), c.port);
 }
 
+// write_new_user_notices - the notice to every sysop; false when a write failed.
+static bool write_new_user_notices(FILE *mail, void *)
+{
+    for (int i = 0; i < sysops_to_mail(); i++)
+        write_new_user_notice(mail, filter_config.sysop_calls[i]);
+    return !ferror(mail);
+}
+
 // mail_new_user_notice - a notice of this first connection to every sysop; -1 or 1.
 int mail_new_user_notice(void)
 {
-    FILE *mail = open_mail();
-    if (!mail) {
+    if (!send_mail(write_new_user_notices, nullptr)) {
         report_error(ERR_NO_MAIL, 0);
         return -1;
     }
-    for (int i = 0; i < sysops_to_mail(); i++)
-        write_new_user_notice(mail, filter_config.sysop_calls[i]);
-    close_mail(mail);
     return 1;
+}
+
+// write_guard_notices - the lockout to every sysop; false when a write failed.
+struct GuardNotice {
+    const char *callsign;
+    int failures;
+    const char *until;
+};
+static bool write_guard_notices(FILE *mail, void *context)
+{
+    const GuardNotice *g = (const GuardNotice *)context;
+    for (int i = 0; i < sysops_to_mail(); i++) {
+        trace(TRACE_MAIL, 0, 0, "GUARD", filter_config.sysop_calls[i]);
+        write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
+        fprintf(mail, "GUARD\n%s\n%s: %d failures, refused until %s.\n/EX\n", call_banner, g->callsign, g->failures,
+                g->until);
+    }
+    return !ferror(mail);
 }
 
 // mail_guard_notice - to every sysop, subject "GUARD": the callsign locked
 // out, the failures counted and the end of the lockout; -1 or 1.
 int mail_guard_notice(const char *callsign, int failures, const char *until)
 {
-    FILE *mail = open_mail();
-    if (!mail) {
+    GuardNotice g = {callsign, failures, until};
+    if (!send_mail(write_guard_notices, &g)) {
         report_error(ERR_NO_MAIL, 0);
         return -1;
     }
-    for (int i = 0; i < sysops_to_mail(); i++) {
-        trace(TRACE_MAIL, 0, 0, "GUARD", filter_config.sysop_calls[i]);
-        write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
-        fprintf(mail, "GUARD\n%s\n%s: %d failures, refused until %s.\n/EX\n", call_banner, callsign, failures,
-                until);
-    }
-    close_mail(mail);
     return 1;
+}
+
+// write_new_message - the welcome and the text, read from its start.
+static bool write_new_message(FILE *mail, void *context)
+{
+    PlatText *text = (PlatText *)context;
+    trace(TRACE_MAIL, 0, 0, msg(MSG_WELCOME), connection_info.callsign);
+    plat_text_seek(text, 0);
+    write_mail_header(mail, connection_info.callsign, host_info.bbs_callsign);
+    fprintf(mail, "%s\n", msg(MSG_WELCOME));
+    copy_file_to_stream(text, mail);
+    fprintf(mail, "\n/EX\n");
+    return !ferror(mail);
+}
 }
 
 // mail_new_message - the welcome and the text, from the BBS to the station.
 bool mail_new_message(PlatText *text)
 {
-    FILE *mail = open_mail();
-    if (!mail) {
+    if (!send_mail(write_new_message, text)) {
         report_error(ERR_NO_MAIL, 0);
         return false;
     }
-    trace(TRACE_MAIL, 0, 0, msg(MSG_WELCOME), connection_info.callsign);
-    write_mail_header(mail, connection_info.callsign, host_info.bbs_callsign);
-    fprintf(mail, "%s\n", msg(MSG_WELCOME));
-    copy_file_to_stream(text, mail);
-    fprintf(mail, "\n/EX\n");
-    close_mail(mail);
     return true;
 }

@@ -74,8 +74,8 @@ TEST(Faults, StateFileThatCannotBeWrittenIsError10AndGoes)
     }
 }
 
-// When the removal fails too, what is left of the state file still admits
-// nobody: an empty answer does not match a file that took no byte.
+// A state file whose write fails never takes the place of one, even when
+// removals fail too, and so admits nobody.
 TEST(Faults, StateFileLeftBehindAdmitsNobody)
 {
     HostDir h;
@@ -84,7 +84,7 @@ TEST(Faults, StateFileLeftBehindAdmitsNobody)
     plat_test_fail(PLAT_FAULT_WRITE, 1, "morvel\\N0ABC0.TMP", false);
     plat_test_fail(PLAT_FAULT_REMOVE, 1, "morvel\\N0ABC0.TMP", false);
     EXPECT_EQ(h.connect("N0ABC-0", 1).result, 2);
-    EXPECT_TRUE(h.exists("morvel/N0ABC0.TMP"));
+    EXPECT_FALSE(h.exists("morvel/N0ABC0.TMP"));
     EXPECT_NE(h.answer("N0ABC-0", 1, "", 1).result, 0);
     EXPECT_NE(h.answer("N0ABC-0", 1, "Fixed-Pass", 1).result, 0);
 }
@@ -177,7 +177,11 @@ TEST(Faults, FailedMailIsCutBackAndHeldMailKept)
             EXPECT_EQ(h.connect("N0NEW-1", 1, 0, 1).result, 0);
             EXPECT_GE(plat_test_faults_hit(kind), 1);
             EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
-            EXPECT_EQ(h.read(MAIL_HELD), c.held_waiting ? held : c.host_has_lock ? EARLIER : "");
+            // What the import file did not take waits whole in mail.prt;
+            // what mail.prt did not take is cut back out of it.
+            std::string kept = h.read(MAIL_HELD);
+            EXPECT_EQ(kept.rfind(c.held_waiting ? held : c.host_has_lock ? EARLIER : "", 0), 0u) << kept;
+            EXPECT_TRUE(c.host_has_lock ? kept == EARLIER : count_text(kept, "N0NEW") == 2) << kept;
             EXPECT_EQ(h.exists(MAIL_LOCK), c.host_has_lock);
 
             // The disk works again: the next call delivers whole messages.
@@ -194,7 +198,9 @@ TEST(Faults, FailedMailIsCutBackAndHeldMailKept)
     }
 }
 
-// "-log" removes a log only after its mail was written and closed whole.
+// "-log" removes a log only after its mail was written and closed whole:
+// a mail the import file does not take waits in mail.prt, and only when
+// that fails too do the logs stay.
 TEST(Faults, LogCommandKeepsTheLogsWhenTheirMailFails)
 {
     const std::string excluded = "excluded entries\n", failed = "failed entries\n";
@@ -212,10 +218,21 @@ TEST(Faults, LogCommandKeepsTheLogsWhenTheirMailFails)
             plat_test_fail(kind, 1, host_has_lock ? "morvel\\mail.prt" : "mail\\mail.in", false);
             h.command("-log");
             EXPECT_EQ(plat_test_faults_hit(kind), 1);
-            EXPECT_EQ(h.read("morvel/logexcld.prt"), excluded);
-            EXPECT_EQ(h.read("morvel/lognopas.prt"), failed);
-            EXPECT_EQ(h.read(mail), EARLIER);
             EXPECT_EQ(h.exists(MAIL_LOCK), host_has_lock);
+            if (host_has_lock) {
+                EXPECT_EQ(h.read(mail), EARLIER);
+                EXPECT_EQ(h.read("morvel/logexcld.prt"), excluded);
+                EXPECT_EQ(h.read("morvel/lognopas.prt"), failed);
+            } else {
+                // The first log waits in mail.prt, the second reaches the import file.
+                EXPECT_FALSE(h.exists("morvel/logexcld.prt"));
+                EXPECT_FALSE(h.exists("morvel/lognopas.prt"));
+                std::string held = h.read(MAIL_HELD), import = h.read(MAIL_IMPORT);
+                EXPECT_TRUE(whole_mail(held) && whole_mail(import)) << held << import;
+                EXPECT_EQ(count_text(held, excluded), 2) << held;
+                EXPECT_EQ(import.rfind(EARLIER, 0), 0u) << import;
+                EXPECT_EQ(count_text(import, failed), 2) << import;
+            }
         }
     }
 }

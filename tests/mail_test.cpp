@@ -215,25 +215,29 @@ TEST(SysopMail, CloseReportsAFailedWriteAndStillReleasesTheLock)
     EXPECT_FALSE(h.exists(MAIL_LOCK));
 }
 
-TEST(SysopMail, ImportFileThatCannotBeOpenedGivesNoStreamAndFreesTheLock)
+// An import file that cannot be opened, or whose lock cannot be made, frees
+// the lock and hands out the held mail instead: nothing is lost.
+TEST(SysopMail, ImportFileThatCannotBeOpenedGivesTheHeldMail)
 {
-    HostDir h;
-    with_host_info();
-    plat_test_fail_open("mail\\mail.in");
-    EXPECT_EQ(open_mail(), nullptr);
-    EXPECT_FALSE(h.exists(MAIL_LOCK));
-    EXPECT_TRUE(h.list("mail").empty());
+    for (bool lock_fails : {false, true}) {
+        SCOPED_TRACE(lock_fails ? "lock" : "import file");
+        HostDir h;
+        with_host_info();
+        if (lock_fails)
+            copy_text(host_info.mail_lock_path, sizeof host_info.mail_lock_path, "NOWHERE\\MAIL.lck");
+        else
+            plat_test_fail_open("mail\\mail.in");
+        FILE *mail = open_mail();
+        ASSERT_NE(mail, nullptr);
+        fputs("kept\n", mail);
+        EXPECT_TRUE(close_mail(mail));
+        EXPECT_EQ(h.read(HELD_MAIL), "kept\n");
+        EXPECT_FALSE(h.exists(MAIL_LOCK));
+        EXPECT_TRUE(h.list("mail").empty());
+    }
 }
 
-TEST(SysopMail, UnwritableLockDirectoryGivesNoStream)
-{
-    HostDir h;
-    with_host_info();
-    copy_text(host_info.mail_lock_path, sizeof host_info.mail_lock_path, "NOWHERE\\MAIL.lck");
-    EXPECT_EQ(open_mail(), nullptr);
-    EXPECT_FALSE(h.exists(MAIL_IMPORT)) << "no import without the lock";
-}
-
+// Error 2 only when neither the import file nor the held mail takes the notice.
 TEST(SysopMail, NoticeThatCannotBeMailedIsError2)
 {
     HostDir h;
@@ -243,6 +247,7 @@ TEST(SysopMail, NoticeThatCannotBeMailedIsError2)
     filter_config.mail_new_user = true;
     as_station("N0CALL", 1, 3, 1);
     plat_test_fail_open("mail\\mail.in");
+    h.make_dir("morvel/mail.prt");
     Reply reply;
     EXPECT_EQ(mail_new_user_notice(), -1);
     EXPECT_NE(h.read("morvel/error.prt").find("*** ERROR 0012: Unable to open mail file.\n    Check configuration in init.srv"),
@@ -359,9 +364,10 @@ TEST(SysopMail, NoticeThatFailsLeavesNoTornMessageThroughSvcMain)
     EXPECT_EQ(h.connect("N0ONE-1", 3, 0, 1).result, 0);
     EXPECT_EQ(plat_test_faults_hit(PLAT_FAULT_CLOSE), 1);
     EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
+    EXPECT_EQ(h.read(HELD_MAIL), notice("N0SYS", "N0ONE-1", 3)) << "the notice waits whole";
     EXPECT_EQ(h.connect("N0TWO-1", 3, 0, 1).result, 0);
     std::string mail = h.read(MAIL_IMPORT);
-    EXPECT_EQ(mail, EARLIER + notice("N0SYS", "N0TWO-1", 3));
+    EXPECT_EQ(mail, EARLIER + notice("N0SYS", "N0ONE-1", 3) + notice("N0SYS", "N0TWO-1", 3));
     EXPECT_EQ(count_lines(mail, "#"), count_lines(mail, "/EX"));
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -246,5 +247,108 @@ TEST(Platform, PrivateFileIsReadableByItsOwnerOnly)
     }
     plat_test_fail_open("morvel\\N0CALL1.TMP");
     EXPECT_EQ(plat_fopen_private("morvel\\N0CALL1.TMP"), nullptr);
+}
+#endif
+
+// replace_with - write text as the new content of path through a replacement; the commit's result.
+static bool replace_with(const char *path, const char *text, bool private_file = false)
+{
+    PlatReplacement r;
+    FILE *f = plat_open_replacement(path, private_file, &r);
+    if (!f)
+        return false;
+    fputs(text, f);
+    return plat_commit_replacement(&r);
+}
+
+// A rewrite that fails at any step leaves the old content whole and no
+// temporary behind; one that succeeds leaves only the new content.
+TEST(Platform, ReplacementLeavesTheOldContentOrTheNewNeverNoneOrHalf)
+{
+    struct Case {
+        PlatFault fault;     // PLAT_FAULT_KINDS: none
+        bool replaced;
+    } cases[] = {
+        {PLAT_FAULT_KINDS, true},
+        {PLAT_FAULT_OPEN, false},
+        {PLAT_FAULT_WRITE, false},
+        {PLAT_FAULT_CLOSE, false},
+        {PLAT_FAULT_RENAME, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        HostDir h;
+        h.write("morvel/error.prt", "old record\n");
+        if (c.fault != PLAT_FAULT_KINDS)
+            plat_test_fail(c.fault, 1, "MORVEL\\ERROR.PRT", false);
+        EXPECT_EQ(replace_with("morvel\\error.prt", "new record\n"), c.replaced);
+        EXPECT_EQ(h.read("morvel/error.prt"), c.replaced ? "new record\n" : "old record\n");
+        EXPECT_EQ(h.list("morvel"), std::vector<std::string>{"error.prt"});
+    }
+    HostDir h;
+    EXPECT_TRUE(replace_with("morvel\\new.prt", "first\n"));
+    EXPECT_EQ(h.read("morvel/new.prt"), "first\n");
+}
+
+// Renaming replaces a file of the new name; a fault keeps both names as they were.
+TEST(Platform, RenameReplacesTheTargetAndItsFaultChangesNothing)
+{
+    HostDir h;
+    h.write("morvel/a.prt", "a\n");
+    h.write("morvel/b.prt", "b\n");
+    plat_test_fail(PLAT_FAULT_RENAME, 1, "morvel\\a.prt", false);
+    EXPECT_FALSE(plat_rename("morvel\\a.prt", "morvel\\b.prt"));
+    EXPECT_EQ(h.read("morvel/b.prt"), "b\n");
+    EXPECT_TRUE(plat_rename("morvel\\a.prt", "morvel\\b.prt"));
+    EXPECT_FALSE(h.exists("morvel/a.prt"));
+    EXPECT_EQ(h.read("morvel/b.prt"), "a\n");
+}
+
+#ifndef _WIN32
+// The new file keeps the old one's permissions exactly (private: the owner's
+// only), and a link is never written through.
+TEST(Platform, ReplacementKeepsPermissionsAndRefusesLinks)
+{
+    HostDir h;
+    std::string file = h.root() + "/morvel/error.prt";
+    h.write("morvel/error.prt", "old\n");
+    chmod(file.c_str(), 0640);
+    ASSERT_TRUE(replace_with("morvel\\error.prt", "new\n"));
+    struct stat st;
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    ASSERT_TRUE(replace_with("morvel\\error.prt", "secret\n", true));
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    h.write("morvel/users.prt", "N0CALL\n");
+    ASSERT_EQ(link((h.root() + "/morvel/users.prt").c_str(), (h.root() + "/morvel/hard.tmp").c_str()), 0);
+    ASSERT_EQ(symlink("users.prt", (h.root() + "/morvel/soft.tmp").c_str()), 0);
+    plat_begin_call();
+    EXPECT_FALSE(replace_with("morvel\\hard.tmp", "x\n"));
+    EXPECT_FALSE(replace_with("morvel\\soft.tmp", "x\n"));
+    EXPECT_EQ(h.read("morvel/users.prt"), "N0CALL\n");
+}
+
+// The lock excludes another process while it is held, and only then: the
+// child process tries it without waiting.
+TEST(Platform, LockExcludesAnotherProcessUntilReleased)
+{
+    HostDir h;
+    auto other_process_gets_it = [] {
+        pid_t child = fork();
+        if (child == 0) {
+            PlatLock lock;
+            _exit(plat_try_lock("morvel\\t.lck", &lock) == 1 ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    PlatLock lock;
+    ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock));
+    EXPECT_FALSE(other_process_gets_it());
+    plat_unlock(&lock);
+    EXPECT_TRUE(other_process_gets_it());
 }
 #endif

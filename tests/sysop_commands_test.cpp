@@ -269,8 +269,9 @@ TEST(SysopCommands, LogsStayWhenTheirMailCannotBeDelivered)
         {"no start-up file", [](HostDir &h) { two_sysop_config(h); h.remove("init.srv"); }, nullptr},
         {"configuration unreadable on '#'",
          [](HostDir &h) { h.write_config({"**", "   ", "3"}); }, "#"},
-        {"mail import cannot be opened",
-         [](HostDir &h) { two_sysop_config(h); plat_test_fail_open("MAIL\\MAIL.IN"); }, nullptr},
+        {"neither the mail import nor the held mail opens",
+         [](HostDir &h) { two_sysop_config(h); plat_test_fail_open("MAIL\\MAIL.IN"); h.make_dir("morvel/mail.prt"); },
+         nullptr},
         {"no sysop to mail it to",
          [](HostDir &h) { plat_test_fail_open("morvel\\error.prt"); (void)h; }, "N0CALL"},
     };

@@ -1,0 +1,264 @@
+// The mail drop and the logs under failing files and a second process:
+// nothing lost, nothing torn, nothing imported twice.
+#include "platform/platform.h"
+#include "filter/filter_state.h"
+#include "report/mail.h"
+#include "support/host_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+#endif
+
+static const char HELD[] = "morvel/mail.prt";
+static const char EARLIER[] = "#\nSP N0SYS < MORVEL\nearlier\n/EX\n";
+static const char HELD_MESSAGE[] = "#\nSP N0SYS < MORVEL\nheld\n/EX\n";
+
+// notices_host - a host whose first connections are mailed to one sysop.
+static void notices_host(HostDir &h)
+{
+    h.write_config({"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "OK", "NO", "NO", "NO",
+                    "3 OPEN"});
+}
+
+// all_mail - what the host has or will import: the import file, then the held mail.
+static std::string all_mail(HostDir &h)
+{
+    return (h.exists(MAIL_IMPORT) ? h.read(MAIL_IMPORT) : "") + (h.exists(HELD) ? h.read(HELD) : "");
+}
+
+// The flush cannot remove mail.prt: it empties it, and an empty mail.prt
+// is no held mail; the message is imported once over any number of calls.
+TEST(MailDrop, HeldMailThatCannotBeRemovedIsEmptiedAndImportedOnce)
+{
+    HostDir h;
+    notices_host(h);
+    h.write(HELD, HELD_MESSAGE);
+    plat_test_fail(PLAT_FAULT_REMOVE, 1, "morvel\\mail.prt", true);
+    for (int call = 0; call < 4; call++)
+        h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_EQ(h.read(MAIL_IMPORT), HELD_MESSAGE);
+    EXPECT_EQ(h.read(HELD), "");
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+    EXPECT_FALSE(h.exists("morvel/error.prt"));
+}
+
+// Neither removed nor emptied: the copy is cut out of the import file again,
+// reported once while it lasts, and moved once the disk works again.
+TEST(MailDrop, HeldMailThatCannotLeaveMailPrtIsNotImportedAndReportedOnce)
+{
+    HostDir h;
+    notices_host(h);
+    h.write(MAIL_IMPORT, EARLIER);
+    h.write(HELD, HELD_MESSAGE);
+    plat_test_fail(PLAT_FAULT_REMOVE, 1, "morvel\\mail.prt", true);
+    plat_test_fail(PLAT_FAULT_TRUNCATE, 1, "morvel\\mail.prt", true);
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_EQ(h.read(MAIL_IMPORT), EARLIER);
+    EXPECT_EQ(h.read(HELD), HELD_MESSAGE);
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+    EXPECT_NE(h.read("morvel/error.prt").find("ERROR 0012"), std::string::npos);
+    h.remove("morvel/error.prt");
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_FALSE(h.exists("morvel/error.prt")) << "reported once while it lasts";
+
+    plat_test_clear_faults();
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_EQ(h.read(MAIL_IMPORT), std::string(EARLIER) + HELD_MESSAGE);
+    EXPECT_FALSE(h.exists(HELD));
+}
+
+// The filter's own lock that cannot be removed goes first at the next call;
+// while it stays it is reported once, and the host is never shut out for good.
+TEST(MailDrop, OwnLockThatCannotBeRemovedIsRemovedAtTheNextCall)
+{
+    HostDir h;
+    notices_host(h);
+    plat_test_fail(PLAT_FAULT_REMOVE, 1, "mail\\mail.lck", true);
+    h.connect("N0ONE-1", 3, 0, 1);
+    EXPECT_TRUE(h.exists(MAIL_LOCK));
+    h.connect("N0TWO-1", 3, 0, 1);   // still stuck: the notice waits in mail.prt
+    EXPECT_NE(h.read("morvel/error.prt").find("ERROR 0012"), std::string::npos);
+    h.remove("morvel/error.prt");
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_FALSE(h.exists("morvel/error.prt")) << "reported once while it stays";
+
+    plat_test_clear_faults();
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+    std::string mail = h.read(MAIL_IMPORT);
+    EXPECT_EQ(count_lines(mail, "#"), 2) << mail;
+    EXPECT_NE(mail.find("N0ONE-1"), std::string::npos);
+    EXPECT_NE(mail.find("N0TWO-1"), std::string::npos);
+    EXPECT_FALSE(h.exists(HELD));
+}
+
+// A cut-back that fails keeps the lock, so the host cannot import the torn
+// tail; the message waits whole in mail.prt, and the next call cuts the
+// tail, frees the lock and moves the message.
+TEST(MailDrop, TornMessageThatCannotBeCutBackKeepsTheLockUntilCut)
+{
+    HostDir h;
+    notices_host(h);
+    h.write(MAIL_IMPORT, EARLIER);
+    plat_test_fail(PLAT_FAULT_CLOSE, 1, "mail\\mail.in", false);
+    plat_test_fail(PLAT_FAULT_TRUNCATE, 1, "mail\\mail.in", false);
+    h.connect("N0ONE-1", 3, 0, 1);
+    EXPECT_TRUE(h.exists(MAIL_LOCK)) << "the torn tail is guarded";
+    EXPECT_EQ(count_lines(h.read(HELD), "#"), 1);
+
+    h.connect("N0CALL-1", 3, 0, 2);
+    EXPECT_FALSE(h.exists(MAIL_LOCK));
+    std::string mail = h.read(MAIL_IMPORT);
+    EXPECT_EQ(mail.rfind(EARLIER, 0), 0u);
+    EXPECT_EQ(count_lines(mail, "#"), 2) << mail;
+    EXPECT_EQ(count_lines(mail, "/EX"), 2) << mail;
+    EXPECT_FALSE(h.exists(HELD));
+}
+
+#if !defined(_WIN32)
+// A lock older than the limit is reported when it is the host's, never
+// removed; a young one is the host at work.
+TEST(MailDrop, StaleLockOfTheHostIsReportedNotRemoved)
+{
+    for (long age : {60L, 3600L}) {
+        SCOPED_TRACE(age);
+        HostDir h;
+        notices_host(h);
+        h.write(MAIL_LOCK, "");
+        h.write(HELD, HELD_MESSAGE);
+        h.connect("N0CALL-1", 3, 0, 2);   // the call's clock
+        struct utimbuf when;
+        when.actime = when.modtime = plat_now_seconds() - age;
+        ASSERT_EQ(utime((h.root() + "/mail/mail.lck").c_str(), &when), 0);
+        h.connect("N0CALL-1", 3, 0, 2);
+        EXPECT_TRUE(h.exists(MAIL_LOCK));
+        EXPECT_EQ(h.exists("morvel/error.prt"), age > 500);
+        EXPECT_EQ(h.read(HELD), HELD_MESSAGE);
+    }
+}
+
+// The second process of a race: what it does, and the host directory it does it in.
+static HostDir *race_host;
+static void (*race_second)(HostDir &);
+static int race_pipe[2];
+static pid_t race_child;
+
+// tell_first - the second process waits for the lock now.
+static void tell_first(void)
+{
+    char c = 'w';
+    if (write(race_pipe[1], &c, 1) < 0)
+        _exit(3);
+}
+
+// second_process_now - start the second process at this moment of the
+// first; return once it waits for the lock or has finished.
+static void second_process_now(void)
+{
+    ASSERT_EQ(pipe(race_pipe), 0);
+    race_child = fork();
+    if (race_child == 0) {
+        close(race_pipe[0]);
+        filter_reset_state();   // a library loaded by another process
+        plat_test_clear_faults();
+        plat_test_on_lock_wait(tell_first);
+        race_second(*race_host);
+        _exit(0);
+    }
+    close(race_pipe[1]);
+    char c;
+    if (read(race_pipe[0], &c, 1) < 0)
+        ADD_FAILURE() << "no word from the second process";
+    close(race_pipe[0]);
+}
+
+// race - the first process's call, with the second starting at the nth
+// operation of a kind on a file; returns once both are done.
+static void race(HostDir &h, PlatFault kind, int nth, const char *path, void (*first)(HostDir &),
+                 void (*second)(HostDir &))
+{
+    race_host = &h;
+    race_second = second;
+    race_child = 0;
+    plat_test_interleave(kind, nth, path, second_process_now);
+    first(h);
+    plat_test_clear_faults();
+    ASSERT_NE(race_child, 0) << "the moment never came";
+    int status = 0;
+    waitpid(race_child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Each race once at each moment that lost or doubled mail before: a second
+// process flushing while the first has copied mail.prt but not removed it,
+// appending to mail.prt then, creating the same day's log, or logging a
+// failed password while "-log" mails the log.
+TEST(MailDrop, SecondProcessAtTheWorstMomentLosesAndDoublesNothing)
+{
+    struct Moment {
+        const char *what;
+        PlatFault kind;
+        const char *path;
+    } moments[] = {
+        {"copied, before mail.prt is removed", PLAT_FAULT_REMOVE, "morvel\\mail.prt"},
+        {"before the import file is opened", PLAT_FAULT_OPEN, "mail\\mail.in"},
+        {"the lock just created", PLAT_FAULT_CLOSE, "mail\\mail.lck"},
+    };
+    for (const Moment &m : moments) {
+        SCOPED_TRACE(m.what);
+        HostDir h;
+        notices_host(h);
+        h.write(HELD, HELD_MESSAGE);
+        race(h, m.kind, 1, m.path, [](HostDir &d) { d.connect("N0ONE-1", 3, 0, 1); },
+             [](HostDir &d) { d.connect("N0TWO-1", 3, 0, 1); });
+        h.connect("N0CALL-1", 3, 0, 2);   // moves what waits
+        std::string mail = all_mail(h);
+        EXPECT_EQ(count_lines(mail, "held"), 1) << mail;
+        EXPECT_EQ(count_lines(mail, "#"), 3) << mail;
+        EXPECT_EQ(count_lines(mail, "/EX"), 3) << mail;
+        EXPECT_NE(mail.find("N0ONE-1"), std::string::npos);
+        EXPECT_NE(mail.find("N0TWO-1"), std::string::npos);
+    }
+}
+
+TEST(MailDrop, SecondProcessCreatingTheSameLogAddsItsEntry)
+{
+    HostDir h;
+    h.write_config({"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK D", "NO", "NO",
+                    "3 OPEN"});
+    race(h, PLAT_FAULT_OPEN, 1, "morvel\\logcnx\\logcn342.prt", [](HostDir &d) { d.connect("N0ONE-1", 3); },
+         [](HostDir &d) { d.connect("N0TWO-1", 3); });
+    std::string log = h.read("morvel/logcnx/logcn342.prt");
+    size_t rule = log.find("=====");
+    EXPECT_EQ(log.find("Connections log:"), log.rfind("Connections log:")) << "one header: " << log;
+    EXPECT_NE(log.find("N0ONE"), std::string::npos) << log;
+    EXPECT_NE(log.find("N0TWO"), std::string::npos) << log;
+    EXPECT_GT(log.find("N0ONE"), rule) << log;
+    EXPECT_GT(log.find("N0TWO"), rule) << log;
+}
+
+TEST(MailDrop, FailedPasswordLoggedWhileLogIsMailedIsNeitherLostNorHalfMailed)
+{
+    HostDir h;
+    h.write_config({"**", "N0SYS N1SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO",
+                    "OK", "3 OPEN"});
+    h.write_users("N0PW\n* NORMAL secret\n-\n");
+    h.write("morvel/lognopas.prt", "earlier entry\n");
+    race(h, PLAT_FAULT_RENAME, 1, "morvel\\lognopas.prt", [](HostDir &d) { d.command("-log"); },
+         [](HostDir &d) {
+             d.connect("N0PW-1", 3);
+             d.answer("N0PW-1", 3, "wrong", 3);
+         });
+    std::string mail = h.read(MAIL_IMPORT);
+    EXPECT_EQ(count_lines(mail, "earlier entry"), 2) << "one copy to each sysop: " << mail;
+    std::string log = h.exists("morvel/lognopas.prt") ? h.read("morvel/lognopas.prt") : "";
+    EXPECT_EQ(mail.find("N0PW"), std::string::npos) << mail;
+    EXPECT_NE(log.find("N0PW"), std::string::npos) << "the new entry starts a new log";
+}
+#endif
