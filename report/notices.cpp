@@ -83,7 +83,6 @@ static bool write_new_message(FILE *mail, void *context)
     fprintf(mail, "\n/EX\n");
     return !ferror(mail);
 }
-}
 
 // mail_new_message - the welcome and the text, from the BBS to the station.
 bool mail_new_message(PlatText *text)
