@@ -254,13 +254,18 @@ struct Pending {
     bool known;            // a right answer could be computed
     bool digest_challenge; // MD5 method or forward challenge
     bool forward;          // a forward challenge (no plain answer)
+    long put_minute;       // the session's minute when the challenge was put
     std::string plain, md2, md5;
 };
 
 Pending pending[sizeof stations / sizeof stations[0]];
 const char *current[sizeof editable / sizeof editable[0]];
 struct tm clock_now;
+long session_minute;       // minutes the clock has moved since the session began
 bool tracing;
+
+// Challenges expire after this many minutes; an answer that late is refused.
+const long challenge_lifetime_minutes = 10;
 
 // set_clock - the library's clock to the session's time.
 void set_clock(void)
@@ -295,6 +300,7 @@ void restore_session(void)
     }
     for (auto &p : pending)
         p = Pending();
+    session_minute = 0;
     clock_now = fuzz_fixture_time();
     set_clock();
 }
@@ -420,6 +426,7 @@ void learn_challenge(int st, int port)
     Pending &p = pending[st];
     p = Pending();
     p.port = port;
+    p.put_minute = session_minute;
     std::string reply = fuzz_last_reply();
     std::string password = station_password(st, port);
     size_t bang = reply.rfind("![");
@@ -612,7 +619,12 @@ void op_right(const std::string &line)
     int verdict = op_answer(st, text, line);
     // A right answer never draws a fresh challenge; only a plain answer to a
     // digest challenge may be restricted or refused by the policy letters.
-    if (p.known)
+    // A challenge the clock has left behind (either way) may have expired:
+    // then the right answer is refused, and never challenged again.
+    bool late = labs(session_minute - p.put_minute) >= challenge_lifetime_minutes;
+    if (p.known && late)
+        fuzz_expect(verdict == 0 || verdict == 2, ("late right answer admitted or refused: " + line).c_str());
+    else if (p.known)
         fuzz_expect(verdict == 0 || (verdict != 1 && plain && p.digest_challenge),
                     ("right answer accepted: " + line).c_str());
 }
@@ -677,7 +689,9 @@ void op_sysop(const std::string &line)
 void op_clock(const std::string &line)
 {
     std::vector<std::string> f = fields_of(line);
-    clock_now.tm_min += (int)number(f, 0, 60);
+    int minutes = (int)number(f, 0, 60);
+    clock_now.tm_min += minutes;
+    session_minute += minutes;
     clock_now.tm_isdst = -1;
     set_clock();
     if (tracing)
