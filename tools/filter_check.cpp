@@ -1199,6 +1199,17 @@ static void note_files_read(void)
     dump_facts.users = shown_path(display_path(users));
 }
 
+// set_morvel - MORVEL for the filter's readers, as the sysop would set it;
+// Windows has no setenv.
+static int set_morvel(const char *dir)
+{
+#ifdef _WIN32
+    return _putenv_s("MORVEL", dir);
+#else
+    return setenv("MORVEL", dir, 1);
+#endif
+}
+
 int main(int argc, char **argv)
 {
     std::string dir, morvel;
@@ -1224,7 +1235,7 @@ int main(int argc, char **argv)
         int code = app.exit(e);
         return e.get_exit_code() == 0 ? code : EXIT_USAGE;
     }
-    if (!morvel.empty() && setenv("MORVEL", morvel.c_str(), 1) != 0)
+    if (!morvel.empty() && set_morvel(morvel.c_str()) != 0)
         return EXIT_USAGE;
     if (!enter_setup(dir, "filter-check"))
         return EXIT_USAGE;
