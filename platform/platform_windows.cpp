@@ -200,7 +200,9 @@ static bool system_rename(const char *from, const char *to)
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// A reparse point (a symbolic link, a junction) is never written through.
+// A reparse point (a symbolic link, a junction), a directory or a file with
+// other hard links is never replaced: the name may stand for another file,
+// and the filter refuses rather than guess which one the sysop meant.
 static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
 {
     r->stream = nullptr;
@@ -209,8 +211,7 @@ static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
         return nullptr;
     strcpy(r->path, path);
     strcpy(r->native, path);
-    DWORD attrs = GetFileAttributesA(path);
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+    if (system_file_kind(path) == PLAT_OTHER_FILE)
         return nullptr;
     int n = snprintf(r->temp, sizeof r->temp, "%s.%lu.new", path, (unsigned long)GetCurrentProcessId());
     if (n < 0 || n >= MAX_PATH)
