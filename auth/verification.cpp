@@ -9,6 +9,7 @@
 #include "auth/admission.h"
 #include "auth/challenges.h"
 #include "auth/digests.h"
+#include "auth/one_time_check.h"
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
@@ -176,6 +177,30 @@ static bool is_last_answer(short kind)
     return connection_info.attempt == filter_config.max_attempts || state_kind(kind)->one_answer;
 }
 
+// one_time_answer - 1 when the answer is a right one-time code, now
+// recorded as used; 0 when it is wrong; -1 when the call stopped: the user
+// list failed (reported), or the code could not be recorded, which is error
+// 10 and a refusal whatever error.prt takes, since a code taken without its
+// record could be taken again. The secret is read again from users.prt.
+static int one_time_answer(short kind, const char *path, char *reply)
+{
+    if (find_user_entry() < 0) {
+        stop_on_report(reply);
+        return -1;
+    }
+    const AccessMethod *m = find_access_method(user_entry.method);
+    if (!m || m->challenge_kind != kind)
+        return 0;
+    OneTimeResult result = check_one_time_code(kind == KIND_HOTP ? CODE_HOTP : CODE_TOTP, connection_info.answer_text);
+    if (result == CODE_NOT_RECORDED) {
+        plat_remove(path);
+        report_error(ERR_STATE_FILE, 0);
+        verdict = VERDICT_REFUSED;
+        return -1;
+    }
+    return result == CODE_RIGHT ? 1 : 0;
+}
+
 // verify_answer - check answer_text against the station's state file.
 void verify_answer(char *reply)
 {
@@ -196,6 +221,12 @@ void verify_answer(char *reply)
     bool by_plain = !by_digest && plain_allowed(k) && plain_answer_right(answer, &expected);
     short kind = expected.kind;
     wipe(&expected, sizeof expected);
+    if (k->one_time_code) {
+        int code = one_time_answer(kind, path, reply);
+        if (code < 0)
+            return;
+        by_plain = code == 1;
+    }
     if (by_digest || by_plain)
         accept_answer(path, kind, by_digest, reply);
     else if (is_last_answer(kind))

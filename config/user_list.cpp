@@ -9,6 +9,7 @@
 #include "common/error_hook.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/otp_secret.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
@@ -183,12 +184,24 @@ static bool entry_method(const char *token, int line_number)
     return method >= 0;
 }
 
-// password_is_valid - present, and of the length its method asks (FLEXNET's key is 5 characters).
+// secret_is_valid - a shared secret in base32 of at least 128 bits.
+static bool secret_is_valid(const char *password)
+{
+    unsigned char secret[OTP_SECRET_MAX];
+    bool valid = otp_secret_decode(password, secret) >= 0;
+    wipe(secret, sizeof secret);
+    return valid;
+}
+
+// password_is_valid - present, of the length its method asks (FLEXNET's key
+// is 5 characters), and a usable secret where the method takes one.
 static bool password_is_valid(int fields, const char *password)
 {
     if (fields < 3 || !password[0])
         return false;
     const AccessMethod *m = find_access_method(user_entry.method);
+    if (m && m->password_is_secret)
+        return secret_is_valid(password);
     return !m || !m->password_length || strlen(password) == m->password_length;
 }
 

@@ -289,6 +289,20 @@ bool overlay_remove(const char *path)
     return true;
 }
 
+// overlay_rename - the content moves to the new name, which it replaces.
+bool overlay_rename(const char *from, const char *to)
+{
+    size_t source = touch_record(from);
+    size_t target = touch_record(to);
+    if (!overlay[source].exists || overlay[source].directory || overlay[target].directory)
+        return false;
+    overlay[target].exists = true;
+    overlay[target].content = overlay[source].content;
+    overlay[source].exists = false;
+    overlay[source].content.clear();
+    return true;
+}
+
 bool overlay_truncate(const char *path, long size)
 {
     OverlayFile &f = overlay[touch_record(path)];
@@ -374,6 +388,7 @@ void swap_entries(bool on)
     t.exists = on ? overlay_exists : below.exists;
     t.remove = on ? overlay_remove : below.remove;
     t.truncate = on ? overlay_truncate : below.truncate;
+    t.rename = on ? overlay_rename : below.rename;
     t.make_directory = on ? overlay_make_directory : below.make_directory;
     t.create_hidden = on ? overlay_create_hidden : below.create_hidden;
     t.open_listing = on ? overlay_open_listing : below.open_listing;

@@ -121,6 +121,10 @@ bool plat_remove(const char *path);
 // plat_truncate - cut a file back to size bytes; true on success.
 bool plat_truncate(const char *path, long size);
 
+// plat_rename - give a file a new name in the same directory, replacing a
+// file of that name in one step; true on success, and the old name is gone then.
+bool plat_rename(const char *from, const char *to);
+
 // plat_fclose - close a stream the filter wrote: 0, or EOF when a write to it
 // or the close itself failed (the stream is closed either way).
 int plat_fclose(FILE *stream);

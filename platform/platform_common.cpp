@@ -15,6 +15,7 @@ int plat_fclose(FILE *stream) { return plat_ops.close_stream(stream); }
 bool plat_exists(const char *path) { return plat_ops.exists(path); }
 bool plat_remove(const char *path) { return plat_ops.remove(path); }
 bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
+bool plat_rename(const char *from, const char *to) { return plat_ops.rename(from, to); }
 bool plat_make_directory(const char *path) { return plat_ops.make_directory(path); }
 bool plat_create_hidden(const char *path) { return plat_ops.create_hidden(path); }
 bool plat_open_listing(const char *dir, PlatListing *listing) { return plat_ops.open_listing(dir, listing); }

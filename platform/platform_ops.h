@@ -37,6 +37,7 @@ struct PlatOps {
     bool (*exists)(const char *path);
     bool (*remove)(const char *path);
     bool (*truncate)(const char *path, long size);
+    bool (*rename)(const char *from, const char *to);
     bool (*make_directory)(const char *path);
     bool (*create_hidden)(const char *path);
     bool (*open_listing)(const char *dir, PlatListing *listing);

@@ -335,6 +335,18 @@ static bool system_remove(const char *path)
     return errno == ENOENT;
 }
 
+// rename() replaces the target in one step: a reader sees the old file or the new one.
+static bool system_rename(const char *from, const char *to)
+{
+    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
+    plat_native_path(from, native_from, sizeof native_from);
+    plat_native_path(to, native_to, sizeof native_to);
+    if (!native_from[0] || !native_to[0] || rename(native_from, native_to) != 0)
+        return false;
+    forget_listing();
+    return true;
+}
+
 static bool system_truncate(const char *path, long size)
 {
     char native[NATIVE_PATH_MAX];
@@ -429,6 +441,7 @@ PlatOps plat_ops = {
     system_exists,
     system_remove,
     system_truncate,
+    system_rename,
     system_make_directory,
     system_create_hidden,
     system_open_listing,

@@ -123,6 +123,14 @@ static bool system_remove(const char *path)
     return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
 }
 
+// MoveFileEx with MOVEFILE_REPLACE_EXISTING replaces the target in one step;
+// MOVEFILE_WRITE_THROUGH returns only once the move is on the disk.
+static bool system_rename(const char *from, const char *to)
+{
+    return usable_path(from) && usable_path(to) &&
+           MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 static bool system_truncate(const char *path, long size)
 {
     if (!usable_path(path) || size < 0)
@@ -279,6 +287,7 @@ PlatOps plat_ops = {
     system_exists,
     system_remove,
     system_truncate,
+    system_rename,
     system_make_directory,
     system_create_hidden,
     system_open_listing,

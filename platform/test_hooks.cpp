@@ -220,6 +220,11 @@ static bool fault_remove(const char *path)
     return !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
 }
 
+static bool fault_rename(const char *from, const char *to)
+{
+    return !fault_due(PLAT_FAULT_RENAME, to) && below.rename(from, to);
+}
+
 static bool fault_random_bytes(void *buffer, size_t size)
 {
     return !random_fails && below.random_bytes(buffer, size);
@@ -237,6 +242,7 @@ static void install_fault_layer(void)
     plat_ops.close_stream = fault_close_stream;
     plat_ops.open_raw = fault_open_raw;
     plat_ops.remove = fault_remove;
+    plat_ops.rename = fault_rename;
     plat_ops.random_bytes = fault_random_bytes;
 }
 

@@ -30,6 +30,9 @@ enum PlatFault {
     PLAT_FAULT_CLOSE,
     // plat_remove: the file stays where it is and the removal reports failure.
     PLAT_FAULT_REMOVE,
+    // plat_rename: both names keep what they had, and the renaming reports
+    // failure. Counted on the new name.
+    PLAT_FAULT_RENAME,
     PLAT_FAULT_KINDS
 };
 

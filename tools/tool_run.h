@@ -48,7 +48,7 @@ StationRun run_station(const StationSpec &asked);
 // letters and digits, "-", a number.
 bool station_is_well_formed(const std::string &station);
 
-// method_text - "NORMAL (5)", or "5 (as OPEN)" for numbers without a keyword.
+// method_text - "NORMAL (5)", "TOTP (keyword only)", or "5 (acts as OPEN)" for numbers without a keyword.
 std::string method_text(int method);
 
 // kind_text - the challenge kind in words.
