@@ -24,10 +24,9 @@
 enum { USE_LINE = 100, TAG_BYTES = 4, TAG_TEXT = 2 * TAG_BYTES + 1, STATION_FIELD = 16, KIND_FIELD = 8 };
 
 static const char use_path[] = FILTER_DIR "\\" CODE_USE_FILE;
+// The new file is written under this name and renamed over the old one.
+static const char new_use_path[] = FILTER_DIR "\\otpused.new";
 static const char *const kind_names[] = {"TOTP", "HOTP"};
-
-// The rewrite's temporary and its stream; static, as the layer's record is large.
-static PlatReplacement use_replacement;
 
 const char *code_kind_name(CodeKind kind)
 {
@@ -110,20 +109,35 @@ static bool copy_other_lines(FILE *out, const char *station, CodeKind kind)
     return ok;
 }
 
+// put_new_file_in_place - close the new file and rename it over the old
+// one; false when a write, the close or the renaming failed, and then the
+// new file is removed and the old one is as it was.
+static bool put_new_file_in_place(FILE *out)
+{
+    bool ok = !ferror(out);
+    if (plat_fclose(out) != 0)
+        ok = false;
+    if (ok && plat_rename(new_use_path, use_path))
+        return true;
+    plat_remove(new_use_path);
+    return false;
+}
+
 bool write_code_use(const char *station, CodeKind kind, const unsigned char *secret, size_t secret_length,
                     uint64_t value)
 {
     char tag[TAG_TEXT], name[STATION_FIELD];
-    FILE *out = plat_open_replacement(use_path, false, &use_replacement);
+    FILE *out = plat_fopen(new_use_path, "wt");
     if (!out)
         return false;
     fprintf(out, "# " CODE_USE_FILE " - written by the filter: the one-time codes each station has used.\n");
     if (!copy_other_lines(out, station, kind)) {
-        plat_discard_replacement(&use_replacement);
+        plat_fclose(out);
+        plat_remove(new_use_path);
         return false;
     }
     secret_tag(secret, secret_length, tag);
     copy_text(name, sizeof name, station);
     fprintf(out, "%s %s %" PRIu64 " %s\n", upper_case(name), code_kind_name(kind), value, tag);
-    return plat_commit_replacement(&use_replacement);
+    return put_new_file_in_place(out);
 }
