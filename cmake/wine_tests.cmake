@@ -84,6 +84,21 @@ function(add_wine_program_checks)
     ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
   add_test(NAME DllExportsTwoEntryPointsImportsOnlySystemDllsAndHasNoTestHook
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:c_filt32>)
+  # One version everywhere: each program's --version and the version resource
+  # of the DLL and of every program, read from the files as Explorer reads them.
+  get_property(release_tools GLOBAL PROPERTY FILTER_RELEASE_TOOLS)
+  set(release_files $<TARGET_FILE:c_filt32>)
+  foreach(tool ${release_tools})
+    list(APPEND release_files $<TARGET_FILE:${tool}>)
+    string(REPLACE "." "\\." version_pattern "${PROJECT_VERSION}")
+    add_test(NAME ${tool}PrintsTheReleaseVersion COMMAND ${tool} --version)
+    set_tests_properties(${tool}PrintsTheReleaseVersion PROPERTIES
+      PASS_REGULAR_EXPRESSION "${tool} \\(c_filt32\\) ${version_pattern}\r?\n"
+      ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
+  endforeach()
+  find_program(PYTHON3 python3 REQUIRED)
+  add_test(NAME DllAndProgramsCarryTheVersionResource
+    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/check_version_resource.py ${PROJECT_VERSION} ${release_files})
 endfunction()
 
 # wine_program_wrapper - out: a shell command, for scripts that run a program

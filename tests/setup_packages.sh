@@ -40,7 +40,8 @@ expect() {
 machine "" ""
 expect demo "cmake make g++ libcli11-dev libqrencode-dev"
 expect tests "cmake make g++ libcli11-dev libqrencode-dev libgtest-dev python3"
-expect "demo windows" "cmake make g++ libcli11-dev libqrencode-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest wine wine64 wine32:i386"
+expect "demo windows" "cmake make g++ libcli11-dev libqrencode-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest wine wine64 wine32:i386 python3"
+expect release "cmake make g++ libcli11-dev libqrencode-dev pandoc binutils python3"
 
 # A machine ready for the demo but without GoogleTest.
 machine "cmake make g++ python3" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h"

@@ -440,7 +440,8 @@ TEST(FilterExplain, TellsTheDecidingLinesAndWhatWouldBeWritten)
              "answers:      the caller may answer 3 times; after the last wrong answer: 2 refused",
              "mail:         \"NEW USER\" to N0SYS",
              "  create morvel/N0CALL1.TMP",
-             "    (the expected answer; not shown)",
+             "    | (a challenge's state file for N0CALL-1, NORMAL: five positions of the password; the expected "
+             "answer is not shown)",
          })
         EXPECT_NE(out.text.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out.text;
     EXPECT_EQ(out.text.find("Sesame42"), std::string::npos) << "a password was printed";
@@ -554,12 +555,63 @@ TEST(FilterHost, SaysWhatEachCommandDid)
     }
 }
 
+// A dry run is the real run with its writes held back: on every broken setup
+// of the table, each station gets the verdict it gets from the module on a
+// copy, and the dry run lists an error record exactly where the real run
+// writes one. A state file is listed by station and kind, never by its answer.
+TEST(FilterHost, DryRunGivesTheRealVerdictAndErrorsOnEveryBrokenSetup)
+{
+    // A station of each method that a row breaks, on the port whose line a row breaks.
+    const std::string pairs = " N0CALL-1:1 N0FIX-0:1 N0TBL-0:1 N0FLEX-0:1 N0OPEN-0:2 N9ABC-1:2";
+    for (const BrokenSetup &row : broken_setups) {
+        SampleCopy s;
+        row.edit(s);
+        // Each pair: its verdict in a dry run, in the real run, and whether each wrote error.prt.
+        std::string host = std::string(FILTER_HOST_PATH) + " --dir " + s.root.string();
+        Output out = run("cd " + s.root.string() + " && for p in" + pairs + "; do st=${p%:*}; po=${p#*:}; " +
+                         host + " --dry-run --port $po connect $st < /dev/null > dry.txt; d=$?; "
+                         "de=$(grep -ciE '^(created|appended to|rewritten) morvel/error.prt' dry.txt); "
+                         "grep -q letmein7 dry.txt && echo password shown; "
+                         "before=$(cksum < morvel/error.prt 2>/dev/null); " +
+                         host + " --port $po connect $st < /dev/null > /dev/null; r=$?; "
+                         "after=$(cksum < morvel/error.prt 2>/dev/null); "
+                         "echo \"$st $po dry $d $de real $r $([ \"$after\" != \"$before\" ] && echo 1 || echo 0)\"; done");
+        std::istringstream lines(out.text);
+        int compared = 0;
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream f(line);
+            std::string station, port, dry_word, real_word;
+            int dry, dry_error, real, real_error;
+            ASSERT_TRUE(f >> station >> port >> dry_word >> dry >> dry_error >> real_word >> real >> real_error)
+                << row.name << ": " << line;
+            EXPECT_EQ(dry, real) << row.name << ": " << station << " on port " << port;
+            EXPECT_EQ(dry_error, real_error) << row.name << ": " << station << " on port " << port;
+            compared++;
+        }
+        EXPECT_EQ(compared, 6) << row.name << "\n" << out.text;
+    }
+}
+
+TEST(FilterHost, DryRunShowsAStateFileByStationAndKindOnly)
+{
+    SampleCopy s;
+    Output out = run(std::string(FILTER_HOST_PATH) + " --dir " + s.root.string() +
+                     " --dry-run connect N0FIX-0 < /dev/null");
+    EXPECT_NE(out.text.find("created morvel/N0FIX0.TMP\n(a challenge's state file for N0FIX-0, FIXED: the whole "
+                            "password; the expected answer is not shown)\n"),
+              std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("letmein7"), std::string::npos) << out.text;
+}
+
 TEST(FilterHost, ScratchCopyIsOwnerOnlyAndRemovedOnInterrupt)
 {
     SampleCopy s;
-    // The simulator waits for an answer on standard input; it is interrupted there.
-    std::string cmd = "cd " + s.root.string() + " && (sleep 30 | " + FILTER_HOST_PATH +
-                      " --scratch connect N0FIX-0 > out.txt 2>&1 & echo $! > pid; "
+    // The simulator waits for an answer on standard input, a pipe that this
+    // shell keeps open, and is interrupted there; no other process holds the
+    // output open after the shell ends.
+    std::string cmd = "cd " + s.root.string() + " && a=$(mktemp -u /tmp/filter-answers-XXXXXX) && mkfifo \"$a\" && (" +
+                      FILTER_HOST_PATH + " --scratch connect N0FIX-0 < \"$a\" > out.txt 2>&1 & echo $! > pid; "
+                      "exec 3> \"$a\"; rm \"$a\"; "
                       "for i in $(seq 100); do grep -q '^answer>' out.txt && break; sleep 0.1; done; "
                       "d=$(sed -n 's/^working on a scratch copy: //p' out.txt); stat -c %a \"$d\" \"$d/morvel/users.prt\"; "
                       "kill -INT $(cat pid); for i in $(seq 100); do test -e \"$d\" || break; sleep 0.1; done; "

@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "report/logs.h"
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <cctype>
@@ -877,6 +878,7 @@ int main(int argc, char **argv)
                  "Reads every file with the filter's own parsers; writes nothing.\n"
                  "Exit status: 0 clean, 1 warnings, 2 errors."};
     app.add_option("DIR", dir, "the host's working directory (holding init.srv and morvel/)")->required();
+    app.set_version_flag("--version", tool_version_line("filter-check"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {

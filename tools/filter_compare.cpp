@@ -9,6 +9,7 @@
 // station to compare, 100 usage.
 #include "tools/json_text.h"
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -229,6 +230,7 @@ int main(int argc, char **argv)
     app.add_option("--stations", stations_file, "a file of \"CALLSIGN-SSID PORT\" lines to use instead of the logs");
     app.add_flag("-q,--quiet", opts.quiet, "print nothing: the exit status alone tells");
     app.add_flag("--json", opts.json, "print one JSON object: the counts and each changed station");
+    app.set_version_flag("--version", tool_version_line("filter-compare"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {

@@ -9,6 +9,7 @@
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -165,12 +166,6 @@ static void print_changes(const std::vector<DryRunChange> &changes)
                          : c.kind == DRY_RUN_REWRITTEN ? "rewrite" : c.kind == DRY_RUN_REMOVED ? "remove"
                          : "create directory";
         printf("  %s %s\n", what, c.path.c_str());
-        bool secret = c.path.size() > 4 && (c.path.compare(c.path.size() - 4, 4, ".TMP") == 0 ||
-                                            c.path.compare(c.path.size() - 4, 4, ".tmp") == 0);
-        if (secret && c.path.find("ERROR") == std::string::npos) {
-            printf("    (the expected answer; not shown)\n");
-            continue;
-        }
         std::string line;
         for (char ch : c.text) {
             if (ch == '\n') {
@@ -234,6 +229,7 @@ int main(int argc, char **argv)
     app.add_option("--answer", o.asked.answers, "the caller's answer to the challenge (repeatable, in order)");
     std::vector<std::string> when;
     app.add_option("--at", when, "the clock: DATE TIME, as 2026-12-08 21:30 or 08-12-2026 21:30:05")->expected(2);
+    app.set_version_flag("--version", tool_version_line("filter-explain"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {

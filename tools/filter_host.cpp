@@ -22,6 +22,8 @@
 #include "filter/filter_state.h"
 #include "platform/dry_run.h"
 #include "platform/platform.h"
+#include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -94,6 +96,7 @@ static const char usage_text[] =
     "  --show FILE      print a file of the host directory afterwards (repeatable),\n"
     "                   for example morvel/logcnx/logcnx.prt or mail/mail.in\n"
     "  --help           this text\n"
+    "  --version        the release of this program and of the filter\n"
     "\n"
     "exit status: the final verdict (0 admitted, 1 challenge unanswered, 2 refused,\n"
     "3 read-only, 4 on hold, 11 guest), 100 for a usage or loading error.\n";
@@ -137,8 +140,21 @@ static const char *verdict_meaning(int v)
     }
 }
 
+// program_dir - the folder of this program, also when it was found on PATH.
+static fs::path program_dir(const char *argv0)
+{
+    std::error_code ec;
+#if !defined(_WIN32)
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        return self.parent_path();
+#endif
+    return fs::absolute(fs::path(argv0), ec).parent_path();
+}
+
 // default_library - c_filt32 beside this program when it is there (an
-// installed pair), else the module this program was built with.
+// installed pair), else where the Linux install puts it, else the module this
+// program was built with.
 static std::string default_library(const char *argv0)
 {
 #if defined(_WIN32)
@@ -147,9 +163,14 @@ static std::string default_library(const char *argv0)
     const char *name = "c_filt32.so";
 #endif
     std::error_code ec;
-    fs::path beside = fs::absolute(fs::path(argv0), ec).parent_path() / name;
+    fs::path beside = program_dir(argv0) / name;
     if (fs::exists(beside, ec))
         return beside.string();
+#if defined(FILTER_MODULE_FROM_TOOLS) && !defined(_WIN32)
+    fs::path installed = program_dir(argv0) / FILTER_MODULE_FROM_TOOLS;
+    if (fs::exists(installed, ec))
+        return installed.lexically_normal().string();
+#endif
 #if defined(FILTER_MODULE_BUILT)
     return FILTER_MODULE_BUILT;
 #else
@@ -202,6 +223,9 @@ static bool parse_options(int argc, char **argv, Options *o)
         std::string v;
         if (a == "--help" || a == "-h") {
             fputs(usage_text, stdout);
+            exit(0);
+        } else if (a == "--version") {
+            printf("%s\n", tool_version_line("filter-host").c_str());
             exit(0);
         } else if (a == "--scratch") {
             o->scratch = true;
@@ -760,7 +784,7 @@ int main(int argc, char **argv)
     else
         r = run_command(m, o);
     if (o.dry_run) {
-        show_dry_run(plat_dry_run_changes());
+        show_dry_run(masked_changes());
         plat_dry_run_end();
     }
     show_files(o);

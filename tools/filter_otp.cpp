@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "tools/otp_qr.h"
 #include "tools/tool_run.h"
+#include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -216,6 +217,7 @@ int main(int argc, char **argv)
     CLI::App app{"filter-otp: one-time codes (TOTP, HOTP) for the connection filter's stations." + qr_note};
     app.require_subcommand(1);
     app.add_option("--dir", o.dir, "the host's working directory (holding init.srv and morvel/); default: .");
+    app.set_version_flag("--version", tool_version_line("filter-otp"));
     CLI::App *make = app.add_subcommand("new", "draw a 160-bit secret; print the users.prt line, the key URI and its QR code");
     make->add_option("CALLSIGN-SSID", o.station, "the station, for example N0CALL-1")->required();
     make->add_flag("--hotp", o.hotp, "counter codes (a printed list) instead of time codes (an app)");

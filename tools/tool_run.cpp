@@ -5,12 +5,14 @@
 // again, so nothing a tool does reaches the disk and no run sees another's.
 #include "tools/tool_run.h"
 #include "auth/state_file.h"
+#include "common/wipe.h"
 #include "config/filter_config.h"
 #include "filter/connection_flow.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
 #include "platform/fixed_clock.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -98,7 +100,7 @@ StationRun run_station(const StationSpec &asked)
     for (size_t i = 0; i < asked.answers.size() && run.calls.back().verdict == 1; i++)
         run.calls.push_back(call_filter(asked, asked.attempt + (int)i, asked.answers[i]));
     trace_set_sink(nullptr);
-    run.changes = plat_dry_run_changes();
+    run.changes = masked_changes();
     plat_dry_run_end();
     return run;
 }
@@ -171,4 +173,39 @@ std::string physical_line(const std::string &path, int number)
     }
     fclose(f);
     return at == number || (at == number - 1 && !line.empty()) ? line : "";
+}
+
+// state_file_summary - a state file the run wrote, by its kind and station:
+// the expected answer, and with FIXED the password itself, stay unshown.
+static std::string state_file_summary(const std::string &path)
+{
+    std::string filter_path = path;
+    for (char &c : filter_path)
+        if (c == '/')
+            c = '\\';
+    ExpectedAnswer e;
+    std::string summary = "(a challenge's state file; the expected answer is not shown)\n";
+    if (load_state_file(filter_path.c_str(), &e))
+        summary = "(a challenge's state file for " + std::string(e.station) + ", " + kind_text(e.kind) +
+                  "; the expected answer is not shown)\n";
+    wipe(&e, sizeof e);
+    return summary;
+}
+
+// is_state_file - a name of the .TMP files that challenges write (error markers aside).
+static bool is_state_file(const std::string &path)
+{
+    std::string name = path.substr(path.rfind('/') + 1);
+    for (char &c : name)
+        c = (char)toupper((unsigned char)c);
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".TMP") == 0 && name.compare(0, 5, "ERROR") != 0;
+}
+
+std::vector<DryRunChange> masked_changes(void)
+{
+    std::vector<DryRunChange> changes = plat_dry_run_changes();
+    for (DryRunChange &c : changes)
+        if (is_state_file(c.path) && !c.text.empty())
+            c.text = state_file_summary(c.path);
+    return changes;
 }

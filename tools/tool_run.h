@@ -44,6 +44,10 @@ bool enter_setup(const std::string &dir, const char *tool);
 // directory: the new connection, then each answer while a challenge is put.
 StationRun run_station(const StationSpec &asked);
 
+// masked_changes - the changes of the dry run that is on, each challenge's
+// state file shown by its station and kind only, never by its content.
+std::vector<DryRunChange> masked_changes(void);
+
 // station_is_well_formed - the callsign argument as the filter decodes it:
 // letters and digits, "-", a number.
 bool station_is_well_formed(const std::string &station);
