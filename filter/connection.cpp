@@ -12,9 +12,8 @@ static long decimal(const char *text)
     return strtol(text, nullptr, 10);
 }
 
-// scan_callsign - letters and digits, "-", a decimal number. A callsign of
-// more than 6 characters is malformed, like any other bad form.
-static bool scan_callsign(const char *arg, char *callsign, long *ssid)
+// A callsign of more than 6 characters is malformed, like any other bad form.
+bool scan_callsign(const char *arg, char *callsign, long *ssid)
 {
     size_t n = 0;
     while ((arg[n] >= 'A' && arg[n] <= 'Z') || (arg[n] >= 'a' && arg[n] <= 'z') ||

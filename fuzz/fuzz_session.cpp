@@ -28,6 +28,7 @@
 // accepted, a forward answer must be the right digest and no error may be
 // reported; with FUZZ_TRACE set every call, verdict, reply and error is printed.
 #include "auth/digests.h"
+#include "tools/caller_answer.h"
 #include "filter/filter_state.h"
 #include "fuzz_host.h"
 #include "platform/platform.h"
@@ -338,16 +339,6 @@ int fold(long value, int range)
 
 // --- right answers ---
 
-// hex_of - a digest of the input as the library renders it.
-std::string hex_of(void (*digest)(const unsigned char *, size_t, unsigned char *), const std::string &input)
-{
-    unsigned char d[DIGEST_SIZE];
-    char text[DIGEST_TEXT];
-    digest((const unsigned char *)input.data(), input.size(), d);
-    digest_hex(d, text);
-    return text;
-}
-
 // station_password - the password of station st's entry for the port.
 std::string station_password(int st, int port)
 {
@@ -402,16 +393,14 @@ bool all_digits(const std::string &s, size_t n)
 bool positions_of(const std::vector<std::string> &tokens, size_t from, const std::string &password,
                   std::string &plain)
 {
+    std::vector<int> shown;
     plain.clear();
     for (size_t i = from; i < from + 5; i++) {
         if (i >= tokens.size() || tokens[i].empty() || tokens[i].size() > 3 || !all_digits(tokens[i], tokens[i].size()))
             return false;
-        int p = atoi(tokens[i].c_str());
-        if (p < 1 || p > (int)password.size())
-            return false;
-        plain += password[p - 1];
+        shown.push_back(atoi(tokens[i].c_str()));
     }
-    return true;
+    return chars_at_positions(password, shown, &plain);
 }
 
 // learn_challenge - what answers the challenge that the last reply put to station st.
@@ -427,8 +416,8 @@ void learn_challenge(int st, int port)
         std::string digits = reply.substr(bang + 2, 10);
         p.forward = p.digest_challenge = true;
         p.known = all_digits(digits, 10) && !password.empty();
-        p.md2 = hex_of(md2_digest, digits + password);
-        p.md5 = hex_of(md5_digest, digits + password);
+        p.md2 = digest_text(false, digits + password);
+        p.md5 = digest_text(true, digits + password);
         return;
     }
     if (!reply.empty() && reply.back() == ' ') {
@@ -445,8 +434,8 @@ void learn_challenge(int st, int port)
         all_digits(tokens[n - 1].substr(1, 10), 10)) {
         std::string digits = tokens[n - 1].substr(1, 10);
         p.digest_challenge = true;
-        p.md2 = hex_of(md2_digest, digits + password);
-        p.md5 = hex_of(md5_digest, digits + password);
+        p.md2 = digest_text(false, digits + password);
+        p.md5 = digest_text(true, digits + password);
         p.known = positions_of(tokens, n - 6, password, p.plain);
         return;
     }
@@ -463,12 +452,7 @@ void learn_challenge(int st, int port)
             return;
     }
     if (n >= 2 && all_digits(tokens[n - 1], 5)) {
-        int sum = 0;
-        for (int i = 0; i < 5; i++) {
-            char k = i < (int)password.size() ? password[i] : 'x';
-            sum += (tokens[n - 1][i] - '0') * (k >= '0' && k <= '9' ? k - '0' : 0);
-        }
-        p.plain = std::to_string(sum);
+        p.plain = std::to_string(flexnet_answer(password, tokens[n - 1]));
         p.known = !password.empty();
     }
 }
@@ -600,7 +584,7 @@ void op_forward(const std::string &line)
     // The sound users.prt makes N0CALL-6 a FORWARD and N0CALL-7 a FORWARD5 partner.
     if (current[1] == users_sound && (st == 5 || st == 6) && text == "![0123456789]") {
         std::string input = std::string("0123456789") + stations[st].password;
-        std::string want = (st == 5 ? hex_of(md2_digest, input) : hex_of(md5_digest, input)) + "\n";
+        std::string want = digest_text(st != 5, input) + "\n";
         fuzz_expect(want == fuzz_last_reply(), ("forward answer: " + line).c_str());
     }
 }

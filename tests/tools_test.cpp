@@ -447,6 +447,20 @@ TEST(FilterExplain, TellsTheDecidingLinesAndWhatWouldBeWritten)
     EXPECT_EQ(out.text.find("Sesame42"), std::string::npos) << "a password was printed";
 }
 
+// The tools judge a station argument as the filter decodes it: a callsign of
+// 7 letters is malformed there, however well it reads.
+TEST(FilterExplain, StationArgumentsAreJudgedAsTheFilterDecodesThem)
+{
+    SampleCopy s;
+    const struct { const char *station; bool well_formed; } rows[] = {
+        {"N0CALL-1", true}, {"N0CALLS-1", false}, {"N0CALL", false}, {"N0-CALL-1", false}};
+    for (const auto &row : rows) {
+        Output out = run(tool("filter-explain") + " " + s.root.string() + " " + row.station + " --port 1 2>&1");
+        EXPECT_EQ(out.text.find("is not CALLSIGN-SSID") == std::string::npos, row.well_formed)
+            << row.station << "\n" << out.text;
+    }
+}
+
 TEST(FilterExplain, AnAnswerFollowsTheChallengeInTheSameDryRun)
 {
     SampleCopy s;

@@ -16,8 +16,10 @@
 #include "auth/one_time_codes.h"
 #include "common/otp_secret.h"
 #include "common/wipe.h"
+#include "tools/caller_answer.h"
 #include "common/reply.h"
 #include "common/trace.h"
+#include "filter/connection.h"
 #include "filter/entry_points.h"
 #include "filter/filter_state.h"
 #include "platform/dry_run.h"
@@ -285,12 +287,12 @@ static void show_reply(const char *reply)
                (int)REPLY_CAPACITY);
 }
 
-// well_formed_station - letters and digits, "-" and a number, as the filter decodes it.
+// well_formed_station - letters and digits (6 at most), "-" and a number, by the filter's own decoding.
 static bool well_formed_station(const std::string &station)
 {
-    char call[16];
-    short ssid;
-    return station.size() < 40 && sscanf(station.c_str(), "%15[a-zA-Z0-9]-%hd", call, &ssid) == 2;
+    char call[sizeof connection_info.callsign];
+    long ssid;
+    return station.size() < 40 && scan_callsign(station.c_str(), call, &ssid);
 }
 
 static int call_connection(const Module &m, const Options &o, int attempt, const std::string &text,
@@ -307,12 +309,7 @@ static int call_connection(const Module &m, const Options &o, int attempt, const
 // md5_answer - the MD5 digest text of the challenge digits followed by the password.
 static std::string md5_answer(const std::string &digits, const std::string &password)
 {
-    std::string input = digits + password;
-    unsigned char digest[DIGEST_SIZE];
-    char text[DIGEST_TEXT];
-    md5_digest(reinterpret_cast<const unsigned char *>(input.data()), input.size(), digest);
-    digest_hex(digest, text);
-    return text;
+    return digest_text(true, digits + password);
 }
 
 // one_time_answer - the code a caller's app or list gives for counter under
@@ -354,26 +351,13 @@ static std::string bracketed_digits(const std::string &token, const char *open)
 static bool position_answer(const std::vector<std::string> &positions, const std::string &password,
                             std::string *answer)
 {
-    answer->clear();
+    std::vector<int> shown;
     for (const auto &p : positions) {
-        unsigned long pos = std::stoul(p);
-        if (pos < 1 || pos > password.size())
+        if (p.size() > 9)
             return false;
-        *answer += password[pos - 1];
+        shown.push_back(std::stoi(p));
     }
-    return true;
-}
-
-// flexnet_answer - the sum of each challenge digit times the password's digit
-// at the same place; a password character that is no digit counts 0.
-static std::string flexnet_answer(const std::string &digits, const std::string &password)
-{
-    int sum = 0;
-    for (size_t i = 0; i < 5; i++) {
-        char k = i < password.size() ? password[i] : '0';
-        sum += (digits[i] - '0') * (isdigit((unsigned char)k) ? k - '0' : 0);
-    }
-    return std::to_string(sum);
+    return chars_at_positions(password, shown, answer);
 }
 
 // challenge_tokens - the words of the last line of the reply, where the
@@ -440,7 +424,7 @@ static bool answer_from_challenge(const std::string &reply, const std::string &p
     if (trailing_numbers(tokens, 5, 0, &numbers))
         return position_answer(numbers, password, answer);
     if (trailing_numbers(tokens, 1, 0, &numbers) && numbers[0].size() == 5) {
-        *answer = flexnet_answer(numbers[0], password);
+        *answer = std::to_string(flexnet_answer(password, numbers[0]));
         return true;
     }
     return false;

@@ -7,6 +7,7 @@
 #include "auth/state_file.h"
 #include "common/wipe.h"
 #include "config/filter_config.h"
+#include "filter/connection.h"
 #include "filter/connection_flow.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
@@ -107,9 +108,9 @@ StationRun run_station(const StationSpec &asked)
 
 bool station_is_well_formed(const std::string &station)
 {
-    char call[16];
-    short ssid;
-    return station.size() < 40 && sscanf(station.c_str(), "%15[a-zA-Z0-9]-%hd", call, &ssid) == 2;
+    char call[sizeof connection_info.callsign];
+    long ssid;
+    return station.size() < 40 && scan_callsign(station.c_str(), call, &ssid);
 }
 
 std::string method_text(int method)

@@ -49,7 +49,7 @@ StationRun run_station(const StationSpec &asked);
 std::vector<DryRunChange> masked_changes(void);
 
 // station_is_well_formed - the callsign argument as the filter decodes it:
-// letters and digits, "-", a number.
+// 1 to 6 letters and digits, "-", a number.
 bool station_is_well_formed(const std::string &station);
 
 // method_text - "NORMAL (5)", "TOTP (keyword only)", or "5 (acts as OPEN)" for numbers without a keyword.

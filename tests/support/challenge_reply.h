@@ -3,8 +3,8 @@
 #ifndef TESTS_CHALLENGE_REPLY_H
 #define TESTS_CHALLENGE_REPLY_H
 
-#include "auth/digests.h"
 #include "support/host_dir.h"
+#include "tools/caller_answer.h"
 
 #include <cstdio>
 #include <regex>
@@ -62,19 +62,8 @@ inline ChallengeLine parse_challenge(const std::string &reply)
 inline std::string chars_at(const std::string &password, const std::vector<int> &positions)
 {
     std::string s;
-    for (int p : positions)
-        s += password.at(p - 1);
+    chars_at_positions(password, positions, &s);
     return s;
-}
-
-inline std::string digest_text(bool md5, const std::string &input)
-{
-    unsigned char d[DIGEST_SIZE];
-    char text[DIGEST_TEXT];
-    const auto *bytes = reinterpret_cast<const unsigned char *>(input.data());
-    md5 ? md5_digest(bytes, input.size(), d) : md2_digest(bytes, input.size(), d);
-    digest_hex(d, text);
-    return text;
 }
 
 inline std::string upper(std::string s)
@@ -82,16 +71,6 @@ inline std::string upper(std::string s)
     for (auto &c : s)
         c = (char)toupper((unsigned char)c);
     return s;
-}
-
-// flexnet_answer - each shown digit times the key digit at its place.
-inline int flexnet_answer(const std::string &key, const std::string &digits)
-{
-    int sum = 0;
-    for (size_t i = 0; i < 5 && i < key.size(); i++)
-        if (isdigit((unsigned char)key[i]))
-            sum += (digits[i] - '0') * (key[i] - '0');
-    return sum;
 }
 
 // log_entry - the line that an attempt log gets for a station at the fixed clock.
