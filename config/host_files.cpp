@@ -19,8 +19,8 @@
 
 enum { HOST_LINE = 100, LANGUAGE_LINE = 80, LANGUAGE_NAME_MAX = LANGUAGE_NAME_SIZE - 1, LAST_STARTUP_LINE = 14 };
 
-static const char *const startup_names[] = {"init_w.srv", "init_d.srv", "init.srv"};
-static const char *const port_file_names[] = {"prot_w.sys", "port_d.sys", "port.sys"};
+const char *const startup_file_names[HOST_FILE_NAMES] = {"init_w.srv", "init_d.srv", "init.srv"};
+const char *const port_file_names[HOST_FILE_NAMES] = {"prot_w.sys", "port_d.sys", "port.sys"};
 
 // open_first - the first of count names that opens for reading as text, in
 // directory dir (null: the current directory); false when none opens.
@@ -133,7 +133,7 @@ int8_t load_host_info(void)
 {
     char line[HOST_LINE];
     PlatText f;
-    if (!open_first(nullptr, startup_names, 3, &f)) {
+    if (!open_first(nullptr, startup_file_names, HOST_FILE_NAMES, &f)) {
         raise_error(ERR_NO_STARTUP_FILE, 0);
         return -1;
     }
@@ -197,7 +197,7 @@ static bool load_port_table(int line_number, bool from_user_list)
     if (!host_info_ready())
         return false;
     PlatText f;
-    if (!open_first(host_info.system_directory, port_file_names, 3, &f)) {
+    if (!open_first(host_info.system_directory, port_file_names, HOST_FILE_NAMES, &f)) {
         raise_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
         return false;
     }

@@ -7,6 +7,12 @@
 #include <cstdint>
 
 
+// The names of the start-up file and of the port file (in the system
+// directory), in the order the filter tries them: the first that opens is read.
+enum { HOST_FILE_NAMES = 3 };
+extern const char *const startup_file_names[HOST_FILE_NAMES];
+extern const char *const port_file_names[HOST_FILE_NAMES];
+
 // load_host_info - read the start-up file into host_info; 1, or -1 after error 1.
 int8_t load_host_info(void);
 

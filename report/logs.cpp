@@ -72,17 +72,30 @@ static FILE *open_log(const char *path, const char *title)
     return f;
 }
 
+void format_log_entry(char *out, size_t size, const char *callsign, int ssid, int port, const char *time_text,
+                      const char *date_text)
+{
+    snprintf(out, size, "         %-6s-%-2d        %2d         %s         %s\n", callsign, ssid, port, time_text,
+             date_text);
+}
+
+bool read_log_entry(const char *line, char *callsign, int *ssid, int *port)
+{
+    return sscanf(line, " %6[A-Za-z0-9] -%d %d", callsign, ssid, port) == 3;
+}
+
 // append_log_entry - one entry line of this call's station in a log.
 static void append_log_entry(const char *path, const char *title)
 {
-    char time_text[16], date_text[16];
+    char time_text[16], date_text[16], entry[LOG_ENTRY_MAX];
     FILE *f = open_log(path, title);
     if (!f)
         return;
     trace(TRACE_LOG, 0, 0, path);
     entry_time(time_text, sizeof time_text, date_text, sizeof date_text);
-    fprintf(f, "         %-6s-%-2d        %2d         %s         %s\n", connection_info.callsign,
-            connection_info.ssid, connection_info.port, time_text, date_text);
+    format_log_entry(entry, sizeof entry, connection_info.callsign, connection_info.ssid, connection_info.port,
+                     time_text, date_text);
+    fputs(entry, f);
     plat_fclose(f);
 }
 

@@ -35,6 +35,18 @@ bool parse_log_user_line(char *line, LogUserLine *entry);
 // user_log_mode - the station's line of logusr.prt; false when not listed.
 bool user_log_mode(uint16_t *mode);
 
+// Room for a log's entry line, its line end and its NUL.
+enum { LOG_ENTRY_MAX = 96 };
+
+// format_log_entry - the entry line of a station on a port at a time
+// ("21:30:05,27") and date ("08-12-2026"), line end included, as every log holds it.
+void format_log_entry(char *out, size_t size, const char *callsign, int ssid, int port, const char *time_text,
+                      const char *date_text);
+
+// read_log_entry - the callsign (7 bytes), SSID and port of a log's entry
+// line; false for any other line of a log.
+bool read_log_entry(const char *line, char *callsign, int *ssid, int *port);
+
 // log_column_header - the upper-case column header line.
 void log_column_header(char *out, size_t size);
 

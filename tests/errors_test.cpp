@@ -208,7 +208,7 @@ TEST(ErrorReports, MarkerPathAndRemoval)
 }
 
 // Codes 4 and 7 refuse until the operation that met them has run the port's
-// method (tests/port_method_test.cpp); the reporter only marks it due.
+// method (tests/across_calls_test.cpp); the reporter only marks it due.
 TEST(ErrorReports, VerdictOfEachCode)
 {
     struct { int code; int verdict; bool port_method_due; } cases[] = {

@@ -124,9 +124,8 @@ static bool host_has_port(int port)
 // the port file in that directory.
 static bool check_startup(void)
 {
-    static const char *const names[] = {"init_w.srv", "init_d.srv", "init.srv"};
     const char *startup = nullptr;
-    for (const char *n : names)
+    for (const char *n : startup_file_names)
         if (!startup && plat_exists(n))
             startup = n;
     if (!startup) {
@@ -146,8 +145,10 @@ static bool check_startup(void)
         return true;
     }
     std::string dir = host_info.system_directory;
-    if (!plat_exists((dir + "\\prot_w.sys").c_str()) && !plat_exists((dir + "\\port_d.sys").c_str()) &&
-        !plat_exists((dir + "\\port.sys").c_str()))
+    bool port_file = false;
+    for (const char *n : port_file_names)
+        port_file = port_file || plat_exists((dir + "\\" + n).c_str());
+    if (!port_file)
         report(true, display_path(dir + "\\port.sys"), 0,
                "the host's port file (prot_w.sys, port_d.sys or port.sys) is missing; every port line that "
                "names a port is error 5 and every station is admitted; check line " +

@@ -8,6 +8,7 @@
 // both sides. Exit status: 0 nothing changes, 1 some outcome changes, 2 no
 // station to compare, 100 usage.
 #include "tools/json_text.h"
+#include "report/logs.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
@@ -45,7 +46,7 @@ static bool log_entry(const std::string &line, std::string *station, int *port)
 {
     char call[8];
     int ssid, p;
-    if (sscanf(line.c_str(), " %6[A-Za-z0-9] -%d %d", call, &ssid, &p) != 3)
+    if (!read_log_entry(line.c_str(), call, &ssid, &p))
         return false;
     *station = std::string(call) + "-" + std::to_string(ssid);
     *port = p;
