@@ -1,6 +1,7 @@
 #!/bin/sh
 # summary.sh - build the benchmark, run it twice, and print its summary tables
-# with the figures of both runs as "low – high" (one figure where they agree).
+# with the figures of both runs as "low – high" (one figure where they agree),
+# then the tools benchmark once.
 #
 #   bench/summary.sh [benchmark options]     e.g. --benchmark_min_time=0.2
 #
@@ -28,5 +29,12 @@ awk -F'|' -v OFS='|' '
         }
         print
     }' "$out/summary1.txt" "$out/summary2.txt"
+
+# The sysop's tools, as whole processes: filter-check's growth with the
+# entries of users.prt, and filter-compare's time for 1,000 stations.
+nice -n 10 cmake --build build-bench -j2 --target tools_bench >/dev/null
+echo
+echo "Tools (wall time of one run; child_cpu_s its CPU time; BigO the fit of the growth)"
+nice -n 10 build-bench/bench/tools_bench --benchmark_color=false | tee "$out/tools.txt" | sed -n '/^BM_/p'
 echo
 echo "both runs in full: $out"

@@ -129,6 +129,21 @@ size_t touch_record(const char *path)
     return overlay.size() - 1;
 }
 
+// place_accepts - whether the disk has the directory a new file would go
+// in: one the run made, or one on the disk. A dry run that wrote where the
+// real run cannot would tell of challenges and logs that never happen.
+bool place_accepts(const char *path)
+{
+    std::string parent = parent_key(overlay_key(path));
+    if (parent.empty())
+        return true;
+    long made = find_key(parent);
+    if (made >= 0)
+        return overlay[(size_t)made].exists && overlay[(size_t)made].directory;
+    std::string content;
+    return below.exists(parent.c_str()) && !read_below(parent.c_str(), &content);
+}
+
 // hand_out - a scratch stream holding a record's text, at its start for a
 // reader and at its end for a writer; null when none can be made.
 FILE *hand_out(size_t record, bool writer)
@@ -157,7 +172,7 @@ FILE *overlay_open_stream(const char *path, const char *mode)
     }
     size_t record = touch_record(path);
     OverlayFile &f = overlay[record];
-    if (f.directory)
+    if (f.directory || (!f.exists && !place_accepts(path)))
         return nullptr;
     if (mode[0] == 'w' || !f.exists)
         f.content.clear();
@@ -181,6 +196,8 @@ FILE *overlay_open_exclusive(const char *path, bool *existed)
             *existed = true;
         return nullptr;
     }
+    if (!place_accepts(path))
+        return nullptr;
     f.exists = true;
     f.content.clear();
     return hand_out(record, true);

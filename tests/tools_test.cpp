@@ -106,8 +106,9 @@ const BrokenSetup broken_setups[] = {
     {"misspelt port name and method",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "TWOMETER OPNE"); }, 2,
      "morvel/config.prt:76: error: the port name \"TWOMETER\" is not in the host's port file (its ports: 1 (144.800), "
-     "2 (433.500), 3 (VHF), 4 (HF)); the filter stops reading here with error 5 and admits every station on every "
-     "port whose port line is below this line; write a port number or one of those names"},
+     "2 (433.500), 3 (VHF), 4 (HF)); the filter stops reading here with error 5 and admits every station on the port "
+     "this line was meant for and on every port whose port line is below this line; write a port number or one of "
+     "those names"},
     {"port line for a port the host does not have",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "7 OPEN"); }, 1,
      "morvel/config.prt:76: warning: port 7 is not in the host's port file (its ports: 1 (144.800), 2 (433.500), "
@@ -116,6 +117,31 @@ const BrokenSetup broken_setups[] = {
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "144.800 OPEN", "7 OPEN"); }, 1,
      "morvel/config.prt: warning: port 1 (144.800) has no port line; the filter admits every station on it "
      "unfiltered, whatever users.prt says; add a line \"144.800 METHOD\" after the 14 option lines"},
+    {"a port named with two characters is fixed by its number",
+     [](const SampleCopy &) {}, 1,
+     "morvel/config.prt: warning: port 4 (HF) has no port line; the filter admits every station on it unfiltered, "
+     "whatever users.prt says; add a line \"4 METHOD\" after the 14 option lines"},
+    {"indented comment among the options",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "# --- line 9: intro text", "  # --- line 9: intro text"); }, 2,
+     "morvel/config.prt:45: error: an indented comment: a line that starts with a blank is no comment, so the "
+     "filter reads it as option line 9 and every line below it one place later; the filter stops reading here with "
+     "error 5 and admits every station on every port; remove the blanks before the \"#\""},
+    {"indented comment among the port lines",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "433.500 READONLY", "433.500 READONLY\n   # HF next"); }, 2,
+     "morvel/config.prt:78: error: an indented comment: a line that starts with a blank is no comment, so the "
+     "filter reads it as a port line and every line below it one place later; the filter stops reading here with "
+     "error 5 and admits every station on the port this line was meant for and on every port whose port line is "
+     "below this line; remove the blanks before the \"#\""},
+    {"off switch left behind",
+     [](const SampleCopy &s) { s.write("morvel/morvel.sta", ""); }, 2,
+     "morvel/morvel.sta: error: the filter is switched off (the sysop command -off left this file); the filter "
+     "admits every new connection unfiltered, whatever config.prt and users.prt say; give the command -on, or "
+     "delete this file"},
+    {"port reservation left behind",
+     [](const SampleCopy &s) { s.write("morvel/3.prt", ""); }, 1,
+     "morvel/3.prt: warning: port 3 (VHF) is reserved for BBSs (the sysop command -pbbs 3 left this file); the "
+     "filter refuses every station there that the host does not flag as a BBS (16) or as allowed on BBS ports (8); "
+     "give the command -pnormal 3, or delete this file, unless the reservation is meant"},
     {"users.prt missing",
      [](const SampleCopy &s) { fs::remove(s.root / "morvel/users.prt"); }, 1,
      "morvel/users.prt: warning: cannot be opened; the filter says nothing and gives every station its port's "
@@ -157,6 +183,35 @@ const BrokenSetup broken_setups[] = {
      "morvel/users.prt:136: warning: the entry \"N0OPEN\" is never used: the header \"N0OPEN\" at line 47 catches "
      "every SSID of N0OPEN first; the station gets the entry of line 47; remove one of the two entries, or move "
      "this one above line 47"},
+    {"wildcard header hidden by an earlier wildcard",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\nN1ABC-*\n*  EXCLUDED\n-\n"); }, 1,
+     "morvel/users.prt:124: warning: the entry \"N1ABC-*\" is never used: the header \"N1*\" at line 121 catches its "
+     "stations first (among headers with a wildcard or an SSID the first in the file wins); they get the entry of "
+     "line 121; move this entry above line 121"},
+    {"wildcard header below hides a plain header above",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\n"); }, 1,
+     "morvel/users.prt:84: warning: the entry \"N1BBS\" is never used: the header \"N1*\" at line 121 catches every "
+     "SSID of N1BBS first (the search by callsign and SSID goes through the whole file before the search by bare "
+     "callsign); the station gets the entry of line 121; write this header as \"N1BBS-*\""},
+    {"a star alone as header",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "*\n*  GUEST\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: the header \"*\" matches no station: a \"*\" alone stands for one character, "
+     "and no callsign with its SSID is one character long; the filter never uses this entry; write \"?*\" for an "
+     "entry that catches every station"},
+    {"catch-all hides the console entry",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
+     "morvel/users.prt:43: warning: the console entry is never used: the header \"?*\" at line 121 catches every "
+     "station, the console's too, before the search for a console entry; the console gets the entry of line 121; "
+     "move this entry's console line into that entry, then remove this one"},
+    {"catch-all without a console line",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: the catch-all \"?*\" has no line for the console (port 0); the console's "
+     "station is caught here, never by the console entry, and gets the console's method from config.prt; add a "
+     "line \"CONSOLE METHOD [PASSWORD]\" to this entry"},
+    {"second console entry",
+     [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "CONSOLE\n*  OPEN\n-\n"); }, 1,
+     "morvel/users.prt:121: warning: a second console entry; the filter uses the one at line 43 and never this one; "
+     "remove one of them"},
     {"header of 8 characters",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1ABCDEF\n*  OPEN\n-\n"); }, 1,
      "morvel/users.prt:136: warning: the header \"N1ABCDEF\" can never match a station: a callsign has at most 6 "
@@ -186,18 +241,17 @@ const BrokenSetup broken_setups[] = {
      [](const SampleCopy &s) { s.replace_line("init.srv", "system\\", "sistema\\"); }, 2,
      "morvel/config.prt:76: error: the port name \"144.800\" is not in the host's port file (its ports: none: the "
      "port file cannot be read, see line 5 of the start-up file); the filter stops reading here with error 5 and "
-     "admits every station on every port whose port line is below this line; write a port number or one of those "
-     "names"},
+     "admits every station on the port this line was meant for and on every port whose port line is below this "
+     "line; write a port number or one of those names"},
     {"port-line method that needs a password",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "433.500 READONLY", "433.500 NORMAL"); }, 2,
      "morvel/config.prt:77: error: \"433.500 NORMAL\" is not a port and its method (OPEN, CLOSED, EXCLUDED, BBS, "
-     "READONLY or HOLD); the filter stops reading here with error 5 and admits every station on every port whose "
-     "port line is below this line; write a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)"},
+     "READONLY or HOLD); the filter stops reading here with error 5 and admits every station on the port this line "
+     "was meant for and on every port whose port line is below this line; write a port and its method (OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD)"},
     {"flag that is neither OK nor NO",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK S", "YES S"); }, 2,
      "morvel/config.prt:49: error: \"YES S\" is not OK or NO, then optional letters X, S, N; the filter stops "
-     "reading here with error 5 and admits every station on every port whose port line is below this line; write "
-     "OK or NO, then optional letters X, S, N (a comment line counts for nothing, so a missing line shifts every "
+     "reading here with error 5 and admits every station on every port; write OK or NO, then optional letters X, S, N (a comment line counts for nothing, so a missing line shifts every "
      "line below it)"},
     {"second port line for a port",
      [](const SampleCopy &s) { s.write("morvel/config.prt", s.read("morvel/config.prt") + "1 EXCLUDED\n"); }, 1,
@@ -244,6 +298,40 @@ const BrokenSetup broken_setups[] = {
      }, 1,
      "morvel/N0TBL.TBL: warning: no row for day 3; on those days the filter gives N0TBL the port's method instead "
      "of a challenge; add a row \"DAY PASSWORD\" for each"},
+    {"TABLE station under a CALL-* header without its table",
+     [](const SampleCopy &s) {
+         s.replace_line("morvel/users.prt", "N0TBL", "N0TBL-*");
+         fs::remove(s.root / "morvel/N0TBL.TBL");
+     }, 2,
+     "morvel/users.prt:80: error: TABLE station N0TBL-* has no password table morvel/N0TBL.TBL; the filter reports "
+     "error 4 at each of its connections and gives it the port's method; write the table, one line \"DAY "
+     "PASSWORD\" for each day 1 to 31"},
+    {"TABLE stations under a wildcard callsign",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "144.800  EXCLUDED", "144.800  TABLE"); }, 1,
+     "morvel/users.prt:117: warning: TABLE stations under the pattern header \"N9*\": the filter opens the table of "
+     "each station by its own callsign and SSID (for a station CALL-7, morvel/CALL7.TBL, else morvel/CALL.TBL), "
+     "which the check cannot list; a station without one gets error 4 at each connection and its port's method; "
+     "write a table for every station this header catches, or give each its own entry"},
+    {"entry line for a port the host does not have",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "N0OPEN", "N0OPEN\n7  CLOSED"); }, 1,
+     "morvel/users.prt:48: warning: port 7 is not in the host's port file (its ports: 1 (144.800), 2 (433.500), "
+     "3 (VHF), 4 (HF)); this line never applies; write the number or name of one of the host's ports"},
+    {"password holding a blank",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  MD5  Tr0ub4dor", "*  MD5  Tr0ub4dor and more"); }, 2,
+     "morvel/users.prt:76: error: the password holds a blank: the filter takes only its first word (9 characters) "
+     "and ignores the rest; N0MD5 is refused whenever it answers with the MD5 digest, which its program works out "
+     "from the whole password, and its five positions are asked of the first word only; write the password as one "
+     "word without blanks"},
+    {"FLEXNET key of five characters that are not all digits",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141A"); }, 1,
+     "morvel/users.prt:90: warning: the FLEXNET key is not five digits; the filter weighs the challenge's digits by "
+     "the key's digits and counts every other character as 0, so N0FLEX's FLEXNET program, which takes digits, "
+     "gives another sum and the station is refused; write the five digits of the key"},
+    {"station text two stations reach",
+     [](const SampleCopy &s) { s.write("morvel/N0AB110.ent", "Hello\n"); }, 1,
+     "morvel/N0AB110.ent: warning: the station text of N0AB1-10 and N0AB11-0: the filter builds the name from the "
+     "callsign and the SSID written together, so each of them is shown this text; keep it for one of them, and if "
+     "the others must read nothing meant for it, give them their own text (CALL + SSID.ent)"},
     {"open text switched on and missing",
      [](const SampleCopy &s) { fs::remove(s.root / "morvel/open.prt"); }, 2,
      "morvel/config.prt:37: error: the open text is switched on but morvel/open.prt is missing (and the per-port "
@@ -372,6 +460,84 @@ TEST(FilterCheck, EachBrokenSetupGivesItsLine)
     }
 }
 
+TEST(FilterCheck, OptionsChangeTheOutputAndTheStatusNotTheFindings)
+{
+    SampleCopy s;
+    fs::create_directory(s.root / "elsewhere");
+    fs::copy(s.root / "morvel/config.prt", s.root / "elsewhere/config.prt");
+    const std::string warning = "morvel/config.prt: warning: port 4 (HF) has no port line";
+    struct {
+        const char *options;
+        int status;
+        std::vector<std::string> present, absent;
+    } rows[] = {
+        {"", 1, {"filter-check: reads morvel/config.prt and morvel/users.prt (MORVEL is not set)\n", warning,
+                 "filter-check: .: 0 errors, 5 warnings\n"}, {}},
+        {"-q", 1, {warning}, {"filter-check:"}},
+        {"--strict", 2, {"morvel/config.prt: error: port 4 (HF) has no port line"}, {warning}},
+        {"--morvel elsewhere", 1,
+         {"filter-check: reads elsewhere/config.prt and elsewhere/users.prt (MORVEL is \"elsewhere\")\n",
+          "elsewhere/config.prt: warning: port 4 (HF) has no port line",
+          "elsewhere/users.prt: warning: cannot be opened"}, {}},
+        {"--morvel elsewhere --strict", 2, {"elsewhere/users.prt: error: cannot be opened"}, {}},
+        {"--json", 1,
+         {"{\"dir\":\".\",\"config\":\"morvel/config.prt\",\"users\":\"morvel/users.prt\",\"morvel\":null,"
+          "\"errors\":0,\"warnings\":5,\"findings\":[\n",
+          "  {\"file\":\"morvel/config.prt\",\"line\":null,\"severity\":\"warning\",\"what\":\"port 4 (HF) has no "
+          "port line\",\"effect\":\"the filter admits every station on it unfiltered, whatever users.prt says\","
+          "\"fix\":\"add a line \\\"4 METHOD\\\" after the 14 option lines\"},\n",
+          "  {\"file\":\"morvel/users.prt\",\"line\":65,\"severity\":\"warning\","},
+         {"filter-check:"}},
+    };
+    for (const auto &r : rows) {
+        Output out = run("cd " + s.root.string() + " && env -u MORVEL " + tool("filter-check") + " " + r.options + " .");
+        EXPECT_EQ(out.status, r.status) << r.options << "\n" << out.text;
+        for (const std::string &line : r.present)
+            EXPECT_NE(out.text.find(line), std::string::npos) << r.options << ": " << line << "\n" << out.text;
+        for (const std::string &line : r.absent)
+            EXPECT_EQ(out.text.find(line), std::string::npos) << r.options << ": " << line << "\n" << out.text;
+    }
+    Output usage = run(tool("filter-check") + " --no-such-option " + s.root.string() + " 2>&1");
+    EXPECT_EQ(usage.status, 100) << usage.text;
+}
+
+TEST(FilterCheck, DumpShowsTheSetupAsTheFilterUsesIt)
+{
+    SampleCopy s;
+    s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\nCONSOLE  OPEN\n4  GUEST\n-\n");
+    Output out = run("cd " + s.root.string() + " && " + tool("filter-check") + " --dump .");
+    EXPECT_EQ(out.status, 1) << out.text;
+    for (const char *line : {
+             "  3  answers              3; after the last wrong answer: refused; MD5 callers answering in plain: "
+             "admitted\n",
+             "  9  intro text           OK, spared: S\n",
+             "  0   CONSOLE    OPEN (1) (morvel/config.prt:75)\n",
+             "  3   VHF        EXCLUDED (3) (morvel/config.prt:78)\n",
+             "  4   HF         not filtered: every station is admitted, users.prt is not read\n",
+             "  search 1, the callsign with its SSID:\n"
+             "    morvel/users.prt:71 N0CALL-7\n"
+             "    morvel/users.prt:117 N9*\n"
+             "    morvel/users.prt:121 ?*\n"
+             "  search 2, the bare callsign:\n"
+             "    morvel/users.prt:47 N0OPEN\n",
+             "  search 3, on the console only:\n    morvel/users.prt:43 CONSOLE\n",
+         })
+        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+    EXPECT_EQ(out.text.find("warning:"), std::string::npos) << "the findings are left out\n" << out.text;
+}
+
+TEST(FilterCheck, FindingsNameTheFilesFromWhereTheCheckRuns)
+{
+    SampleCopy s;
+    fs::remove(s.root / "morvel/N0TBL.TBL");
+    Output out = run("cd " + s.root.parent_path().string() + " && " + tool("filter-check") + " " +
+                     s.root.filename().string() + "/");
+    std::string dir = s.root.filename().string();
+    EXPECT_NE(out.text.find(dir + "/morvel/users.prt:80: error: TABLE station N0TBL has no password table " + dir +
+                            "/morvel/N0TBL.TBL;"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find(dir + "/morvel/config.prt: warning: port 4"), std::string::npos) << out.text;
+}
+
 TEST(FilterCheck, CleanSetupExitsZero)
 {
     SampleCopy s;
@@ -445,6 +611,18 @@ TEST(FilterExplain, TellsTheDecidingLinesAndWhatWouldBeWritten)
          })
         EXPECT_NE(out.text.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out.text;
     EXPECT_EQ(out.text.find("Sesame42"), std::string::npos) << "a password was printed";
+}
+
+TEST(FilterExplain, NoChallengeWhereTheFilterCannotWriteItsStateFile)
+{
+    // config.prt and users.prt are read through MORVEL; the filter directory itself is missing.
+    SampleCopy s;
+    fs::rename(s.root / "morvel", s.root / "conf");
+    Output out = run("cd " + s.root.string() + " && MORVEL=conf " + tool("filter-explain") + " . N0FIX-0 --port 1");
+    EXPECT_EQ(out.status, 2) << out.text;
+    EXPECT_NE(out.text.find("error:        10: "), std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("challenge put"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("would write:  nothing\n"), std::string::npos) << out.text;
 }
 
 // The tools judge a station argument as the filter decodes it: a callsign of

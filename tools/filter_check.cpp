@@ -16,12 +16,17 @@
 #include "config/user_list.h"
 #include "filter/connection.h"
 #include "filter/filter_state.h"
+#include "filter/sysop_commands.h"
 #include "platform/platform.h"
 #include "report/logs.h"
+#include "tools/check_dump.h"
+#include "tools/check_report.h"
+#include "tools/header_index.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -32,7 +37,7 @@
 #include <string>
 #include <vector>
 
-enum { EXIT_CLEAN = 0, EXIT_WARNINGS = 1, EXIT_ERRORS = 2, EXIT_USAGE = 100 };
+enum { EXIT_USAGE = 100 };
 enum { HOST_LINE_SIZE = 100, SYSTEM_DIRECTORY_LINE = 5, MAIL_IMPORT_LINE = 14, SSID_MAX = 15, DAYS = 31 };
 enum { CALLSIGN_MAX = 6, HOST_SSID_MAX = 255 };
 
@@ -40,8 +45,9 @@ enum { CALLSIGN_MAX = 6, HOST_SSID_MAX = 255 };
 // overheard login gives away more than two fifths of the password.
 enum { SHORT_PASSWORD = 10 };
 
-static int error_count, warning_count;
 static std::vector<TraceEvent> events;
+static bool strict;   // --strict: the setups that leave radio stations unfiltered are errors
+static DumpFacts dump_facts;   // what --dump prints, gathered on the way
 
 // collect - the trace sink: the errors the parsers raise are findings.
 static void collect(const TraceEvent *e)
@@ -49,12 +55,16 @@ static void collect(const TraceEvent *e)
     events.push_back(*e);
 }
 
-// report - print one finding.
+// report - one finding.
 static void report(bool error, const std::string &file, int line, const std::string &text)
 {
-    std::string where = line > 0 ? file + ":" + std::to_string(line) : file;
-    printf("%s: %s: %s\n", where.c_str(), error ? "error" : "warning", text.c_str());
-    (error ? error_count : warning_count)++;
+    check_finding(error, file, line, text);
+}
+
+// filter_dir_shown - the filter directory, with its "/", as the sysop reaches it.
+static std::string filter_dir_shown(void)
+{
+    return shown_path(FILTER_DIR "/");
 }
 
 // tokens - the blank-separated words of a line.
@@ -220,11 +230,14 @@ static std::string role_expected(int role)
     return known.empty() ? "OK or NO" : "OK or NO, then optional letters" + letters;
 }
 
-// stop_effect - what error 5 at this line does.
-static std::string stop_effect(void)
+// stop_effect - what error 5 at a line of this role does: a connection
+// whose port line stands above it never reads it; every other is admitted.
+static std::string stop_effect(int role)
 {
-    return "the filter stops reading here with error 5 and admits every station on every port whose port line "
-           "is below this line";
+    if (role <= CONFIG_OPTION_LINES)
+        return "the filter stops reading here with error 5 and admits every station on every port";
+    return "the filter stops reading here with error 5 and admits every station on the port this line was "
+           "meant for and on every port whose port line is below this line";
 }
 
 // looks_like_callsign - 3 to 6 letters and digits with at least one of each.
@@ -301,7 +314,7 @@ static void check_language(const ConfigFacts &c, int line)
     std::string path = filter_file(name);
     if (!plat_exists(path.c_str())) {
         report(false, c.file, line,
-               "the language file " + in_quotes(name) + " is not in " FILTER_DIR "/; the filter says nothing and "
+               "the language file " + in_quotes(name) + " is not in " + filter_dir_shown() + "; the filter says nothing and "
                "keeps the English texts; check the name, or write ** for none");
         return;
     }
@@ -336,9 +349,16 @@ static std::string reported_line_text(const std::string &original, uint8_t port)
     std::vector<std::string> words = tokens(upper(original));
     if (port == PORT_UNRESOLVED)
         return "the port name " + in_quotes(words[0]) + " is not in the host's port file (its ports: " + port_names() +
-               "); " + stop_effect() + "; write a port number or one of those names";
-    return "unknown access method " + in_quotes(words.size() > 1 ? words[1] : "") + "; " + stop_effect() +
-           "; write " + port_line_methods() + " (or the Spanish word, or the number)";
+               "); " + stop_effect(CONFIG_OPTION_LINES + 1) + "; write a port number or one of those names";
+    return "unknown access method " + in_quotes(words.size() > 1 ? words[1] : "") + "; " +
+           stop_effect(CONFIG_OPTION_LINES + 1) + "; write " + port_line_methods() + " (or the Spanish word, or the number)";
+}
+
+// is_indented_comment - blanks, then "#": meant as a comment, read as a value.
+static bool is_indented_comment(const std::string &line)
+{
+    size_t first = line.find_first_not_of(" \t");
+    return first != 0 && first != std::string::npos && line[first] == '#';
 }
 
 // check_config_line - one significant line through the filter's own parser.
@@ -350,9 +370,18 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
     uint8_t port = 0;
     ConfigLineResult r = parse_config_line(role, text, line, &port);
     c.role_line[role] = line;
+    if (is_indented_comment(original)) {
+        report(r != CONFIG_LINE_OK, c.file, line,
+               "an indented comment: a line that starts with a blank is no comment, so the filter reads it as " +
+                   std::string(role <= CONFIG_OPTION_LINES ? "option line " + std::to_string(role) : "a port line") +
+                   " and every line below it one place later; " +
+                   (r != CONFIG_LINE_OK ? stop_effect(role) : std::string("the options below it are shifted")) +
+                   "; remove the blanks before the \"#\"");
+        return;
+    }
     if (r == CONFIG_LINE_FAILED) {
         report(true, c.file, line,
-               in_quotes(original) + " is not " + role_expected(role) + "; " + stop_effect() + "; write " +
+               in_quotes(original) + " is not " + role_expected(role) + "; " + stop_effect(role) + "; write " +
                    role_expected(role) + (role <= OPTION_ATTEMPTS || role > CONFIG_OPTION_LINES ? "" : " (a comment line counts "
                    "for nothing, so a missing line shifts every line below it)"));
         return;
@@ -374,6 +403,13 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
         check_port_line(c, line, port);
 }
 
+// port_token - how a port line names port p: by its name, unless the name
+// has one or two characters, which the filter reads as a number.
+static std::string port_token(int p)
+{
+    return strlen(port_table[p]) > 2 ? std::string(port_table[p]) : std::to_string(p);
+}
+
 // check_unfiltered_ports - the host's ports that no port line names.
 static void check_unfiltered_ports(const ConfigFacts &c)
 {
@@ -384,10 +420,27 @@ static void check_unfiltered_ports(const ConfigFacts &c)
         for (const PortLine &l : c.ports)
             named = named || l.port == p;
         if (!named)
-            report(false, c.file, 0,
+            report(strict, c.file, 0,
                    "port " + std::to_string(p) + " (" + port_table[p] + ") has no port line; the filter admits "
                    "every station on it unfiltered, whatever users.prt says; add a line " +
-                       in_quotes(std::string(port_table[p]) + " METHOD") + " after the 14 option lines");
+                       in_quotes(port_token(p) + " METHOD") + " after the 14 option lines");
+    }
+}
+
+// note_ports - each of the host's ports and the console, with its method, for --dump.
+static void note_ports(const ConfigFacts &c)
+{
+    dump_facts.config_read = true;
+    for (int p = 0; p < PORT_TABLE_SIZE && p <= port_count; p++) {
+        if (p != 0 && !port_table[p][0])
+            continue;
+        DumpPort d = {p, port_table[p], 0, -1};
+        for (const PortLine &l : c.ports)
+            if (l.port == p) {
+                d.line = l.line;
+                d.method = l.method;
+            }
+        dump_facts.ports.push_back(d);
     }
 }
 
@@ -413,6 +466,7 @@ static ConfigFacts check_config(void)
     plat_close_text(f);
     c.read = true;
     check_unfiltered_ports(c);
+    note_ports(c);
     return c;
 }
 
@@ -422,12 +476,72 @@ struct Header {
     int line;
     std::string pattern;       // upper case, cut to 11 characters as the filter holds it
     bool table = false;
+    bool console_line = false; // a line of the entry serves port 0
 };
+
+// is_pattern - a header with a wildcard, tried in the search by callsign and SSID.
+static bool is_pattern(const std::string &pattern)
+{
+    return pattern.find_first_of("?*") != std::string::npos;
+}
+
+// is_console_header - the console entry's header.
+static bool is_console_header(const std::string &pattern)
+{
+    return pattern.compare(0, 6, "CONSOL") == 0;
+}
+
+// well_formed_key - a callsign of 1 to 6 letters and digits, alone or with "-" and an SSID 0 to 255.
+static bool well_formed_key(const std::string &key)
+{
+    size_t dash = key.find('-');
+    std::string call = key.substr(0, dash);
+    if (call.empty() || call.size() > 6 || call.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") !=
+                                               std::string::npos)
+        return false;
+    if (dash == std::string::npos)
+        return true;
+    std::string ssid = key.substr(dash + 1);
+    return !ssid.empty() && ssid.size() <= 3 && ssid.find_first_not_of("0123456789") == std::string::npos &&
+           (ssid.size() == 1 || ssid[0] != '0') && std::stoi(ssid) <= 255;
+}
+
+// probe_keys - stations with SSID that a pattern matches, to try the search with:
+// each "?" as a letter and as a digit, a final "*" as several endings.
+static std::vector<std::string> probe_keys(const std::string &pattern)
+{
+    static const char *const endings[] = {"-0", "-7", "-15", "0", "7", "15", "A-1", "AB-9", "0-3", "ABC-12"};
+    std::vector<std::string> out;
+    for (char fill : {'A', '0'}) {
+        std::string base = pattern;
+        bool rest = base.size() >= 2 && base.back() == '*';
+        if (rest)
+            base.pop_back();
+        for (char &c : base)
+            if (c == '?' || c == '*')
+                c = fill;
+        std::vector<std::string> keys;
+        if (rest)
+            for (const char *e : endings)
+                keys.push_back(base + e);
+        else
+            keys.push_back(base);
+        for (const std::string &k : keys)
+            if (k.find('-') != std::string::npos && well_formed_key(k) &&
+                match_call_pattern(pattern.c_str(), k.c_str()) && std::find(out.begin(), out.end(), k) == out.end())
+                out.push_back(k);
+    }
+    return out;
+}
 
 // header_can_match - some station, with or without its SSID, matches the pattern.
 static bool header_can_match(const std::string &pattern)
 {
-    if (pattern.compare(0, 6, "CONSOL") == 0)
+    if (is_console_header(pattern))
+        return true;
+    if (!is_pattern(pattern))
+        return well_formed_key(pattern);
+    if (!probe_keys(pattern).empty())
         return true;
     for (size_t length = 1; length <= 6; length++) {
         std::string call;
@@ -442,50 +556,45 @@ static bool header_can_match(const std::string &pattern)
     return false;
 }
 
-// header_found_for - the header line the filter's own search finds for a station.
-static int header_found_for(const std::string &station)
+// catches_everyone - a pattern that every station matches, as "?*" does.
+static bool catches_everyone(const std::string &pattern)
 {
-    std::string args[8] = {"bbs", station, "0", "0", "2", "0", "1", ""};
-    char *argv[8];
-    for (int i = 0; i < 8; i++)
-        argv[i] = &args[i][0];
-    if (decode_arguments(argv) < 0)
-        return 0;
-    events.clear();
-    find_user_entry();
-    for (const TraceEvent &e : events)
-        if (e.kind == TRACE_HEADER)
-            return e.line;
-    return 0;
+    for (const char *key : {"K1A-0", "N0SYS-1", "ZZ9ZZZ-15", "9A9-7", "W1AW-10", "X-0", "A1-255"})
+        if (!match_call_pattern(pattern.c_str(), key))
+            return false;
+    return true;
 }
 
-// check_shadowed - an entry with a plain header that the search never reaches.
-static void check_shadowed(const std::string &file, const Header &h, const std::vector<Header> &all)
+// winner_of - the line that catches every station of the list before line, or 0
+// when one of them reaches line (or nothing at all catches them).
+static int winner_of(const HeaderIndex &index, const std::vector<std::pair<std::string, int>> &stations, int line)
 {
-    if (h.pattern.find_first_of("?*") != std::string::npos || h.pattern.compare(0, 6, "CONSOL") == 0)
-        return;
-    size_t dash = h.pattern.find('-');
-    std::string call = h.pattern.substr(0, dash);
-    std::vector<std::string> stations;
-    if (dash != std::string::npos)
-        stations.push_back(h.pattern);
-    else
-        for (int ssid = 0; ssid <= SSID_MAX; ssid++)
-            stations.push_back(call + "-" + std::to_string(ssid));
-    int winner = 0;
-    for (const std::string &s : stations) {
-        int found = header_found_for(s);
-        if (found == h.line)
-            return;
+    int winner = 0, search = 0;
+    for (const auto &s : stations) {
+        int found = header_index_find(index, s.first, s.second, false, &search);
+        if (found == line)
+            return 0;
         if (!winner)
             winner = found;
     }
+    return winner;
+}
+
+// check_shadowed_plain - an entry with a plain header that the search never reaches.
+static void check_shadowed_plain(const std::string &file, const Header &h, const HeaderIndex &index)
+{
+    size_t dash = h.pattern.find('-');
+    std::string call = h.pattern.substr(0, dash);
+    std::vector<std::pair<std::string, int>> stations;
+    if (dash != std::string::npos)
+        stations.push_back({call, atoi(h.pattern.c_str() + dash + 1)});
+    else
+        for (int ssid = 0; ssid <= SSID_MAX; ssid++)
+            stations.push_back({call, ssid});
+    int winner = winner_of(index, stations, h.line);
     if (!winner)
         return;
-    std::string by;
-    for (const Header &o : all)
-        if (o.line == winner)
-            by = o.pattern;
+    std::string by = index.by_line.at(winner);
     bool earlier = winner < h.line;
     bool by_ssid = dash == std::string::npos && by.find_first_of("?*-") != std::string::npos;
     report(false, file, h.line,
@@ -497,6 +606,77 @@ static void check_shadowed(const std::string &file, const Header &h, const std::
                (by_ssid ? "write this header as " + in_quotes(call + "-*") + (earlier ? " and put the entry above line " +
                           std::to_string(winner) : "")
                         : "remove one of the two entries, or move this one above line " + std::to_string(winner)));
+}
+
+// check_shadowed_pattern - a wildcard header that an earlier one hides
+// for every station it names, or "*" alone, which names none.
+static void check_shadowed_pattern(const std::string &file, const Header &h, const HeaderIndex &index)
+{
+    if (h.pattern == "*") {
+        report(false, file, h.line,
+               "the header \"*\" matches no station: a \"*\" alone stands for one character, and no callsign "
+               "with its SSID is one character long; the filter never uses this entry; write \"?*\" for an "
+               "entry that catches every station");
+        return;
+    }
+    int winner = 0;
+    for (const std::string &key : probe_keys(h.pattern)) {
+        int found = header_index_pass1(index, key);
+        if (found == h.line || found == 0)
+            return;
+        if (!winner)
+            winner = found;
+    }
+    if (!winner || winner > h.line)
+        return;
+    report(false, file, h.line,
+           "the entry " + in_quotes(h.pattern) + " is never used: the header " +
+               in_quotes(index.by_line.at(winner)) + " at line " + std::to_string(winner) +
+               " catches its stations first (among headers with a wildcard or an SSID the first in the file "
+               "wins); they get the entry of line " + std::to_string(winner) +
+               "; move this entry above line " + std::to_string(winner));
+}
+
+// serves_console - an entry line's port that takes a connection on port 0.
+static bool serves_console(const std::string &port)
+{
+    return port[0] == '*' || port == "0" || port == "00" || port.compare(0, 6, "CONSOL") == 0 || port == "ALL" ||
+           port == "TODOS";
+}
+
+// check_console_entries - console entries that the filter never reaches: a
+// second one, or every one behind a catch-all; and a catch-all whose entry
+// has no line for the console.
+static void check_console_entries(const std::string &file, const std::vector<Header> &all)
+{
+    const Header *catch_all = nullptr, *console = nullptr;
+    for (const Header &h : all) {
+        if (!catch_all && is_pattern(h.pattern) && catches_everyone(h.pattern))
+            catch_all = &h;
+        if (is_console_header(h.pattern)) {
+            if (console)
+                report(false, file, h.line,
+                       "a second console entry; the filter uses the one at line " + std::to_string(console->line) +
+                           " and never this one; remove one of them");
+            else
+                console = &h;
+        }
+    }
+    if (!catch_all)
+        return;
+    std::string by = in_quotes(catch_all->pattern) + " at line " + std::to_string(catch_all->line);
+    if (console)
+        report(false, file, console->line,
+               "the console entry is never used: the header " + by + " catches every station, the console's "
+               "too, before the search for a console entry; the console gets the entry of line " +
+                   std::to_string(catch_all->line) + "; move this entry's console line into that entry, "
+                   "then remove this one");
+    if (!catch_all->console_line)
+        report(false, file, catch_all->line,
+               "the catch-all " + in_quotes(catch_all->pattern) + " has no line for the console (port 0); the "
+               "console's station is caught here" + std::string(console ? ", never by the console entry," : "") +
+               " and gets the console's method from config.prt; add a line \"CONSOLE METHOD [PASSWORD]\" to "
+               "this entry");
 }
 
 // password_leak - the share of a password one overheard positions challenge shows, on average.
@@ -522,10 +702,19 @@ static void check_password_length(const std::string &file, int line, size_t leng
 // check_table - the password table of a TABLE station: there, every day, long enough.
 static void check_table(const std::string &users_file, const Header &h)
 {
-    if (h.pattern.find_first_of("?*") != std::string::npos)
+    size_t call_end = h.pattern.find('-');
+    std::string call = h.pattern.substr(0, call_end);
+    if (is_pattern(call) || call.empty()) {
+        report(false, users_file, h.line,
+               "TABLE stations under the pattern header " + in_quotes(h.pattern) + ": the filter opens the table "
+               "of each station by its own callsign and SSID (for a station CALL-7, " + filter_dir_shown() +
+               "CALL7.TBL, else " + filter_dir_shown() + "CALL.TBL), which the check cannot list; a station "
+               "without one gets error 4 at each connection and its port's method; write a table for every "
+               "station this header catches, or give each its own entry");
         return;
-    std::string call = h.pattern.substr(0, h.pattern.find('-'));
-    std::string ssid = h.pattern.find('-') == std::string::npos ? "" : h.pattern.substr(h.pattern.find('-') + 1);
+    }
+    // "N0TBL-*" and "N0TBL-?" name one callsign: its table without SSID serves every SSID.
+    std::string ssid = is_pattern(h.pattern) || call_end == std::string::npos ? "" : h.pattern.substr(call_end + 1);
     std::string path = filter_file(call + ssid + ".TBL");
     if (!ssid.empty() && !plat_exists(path.c_str()))
         path = filter_file(call + ".TBL");
@@ -533,7 +722,7 @@ static void check_table(const std::string &users_file, const Header &h)
     PlatText *f = plat_open_text(path.c_str(), &text) ? &text : nullptr;
     if (!f) {
         report(true, users_file, h.line,
-               "TABLE station " + h.pattern + " has no password table " + display_path(path) +
+               "TABLE station " + h.pattern + " has no password table " + shown_path(display_path(path)) +
                    "; the filter reports error 4 at each of its connections and gives it the port's method; "
                    "write the table, one line \"DAY PASSWORD\" for each day 1 to 31");
         return;
@@ -573,6 +762,30 @@ static bool draws_positions(unsigned method)
     return m && (m->challenge_kind == KIND_NORMAL || m->challenge_kind == KIND_MD);
 }
 
+// locked_out - who a password cut at its first blank keeps out, by method.
+static std::string locked_out(const std::string &station, int method)
+{
+    if (method == METHOD_MD5)
+        return station + " is refused whenever it answers with the MD5 digest, which its program works out from "
+               "the whole password, and its five positions are asked of the first word only";
+    if (method == METHOD_FORWARD || method == METHOD_FORWARD5)
+        return "the partner " + station + ", whose answers are worked out from the whole password, is refused, "
+               "and the answers this BBS gives it are refused there";
+    return station + " is asked about the first word only, so answers worked out from the whole password fail";
+}
+
+// check_entry_port - an entry line for a port number the host does not have.
+static void check_entry_port(const std::string &file, int line, const std::string &port)
+{
+    if (port.size() > 2 || port.find_first_not_of("0123456789") != std::string::npos)
+        return;
+    int number = atoi(port.c_str());
+    if (number != 0 && !host_has_port(number))
+        report(false, file, line,
+               "port " + std::to_string(number) + " is not in the host's port file (its ports: " + port_names() +
+                   "); this line never applies; write the number or name of one of the host's ports");
+}
+
 // check_entry_line - one line of an entry through the filter's own parser.
 static void check_entry_line(const std::string &file, Header &h, int line, const char *text, bool *ended)
 {
@@ -609,11 +822,23 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                                                       " characters"
                                                 : std::string(" needs a password")) + "; " + when +
                    "; write the password after the method");
+    } else if (e.needs_password && words.size() > 3 && words[3][0] != '#') {
+        report(true, file, line,
+               "the password holds a blank: the filter takes only its first word (" +
+                   std::to_string(strlen(e.password)) + " characters) and ignores the rest; " +
+                   locked_out(h.pattern, e.method) + "; write the password as one word without blanks");
+    } else if (e.needs_password && e.method == METHOD_FLEXNET && strspn(e.password, "0123456789") != 5) {
+        report(false, file, line,
+               "the FLEXNET key is not five digits; the filter weighs the challenge's digits by the key's digits "
+               "and counts every other character as 0, so " + h.pattern + "'s FLEXNET program, which takes "
+               "digits, gives another sum and the station is refused; write the five digits of the key");
     } else if (e.needs_password && draws_positions(e.method)) {
         check_password_length(file, line, strlen(e.password), (std::string(method_name(e.method)) + " password").c_str());
     } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {
         h.table = true;
     }
+    if (r != ENTRY_LINE_END && !words.empty())
+        check_entry_port(file, line, words[0]);
     memset(&e, 0, sizeof e);
 }
 
@@ -630,8 +855,8 @@ static void check_users(void)
         std::string dir = std::string(path).substr(0, std::string(path).find_last_of('\\') + 1);
         for (const char *n : {"user.prt", "users.txt", "users.prt.txt", "usuarios.prt", "users"})
             if (plat_exists((dir + n).c_str()))
-                near = display_path(dir + n);
-        report(false, file, 0,
+                near = shown_path(display_path(dir + n));
+        report(strict, file, 0,
                "cannot be opened; the filter says nothing and gives every station its port's method, so the "
                "stations you meant to exclude or challenge are handled like everyone else; " +
                    (near.empty() ? std::string("write users.prt beside config.prt")
@@ -639,11 +864,13 @@ static void check_users(void)
         return;
     }
     std::vector<Header> headers;
+    HeaderIndex index;
     char line[USERS_LINE_SIZE];
     int physical = 0;
     bool at_header = true;
     while (read_significant_line(f, line, sizeof line, &physical)) {
         std::vector<std::string> words = tokens(line);
+        header_index_add(&index, physical, words.empty() ? "" : search_token(words[0]));
         if (at_header) {
             if (words.empty() || words[0][0] == '-')
                 continue;
@@ -658,12 +885,21 @@ static void check_users(void)
         }
         bool ended = false;
         check_entry_line(file, headers.back(), physical, line, &ended);
+        if (!words.empty() && serves_console(upper(words[0])))
+            headers.back().console_line = true;
         at_header = ended;
     }
     plat_close_text(f);
     memset(line, 0, sizeof line);
+    dump_facts.users_read = true;
+    for (const Header &h : headers)
+        dump_facts.headers.push_back({h.line, h.pattern});
+    check_console_entries(file, headers);
     for (const Header &h : headers) {
-        check_shadowed(file, h, headers);
+        if (is_pattern(h.pattern))
+            check_shadowed_pattern(file, h, index);
+        else if (!is_console_header(h.pattern))
+            check_shadowed_plain(file, h, index);
         if (h.table)
             check_table(file, h);
     }
@@ -815,7 +1051,7 @@ static void check_log_users(const ConfigFacts &c)
     plat_close_text(f);
     if (first && c.connection_log_off)
         report(false, file, first,
-               "stations are listed but connection logging is off (" + c.file + ":" +
+               "stations are listed but connection logging is off (" + shown_path(c.file) + ":" +
                    std::to_string(c.connection_log_off) + ", line " + std::to_string(OPTION_CONNECTION_LOG) +
                    ", is NO); the filter writes no station log at all, not even with the letter C; write OK on line " +
                    std::to_string(OPTION_CONNECTION_LOG) + " of config.prt, or leave logusr.prt out");
@@ -844,17 +1080,17 @@ static void check_texts(const ConfigFacts &c)
     std::string ports;
     if (o.send_open_text && !(ports = text_missing_ports(c, "open", "open.prt", 0)).empty())
         report(true, c.file, c.role_line.at(OPTION_OPEN_TEXT),
-               "the open text is switched on but " FILTER_DIR "/open.prt is missing (and the per-port text for port " +
+               "the open text is switched on but " + filter_dir_shown() + "open.prt is missing (and the per-port text for port " +
                    ports + "); every station admitted by OPEN there gets error 8 and no texts at all; write "
                    "open.prt, or switch this line to NO");
     if (o.send_exclusion_text && !(ports = text_missing_ports(c, "exclud", "excluded.prt", 0)).empty())
         report(true, c.file, c.role_line.at(OPTION_EXCLUSION_TEXT),
-               "the exclusion text is switched on but " FILTER_DIR "/excluded.prt is missing (and the per-port text "
+               "the exclusion text is switched on but " + filter_dir_shown() + "excluded.prt is missing (and the per-port text "
                "for port " + ports + "); every refused EXCLUDED station there gets error 11 and is not logged; "
                "write excluded.prt, or switch this line to NO");
     if (!(ports = text_missing_ports(c, "info", "info.prt", METHOD_CLOSED)).empty())
         report(true, c.file, 0,
-               "port " + ports + " is CLOSED but " FILTER_DIR "/info.prt is missing; every station refused there "
+               "port " + ports + " is CLOSED but " + filter_dir_shown() + "info.prt is missing; every station refused there "
                "gets error 9 instead of the information text; write info.prt");
     struct Optional { bool on; int role; const char *stem; const char *general; const char *what; };
     const Optional optional[] = {
@@ -867,18 +1103,112 @@ static void check_texts(const ConfigFacts &c)
     for (const Optional &t : optional)
         if (t.on && c.role_line.count(t.role) && !(ports = text_missing_ports(c, t.stem, t.general, 0)).empty())
             report(false, c.file, c.role_line.at(t.role),
-                   std::string("the ") + t.what + " is switched on but " FILTER_DIR "/" + t.general +
+                   std::string("the ") + t.what + " is switched on but " + filter_dir_shown() + t.general +
                        " is missing (and the per-port text for port " + ports + "); nothing is sent there; write " +
                        t.general + ", or switch it off");
 }
 
+// text_readers - the stations whose station text is the file of this stem:
+// those whose callsign and SSID spell it (the filter tries CALL + SSID
+// first), and the callsign it spells alone (tried when CALL + SSID is missing).
+static std::vector<std::string> text_readers(const std::string &stem)
+{
+    std::vector<std::string> out;
+    for (size_t cut = 1; cut < stem.size(); cut++) {
+        std::string call = stem.substr(0, cut), ssid = stem.substr(cut);
+        if (ssid.size() > 2 || (ssid.size() > 1 && ssid[0] == '0') || !well_formed_key(call + "-" + ssid) ||
+            atoi(ssid.c_str()) > SSID_MAX)
+            continue;
+        out.push_back(call + "-" + ssid);
+    }
+    if (well_formed_key(stem))
+        out.push_back(stem + " (any SSID without a text of its own)");
+    return out;
+}
+
+// check_station_texts - a station text that two stations reach: each is
+// shown what was written for the other.
+static void check_station_texts(void)
+{
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return;
+    char name[260];
+    std::vector<std::string> names;
+    while (plat_next_name(&listing, name, sizeof name))
+        names.push_back(name);
+    plat_close_listing(&listing);
+    std::sort(names.begin(), names.end());
+    for (const std::string &n : names) {
+        if (n.size() < 5 || upper(n.substr(n.size() - 4)) != ".ENT")
+            continue;
+        std::vector<std::string> readers = text_readers(upper(n.substr(0, n.size() - 4)));
+        if (readers.size() < 2)
+            continue;
+        std::string list;
+        for (size_t i = 0; i < readers.size(); i++)
+            list += (i == 0 ? "" : i + 1 == readers.size() ? " and " : ", ") + readers[i];
+        report(false, FILTER_DIR "/" + n, 0,
+               "the station text of " + list + ": the filter builds the name from the callsign and the SSID "
+               "written together, so each of them is shown this text; keep it for one of them, and if the others "
+               "must read nothing meant for it, give them their own text (CALL + SSID.ent)");
+    }
+}
+
+// check_switches - switch files left behind: the off switch, which lets
+// every station in, and port reservations, which refuse all but BBSs.
+static void check_switches(void)
+{
+    if (filter_is_off())
+        report(true, FILTER_DIR "/morvel.sta", 0,
+               "the filter is switched off (the sysop command -off left this file); the filter admits every new "
+               "connection unfiltered, whatever config.prt and users.prt say; give the command -on, or delete "
+               "this file");
+    for (int p = 0; p < PORT_TABLE_SIZE; p++) {
+        connection_info.port = (int8_t)p;
+        if (!port_is_bbs_only())
+            continue;
+        std::string name = p == 0 ? "the console" : host_has_port(p) ? "port " + std::to_string(p) + " (" +
+                                                                           port_table[p] + ")"
+                                                                     : "port " + std::to_string(p);
+        report(false, FILTER_DIR "/" + std::to_string(p) + ".prt", 0,
+               name + " is reserved for BBSs (the sysop command -pbbs " + std::to_string(p) + " left this file); "
+               "the filter refuses every station there that the host does not flag as a BBS (16) or as allowed "
+               "on BBS ports (8); give the command -pnormal " + std::to_string(p) + ", or delete this file, "
+               "unless the reservation is meant");
+    }
+}
+
+// note_files_read - which config.prt and users.prt the check reads, and why there.
+static void note_files_read(void)
+{
+    char config[FILTER_PATH_MAX], users[FILTER_PATH_MAX];
+    config_file_path("config.prt", config, sizeof config);
+    config_file_path("users.prt", users, sizeof users);
+    const char *morvel = plat_getenv("MORVEL");
+    check_files_read(display_path(config), display_path(users), morvel ? morvel : "");
+    dump_facts.config = shown_path(display_path(config));
+    dump_facts.users = shown_path(display_path(users));
+}
+
 int main(int argc, char **argv)
 {
-    std::string dir;
+    std::string dir, morvel;
+    bool quiet = false, json = false, dump = false;
     CLI::App app{"filter-check: check a connection filter's setup before it goes live.\n"
                  "Reads every file with the filter's own parsers; writes nothing.\n"
-                 "Exit status: 0 clean, 1 warnings, 2 errors."};
+                 "Exit status: 0 clean, 1 warnings, 2 errors, 100 usage."};
     app.add_option("DIR", dir, "the host's working directory (holding init.srv and morvel/)")->required();
+    app.add_flag("-q,--quiet", quiet, "print only the problems: no summary, no note of the files read");
+    app.add_flag("--json", json, "print one JSON object: the files read, the counts and every finding "
+                                 "(file, line, severity, what, effect, fix)");
+    app.add_flag("--strict", strict, "count a radio port without a port line, and a users.prt that cannot be "
+                                     "read, as errors");
+    app.add_flag("--dump", dump, "print the setup as the filter will use it instead of the findings: every "
+                                 "option with its default filled in, each port's method, and the headers of "
+                                 "users.prt in the order the filter tries them");
+    app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
+                                       "it for the BBS (relative to DIR)");
     app.set_version_flag("--version", tool_version_line("filter-check"));
     try {
         app.parse(argc, argv);
@@ -886,6 +1216,8 @@ int main(int argc, char **argv)
         int code = app.exit(e);
         return e.get_exit_code() == 0 ? code : EXIT_USAGE;
     }
+    if (!morvel.empty() && setenv("MORVEL", morvel.c_str(), 1) != 0)
+        return EXIT_USAGE;
     if (!enter_setup(dir, "filter-check"))
         return EXIT_USAGE;
     filter_reset_state();
@@ -893,17 +1225,21 @@ int main(int argc, char **argv)
         fprintf(stderr, "filter-check: dry runs are not supported on this system\n");
         return EXIT_USAGE;
     }
+    check_report_begin(dump ? CHECK_SILENT : json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
+    note_files_read();
     trace_set_sink(collect);
     if (check_startup()) {
+        check_switches();
         ConfigFacts c = check_config();
         check_users();
         if (c.read)
             check_texts(c);
         check_log_users(c);
+        check_station_texts();
     }
     trace_set_sink(nullptr);
     plat_dry_run_end();
-    printf("filter-check: %s: %d error%s, %d warning%s\n", dir.c_str(), error_count, error_count == 1 ? "" : "s",
-           warning_count, warning_count == 1 ? "" : "s");
-    return error_count ? EXIT_ERRORS : warning_count ? EXIT_WARNINGS : EXIT_CLEAN;
+    if (dump)
+        print_dump(dump_facts);
+    return check_report_end();
 }
