@@ -418,12 +418,13 @@ static void one_time_challenge(CodeKind code, int kind, char *reply)
     // Without the record a used code could pass again: refused, whatever
     // the report leaves.
     if (code == CODE_HOTP && !next_code_number(&next)) {
-        plat_remove(path);
+        remove_state_file(path);
         report_error(ERR_STATE_FILE, 0);
         verdict = VERDICT_REFUSED;
         return;
     }
-    if (!put_state_file(reply, path, kind, code_kind_name(code)))
+    int method = code == CODE_HOTP ? METHOD_HOTP : METHOD_TOTP;
+    if (!put_state_file(reply, path, kind, method, code_kind_name(code)))
         return;
     if (code == CODE_HOTP)
         reply_appendf(reply, "\n%s HOTP %llu\n", filter_config.password_prompt, (unsigned long long)next);

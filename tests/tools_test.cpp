@@ -186,32 +186,32 @@ const BrokenSetup broken_setups[] = {
      "this one above line 47"},
     {"wildcard header hidden by an earlier wildcard",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\nN1ABC-*\n*  EXCLUDED\n-\n"); }, 1,
-     "morvel/users.prt:124: warning: the entry \"N1ABC-*\" is never used: the header \"N1*\" at line 121 catches its "
+     "morvel/users.prt:139: warning: the entry \"N1ABC-*\" is never used: the header \"N1*\" at line 136 catches its "
      "stations first (among headers with a wildcard or an SSID the first in the file wins); they get the entry of "
-     "line 121; move this entry above line 121"},
+     "line 136; move this entry above line 136"},
     {"wildcard header below hides a plain header above",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\n"); }, 1,
-     "morvel/users.prt:84: warning: the entry \"N1BBS\" is never used: the header \"N1*\" at line 121 catches every "
+     "morvel/users.prt:84: warning: the entry \"N1BBS\" is never used: the header \"N1*\" at line 136 catches every "
      "SSID of N1BBS first (the search by callsign and SSID goes through the whole file before the search by bare "
-     "callsign); the station gets the entry of line 121; write this header as \"N1BBS-*\""},
+     "callsign); the station gets the entry of line 136; write this header as \"N1BBS-*\""},
     {"a star alone as header",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "*\n*  GUEST\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: the header \"*\" matches no station: a \"*\" alone stands for one character, "
+     "morvel/users.prt:136: warning: the header \"*\" matches no station: a \"*\" alone stands for one character, "
      "and no callsign with its SSID is one character long; the filter never uses this entry; write \"?*\" for an "
      "entry that catches every station"},
     {"catch-all hides the console entry",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
-     "morvel/users.prt:43: warning: the console entry is never used: the header \"?*\" at line 121 catches every "
-     "station, the console's too, before the search for a console entry; the console gets the entry of line 121; "
+     "morvel/users.prt:43: warning: the console entry is never used: the header \"?*\" at line 136 catches every "
+     "station, the console's too, before the search for a console entry; the console gets the entry of line 136; "
      "move this entry's console line into that entry, then remove this one"},
     {"catch-all without a console line",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: the catch-all \"?*\" has no line for the console (port 0); the console's "
+     "morvel/users.prt:136: warning: the catch-all \"?*\" has no line for the console (port 0); the console's "
      "station is caught here, never by the console entry, and gets the console's method from config.prt; add a "
      "line \"CONSOLE METHOD [PASSWORD]\" to this entry"},
     {"second console entry",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "CONSOLE\n*  OPEN\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: a second console entry; the filter uses the one at line 43 and never this one; "
+     "morvel/users.prt:136: warning: a second console entry; the filter uses the one at line 43 and never this one; "
      "remove one of them"},
     {"header of 8 characters",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1ABCDEF\n*  OPEN\n-\n"); }, 1,
@@ -517,7 +517,7 @@ TEST(FilterCheck, DumpShowsTheSetupAsTheFilterUsesIt)
              "  search 1, the callsign with its SSID:\n"
              "    morvel/users.prt:71 N0CALL-7\n"
              "    morvel/users.prt:117 N9*\n"
-             "    morvel/users.prt:121 ?*\n"
+             "    morvel/users.prt:136 ?*\n"
              "  search 2, the bare callsign:\n"
              "    morvel/users.prt:47 N0OPEN\n",
              "  search 3, on the console only:\n    morvel/users.prt:43 CONSOLE\n",
