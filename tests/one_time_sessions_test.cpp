@@ -1,7 +1,8 @@
 // one_time_sessions_test.cpp - whole TOTP and HOTP sessions through the
 // entry points on a fixed clock: right codes, reused codes, codes too far
 // off, answers with more than one number, the counter moving on, secrets
-// that are no secrets, and a record of used codes that cannot be written.
+// that are no secrets, a record of used codes that cannot be written, the
+// guard's count of wrong codes, and codes given after the challenge expired.
 #include "auth/one_time_codes.h"
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
@@ -196,6 +197,38 @@ TEST(OneTimeSessions, ACodeWhoseUseCannotBeRecordedIsRefused)
     EXPECT_NE(reported_error_line(h).find("*** ERROR 00110"), std::string::npos) << reported_error_line(h);
     plat_test_clear_faults();
     ASSERT_EQ(h.connect("N0ABC-0").result, 1);
+    EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(0)).result, 0);
+}
+
+// Wrong codes are failures for the guard as any wrong answer: the one that
+// reaches the limit is refused, and so is the next call, whose right code
+// is never taken, nor recorded as used.
+TEST(OneTimeSessions, WrongCodesCountForTheGuard)
+{
+    HostDir h;
+    set_up_station(h, "HOTP");
+    h.write("morvel/guard.prt", "FAILURES 2 MINUTES 15\n");
+    ASSERT_EQ(h.connect("N0ABC-0").result, 1);
+    EXPECT_EQ(h.answer("N0ABC-0", 1, "111111").result, 1) << "the first failure";
+    EXPECT_EQ(h.answer("N0ABC-0", 2, "111111").result, 2) << "the second locks out";
+    EXPECT_EQ(h.connect("N0ABC-0").result, 2);
+    EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(0)).result, 2);
+    EXPECT_FALSE(h.exists(USED));
+}
+
+// A right code given after the challenge expired is refused and left
+// unused: the station's next challenge still takes it.
+TEST(OneTimeSessions, ALateCodeIsRefusedAndNotSpent)
+{
+    HostDir h;
+    set_up_station(h, "HOTP");
+    ASSERT_EQ(h.connect("N0ABC-0").result, 1);
+    h.set_clock(2026, 12, 8, 21, 41, 5, 0);
+    EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(0)).result, 2);
+    EXPECT_FALSE(h.exists(USED));
+    auto c = h.connect("N0ABC-0");
+    ASSERT_EQ(c.result, 1);
+    EXPECT_EQ(challenge_line(c.reply), "PASSWORD> HOTP 0");
     EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(0)).result, 0);
 }
 
