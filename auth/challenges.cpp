@@ -1,4 +1,5 @@
-// challenges.cpp - the six password challenges.
+// challenges.cpp - the password challenges: six drawn from the password,
+// and the two asking for a one-time code.
 //
 // A challenge draws what it needs, writes the expected answers into the
 // station's state file (the only link to the answering call), appends the
@@ -13,6 +14,7 @@
 #include "auth/challenges.h"
 #include "auth/admission.h"
 #include "auth/digests.h"
+#include "auth/one_time_check.h"
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
@@ -395,4 +397,48 @@ void challenge_forward(char *reply)
         return;
     reply_appendf(reply, "\n![%s]\n", digits);
     challenge_put(KIND_FORWARD, path);
+}
+
+// one_time_challenge - the prompt and the kind of code; HOTP adds the number
+// of the next unused code, so a caller with a list knows which line to read.
+// The state file holds no expected answer: the code is worked out from the
+// secret when the answer comes. A record of used codes that cannot be read
+// is error 10, as a state file that cannot be written.
+static void one_time_challenge(CodeKind code, int kind, char *reply)
+{
+    char path[FILTER_PATH_MAX];
+    uint64_t next = 0;
+    kind_state_path(path, sizeof path, kind);
+    if (!reload_on_answer(reply))
+        return;
+    // On an answering call the entry was read again, and may name another
+    // method by now: a password that is no secret gives no challenge.
+    if (refused_without_password(entry_has_secret() ? user_entry.password : "", path))
+        return;
+    // Without the record a used code could pass again: refused, whatever
+    // the report leaves.
+    if (code == CODE_HOTP && !next_code_number(&next)) {
+        remove_state_file(path);
+        report_error(ERR_STATE_FILE, 0);
+        verdict = VERDICT_REFUSED;
+        return;
+    }
+    int method = code == CODE_HOTP ? METHOD_HOTP : METHOD_TOTP;
+    if (!put_state_file(reply, path, kind, method, code_kind_name(code)))
+        return;
+    if (code == CODE_HOTP)
+        reply_appendf(reply, "\n%s HOTP %llu\n", filter_config.password_prompt, (unsigned long long)next);
+    else
+        reply_appendf(reply, "\n%s TOTP\n", filter_config.password_prompt);
+    challenge_put(kind, path);
+}
+
+void challenge_totp(char *reply)
+{
+    one_time_challenge(CODE_TOTP, KIND_TOTP, reply);
+}
+
+void challenge_hotp(char *reply)
+{
+    one_time_challenge(CODE_HOTP, KIND_HOTP, reply);
 }

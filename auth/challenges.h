@@ -14,6 +14,10 @@ bool challenge_table(char *reply);
 void challenge_flexnet(char *reply);
 void challenge_md(char *reply);
 void challenge_forward(char *reply);
+// challenge_totp, challenge_hotp - ask for a one-time code; HOTP names the
+// number of the next unused one.
+void challenge_totp(char *reply);
+void challenge_hotp(char *reply);
 
 // Rows of a password table are read in pieces of this size.
 enum { TABLE_LINE_SIZE = 300 };

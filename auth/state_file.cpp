@@ -31,16 +31,23 @@ static long long last_sweep;
 // The kinds' files. The blanks after some kind lines and after the forward
 // challenge's MD5 digest are kept as they have always been written.
 static const StateKind state_kinds[] = {
-    // kind         kind line  digests  line 3  .tmp   plain  one answer
-    {KIND_NORMAL,  nullptr,   false,   "",     false, true,  false, "NORMAL: five positions of the password"},
-    {KIND_FIXED,   " ",       false,   "",     false, true,  true,  "FIXED: the whole password"},
-    {KIND_MD,      " ",       true,    "",     true,  true,  false,
+    // kind         kind line  digests  line 3  .tmp   plain  one answer  code
+    {KIND_NORMAL,  nullptr,   false,   "",     false, true,  false,      false,
+     "NORMAL: five positions of the password"},
+    {KIND_FIXED,   " ",       false,   "",     false, true,  true,       false, "FIXED: the whole password"},
+    {KIND_MD,      " ",       true,    "",     true,  true,  false,      false,
      "MD5: five positions of the password, or the MD5 digest of the ten digits and the password"},
-    {KIND_TABLE,   "",        false,   "",     false, true,  false,
+    {KIND_TABLE,   "",        false,   "",     false, true,  false,      false,
      "TABLE: five positions of today's password from the station's table"},
-    {KIND_FLEXNET, " ",       false,   "",     false, true,  true,  "FLEXNET: the five digits weighted by the key"},
-    {KIND_FORWARD, "",        true,    " ",    true,  false, true,
+    {KIND_FLEXNET, " ",       false,   "",     false, true,  true,       false,
+     "FLEXNET: the five digits weighted by the key"},
+    {KIND_FORWARD, "",        true,    " ",    true,  false, true,       false,
      "FORWARD: the MD5 digest of the ten digits and the password"},
+    // Line 1 names the kind of code: the file holds no expected answer.
+    {KIND_TOTP,    "",        false,   "",     false, false, false,      true,
+     "TOTP: the six-digit code of the current 30-second step, from the station's app"},
+    {KIND_HOTP,    "",        false,   "",     false, false, false,      true,
+     "HOTP: the six-digit code of the number shown, from the station's printed list"},
 };
 
 const StateKind *state_kind(int kind)

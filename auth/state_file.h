@@ -9,8 +9,10 @@
 
 enum { STATE_LINE = 300, STATION_NAME = 16 };
 
-// Challenge kinds written on line 2 of the state file.
-enum { KIND_NORMAL = 0, KIND_FIXED = 4, KIND_MD = 6, KIND_TABLE = 7, KIND_FLEXNET = 9, KIND_FORWARD = 10 };
+// Challenge kinds written on line 2 of the state file: the method's number,
+// and for the one-time codes, which have none, numbers no method has.
+enum { KIND_NORMAL = 0, KIND_FIXED = 4, KIND_MD = 6, KIND_TABLE = 7, KIND_FLEXNET = 9, KIND_FORWARD = 10,
+       KIND_TOTP = 20, KIND_HOTP = 21 };
 
 // StateKind - what a kind's file holds and how its answer is taken.
 struct StateKind {
@@ -21,6 +23,7 @@ struct StateKind {
     bool lower_extension;       // the file is named .tmp rather than .TMP
     bool plain_answer;          // a plain answer can pass
     bool one_answer;            // one wrong answer ends the challenge, whatever the attempt count
+    bool one_time_code;         // answered by a code worked out from the secret, not by the file's text
     const char *what;           // the answer it asks for, in words, for the sysop's tools
 };
 

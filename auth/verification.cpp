@@ -14,6 +14,7 @@
 #include "auth/challenges.h"
 #include "auth/digests.h"
 #include "auth/guard.h"
+#include "auth/one_time_check.h"
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
@@ -270,6 +271,30 @@ static bool answer_right(const ExpectedAnswer *e, bool *by_digest)
     return *by_digest || (plain_allowed(k) && plain_answer_right(answer, e));
 }
 
+// one_time_answer - 1 when the answer is a right one-time code, now
+// recorded as used; 0 when it is wrong; -1 when the call stopped: the user
+// list failed (reported), or the code could not be recorded, which is error
+// 10 and a refusal whatever error.prt takes, since a code taken without its
+// record could be taken again. The secret is read again from users.prt.
+static int one_time_answer(short kind, const char *path, char *reply)
+{
+    if (find_user_entry() < 0) {
+        stop_on_report(reply);
+        return -1;
+    }
+    const AccessMethod *m = find_access_method(user_entry.method);
+    if (!m || m->challenge_kind != kind)
+        return 0;
+    OneTimeResult result = check_one_time_code(kind == KIND_HOTP ? CODE_HOTP : CODE_TOTP, connection_info.answer_text);
+    if (result == CODE_NOT_RECORDED) {
+        remove_state_file(path);
+        report_error(ERR_STATE_FILE, 0);
+        verdict = VERDICT_REFUSED;
+        return -1;
+    }
+    return result == CODE_RIGHT ? 1 : 0;
+}
+
 // verify_answer - check answer_text against the station's state file.
 void verify_answer(char *reply)
 {
@@ -289,6 +314,13 @@ void verify_answer(char *reply)
     bool right = !expired && answer_right(&expected, &by_digest);
     short kind = expected.kind;
     wipe(&expected, sizeof expected);
+    // A late code is never checked: checking would record it as used.
+    if (!expired && state_kind(kind)->one_time_code) {
+        int code = one_time_answer(kind, path, reply);
+        if (code < 0)
+            return;
+        right = code == 1;
+    }
     if (right) {
         accept_answer(path, kind, by_digest, reply);
         return;

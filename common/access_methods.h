@@ -20,7 +20,8 @@ enum {
     METHOD_FLEXNET = 9, METHOD_FORWARD = 10, METHOD_READONLY = 11, METHOD_HOLD = 12,
     METHOD_FORWARD5 = 13, METHOD_GUEST = 14,
     METHOD_UNKNOWN = 255,      // left by a keyword without a row, as by "-1" written as a number
-    METHOD_KEYWORD_ONLY = 256
+    METHOD_KEYWORD_ONLY = 256,
+    METHOD_TOTP = METHOD_KEYWORD_ONLY, METHOD_HOTP
 };
 
 // A method that puts no challenge.
@@ -34,6 +35,7 @@ struct AccessMethod {
     bool needs_password;       // users.prt's line must give the password its challenge is built on
     uint8_t password_length;   // the length that password must have; 0 for any
     bool password_digits;      // that password must be all digits (a key of weights)
+    bool password_is_secret;   // the password is a shared secret in base32 (common/otp_secret.h)
     bool port_may_name;        // a port line may name it: never one that needs a password
     short challenge_kind;      // the kind of state file it writes (KIND_...), or NO_CHALLENGE
     void (*run)(char *reply);  // puts its challenge or decides; sets verdict

@@ -9,6 +9,7 @@
 #include "common/error_hook.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
+#include "common/otp_secret.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
@@ -183,9 +184,19 @@ static bool entry_method(const char *token, int line_number)
     return method >= 0;
 }
 
+// secret_is_valid - a shared secret in base32 of at least 128 bits.
+static bool secret_is_valid(const char *password)
+{
+    unsigned char secret[OTP_SECRET_MAX];
+    bool valid = otp_secret_decode(password, secret) >= 0;
+    wipe(secret, sizeof secret);
+    return valid;
+}
+
 // password_is_valid - present, and of the length and characters its method
 // asks: FLEXNET's key is five digits, as any other character would weigh
-// nothing and a key without digits would expect 0 from every challenge.
+// nothing and a key without digits would expect 0 from every challenge; a
+// method that takes a secret needs a usable one.
 static bool password_is_valid(int fields, const char *password)
 {
     if (fields < 3 || !password[0])
@@ -193,6 +204,8 @@ static bool password_is_valid(int fields, const char *password)
     const AccessMethod *m = find_access_method(user_entry.method);
     if (!m)
         return true;
+    if (m->password_is_secret)
+        return secret_is_valid(password);
     size_t length = strlen(password);
     return (!m->password_length || length == m->password_length) &&
            (!m->password_digits || strspn(password, "0123456789") == length);

@@ -18,7 +18,7 @@ const std::string EARLIER = "#\nSP N0SYS < MORVEL\nearlier\n/EX\n";
 
 const char *kind_name(PlatFault kind)
 {
-    static const char *const names[] = {"open", "write", "close", "remove"};
+    static const char *const names[] = {"open", "write", "close", "remove", "rename"};
     return names[kind];
 }
 

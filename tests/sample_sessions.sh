@@ -66,6 +66,8 @@ session 3  -                          connect N0READ-0
 session 4  -                          connect N0HOLD-0
 session 0  -                          --password link5pass connect N3BBS-0
 session 11 -                          connect N0GST-0
+session 0  "PASSWORD> TOTP"           --password JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP connect N0TOTP-0
+session 0  "PASSWORD> HOTP 0"         --password GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ connect N0HOTP-0
 
 # Patterns, SSIDs, ports, the console and languages.
 session 4  -                          connect N0CALL-7

@@ -181,41 +181,41 @@ const BrokenSetup broken_setups[] = {
      "line 1"},
     {"duplicate header",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N0OPEN\n*  EXCLUDED\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: the entry \"N0OPEN\" is never used: the header \"N0OPEN\" at line 47 catches "
+     "morvel/users.prt:136: warning: the entry \"N0OPEN\" is never used: the header \"N0OPEN\" at line 47 catches "
      "every SSID of N0OPEN first; the station gets the entry of line 47; remove one of the two entries, or move "
      "this one above line 47"},
     {"wildcard header hidden by an earlier wildcard",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\nN1ABC-*\n*  EXCLUDED\n-\n"); }, 1,
-     "morvel/users.prt:124: warning: the entry \"N1ABC-*\" is never used: the header \"N1*\" at line 121 catches its "
+     "morvel/users.prt:139: warning: the entry \"N1ABC-*\" is never used: the header \"N1*\" at line 136 catches its "
      "stations first (among headers with a wildcard or an SSID the first in the file wins); they get the entry of "
-     "line 121; move this entry above line 121"},
+     "line 136; move this entry above line 136"},
     {"wildcard header below hides a plain header above",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1*\n*  OPEN\n-\n"); }, 1,
-     "morvel/users.prt:84: warning: the entry \"N1BBS\" is never used: the header \"N1*\" at line 121 catches every "
+     "morvel/users.prt:84: warning: the entry \"N1BBS\" is never used: the header \"N1*\" at line 136 catches every "
      "SSID of N1BBS first (the search by callsign and SSID goes through the whole file before the search by bare "
-     "callsign); the station gets the entry of line 121; write this header as \"N1BBS-*\""},
+     "callsign); the station gets the entry of line 136; write this header as \"N1BBS-*\""},
     {"a star alone as header",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "*\n*  GUEST\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: the header \"*\" matches no station: a \"*\" alone stands for one character, "
+     "morvel/users.prt:136: warning: the header \"*\" matches no station: a \"*\" alone stands for one character, "
      "and no callsign with its SSID is one character long; the filter never uses this entry; write \"?*\" for an "
      "entry that catches every station"},
     {"catch-all hides the console entry",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
-     "morvel/users.prt:43: warning: the console entry is never used: the header \"?*\" at line 121 catches every "
-     "station, the console's too, before the search for a console entry; the console gets the entry of line 121; "
+     "morvel/users.prt:43: warning: the console entry is never used: the header \"?*\" at line 136 catches every "
+     "station, the console's too, before the search for a console entry; the console gets the entry of line 136; "
      "move this entry's console line into that entry, then remove this one"},
     {"catch-all without a console line",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "?*\n4  GUEST\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: the catch-all \"?*\" has no line for the console (port 0); the console's "
+     "morvel/users.prt:136: warning: the catch-all \"?*\" has no line for the console (port 0); the console's "
      "station is caught here, never by the console entry, and gets the console's method from config.prt; add a "
      "line \"CONSOLE METHOD [PASSWORD]\" to this entry"},
     {"second console entry",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "CONSOLE\n*  OPEN\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: a second console entry; the filter uses the one at line 43 and never this one; "
+     "morvel/users.prt:136: warning: a second console entry; the filter uses the one at line 43 and never this one; "
      "remove one of them"},
     {"header of 8 characters",
      [](const SampleCopy &s) { s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1ABCDEF\n*  OPEN\n-\n"); }, 1,
-     "morvel/users.prt:121: warning: the header \"N1ABCDEF\" can never match a station: a callsign has at most 6 "
+     "morvel/users.prt:136: warning: the header \"N1ABCDEF\" can never match a station: a callsign has at most 6 "
      "letters and digits, then \"-\" and the SSID; the filter never uses this entry; write the callsign, with -SSID "
      "or the wildcards ? and * if needed"},
     {"language file misspelt",
@@ -266,6 +266,21 @@ const BrokenSetup broken_setups[] = {
      [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  FLEXNET  31415", "*  FLEXNET  3141"); }, 2,
      "morvel/users.prt:90: error: FLEXNET needs a key of exactly 5 digits; the filter reports error 7 "
      "when N0FLEX connects on such a port and gives it the port's method; write the password after the method"},
+    {"one-time-code secret too short",
+     [](const SampleCopy &s) {
+         s.replace_line("morvel/users.prt", "*  TOTP  JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP", "*  TOTP  JBSWY3DPEHPK3PXP");
+     }, 2,
+     "morvel/users.prt:130: error: TOTP secret is not base32 of at least 128 bits (26 characters of A-Z and 2-7); "
+     "the filter reports error 7 when N0TOTP connects on such a port and gives it the port's method; make one with "
+     "filter-otp new CALL-SSID"},
+    {"one-time-code secret not base32",
+     [](const SampleCopy &s) {
+         s.replace_line("morvel/users.prt", "*  HOTP  GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ",
+                        "*  HOTP  12345678901234567890123456789012");
+     }, 2,
+     "morvel/users.prt:134: error: HOTP secret is not base32 of at least 128 bits (26 characters of A-Z and 2-7); "
+     "the filter reports error 7 when N0HOTP connects on such a port and gives it the port's method; make one with "
+     "filter-otp new CALL-SSID"},
     {"entry without its end line",
      [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  OPEN\n-", "*  OPEN"); }, 2,
      "morvel/users.prt:50: error: an entry line needs a port and a method (is the line \"-\" that ends the entry "
@@ -502,7 +517,7 @@ TEST(FilterCheck, DumpShowsTheSetupAsTheFilterUsesIt)
              "  search 1, the callsign with its SSID:\n"
              "    morvel/users.prt:71 N0CALL-7\n"
              "    morvel/users.prt:117 N9*\n"
-             "    morvel/users.prt:121 ?*\n"
+             "    morvel/users.prt:136 ?*\n"
              "  search 2, the bare callsign:\n"
              "    morvel/users.prt:47 N0OPEN\n",
              "  search 3, on the console only:\n    morvel/users.prt:43 CONSOLE\n",
@@ -560,6 +575,8 @@ const MethodCase method_cases[] = {
     {"N0HOLD-0", "", "method:       HOLD (12)", "verdict:      4 admitted on hold"},
     {"N3BBS-0", "", "method:       FORWARD5 (13)", "verdict:      1 challenge put"},
     {"N0GST-0", "", "method:       GUEST (14)", "verdict:      11 admitted as guest"},
+    {"N0TOTP-0", "", "method:       TOTP (keyword only)", "verdict:      1 challenge put"},
+    {"N0HOTP-0", "", "method:       HOTP (keyword only)", "verdict:      1 challenge put"},
 };
 
 TEST(FilterExplain, EveryAccessMethodOfTheSampleHostLeavesTheTreeAsItWas)
@@ -631,6 +648,62 @@ TEST(FilterExplain, AnAnswerFollowsTheChallengeInTheSameDryRun)
     std::string written = out.text.substr(out.text.find("would write:"));
     EXPECT_NE(written.find("  create morvel/logcnx/logcnx.prt\n"), std::string::npos) << out.text;
     EXPECT_EQ(written.find("N0FIX0.TMP"), std::string::npos) << "the state file came and went\n" << out.text;
+}
+
+// filter-explain names the kind of code and never a code, not even of a
+// right answer it was given.
+TEST(FilterExplain, OneTimeCodesAreNamedNeverShown)
+{
+    SampleCopy s;
+    Output out = run(tool("filter-explain") + " " + s.root.string() + " N0HOTP-0 --port 1 --answer 755224");
+    EXPECT_EQ(out.status, 0) << out.text;
+    EXPECT_NE(out.text.find("challenge:    HOTP: the six-digit code of the number shown, from the station's printed "
+                            "list; the challenge is kept in morvel/N0HOTP0.TMP, no code\n"),
+              std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("  | PASSWORD> HOTP 0\n"), std::string::npos) << out.text;
+    std::string after_answer = out.text.substr(out.text.find("-- answer 1"));
+    EXPECT_EQ(after_answer.find("287082"), std::string::npos) << "the next code was shown";
+    EXPECT_NE(out.text.find("    | N0HOTP-0 HOTP 1 "), std::string::npos) << "the counter moves on\n" << out.text;
+}
+
+// filter-otp over the sample's known secrets: the users.prt line, the key
+// URI with the BBS's callsign as issuer, a QR code of it, and the numbered
+// codes of the published test vectors; nothing is written in the setup.
+TEST(FilterOtp, NewAndListForKnownSecrets)
+{
+    SampleCopy s;
+    auto before = s.tree();
+    std::string otp = tool("filter-otp") + " --dir " + s.root.string();
+    Output made = run(otp + " new N0TOTP-0 --secret jbswy3dpehpk3pxpjbswy3dpehpk3pxp====");
+    EXPECT_EQ(made.status, 0) << made.text;
+    EXPECT_EQ(made.text.substr(0, made.text.find("\n\n", made.text.find("otpauth"))),
+              "Line for the entry of N0TOTP-0 in users.prt (every port; put a port instead of * to limit it):\n"
+              "*  TOTP  JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP\n\n"
+              "Key URI for the authenticator app:\n"
+              "otpauth://totp/N0BBS:N0TOTP-0?secret=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP&issuer=N0BBS&algorithm=SHA1&"
+              "digits=6&period=30");
+    EXPECT_NE(made.text.find("\xe2\x96\x88\xe2\x96\x88 \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84 "),
+              std::string::npos) << "no finder pattern of a QR code\n" << made.text;
+
+    Output hotp = run(otp + " new N0HOTP-0 --hotp --secret GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ --svg " +
+                      (s.root / "code.svg").string());
+    EXPECT_EQ(hotp.status, 0) << hotp.text;
+    EXPECT_NE(hotp.text.find("otpauth://hotp/N0BBS:N0HOTP-0?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=N0BBS&"
+                             "algorithm=SHA1&digits=6&counter=0\n"), std::string::npos) << hotp.text;
+    EXPECT_EQ(s.read("code.svg").rfind("<?xml", 0), 0u);
+    fs::remove(s.root / "code.svg");
+
+    Output list = run(otp + " list N0HOTP-0 --count 3");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.text, "One-time codes of N0HOTP-0 (HOTP), each good once, in order:\n"
+                         "     0  755224\n     1  287082\n     2  359152\n");
+    s.write("morvel/otpused.prt", "N0HOTP-0 HOTP 7 00000000\n");
+    EXPECT_NE(run(otp + " list N0HOTP-0 --count 1").text.find("     0  755224\n"), std::string::npos)
+        << "a record of another secret does not count";
+    EXPECT_EQ(run(otp + " list N0TOTP-0 --count 3").status, 1) << "no list for a TOTP station";
+    EXPECT_EQ(run(otp + " new N0TOTP-0 --secret JBSWY3DP").status, 1) << "a secret of 40 bits";
+    fs::remove(s.root / "morvel/otpused.prt");
+    EXPECT_EQ(s.tree(), before);
 }
 
 TEST(FilterHost, DryRunListsWhatWouldBeWrittenAndWritesNothing)

@@ -8,6 +8,7 @@
 // sysop most likely meant. Exit status: 0 clean, 1 warnings, 2 errors, 100 usage.
 #include "auth/challenges.h"
 #include "common/filter_dir.h"
+#include "common/otp_secret.h"
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "config/host_files.h"
@@ -821,6 +822,12 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                                port_names() + ")"
                          : "unknown access method " + in_quotes(words[1])) + "; " + when + "; write " +
                    (port_bad ? "a port number, *, ALL or one of those names" : "a keyword of the access methods"));
+    } else if (e.needs_password && !e.password_ok && find_access_method(e.method)->password_is_secret &&
+               words.size() >= 3) {
+        report(true, file, line,
+               std::string(method_name(e.method)) + " secret is not base32 of at least 128 bits (" +
+                   std::to_string(OTP_SECRET_MIN * 8 / 5 + 1) + " characters of A-Z and 2-7); " + when +
+                   "; make one with filter-otp new CALL-SSID");
     } else if (e.needs_password && !e.password_ok) {
         const AccessMethod *m = find_access_method(e.method);
         bool exact = m->password_length && words.size() >= 3;

@@ -6,6 +6,7 @@
 // with the filter. Nothing is written; what would have been written is listed.
 // Exit status: the verdict of the last call, or 100 for a usage error.
 #include "auth/guard.h"
+#include "auth/challenges.h"
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "config/host_files.h"
@@ -104,7 +105,12 @@ static void print_event(const TraceEvent &e, const StationSpec &s)
         printf("method:       %s\n", method_text(e.value).c_str());
         break;
     case TRACE_CHALLENGE:
-        printf("challenge:    %s; expected answer kept in %s\n", kind_text(e.value).c_str(), path.c_str());
+        // A one-time code is worked out from the secret when the answer
+        // comes; neither the file nor this explanation holds one.
+        if (e.value == KIND_TOTP || e.value == KIND_HOTP)
+            printf("challenge:    %s; the challenge is kept in %s, no code\n", kind_text(e.value).c_str(), path.c_str());
+        else
+            printf("challenge:    %s; expected answer kept in %s\n", kind_text(e.value).c_str(), path.c_str());
         break;
     case TRACE_TEXT:
         if (e.value)

@@ -11,8 +11,11 @@
 //
 // With --password it plays a caller who knows the password: it reads the
 // challenge line of the reply and works out the answer the way a caller
-// would, with the library's own digest code.
+// would, with the library's own digest and one-time-code code.
 #include "auth/digests.h"
+#include "auth/one_time_codes.h"
+#include "common/otp_secret.h"
+#include "common/wipe.h"
 #include "tools/caller_answer.h"
 #include "common/reply.h"
 #include "common/trace.h"
@@ -30,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -86,6 +90,8 @@ static const char usage_text[] =
     "                     PROMPT ddddd              FLEXNET: d1*k1+...+d5*k5, k = PASS\n"
     "                     PROMPT                    FIXED: PASS itself\n"
     "                     ![digits]                 FORWARD: the MD5 digest of digits+PASS\n"
+    "                     PROMPT TOTP               the time code of the base32 secret PASS\n"
+    "                     PROMPT HOTP n             code number n of the base32 secret PASS\n"
     "  --line TEXT      the partner's challenge line for forward\n"
     "  --memory N       the memory_available argument (default 1)\n"
     "  --dll            send a command through dll_main instead of svc_main\n"
@@ -306,6 +312,20 @@ static std::string md5_answer(const std::string &digits, const std::string &pass
     return digest_text(true, digits + password);
 }
 
+// one_time_answer - the code a caller's app or list gives for counter under
+// the base32 secret; "" when the secret is not one.
+static std::string one_time_answer(const std::string &secret, uint64_t counter)
+{
+    unsigned char key[OTP_SECRET_MAX];
+    char code[OTP_CODE_TEXT];
+    int length = otp_secret_decode(secret.c_str(), key);
+    if (length < 0)
+        return "";
+    otp_code_text(key, (size_t)length, counter, code);
+    wipe(key, sizeof key);
+    return code;
+}
+
 // all_digits - a non-empty run of decimal digits.
 static bool all_digits(const std::string &text)
 {
@@ -386,6 +406,15 @@ static bool answer_from_challenge(const std::string &reply, const std::string &p
     if (tokens.size() == 1 && !forward.empty()) {
         *answer = md5_answer(forward, password);
         return true;
+    }
+    if (tokens.size() >= 2 && tokens.back() == "TOTP") {
+        *answer = one_time_answer(password, totp_step(time(nullptr)));
+        return !answer->empty();
+    }
+    if (tokens.size() >= 3 && tokens[tokens.size() - 2] == "HOTP" && all_digits(tokens.back()) &&
+        tokens.back().size() < 20) {
+        *answer = one_time_answer(password, std::stoull(tokens.back()));
+        return !answer->empty();
     }
     std::string md = bracketed_digits(tokens.back(), "[");
     if (!md.empty() && trailing_numbers(tokens, 5, 1, &numbers)) {

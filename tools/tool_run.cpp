@@ -118,6 +118,8 @@ std::string method_text(int method)
     const char *name = method_name(method);
     if (!name)
         return std::to_string(method) + " (acts as OPEN)";
+    if (method >= METHOD_KEYWORD_ONLY)
+        return std::string(name) + " (keyword only)";
     return std::string(name) + " (" + std::to_string(method) + ")";
 }
 

@@ -52,7 +52,7 @@ std::vector<DryRunChange> masked_changes(void);
 // 1 to 6 letters and digits, "-", a number.
 bool station_is_well_formed(const std::string &station);
 
-// method_text - "NORMAL (5)", or "5 (as OPEN)" for numbers without a keyword.
+// method_text - "NORMAL (5)", "TOTP (keyword only)", or "5 (acts as OPEN)" for numbers without a keyword.
 std::string method_text(int method);
 
 // kind_text - the challenge kind in words.
