@@ -345,22 +345,6 @@ PlatFileKind overlay_file_kind(const char *path)
     return !f.exists ? PLAT_NO_FILE : f.directory ? PLAT_OTHER_FILE : PLAT_PLAIN_FILE;
 }
 
-bool overlay_replace_file(const char *from, const char *to)
-{
-    size_t source = touch_record(from);
-    if (!overlay[source].exists || overlay[source].directory)
-        return false;
-    std::string content = overlay[source].content;
-    overlay[source].exists = false;
-    overlay[source].content.clear();
-    OverlayFile &target = overlay[touch_record(to)];
-    if (target.directory)
-        return false;
-    target.exists = true;
-    target.content = content;
-    return true;
-}
-
 // A directory the run made is listed by the overlay alone.
 bool overlay_open_listing(const char *dir, PlatListing *listing)
 {
@@ -491,7 +475,6 @@ void swap_entries(bool on)
     t.make_directory = on ? overlay_make_directory : below.make_directory;
     t.create_hidden = on ? overlay_create_hidden : below.create_hidden;
     t.file_kind = on ? overlay_file_kind : below.file_kind;
-    t.replace_file = on ? overlay_replace_file : below.replace_file;
     t.open_listing = on ? overlay_open_listing : below.open_listing;
     t.next_name = on ? overlay_next_name : below.next_name;
     t.close_listing = on ? overlay_close_listing : below.close_listing;

@@ -118,10 +118,6 @@ enum PlatFileKind { PLAT_NO_FILE, PLAT_PLAIN_FILE, PLAT_OTHER_FILE };
 // plat_file_kind - what path holds; PLAT_OTHER_FILE also when it cannot be told.
 PlatFileKind plat_file_kind(const char *path);
 
-// plat_replace_file - put the file from in place of to, in one step, so that
-// a reader sees the old content or the new, never a part; true on success.
-bool plat_replace_file(const char *from, const char *to);
-
 // plat_fopen_exclusive - create a file that must not exist yet, for writing;
 // null when it exists or cannot be created. *existed tells which (may be null).
 FILE *plat_fopen_exclusive(const char *path, bool *existed);

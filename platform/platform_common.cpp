@@ -28,7 +28,6 @@ void plat_unlock(PlatLock *lock) { plat_ops.unlock(lock); }
 bool plat_make_directory(const char *path) { return plat_ops.make_directory(path); }
 bool plat_create_hidden(const char *path) { return plat_ops.create_hidden(path); }
 PlatFileKind plat_file_kind(const char *path) { return plat_ops.file_kind(path); }
-bool plat_replace_file(const char *from, const char *to) { return plat_ops.replace_file(from, to); }
 bool plat_open_listing(const char *dir, PlatListing *listing) { return plat_ops.open_listing(dir, listing); }
 bool plat_next_name(PlatListing *listing, char *name, size_t size) { return plat_ops.next_name(listing, name, size); }
 void plat_close_listing(PlatListing *listing) { plat_ops.close_listing(listing); }

@@ -51,7 +51,6 @@ struct PlatOps {
     bool (*make_directory)(const char *path);
     bool (*create_hidden)(const char *path);
     PlatFileKind (*file_kind)(const char *path);
-    bool (*replace_file)(const char *from, const char *to);
     bool (*open_listing)(const char *dir, PlatListing *listing);
     bool (*next_name)(PlatListing *listing, char *name, size_t size);
     void (*close_listing)(PlatListing *listing);

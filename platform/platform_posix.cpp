@@ -330,12 +330,18 @@ static FILE *system_open_exclusive(const char *path, bool *existed)
     return f;
 }
 
-static bool system_exists(const char *path)
+// stat_path - the stat of what path names; false when there is none.
+static bool stat_path(const char *path, struct stat *st)
 {
     char native[NATIVE_PATH_MAX];
-    struct stat st;
     plat_native_path(path, native, sizeof native);
-    return native[0] && stat(native, &st) == 0;
+    return native[0] && stat(native, st) == 0;
+}
+
+static bool system_exists(const char *path)
+{
+    struct stat st;
+    return stat_path(path, &st);
 }
 
 static bool system_remove(const char *path)
@@ -360,10 +366,8 @@ static bool system_truncate(const char *path, long size)
 
 static bool system_file_size(const char *path, long *size)
 {
-    char native[NATIVE_PATH_MAX];
     struct stat st;
-    plat_native_path(path, native, sizeof native);
-    if (!native[0] || stat(native, &st) != 0)
+    if (!stat_path(path, &st))
         return false;
     *size = (long)st.st_size;
     return true;
@@ -371,10 +375,8 @@ static bool system_file_size(const char *path, long *size)
 
 static bool system_modified_time(const char *path, time_t *when)
 {
-    char native[NATIVE_PATH_MAX];
     struct stat st;
-    plat_native_path(path, native, sizeof native);
-    if (!native[0] || stat(native, &st) != 0)
+    if (!stat_path(path, &st))
         return false;
     *when = st.st_mtime;
     return true;
@@ -590,17 +592,6 @@ static PlatFileKind system_file_kind(const char *path)
     return S_ISREG(st.st_mode) && st.st_nlink == 1 ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
 }
 
-static bool system_replace_file(const char *from, const char *to)
-{
-    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
-    plat_native_path(from, native_from, sizeof native_from);
-    plat_native_path(to, native_to, sizeof native_to);
-    if (!native_from[0] || !native_to[0])
-        return false;
-    forget_listing();
-    return rename(native_from, native_to) == 0;
-}
-
 PlatOps plat_ops = {
     system_open_stream,
     system_open_private,
@@ -625,7 +616,6 @@ PlatOps plat_ops = {
     system_make_directory,
     system_create_hidden,
     system_file_kind,
-    system_replace_file,
     system_open_listing,
     system_next_name,
     system_close_listing,

@@ -36,7 +36,6 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -326,108 +325,32 @@ static std::string one_time_answer(const std::string &secret, uint64_t counter)
     return code;
 }
 
-// all_digits - a non-empty run of decimal digits.
-static bool all_digits(const std::string &text)
-{
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (!isdigit((unsigned char)c))
-            return false;
-    return true;
-}
-
-// bracketed_digits - the digits of "[digits]", or "" when the token is not that.
-static std::string bracketed_digits(const std::string &token, const char *open)
-{
-    size_t n = strlen(open);
-    if (token.size() < n + 2 || token.compare(0, n, open) != 0 || token.back() != ']')
-        return "";
-    std::string inner = token.substr(n, token.size() - n - 1);
-    return all_digits(inner) ? inner : "";
-}
-
-// position_answer - the password's characters at five 1-based positions.
-static bool position_answer(const std::vector<std::string> &positions, const std::string &password,
-                            std::string *answer)
-{
-    std::vector<int> shown;
-    for (const auto &p : positions) {
-        if (p.size() > 9)
-            return false;
-        shown.push_back(std::stoi(p));
-    }
-    return chars_at_positions(password, shown, answer);
-}
-
-// challenge_tokens - the words of the last line of the reply, where the
-// filter puts its challenge; fixed is set when the reply ends in the prompt
-// and a space with no line end, the form of the FIXED challenge.
-static std::vector<std::string> challenge_tokens(const std::string &reply, bool *fixed)
-{
-    std::string text = reply;
-    *fixed = !text.empty() && text.back() == ' ';
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    size_t nl = text.rfind('\n');
-    std::istringstream line(nl == std::string::npos ? text : text.substr(nl + 1));
-    std::vector<std::string> tokens;
-    for (std::string t; line >> t;)
-        tokens.push_back(t);
-    return tokens;
-}
-
-// trailing_numbers - the last count tokens before the last skip ones, when
-// they are all numbers and a prompt stands before them.
-static bool trailing_numbers(const std::vector<std::string> &tokens, size_t count, size_t skip,
-                             std::vector<std::string> *out)
-{
-    if (tokens.size() < count + skip + 1)
-        return false;
-    out->assign(tokens.end() - (long)(count + skip), tokens.end() - (long)skip);
-    for (const auto &t : *out)
-        if (!all_digits(t))
-            return false;
-    return true;
-}
-
 // answer_from_challenge - what a caller who knows the password answers.
 static bool answer_from_challenge(const std::string &reply, const std::string &password, std::string *answer)
 {
-    bool fixed;
-    std::vector<std::string> tokens = challenge_tokens(reply, &fixed), numbers;
-    if (fixed) {
+    ChallengeLine c = parse_challenge(reply);
+    switch (c.form) {
+    case CHALLENGE_FIXED:
         *answer = password;
         return true;
-    }
-    if (tokens.empty())
-        return false;
-    std::string forward = bracketed_digits(tokens.back(), "![");
-    if (tokens.size() == 1 && !forward.empty()) {
-        *answer = md5_answer(forward, password);
+    case CHALLENGE_POSITIONS:
+        return chars_at_positions(password, c.positions, answer);
+    case CHALLENGE_DIGEST:
+    case CHALLENGE_FORWARD:
+        *answer = md5_answer(c.digits, password);
         return true;
-    }
-    if (tokens.size() >= 2 && tokens.back() == "TOTP") {
+    case CHALLENGE_FLEXNET:
+        *answer = std::to_string(flexnet_answer(password, c.digits));
+        return true;
+    case CHALLENGE_TOTP:
         *answer = one_time_answer(password, totp_step(time(nullptr)));
         return !answer->empty();
-    }
-    if (tokens.size() >= 3 && tokens[tokens.size() - 2] == "HOTP" && all_digits(tokens.back()) &&
-        tokens.back().size() < 20) {
-        *answer = one_time_answer(password, std::stoull(tokens.back()));
+    case CHALLENGE_HOTP:
+        *answer = one_time_answer(password, c.counter);
         return !answer->empty();
+    default:
+        return false;
     }
-    std::string md = bracketed_digits(tokens.back(), "[");
-    if (!md.empty() && trailing_numbers(tokens, 5, 1, &numbers)) {
-        *answer = md5_answer(md, password);
-        return true;
-    }
-    if (trailing_numbers(tokens, 5, 0, &numbers))
-        return position_answer(numbers, password, answer);
-    if (trailing_numbers(tokens, 1, 0, &numbers) && numbers[0].size() == 5) {
-        *answer = std::to_string(flexnet_answer(password, numbers[0]));
-        return true;
-    }
-    return false;
 }
 
 // next_answer - from --answer, then from --password, else a line of standard input.
