@@ -747,6 +747,64 @@ TEST(FilterHost, SaysWhatEachCommandDid)
     }
 }
 
+// What a command did is read from what the module that ran it changed: the
+// filter on a copy, then a module that is not the filter, whose "-log" mails
+// another station and keeps the logs, and whose other commands do nothing.
+TEST(FilterHost, SaysWhatACommandDidFromTheModuleItRan)
+{
+    SampleCopy s;
+    s.write("morvel/logexcld.prt", "\n[MORVEL v4.0] - Log\n         N0EXCL-0          1         21:30:05,27         08-12-2026\n");
+    std::string filter = " --dir " + s.root.string(), stand_in = filter + " --lib " + STAND_IN_MODULE_PATH;
+    struct { std::string options, command, message; } rows[] = {
+        {filter, "command -pbbs 1", "-pbbs 1: port 1 is now reserved for BBSs"},
+        {filter, "command -pbbs 1", "-pbbs 1: port 1 was already reserved: nothing done"},
+        {filter, "--dll command -PNORMAL 1", "-pnormal 1: port 1 is open to every station again"},
+        {stand_in, "command -off", "-off: the filter was already off: nothing done"},
+        {stand_in, "command -log", "-log: mailed to N0OTHER; the logs stay"},
+        {filter, "command -log", "-log: mailed to N0SYS; the mailed logs are removed"},
+        {filter, "command -log", "-log: nothing mailed: there is no logexcld.prt or lognopas.prt"},
+        {filter, "command -off", "-off: the filter is now off: every new connection is admitted unfiltered"},
+        {stand_in, "command -on", "-on: the filter was already on: nothing done"},
+    };
+    for (const auto &r : rows) {
+        Output out = run(std::string(FILTER_HOST_PATH) + r.options + " " + r.command);
+        EXPECT_EQ(out.text.substr(0, out.text.find('\n') + 1), r.message + "\n") << r.options << r.command;
+    }
+}
+
+// The command line: options stand before or after the action, a command's
+// word starts with "-" as an option does, and what does not fit is a usage
+// error (100) that runs nothing.
+TEST(FilterHost, ReadsItsCommandLine)
+{
+    SampleCopy s;
+    auto before = s.tree();
+    std::string host = std::string(FILTER_HOST_PATH) + " --dir " + s.root.string() + " --dry-run ";
+    struct { const char *arguments; int status; const char *shown; } rows[] = {
+        {"command -pbbs 7 --port 3", 0, "-pbbs 7: port 7 is now reserved for BBSs\n"},
+        {"command --show morvel/7.prt -pbbs 7", 0, "-pbbs 7: port 7 is now reserved for BBSs\n"},
+        {"connect N0OPEN-0 --port=2 --answer a --answer b", 0, "N0OPEN-0 connects on port 2 (flags 0, connection 2)\n"},
+        {"--help", 0, "  command WORD [ARG]  a sysop command"},
+        {"", 100, ""},
+        {"connect", 100, ""},
+        {"connect N0OPEN-0 N0CALL-1", 100, ""},
+        {"command", 100, ""},
+        {"command -pbbs 7 8", 100, ""},
+        {"call N0OPEN-0", 100, ""},
+        {"--bogus connect N0OPEN-0", 100, ""},
+        {"connect N0OPEN-0 --port", 100, ""},
+    };
+    for (const auto &r : rows) {
+        Output out = run(host + r.arguments + " < /dev/null 2> /dev/null");
+        EXPECT_EQ(out.status, r.status) << r.arguments << "\n" << out.text;
+        EXPECT_NE(out.text.find(r.shown), std::string::npos) << r.arguments << "\n" << out.text;
+        if (r.status == 100) {
+            EXPECT_EQ(out.text, "") << r.arguments;
+        }
+    }
+    EXPECT_EQ(s.tree(), before);
+}
+
 // A dry run is the real run with its writes held back: on every broken setup
 // of the table, each station gets the verdict it gets from the module on a
 // copy, and the dry run lists an error record exactly where the real run
