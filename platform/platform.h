@@ -125,6 +125,16 @@ FILE *plat_fopen_exclusive(const char *path, bool *existed);
 // plat_exists - true when a file or directory of that name exists.
 bool plat_exists(const char *path);
 
+// PlatAccess - what the account running this program may do with a name:
+// read a file (or list a directory), write a file (or make and remove names
+// in a directory).
+enum PlatAccess { PLAT_MAY_READ = 1, PLAT_MAY_WRITE = 2 };
+
+// plat_may_access - true when the account running this program has every
+// permission of what (PLAT_MAY_READ | PLAT_MAY_WRITE) on an existing file or
+// directory; false when one is missing or the name does not exist.
+bool plat_may_access(const char *path, int what);
+
 // plat_remove - delete a file; true when it is gone afterwards.
 bool plat_remove(const char *path);
 

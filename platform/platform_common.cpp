@@ -13,6 +13,7 @@ FILE *plat_fopen_private(const char *path) { return plat_ops.open_private(path);
 FILE *plat_fopen_exclusive(const char *path, bool *existed) { return plat_ops.open_exclusive(path, existed); }
 int plat_fclose(FILE *stream) { return plat_ops.close_stream(stream); }
 bool plat_exists(const char *path) { return plat_ops.exists(path); }
+bool plat_may_access(const char *path, int what) { return plat_ops.may_access(path, what); }
 bool plat_remove(const char *path) { return plat_ops.remove(path); }
 bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
 bool plat_file_size(const char *path, long *size) { return plat_ops.file_size(path, size); }

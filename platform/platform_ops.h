@@ -35,6 +35,7 @@ struct PlatOps {
     void (*close_raw)(int fd);
     // Names in the file system.
     bool (*exists)(const char *path);
+    bool (*may_access)(const char *path, int what);
     bool (*remove)(const char *path);
     bool (*truncate)(const char *path, long size);
     bool (*file_size)(const char *path, long *size);

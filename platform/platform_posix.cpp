@@ -344,6 +344,21 @@ static bool system_exists(const char *path)
     return stat_path(path, &st);
 }
 
+// A directory is written through its entries, which takes the search
+// permission as well.
+static bool system_may_access(const char *path, int what)
+{
+    char native[NATIVE_PATH_MAX];
+    struct stat st;
+    plat_native_path(path, native, sizeof native);
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    int mode = (what & PLAT_MAY_READ ? R_OK : 0) | (what & PLAT_MAY_WRITE ? W_OK : 0);
+    if (S_ISDIR(st.st_mode))
+        mode |= X_OK;
+    return access(native, mode) == 0;
+}
+
 static bool system_remove(const char *path)
 {
     char native[NATIVE_PATH_MAX];
@@ -602,6 +617,7 @@ PlatOps plat_ops = {
     system_seek_raw,
     system_close_raw,
     system_exists,
+    system_may_access,
     system_remove,
     system_truncate,
     system_file_size,

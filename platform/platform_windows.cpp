@@ -142,6 +142,13 @@ static bool system_exists(const char *path)
     return usable_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The C library tells a read-only file apart; the access lists of the
+// files are the system's to enforce when the filter opens them.
+static bool system_may_access(const char *path, int what)
+{
+    return usable_path(path) && _access(path, (what & PLAT_MAY_READ ? 4 : 0) | (what & PLAT_MAY_WRITE ? 2 : 0)) == 0;
+}
+
 static bool system_remove(const char *path)
 {
     if (!usable_path(path))
@@ -428,6 +435,7 @@ PlatOps plat_ops = {
     system_seek_raw,
     system_close_raw,
     system_exists,
+    system_may_access,
     system_remove,
     system_truncate,
     system_file_size,

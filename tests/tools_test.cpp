@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -98,7 +99,12 @@ struct BrokenSetup {
     void (*edit)(const SampleCopy &s);
     int status;
     const char *line;
+    // Permissions the account running the BBS lacks, as FILTER_TEST_DENY
+    // gives them to the tests' build of the tool ("r:PATH;w:PATH").
+    const char *denied = nullptr;
 };
+
+void no_edit(const SampleCopy &) {}
 
 const char *const host_ports = "1 (144.800), 2 (433.500), 3 (VHF), 4 (HF)";
 
@@ -155,11 +161,11 @@ const BrokenSetup broken_setups[] = {
      "is there: rename it to users.prt"},
     {"welcome letters split by a blank",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK TM", "OK T M"); }, 1,
-     "morvel/config.prt:53: warning: letters split by blanks: the filter reads \"T\" and ignores \"M\"; write the "
+     "morvel/config.prt:53: warning: letters split by blanks; the filter reads \"T\" and ignores \"M\"; write the "
      "letters of a field together, as in \"OK TM\""},
     {"log letters split by a blank",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK C", "OK C D"); }, 1,
-     "morvel/config.prt:60: warning: letters split by blanks: the filter reads \"C\" and ignores \"D\"; write the "
+     "morvel/config.prt:60: warning: letters split by blanks; the filter reads \"C\" and ignores \"D\"; write the "
      "letters of a field together, as in \"OK CD\""},
     {"sysop with an SSID",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "N0SYS", "N1SOP-1"); }, 1,
@@ -329,7 +335,7 @@ const BrokenSetup broken_setups[] = {
      "connects on such a port and gives it the port's method; write the password after the method"},
     {"station text two stations reach",
      [](const SampleCopy &s) { s.write("morvel/N0AB110.ent", "Hello\n"); }, 1,
-     "morvel/N0AB110.ent: warning: the station text of N0AB1-10 and N0AB11-0: the filter builds the name from the "
+     "morvel/N0AB110.ent: warning: the station text of N0AB1-10 and N0AB11-0; the filter builds the name from the "
      "callsign and the SSID written together, so each of them is shown this text; keep it for one of them, and if "
      "the others must read nothing meant for it, give them their own text (CALL + SSID.ent)"},
     {"open text switched on and missing",
@@ -357,15 +363,15 @@ const BrokenSetup broken_setups[] = {
      "C, D, W, M"},
     {"logusr.prt letters split by a blank",
      [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 M C"); }, 1,
-     "morvel/logusr.prt:11: warning: letters split by blanks: the filter reads \"M\" and ignores \"C\"; write the "
+     "morvel/logusr.prt:11: warning: letters split by blanks; the filter reads \"M\" and ignores \"C\"; write the "
      "letters together, as in \"N0FLEX-0 MC\""},
     {"logusr.prt comment after the letters",
      [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 M # monthly"); }, 1,
-     "morvel/logusr.prt:11: warning: words after the letters: the filter reads \"M\" and ignores \"# MONTHLY\"; "
+     "morvel/logusr.prt:11: warning: words after the letters; the filter reads \"M\" and ignores \"# MONTHLY\"; "
      "put comments on lines of their own"},
     {"logusr.prt letter written twice",
      [](const SampleCopy &s) { s.replace_line("morvel/logusr.prt", "N0FLEX-0 M", "N0FLEX-0 CC"); }, 1,
-     "morvel/logusr.prt:11: warning: a letter written twice: the filter adds the letters up, so \"CC\" reads as "
+     "morvel/logusr.prt:11: warning: a letter written twice; the filter adds the letters up, so \"CC\" reads as "
      "\"D\": a file per day, no console calls; write each letter once"},
     {"logusr.prt station named twice",
      [](const SampleCopy &s) { s.write("morvel/logusr.prt", s.read("morvel/logusr.prt") + "n0flex-0 D\n"); }, 1,
@@ -375,6 +381,61 @@ const BrokenSetup broken_setups[] = {
      [](const SampleCopy &s) { s.write("morvel/logusr.prt", s.read("morvel/logusr.prt") + "N0CALL-1 D\n"); }, 1,
      "morvel/logusr.prt:12: warning: the line for N0CALL-1 is never used: line 10 \"N0CALL\" names every SSID of "
      "N0CALL and comes first; the filter logs N0CALL-1 with the letters of line 10; move this line above line 10"},
+    {"guard line the filter cannot read",
+     [](const SampleCopy &s) { s.write("morvel/guard.prt", "# the guard\nFAILURES 0 MINUTES 5\n"); }, 2,
+     "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or "
+     "\"EXPIRE m\"; the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
+     "the line to make it a comment"},
+    {"users.prt the BBS cannot read",
+     no_edit, 2,
+     "morvel/users.prt: error: cannot be read: the read permission is missing for the account running this check; "
+     "the filter says nothing and gives every station its port's method, so the stations you meant to exclude or "
+     "challenge are handled like everyone else; give the account that runs the BBS read permission on "
+     "morvel/users.prt",
+     "r:morvel\\users.prt"},
+    {"config.prt the BBS cannot read",
+     no_edit, 2,
+     "morvel/config.prt: error: cannot be read: the read permission is missing for the account running this check; "
+     "the filter reports error 3 and admits every station on every port; give the account that runs the BBS read "
+     "permission on morvel/config.prt",
+     "r:morvel\\config.prt"},
+    {"password table the BBS cannot read",
+     no_edit, 2,
+     "morvel/N0TBL.TBL: error: cannot be read: the read permission is missing for the account running this check; "
+     "the filter reports error 4 at each connection of the table's station and gives it its port's method; give "
+     "the account that runs the BBS read permission on morvel/N0TBL.TBL",
+     "r:morvel\\N0TBL.TBL"},
+    {"caller text the BBS cannot read",
+     no_edit, 2,
+     "morvel/info.prt: error: cannot be read: the read permission is missing for the account running this check; "
+     "the filter takes the text for missing: error 8, 9 or 11 where the text is required, nothing sent otherwise; "
+     "give the account that runs the BBS read permission on morvel/info.prt",
+     "r:morvel\\info.prt"},
+    {"port file the BBS cannot read",
+     no_edit, 2,
+     "system/port.sys: error: cannot be read: the read permission is missing for the account running this check; "
+     "every port line that names a port is error 5 and every station is admitted; give the account that runs the "
+     "BBS read permission on system/port.sys",
+     "r:system\\port.sys"},
+    {"filter directory the BBS cannot write",
+     no_edit, 2,
+     "morvel: error: cannot be written: the write permission (and, on POSIX systems, the search permission) is "
+     "missing for the account running this check; the filter can keep no challenge's state file, so every station "
+     "it would challenge is refused with error 10, and it writes no error record, log or switch file there; give "
+     "the account that runs the BBS write permission on morvel/",
+     "w:morvel"},
+    {"mail directory the BBS cannot write",
+     no_edit, 2,
+     "mail: error: cannot be written: the write permission (and, on POSIX systems, the search permission) is "
+     "missing for the account running this check; the filter's mails (errors, notices, logs) cannot be delivered "
+     "and error 2 follows; give the account that runs the BBS write permission on mail/",
+     "w:mail"},
+    {"error record the BBS cannot write",
+     [](const SampleCopy &s) { s.write("morvel/error.prt", ""); }, 2,
+     "morvel/error.prt: error: cannot be written: the write permission is missing for the account running this "
+     "check; the filter records no error in it; give the account that runs the BBS write permission on "
+     "morvel/error.prt",
+     "w:morvel\\error.prt"},
     {"logusr.prt with connection logging off",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK C", "NO"); }, 1,
      "morvel/logusr.prt:10: warning: stations are listed but connection logging is off (morvel/config.prt:60, "
@@ -435,6 +496,38 @@ TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
     EXPECT_EQ(h.list("morvel").size(), 2u);
 }
 
+// Where the BBS may not write, a dry run is refused as the real run is: a
+// challenge whose state file the real run cannot keep is never told of.
+TEST(DryRun, RefusedWhereTheAccountMayNotWrite)
+{
+    HostDir h;
+    h.write_basic_config({"1 OPEN"});
+    h.write_users("N0FIX\n*  FIXED  letmein7\n-\n");
+    h.write("morvel/kept.prt", "line 1\n");
+    h.make_dir("morvel/open");
+    plat_test_deny("morvel", PLAT_MAY_WRITE);
+    plat_test_deny("morvel\\open\\kept.prt", PLAT_MAY_WRITE);
+    CallResult real = h.connect("N0FIX-0");
+    ASSERT_TRUE(plat_dry_run_begin());
+    CallResult dry = h.connect("N0FIX-0");
+    EXPECT_EQ(plat_fopen("morvel\\new.prt", "wt"), nullptr) << "a new file in the directory";
+    EXPECT_FALSE(plat_remove("morvel\\kept.prt")) << "a removal from the directory";
+    EXPECT_FALSE(plat_make_directory("morvel\\logcnx")) << "a directory in the directory";
+    EXPECT_FALSE(plat_may_access("morvel", PLAT_MAY_WRITE));
+    FILE *kept = plat_fopen("morvel\\kept.prt", "at");
+    EXPECT_NE(kept, nullptr) << "the file itself may be written";
+    if (kept)
+        plat_fclose(kept);
+    FILE *inner = plat_fopen("morvel\\open\\new.prt", "wt");
+    EXPECT_NE(inner, nullptr) << "a directory below has its own permissions";
+    if (inner)
+        plat_fclose(inner);
+    plat_dry_run_end();
+    EXPECT_EQ(real.result, 2);
+    EXPECT_EQ(dry.result, real.result);
+    EXPECT_FALSE(h.exists("morvel/N0FIX0.TMP"));
+}
+
 TEST(FilterCheck, SampleHostHasOnlyItsKnownWarnings)
 {
     SampleCopy s;
@@ -446,6 +539,17 @@ TEST(FilterCheck, SampleHostHasOnlyItsKnownWarnings)
         << out.text;
 }
 
+// check_command - filter-check on the current directory, or its tests' build
+// with the row's permissions taken away.
+std::string check_command(const BrokenSetup &row)
+{
+    if (!row.denied)
+        return tool("filter-check");
+    return "FILTER_TEST_DENY='" + std::string(row.denied) + "' " + tool("filter-check-denied");
+}
+
+// Every finding of every row, as --json gives it to scripts, says what is
+// wrong, what the filter does and how to fix it.
 TEST(FilterCheck, EachBrokenSetupGivesItsLine)
 {
     (void)host_ports;
@@ -453,9 +557,13 @@ TEST(FilterCheck, EachBrokenSetupGivesItsLine)
         SampleCopy s;
         row.edit(s);
         auto before = s.tree();
-        Output out = run("cd " + s.root.string() + " && " + tool("filter-check") + " .");
+        Output out = run("cd " + s.root.string() + " && " + check_command(row) + " .");
         EXPECT_EQ(out.status, row.status) << row.name << "\n" << out.text;
         EXPECT_NE(out.text.find(std::string(row.line) + "\n"), std::string::npos) << row.name << "\n" << out.text;
+        Output json = run("cd " + s.root.string() + " && " + check_command(row) + " --json .");
+        EXPECT_EQ(json.status, row.status) << row.name;
+        for (const char *empty : {"\"what\":\"\"", "\"effect\":\"\"", "\"fix\":\"\""})
+            EXPECT_EQ(json.text.find(empty), std::string::npos) << row.name << ": " << empty << "\n" << json.text;
         EXPECT_EQ(s.tree(), before) << row.name << ": the check wrote something";
     }
 }
@@ -623,6 +731,18 @@ TEST(FilterExplain, NoChallengeWhereTheFilterCannotWriteItsStateFile)
     EXPECT_NE(out.text.find("error:        10: "), std::string::npos) << out.text;
     EXPECT_EQ(out.text.find("challenge put"), std::string::npos) << out.text;
     EXPECT_NE(out.text.find("would write:  nothing\n"), std::string::npos) << out.text;
+}
+
+// The same where the directory is there but the BBS may not write it.
+TEST(FilterExplain, NoChallengeWhereTheBbsMayNotWriteTheFilterDirectory)
+{
+    SampleCopy s;
+    Output out = run("FILTER_TEST_DENY='w:morvel' " + tool("filter-explain-denied") + " " + s.root.string() +
+                     " N0FIX-0 --port 1");
+    EXPECT_EQ(out.status, 2) << out.text;
+    EXPECT_NE(out.text.find("error:        10: "), std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("challenge put"), std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("N0FIX0.TMP"), std::string::npos) << out.text;
 }
 
 // The tools judge a station argument as the filter decodes it: a callsign of
@@ -868,6 +988,22 @@ TEST(FilterHost, ScratchCopyIsOwnerOnlyAndRemovedOnInterrupt)
                       "test -e \"$d\" && echo still there || echo gone)";
     Output out = run(cmd);
     EXPECT_EQ(out.text, "700\n600\ngone\n");
+}
+
+// A copy that stops half-way (a named pipe is no file to copy) leaves
+// nothing behind in the temporary directory.
+TEST(FilterHost, ScratchCopyThatFailsLeavesNothing)
+{
+    SampleCopy s;
+    ASSERT_EQ(mkfifo((s.root / "morvel/zz-pipe").c_str(), 0600), 0);
+    char pattern[] = "/tmp/filter-scratch-XXXXXX";
+    fs::path tmp = mkdtemp(pattern);
+    Output out = run("cd " + s.root.string() + " && TMPDIR=" + tmp.string() + " " + FILTER_HOST_PATH +
+                     " --scratch connect N0FIX-0 < /dev/null 2>&1");
+    EXPECT_EQ(out.status, 100) << out.text;
+    EXPECT_NE(out.text.find("filter-host: cannot copy"), std::string::npos) << out.text;
+    EXPECT_TRUE(fs::is_empty(tmp)) << fs::directory_iterator(tmp)->path();
+    fs::remove_all(tmp);
 }
 
 TEST(FilterCompare, WildcardEditListsExactlyTheStationsItAffects)

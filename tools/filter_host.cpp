@@ -512,6 +512,10 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
             fs::copy(o->dir, tmp, fs::copy_options::recursive, ec);
         if (ec) {
             fprintf(stderr, "filter-host: cannot copy %s: %s\n", o->dir.c_str(), ec.message().c_str());
+            // A copy that stopped half-way is of no use and may hold passwords.
+            std::error_code gone;
+            if (!tmp.empty())
+                fs::remove_all(tmp, gone);
             return false;
         }
         *scratch_dir = tmp;
