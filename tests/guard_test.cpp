@@ -154,6 +154,23 @@ TEST(Guard, ItsFileHoldsNoSecret)
     EXPECT_FALSE(h.exists("morvel/guard.new"));
 }
 
+// A guard file that cannot be put in place keeps what it held, whole, and no
+// temporary stays beside it; the challenge goes on as without the guard.
+TEST(Guard, ItsFileStaysWholeWhenItCannotBeReplaced)
+{
+    HostDir h;
+    set_up(h);
+    ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1);
+    ASSERT_EQ(h.answer("N0ABC-0", 1, "wrong", 1).result, 1);
+    std::string kept = h.read(GUARD_FILE);
+    plat_test_fail(PLAT_FAULT_RENAME, 1, GUARD_FILE, true);
+    EXPECT_EQ(h.answer("N0ABC-0", 2, "wrong", 1).result, 1);
+    EXPECT_EQ(h.read(GUARD_FILE), kept);
+    plat_test_clear_faults();
+    for (const auto &name : h.list("morvel"))
+        EXPECT_EQ(name.find(".new"), std::string::npos) << name;
+}
+
 // A wrong line of guard.prt is error 5 naming guard.prt and its line; the
 // guard is then off, and the decision goes on as without the file: the
 // station is challenged, not admitted as error 5 of config.prt would.
