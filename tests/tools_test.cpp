@@ -917,7 +917,7 @@ TEST(FilterHost, ReadsItsCommandLine)
         {"command -pbbs 7 --port 3", 0, "-pbbs 7: port 7 is now reserved for BBSs\n"},
         {"command --show morvel/7.prt -pbbs 7", 0, "-pbbs 7: port 7 is now reserved for BBSs\n"},
         {"connect N0OPEN-0 --port=2 --answer a --answer b", 0, "N0OPEN-0 connects on port 2 (flags 0, connection 2)\n"},
-        {"--help", 0, "  command WORD [ARG]  a sysop command"},
+        {"--help", 0, "usage: filter-host [options] connect CALL-SSID\n"},
         {"", 100, ""},
         {"connect", 100, ""},
         {"connect N0OPEN-0 N0CALL-1", 100, ""},

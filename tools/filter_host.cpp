@@ -38,6 +38,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,11 @@ enum { EXIT_USAGE = 100, HOST_REPLY_SIZE = 8192 };
 
 // The help's head and foot; each option says itself.
 static const char help_head[] =
-    "filter-host: drives the connection filter the way the host BBS does.\n"
+    "usage: filter-host [options] connect CALL-SSID\n"
+    "       filter-host [options] forward CALL-SSID --line TEXT\n"
+    "       filter-host [options] command WORD [ARGUMENT]\n"
     "\n"
-    "  filter-host [options] connect CALL-SSID\n"
-    "  filter-host [options] forward CALL-SSID --line TEXT\n"
-    "  filter-host [options] command WORD [ARGUMENT]\n"
+    "Drives the connection filter the way the host BBS does.\n"
     "\n"
     "  connect CALL-SSID   a station connects; when the filter puts a challenge,\n"
     "                      the answers come from --answer, then from --password,\n"
@@ -71,6 +72,12 @@ static const char help_head[] =
     "                      it with the line given by --line (for example \"![1234567890]\")\n"
     "  command WORD [ARG]  a sysop command (-on, -off, -pbbs N, -pnormal N, -log),\n"
     "                      and what it did in words, read from what the module changed";
+
+// HelpFormat - CLI11's help, with the usage lines of the head in place of its own.
+class HelpFormat : public CLI::Formatter {
+  public:
+    std::string make_usage(const CLI::App *, std::string) const override { return ""; }
+};
 
 static const char help_foot[] =
     "--password answers each challenge as a caller who knows PASS:\n"
@@ -275,6 +282,7 @@ static bool parse_options(int argc, char **argv, Options *o, int *status)
 {
     CLI::App app{help_head, "filter-host"};
     app.footer(help_foot);
+    app.formatter(std::make_shared<HelpFormat>());
     add_options(&app, o);
     std::vector<std::string> words;
     app.add_option("ACTION", words, "connect CALL-SSID, forward CALL-SSID, or command (then WORD [ARGUMENT])");
