@@ -553,10 +553,13 @@ static int system_try_lock(const char *path, PlatLock *lock)
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return -1;
+    struct stat st;
+    bool existed = lstat(native, &st) == 0;
     int fd = open(native, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
-    forget_listing();
+    if (!existed)
+        forget_listing();
     struct flock fl;
     memset(&fl, 0, sizeof fl);
     fl.l_type = F_WRLCK;

@@ -445,7 +445,6 @@ static void note_ports(const ConfigFacts &c)
     }
 }
 
-// check_config - every line of config.prt, not only up to one port.
 // check_guard - guard.prt, read by the filter's own reader: a wrong line is
 // error 5 there, and the guard is then off.
 static void check_guard(void)
@@ -459,6 +458,7 @@ static void check_guard(void)
                "reports error 5 and runs without the guard");
 }
 
+// check_config - every line of config.prt, not only up to one port.
 static ConfigFacts check_config(void)
 {
     ConfigFacts c;
@@ -842,11 +842,6 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                "the password holds a blank: the filter takes only its first word (" +
                    std::to_string(strlen(e.password)) + " characters) and ignores the rest; " +
                    locked_out(h.pattern, e.method) + "; write the password as one word without blanks");
-    } else if (e.needs_password && e.method == METHOD_FLEXNET && strspn(e.password, "0123456789") != 5) {
-        report(false, file, line,
-               "the FLEXNET key is not five digits; the filter weighs the challenge's digits by the key's digits "
-               "and counts every other character as 0, so " + h.pattern + "'s FLEXNET program, which takes "
-               "digits, gives another sum and the station is refused; write the five digits of the key");
     } else if (e.needs_password && draws_positions(e.method)) {
         check_password_length(file, line, strlen(e.password), (std::string(method_name(e.method)) + " password").c_str());
     } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {
