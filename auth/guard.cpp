@@ -34,7 +34,6 @@
 enum { GUARD_ENTRIES = 256, GUARD_FILE_LINE = 64 };
 
 static const char guard_file[] = FILTER_DIR "\\guard.dat";
-static const char guard_temp[] = FILTER_DIR "\\guard.new";
 
 // GuardEntry - one callsign's failures.
 struct GuardEntry {
@@ -96,21 +95,19 @@ static void read_table(long long now)
     plat_close_text(&f);
 }
 
-// write_table - the whole table under the temporary name, then in place of
-// the guard file; false when it could not be written (the old file stays).
+// write_table - the whole table in place of the guard file, in one step;
+// false when it could not be written (the old file stays).
 static bool write_table(void)
 {
-    FILE *f = plat_fopen_private(guard_temp);
+    PlatReplacement replacement;
+    FILE *f = plat_open_replacement(guard_file, true, &replacement);
     if (!f)
         return false;
     fprintf(f, "# The guard's failures: callsign, count, time of the last, reported\n");
     for (int i = 0; i < entry_count; i++)
         fprintf(f, "%s %d %lld %d\n", entries[i].callsign, entries[i].failures, entries[i].last,
                 entries[i].mailed ? 1 : 0);
-    bool ok = plat_fclose(f) == 0 && plat_replace_file(guard_temp, guard_file);
-    if (!ok)
-        plat_remove(guard_temp);
-    return ok;
+    return plat_commit_replacement(&replacement);
 }
 
 // own_callsign - the connection's callsign in upper case, the key of the table.

@@ -395,31 +395,6 @@ std::string table_password(int st, int day)
     return "";
 }
 
-// all_digits - s is n decimal digits.
-bool all_digits(const std::string &s, size_t n)
-{
-    if (s.size() != n)
-        return false;
-    for (char c : s)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
-// positions_of - the password characters at the five positions from tokens[from].
-bool positions_of(const std::vector<std::string> &tokens, size_t from, const std::string &password,
-                  std::string &plain)
-{
-    std::vector<int> shown;
-    plain.clear();
-    for (size_t i = from; i < from + 5; i++) {
-        if (i >= tokens.size() || tokens[i].empty() || tokens[i].size() > 3 || !all_digits(tokens[i], tokens[i].size()))
-            return false;
-        shown.push_back(atoi(tokens[i].c_str()));
-    }
-    return chars_at_positions(password, shown, &plain);
-}
-
 // learn_challenge - what answers the challenge that the last reply put to station st.
 void learn_challenge(int st, int port)
 {
@@ -427,51 +402,34 @@ void learn_challenge(int st, int port)
     p = Pending();
     p.port = port;
     p.put_minute = session_minute;
-    std::string reply = fuzz_last_reply();
+    ChallengeLine shown = parse_challenge(fuzz_last_reply());
     std::string password = station_password(st, port);
-    size_t bang = reply.rfind("![");
-    if (bang != std::string::npos) {
-        std::string digits = reply.substr(bang + 2, 10);
-        p.forward = p.digest_challenge = true;
-        p.known = all_digits(digits, 10) && !password.empty();
-        p.md2 = digest_text(false, digits + password);
-        p.md5 = digest_text(true, digits + password);
-        return;
-    }
-    if (!reply.empty() && reply.back() == ' ') {
+    if (shown.table_day)
+        password = table_password(st, shown.table_day);
+    switch (shown.form) {
+    case CHALLENGE_FORWARD:
+        p.forward = true;
+        p.known = shown.digits.size() == 10 && !password.empty();
+        break;
+    case CHALLENGE_DIGEST:
+    case CHALLENGE_POSITIONS:
+        p.known = chars_at_positions(password, shown.positions, &p.plain);
+        break;
+    case CHALLENGE_FIXED:
         p.plain = password;
         p.known = !password.empty();
-        return;
-    }
-    while (!reply.empty() && reply.back() == '\n')
-        reply.pop_back();
-    std::string last = reply.substr(reply.rfind('\n') == std::string::npos ? 0 : reply.rfind('\n') + 1);
-    std::vector<std::string> tokens = fields_of(" " + last);
-    size_t n = tokens.size();
-    if (n >= 6 && tokens[n - 1].size() == 12 && tokens[n - 1][0] == '[' &&
-        all_digits(tokens[n - 1].substr(1, 10), 10)) {
-        std::string digits = tokens[n - 1].substr(1, 10);
-        p.digest_challenge = true;
-        p.md2 = digest_text(false, digits + password);
-        p.md5 = digest_text(true, digits + password);
-        p.known = positions_of(tokens, n - 6, password, p.plain);
-        return;
-    }
-    if (n >= 6) {
-        const std::string &prompt = tokens[n - 6];
-        size_t under = prompt.rfind('_');
-        if (under != std::string::npos && prompt.back() == '>') {
-            std::string day = prompt.substr(under + 1, prompt.size() - under - 2);
-            if (all_digits(day, day.size()) && !day.empty())
-                password = table_password(st, atoi(day.c_str()));
-        }
-        p.known = positions_of(tokens, n - 5, password, p.plain);
-        if (p.known)
-            return;
-    }
-    if (n >= 2 && all_digits(tokens[n - 1], 5)) {
-        p.plain = std::to_string(flexnet_answer(password, tokens[n - 1]));
+        break;
+    case CHALLENGE_FLEXNET:
+        p.plain = std::to_string(flexnet_answer(password, shown.digits));
         p.known = !password.empty();
+        break;
+    default:
+        break;
+    }
+    p.digest_challenge = shown.form == CHALLENGE_FORWARD || shown.form == CHALLENGE_DIGEST;
+    if (p.digest_challenge) {
+        p.md2 = digest_text(false, shown.digits + password);
+        p.md5 = digest_text(true, shown.digits + password);
     }
 }
 

@@ -144,6 +144,26 @@ bool place_accepts(const char *path)
     return below.exists(parent.c_str()) && !read_below(parent.c_str(), &content);
 }
 
+// disk_lets_write - whether the account running the filter may make this
+// change on the disk: write an existing file of the disk (whole_file), or
+// make or remove a name in its directory. Names the run made are its own. A
+// dry run that wrote where the real run is refused would tell of challenges
+// and logs that never happen.
+bool disk_lets_write(const char *path, bool whole_file)
+{
+    std::string key = overlay_key(path);
+    long found = find_key(key);
+    if (whole_file && found >= 0 && overlay[(size_t)found].exists && !overlay[(size_t)found].on_disk_before)
+        return true;
+    if (whole_file && (found < 0 || overlay[(size_t)found].exists))
+        return below.may_access(path, PLAT_MAY_WRITE);
+    std::string parent = parent_key(key);
+    long made = find_key(parent);
+    if (made >= 0 && !overlay[(size_t)made].on_disk_before)
+        return true;
+    return below.may_access(parent.empty() ? "." : parent.c_str(), PLAT_MAY_WRITE);
+}
+
 // hand_out - a scratch stream holding a record's text, at its start for a
 // reader and at its end for a writer; null when none can be made.
 FILE *hand_out(size_t record, bool writer)
@@ -172,7 +192,7 @@ FILE *overlay_open_stream(const char *path, const char *mode)
     }
     size_t record = touch_record(path);
     OverlayFile &f = overlay[record];
-    if (f.directory || (!f.exists && !place_accepts(path)))
+    if (f.directory || (!f.exists && !place_accepts(path)) || !disk_lets_write(path, f.exists))
         return nullptr;
     if (mode[0] == 'w' || !f.exists)
         f.content.clear();
@@ -196,7 +216,7 @@ FILE *overlay_open_exclusive(const char *path, bool *existed)
             *existed = true;
         return nullptr;
     }
-    if (!place_accepts(path))
+    if (!place_accepts(path) || !disk_lets_write(path, false))
         return nullptr;
     f.exists = true;
     f.content.clear();
@@ -295,11 +315,20 @@ bool overlay_exists(const char *path)
     return found >= 0 ? overlay[(size_t)found].exists : below.exists(path);
 }
 
+// What the run made is the run's own; what it removed is gone.
+bool overlay_may_access(const char *path, int what)
+{
+    long found = find_record(path);
+    if (found < 0 || overlay[(size_t)found].on_disk_before)
+        return (found < 0 || overlay[(size_t)found].exists) && below.may_access(path, what);
+    return overlay[(size_t)found].exists;
+}
+
 // A file that is not there is removed as well as one that goes, as on the disk.
 bool overlay_remove(const char *path)
 {
     OverlayFile &f = overlay[touch_record(path)];
-    if (f.directory)
+    if (f.directory || (f.exists && !disk_lets_write(path, false)))
         return false;
     f.exists = false;
     f.content.clear();
@@ -309,7 +338,7 @@ bool overlay_remove(const char *path)
 bool overlay_truncate(const char *path, long size)
 {
     OverlayFile &f = overlay[touch_record(path)];
-    if (!f.exists || f.directory || size < 0)
+    if (!f.exists || f.directory || size < 0 || !disk_lets_write(path, true))
         return false;
     f.content.resize((size_t)size);
     return true;
@@ -318,7 +347,7 @@ bool overlay_truncate(const char *path, long size)
 bool overlay_make_directory(const char *path)
 {
     OverlayFile &f = overlay[touch_record(path)];
-    if (f.exists)
+    if (f.exists || !disk_lets_write(path, false))
         return false;
     f.exists = true;
     f.directory = true;
@@ -328,7 +357,7 @@ bool overlay_make_directory(const char *path)
 bool overlay_create_hidden(const char *path)
 {
     OverlayFile &f = overlay[touch_record(path)];
-    if (f.directory)
+    if (f.directory || !disk_lets_write(path, false))
         return false;
     f.exists = true;
     f.content.clear();
@@ -343,22 +372,6 @@ PlatFileKind overlay_file_kind(const char *path)
         return below.file_kind(path);
     const OverlayFile &f = overlay[(size_t)found];
     return !f.exists ? PLAT_NO_FILE : f.directory ? PLAT_OTHER_FILE : PLAT_PLAIN_FILE;
-}
-
-bool overlay_replace_file(const char *from, const char *to)
-{
-    size_t source = touch_record(from);
-    if (!overlay[source].exists || overlay[source].directory)
-        return false;
-    std::string content = overlay[source].content;
-    overlay[source].exists = false;
-    overlay[source].content.clear();
-    OverlayFile &target = overlay[touch_record(to)];
-    if (target.directory)
-        return false;
-    target.exists = true;
-    target.content = content;
-    return true;
 }
 
 // A directory the run made is listed by the overlay alone.
@@ -410,7 +423,8 @@ bool overlay_file_size(const char *path, long *size)
 bool overlay_rename(const char *from, const char *to)
 {
     size_t source = touch_record(from);
-    if (!overlay[source].exists || overlay[source].directory)
+    if (!overlay[source].exists || overlay[source].directory || !disk_lets_write(from, false) ||
+        !disk_lets_write(to, false))
         return false;
     std::string content = overlay[source].content;
     size_t target = touch_record(to);
@@ -427,7 +441,9 @@ bool overlay_rename(const char *from, const char *to)
 FILE *overlay_open_replacement(const char *path, bool, PlatReplacement *r)
 {
     r->temp[0] = '\0';
-    r->stream = strlen(path) < sizeof r->path ? overlay_open_stream(path, "w") : nullptr;
+    // The real replacement is written under a new name beside the file.
+    bool placed = strlen(path) < sizeof r->path && disk_lets_write(path, false);
+    r->stream = placed ? overlay_open_stream(path, "w") : nullptr;
     if (r->stream)
         strcpy(r->path, path);
     return r->stream;
@@ -479,6 +495,7 @@ void swap_entries(bool on)
     t.seek_raw = on ? overlay_seek_raw : below.seek_raw;
     t.close_raw = on ? overlay_close_raw : below.close_raw;
     t.exists = on ? overlay_exists : below.exists;
+    t.may_access = on ? overlay_may_access : below.may_access;
     t.remove = on ? overlay_remove : below.remove;
     t.truncate = on ? overlay_truncate : below.truncate;
     t.file_size = on ? overlay_file_size : below.file_size;
@@ -491,7 +508,6 @@ void swap_entries(bool on)
     t.make_directory = on ? overlay_make_directory : below.make_directory;
     t.create_hidden = on ? overlay_create_hidden : below.create_hidden;
     t.file_kind = on ? overlay_file_kind : below.file_kind;
-    t.replace_file = on ? overlay_replace_file : below.replace_file;
     t.open_listing = on ? overlay_open_listing : below.open_listing;
     t.next_name = on ? overlay_next_name : below.next_name;
     t.close_listing = on ? overlay_close_listing : below.close_listing;

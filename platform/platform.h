@@ -118,16 +118,22 @@ enum PlatFileKind { PLAT_NO_FILE, PLAT_PLAIN_FILE, PLAT_OTHER_FILE };
 // plat_file_kind - what path holds; PLAT_OTHER_FILE also when it cannot be told.
 PlatFileKind plat_file_kind(const char *path);
 
-// plat_replace_file - put the file from in place of to, in one step, so that
-// a reader sees the old content or the new, never a part; true on success.
-bool plat_replace_file(const char *from, const char *to);
-
 // plat_fopen_exclusive - create a file that must not exist yet, for writing;
 // null when it exists or cannot be created. *existed tells which (may be null).
 FILE *plat_fopen_exclusive(const char *path, bool *existed);
 
 // plat_exists - true when a file or directory of that name exists.
 bool plat_exists(const char *path);
+
+// PlatAccess - what the account running this program may do with a name:
+// read a file (or list a directory), write a file (or make and remove names
+// in a directory).
+enum PlatAccess { PLAT_MAY_READ = 1, PLAT_MAY_WRITE = 2 };
+
+// plat_may_access - true when the account running this program has every
+// permission of what (PLAT_MAY_READ | PLAT_MAY_WRITE) on an existing file or
+// directory; false when one is missing or the name does not exist.
+bool plat_may_access(const char *path, int what);
 
 // plat_remove - delete a file; true when it is gone afterwards.
 bool plat_remove(const char *path);

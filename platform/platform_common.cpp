@@ -13,6 +13,7 @@ FILE *plat_fopen_private(const char *path) { return plat_ops.open_private(path);
 FILE *plat_fopen_exclusive(const char *path, bool *existed) { return plat_ops.open_exclusive(path, existed); }
 int plat_fclose(FILE *stream) { return plat_ops.close_stream(stream); }
 bool plat_exists(const char *path) { return plat_ops.exists(path); }
+bool plat_may_access(const char *path, int what) { return plat_ops.may_access(path, what); }
 bool plat_remove(const char *path) { return plat_ops.remove(path); }
 bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
 bool plat_file_size(const char *path, long *size) { return plat_ops.file_size(path, size); }
@@ -28,7 +29,6 @@ void plat_unlock(PlatLock *lock) { plat_ops.unlock(lock); }
 bool plat_make_directory(const char *path) { return plat_ops.make_directory(path); }
 bool plat_create_hidden(const char *path) { return plat_ops.create_hidden(path); }
 PlatFileKind plat_file_kind(const char *path) { return plat_ops.file_kind(path); }
-bool plat_replace_file(const char *from, const char *to) { return plat_ops.replace_file(from, to); }
 bool plat_open_listing(const char *dir, PlatListing *listing) { return plat_ops.open_listing(dir, listing); }
 bool plat_next_name(PlatListing *listing, char *name, size_t size) { return plat_ops.next_name(listing, name, size); }
 void plat_close_listing(PlatListing *listing) { plat_ops.close_listing(listing); }

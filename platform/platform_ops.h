@@ -35,6 +35,7 @@ struct PlatOps {
     void (*close_raw)(int fd);
     // Names in the file system.
     bool (*exists)(const char *path);
+    bool (*may_access)(const char *path, int what);
     bool (*remove)(const char *path);
     bool (*truncate)(const char *path, long size);
     bool (*file_size)(const char *path, long *size);
@@ -51,7 +52,6 @@ struct PlatOps {
     bool (*make_directory)(const char *path);
     bool (*create_hidden)(const char *path);
     PlatFileKind (*file_kind)(const char *path);
-    bool (*replace_file)(const char *from, const char *to);
     bool (*open_listing)(const char *dir, PlatListing *listing);
     bool (*next_name)(PlatListing *listing, char *name, size_t size);
     void (*close_listing)(PlatListing *listing);

@@ -410,12 +410,33 @@ static FILE *system_open_exclusive(const char *path, bool *existed)
     return f;
 }
 
+// stat_path - the stat of what path names; false when there is none.
+static bool stat_path(const char *path, struct stat *st)
+{
+    char native[NATIVE_PATH_MAX];
+    plat_native_path(path, native, sizeof native);
+    return native[0] && stat(native, st) == 0;
+}
+
 static bool system_exists(const char *path)
+{
+    struct stat st;
+    return stat_path(path, &st);
+}
+
+// A directory is written through its entries, which takes the search
+// permission as well.
+static bool system_may_access(const char *path, int what)
 {
     char native[NATIVE_PATH_MAX];
     struct stat st;
     plat_native_path(path, native, sizeof native);
-    return native[0] && stat(native, &st) == 0;
+    if (!native[0] || stat(native, &st) != 0)
+        return false;
+    int mode = (what & PLAT_MAY_READ ? R_OK : 0) | (what & PLAT_MAY_WRITE ? W_OK : 0);
+    if (S_ISDIR(st.st_mode))
+        mode |= X_OK;
+    return access(native, mode) == 0;
 }
 
 static bool system_remove(const char *path)
@@ -440,10 +461,8 @@ static bool system_truncate(const char *path, long size)
 
 static bool system_file_size(const char *path, long *size)
 {
-    char native[NATIVE_PATH_MAX];
     struct stat st;
-    plat_native_path(path, native, sizeof native);
-    if (!native[0] || stat(native, &st) != 0)
+    if (!stat_path(path, &st))
         return false;
     *size = (long)st.st_size;
     return true;
@@ -451,10 +470,8 @@ static bool system_file_size(const char *path, long *size)
 
 static bool system_modified_time(const char *path, time_t *when)
 {
-    char native[NATIVE_PATH_MAX];
     struct stat st;
-    plat_native_path(path, native, sizeof native);
-    if (!native[0] || stat(native, &st) != 0)
+    if (!stat_path(path, &st))
         return false;
     *when = st.st_mtime;
     return true;
@@ -673,17 +690,6 @@ static PlatFileKind system_file_kind(const char *path)
     return S_ISREG(st.st_mode) && st.st_nlink == 1 ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
 }
 
-static bool system_replace_file(const char *from, const char *to)
-{
-    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
-    plat_native_path(from, native_from, sizeof native_from);
-    plat_native_path(to, native_to, sizeof native_to);
-    if (!native_from[0] || !native_to[0])
-        return false;
-    forget_listing();
-    return rename(native_from, native_to) == 0;
-}
-
 PlatOps plat_ops = {
     system_open_stream,
     system_open_private,
@@ -694,6 +700,7 @@ PlatOps plat_ops = {
     system_seek_raw,
     system_close_raw,
     system_exists,
+    system_may_access,
     system_remove,
     system_truncate,
     system_file_size,
@@ -708,7 +715,6 @@ PlatOps plat_ops = {
     system_make_directory,
     system_create_hidden,
     system_file_kind,
-    system_replace_file,
     system_open_listing,
     system_next_name,
     system_close_listing,

@@ -108,13 +108,6 @@ static PlatFileKind system_file_kind(const char *path)
     return plain ? PLAT_PLAIN_FILE : PLAT_OTHER_FILE;
 }
 
-static bool system_replace_file(const char *from, const char *to)
-{
-    if (!usable_path(from) || !usable_path(to))
-        return false;
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
 // Access to files is given by the directory's permissions here; a state file
 // gets no more and no less than the other files of the filter. A reparse
 // point or a file with other hard links is refused: writing through it would
@@ -149,6 +142,13 @@ static bool system_exists(const char *path)
     return usable_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The C library tells a read-only file apart; the access lists of the
+// files are the system's to enforce when the filter opens them.
+static bool system_may_access(const char *path, int what)
+{
+    return usable_path(path) && _access(path, (what & PLAT_MAY_READ ? 4 : 0) | (what & PLAT_MAY_WRITE ? 2 : 0)) == 0;
+}
+
 static bool system_remove(const char *path)
 {
     if (!usable_path(path))
@@ -172,10 +172,16 @@ static bool system_truncate(const char *path, long size)
     return ok;
 }
 
+// file_attributes - the size and times of what path names; false when there is none.
+static bool file_attributes(const char *path, WIN32_FILE_ATTRIBUTE_DATA *data)
+{
+    return usable_path(path) && GetFileAttributesExA(path, GetFileExInfoStandard, data);
+}
+
 static bool system_file_size(const char *path, long *size)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+    if (!file_attributes(path, &data))
         return false;
     *size = (long)data.nFileSizeLow;
     return true;
@@ -185,7 +191,7 @@ static bool system_file_size(const char *path, long *size)
 static bool system_modified_time(const char *path, time_t *when)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!usable_path(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+    if (!file_attributes(path, &data))
         return false;
     unsigned long long ticks =
         ((unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
@@ -429,6 +435,7 @@ PlatOps plat_ops = {
     system_seek_raw,
     system_close_raw,
     system_exists,
+    system_may_access,
     system_remove,
     system_truncate,
     system_file_size,
@@ -443,7 +450,6 @@ PlatOps plat_ops = {
     system_make_directory,
     system_create_hidden,
     system_file_kind,
-    system_replace_file,
     system_open_listing,
     system_next_name,
     system_close_listing,

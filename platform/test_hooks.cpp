@@ -6,6 +6,7 @@
 #include "platform/platform_ops.h"
 #include "platform/test_hooks.h"
 
+#include <cerrno>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -14,7 +15,7 @@ static const char NULL_DEVICE[] = "NUL";
 static const char NULL_DEVICE[] = "/dev/null";
 #endif
 
-enum { HOOK_PATH_MAX = 260, STREAMS_KEPT = 16 };
+enum { HOOK_PATH_MAX = 260, STREAMS_KEPT = 16, DENIALS = 8 };
 
 // Fault - one kind's countdown: the operation that brings it from 1 to 0 fails.
 struct Fault {
@@ -39,7 +40,14 @@ struct Interleave {
     void (*action)(void);
 };
 
+// Denial - permissions the account lacks on one name.
+struct Denial {
+    char path[HOOK_PATH_MAX];
+    int what;               // 0: unused
+};
+
 static Fault faults[PLAT_FAULT_KINDS];
+static Denial denials[DENIALS];
 static Interleave interleave;
 static void (*lock_wait_action)(void);
 static WrittenStream written[STREAMS_KEPT];
@@ -92,6 +100,8 @@ void plat_test_clear_faults(void)
     for (int kind = 0; kind < PLAT_FAULT_KINDS; kind++)
         plat_test_fail((PlatFault)kind, 0, nullptr, false);
     random_fails = false;
+    for (Denial &d : denials)
+        d.what = 0;
     plat_test_interleave(PLAT_FAULT_OPEN, 0, nullptr, nullptr);
     lock_wait_action = nullptr;
 }
@@ -140,6 +150,47 @@ void plat_test_fail_random(bool fail)
 {
     install_fault_layer();
     random_fails = fail;
+}
+
+void plat_test_deny(const char *path, int what)
+{
+    install_fault_layer();
+    for (Denial &d : denials)
+        if (d.what == 0) {
+            copy_path(d.path, path);
+            d.what = what;
+            return;
+        }
+}
+
+// denied - a permission of what is taken away on path; errno tells as the system would.
+static bool denied(const char *path, int what)
+{
+    for (const Denial &d : denials)
+        if ((d.what & what) && path && same_name(d.path, path)) {
+            errno = EACCES;
+            return true;
+        }
+    return false;
+}
+
+// place_denied - no name can be made or removed beside path: its directory lacks write.
+static bool place_denied(const char *path)
+{
+    char parent[HOOK_PATH_MAX];
+    copy_path(parent, path);
+    char *cut = strrchr(parent, '\\'), *slash = strrchr(parent, '/');
+    if (!cut || (slash && slash > cut))
+        cut = slash;
+    if (cut)
+        *cut = '\0';
+    return denied(cut ? parent : ".", PLAT_MAY_WRITE);
+}
+
+// write_denied - the file cannot be written: its own permission, or its directory's for a new one.
+static bool write_denied(const char *path)
+{
+    return below.exists(path) ? denied(path, PLAT_MAY_WRITE) : place_denied(path);
 }
 
 // fault_due - the operation of this kind on path is the one to fail.
@@ -225,6 +276,10 @@ static bool close_fault_due(FILE *stream)
 
 static FILE *fault_open_stream(const char *path, const char *mode)
 {
+    bool reads = mode[0] == 'r' || strchr(mode, '+');
+    bool writes = mode[0] != 'r' || strchr(mode, '+');
+    if ((reads && denied(path, PLAT_MAY_READ)) || (writes && write_denied(path)))
+        return nullptr;
     if (fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     FILE *f = below.open_stream(path, mode);
@@ -235,14 +290,16 @@ static FILE *fault_open_stream(const char *path, const char *mode)
 
 static FILE *fault_open_private(const char *path)
 {
-    return fault_due(PLAT_FAULT_OPEN, path) ? nullptr : written_stream(below.open_private(path), path);
+    if (write_denied(path) || fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    return written_stream(below.open_private(path), path);
 }
 
 static FILE *fault_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    if (fault_due(PLAT_FAULT_OPEN, path))
+    if ((!below.exists(path) && place_denied(path)) || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     return written_stream(below.open_exclusive(path, existed), path);
 }
@@ -255,28 +312,30 @@ static int fault_close_stream(FILE *stream)
 
 static int fault_open_raw(const char *path)
 {
-    return fault_due(PLAT_FAULT_OPEN, path) ? -1 : below.open_raw(path);
+    return denied(path, PLAT_MAY_READ) || fault_due(PLAT_FAULT_OPEN, path) ? -1 : below.open_raw(path);
 }
 
 static bool fault_remove(const char *path)
 {
+    if (below.exists(path) && place_denied(path))
+        return false;
     return !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
 }
 
 static bool fault_truncate(const char *path, long size)
 {
-    return !fault_due(PLAT_FAULT_TRUNCATE, path) && below.truncate(path, size);
+    return !denied(path, PLAT_MAY_WRITE) && !fault_due(PLAT_FAULT_TRUNCATE, path) && below.truncate(path, size);
 }
 
 static bool fault_rename(const char *from, const char *to)
 {
-    return !fault_due(PLAT_FAULT_RENAME, from) && below.rename(from, to);
+    return !place_denied(from) && !place_denied(to) && !fault_due(PLAT_FAULT_RENAME, from) && below.rename(from, to);
 }
 
 static FILE *fault_open_replacement(const char *path, bool private_file, PlatReplacement *r)
 {
     r->stream = nullptr;
-    if (fault_due(PLAT_FAULT_OPEN, path))
+    if (place_denied(path) || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     FILE *opened = below.open_replacement(path, private_file, r);
     if (opened && fault_due(PLAT_FAULT_WRITE, path)) {
@@ -310,6 +369,26 @@ static int fault_try_lock(const char *path, PlatLock *lock)
     return taken;
 }
 
+static bool fault_may_access(const char *path, int what)
+{
+    return !denied(path, what) && below.may_access(path, what);
+}
+
+static bool fault_make_directory(const char *path)
+{
+    return !place_denied(path) && below.make_directory(path);
+}
+
+static bool fault_create_hidden(const char *path)
+{
+    return !write_denied(path) && below.create_hidden(path);
+}
+
+static bool fault_open_listing(const char *dir, PlatListing *listing)
+{
+    return !denied(dir, PLAT_MAY_READ) && below.open_listing(dir, listing);
+}
+
 static bool fault_random_bytes(void *buffer, size_t size)
 {
     return !random_fails && below.random_bytes(buffer, size);
@@ -333,6 +412,10 @@ static void install_fault_layer(void)
     plat_ops.commit_replacement = fault_commit_replacement;
     plat_ops.try_lock = fault_try_lock;
     plat_ops.random_bytes = fault_random_bytes;
+    plat_ops.may_access = fault_may_access;
+    plat_ops.make_directory = fault_make_directory;
+    plat_ops.create_hidden = fault_create_hidden;
+    plat_ops.open_listing = fault_open_listing;
 }
 
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds)

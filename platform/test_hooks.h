@@ -50,6 +50,15 @@ int plat_test_faults_hit(PlatFault kind);
 // plat_test_clear_faults - no operation fails any more; the generator works again.
 void plat_test_clear_faults(void);
 
+// plat_test_deny - the account running the filter lacks the permissions of
+// what (PLAT_MAY_READ, PLAT_MAY_WRITE of platform.h) on one file or directory,
+// as a file's mode or access list would take them away where the tests run
+// as an account that every permission allows: plat_may_access reports it,
+// reads of a file without read fail, and so do writes of a file without
+// write and names made or removed in a directory without write. Each call
+// adds a denial; plat_test_clear_faults clears them all.
+void plat_test_deny(const char *path, int what);
+
 // plat_test_fail_open - every open of path fails from now; null clears.
 void plat_test_fail_open(const char *path);
 

@@ -41,6 +41,9 @@ static const char told_marker[] = FILTER_DIR "\\mailtold.own";
 // breaks its stale dot-locks after the same time; the filter only reports it.
 enum { MAIL_LOCK_STALE_SECONDS = 500 };
 
+// A callsign or a BBS name in a header line; a longer word is no header of ours.
+enum { MAIL_ADDRESS_FIELD = 41 };
+
 // True while the stream handed out by open_mail is the held-mail file, and
 // whenever the filter holds no lock of its own: close_mail then leaves the lock alone.
 static bool mail_diverted;
@@ -376,4 +379,15 @@ bool tidy_mail_drop(void)
 bool write_mail_header(FILE *mail, const char *to, const char *from)
 {
     return fprintf(mail, "#\nSP %s < %s\n", to, from) >= 0;
+}
+
+// read_mail_header - the addressee of a message's "SP" line, as
+// write_mail_header writes it after its "#" line.
+bool read_mail_header(const char *line, char *to, size_t size)
+{
+    char addressee[MAIL_ADDRESS_FIELD], from[MAIL_ADDRESS_FIELD], tail;
+    if (size == 0 || sscanf(line, "SP %40s < %40s %c", addressee, from, &tail) != 2)
+        return false;
+    copy_text(to, size, addressee);
+    return true;
 }

@@ -49,6 +49,10 @@ bool tidy_mail_drop(void);
 // ("#\nSP N0SYS < MORVEL"); false when the write failed.
 bool write_mail_header(FILE *mail, const char *to, const char *from);
 
+// read_mail_header - the addressee (to, at most size - 1 characters) of a
+// line that write_mail_header wrote after its "#" line; false for another line.
+bool read_mail_header(const char *line, char *to, size_t size);
+
 // mail_reset - the load-time state of the diverted flag.
 void mail_reset(void);
 

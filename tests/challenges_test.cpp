@@ -312,4 +312,44 @@ TEST(Challenges, NoPasswordTableIsError4AndThePortMethodDecides)
     EXPECT_FALSE(h.exists("morvel/ERROR4.TMP")) << "a table challenge was put again";
 }
 
+
+// The caller's reading of a challenge line, which the simulator, the tests
+// and the session fuzzer answer from: each form, a TABLE prompt's day, a
+// prompt of more than one word, and lines that ask nothing it knows.
+TEST(CallerSide, ReadsEveryFormOfChallengeLine)
+{
+    struct Row {
+        std::string reply;
+        ChallengeForm form;
+        std::string prompt;
+        int day;
+        std::vector<int> positions;
+        std::string digits;
+        uint64_t counter;
+    } rows[] = {
+        {TAG + "\nPASSWORD> ", CHALLENGE_FIXED, "PASSWORD>", 0, {}, "", 0},
+        {TAG + "\nPASSWORD> 1 12 3 4 5\n", CHALLENGE_POSITIONS, "PASSWORD>", 0, {1, 12, 3, 4, 5}, "", 0},
+        {"\nPASSWORD_08> 7 1 2 3 4\n", CHALLENGE_POSITIONS, "PASSWORD_08>", 8, {7, 1, 2, 3, 4}, "", 0},
+        {"\nPASSWORD> 1 2 3 4 5 [0123456789]\n", CHALLENGE_DIGEST, "PASSWORD>", 0, {1, 2, 3, 4, 5}, "0123456789", 0},
+        {TAG + "\n![9876543210]\n", CHALLENGE_FORWARD, "", 0, {}, "9876543210", 0},
+        {"\nPASSWORD> 30719\n", CHALLENGE_FLEXNET, "PASSWORD>", 0, {}, "30719", 0},
+        {"\nPASSWORD> TOTP\n", CHALLENGE_TOTP, "PASSWORD>", 0, {}, "", 0},
+        {"\nYour code> HOTP 42\r\n", CHALLENGE_HOTP, "Your code>", 0, {}, "", 42},
+        {"\nPASSWORD> 1 2 3 4\n", CHALLENGE_UNREAD, "", 0, {}, "", 0},
+        {"\nPASSWORD> 1 2 3 4 1000\n", CHALLENGE_UNREAD, "", 0, {}, "", 0},
+        {"\nPASSWORD> HOTP 123456789012345678901\n", CHALLENGE_UNREAD, "", 0, {}, "", 0},
+        {TAG + "\n*** MISTAKEN IDENTITY - DENIED ACCESS!\n\n", CHALLENGE_UNREAD, "", 0, {}, "", 0},
+        {"", CHALLENGE_UNREAD, "", 0, {}, "", 0},
+    };
+    for (const Row &r : rows) {
+        ChallengeLine c = parse_challenge(r.reply);
+        EXPECT_EQ(c.form, r.form) << r.reply;
+        EXPECT_EQ(c.prompt, r.prompt) << r.reply;
+        EXPECT_EQ(c.table_day, r.day) << r.reply;
+        EXPECT_EQ(c.positions, r.positions) << r.reply;
+        EXPECT_EQ(c.digits, r.digits) << r.reply;
+        EXPECT_EQ(c.counter, r.counter) << r.reply;
+    }
+}
+
 } // namespace

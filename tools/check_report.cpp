@@ -21,10 +21,26 @@ std::string config_read, users_read, morvel_value;
 std::vector<Finding> findings;
 int errors, warnings;
 
+// separators - where a finding's text has "; " outside double quotes: a
+// line of the setup quoted in it may hold "; " of its own.
+std::vector<size_t> separators(const std::string &text)
+{
+    std::vector<size_t> at;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (!quoted && text.compare(i, 2, "; ") == 0)
+            at.push_back(i);
+    }
+    return at;
+}
+
 // split_text - a finding's "what; effect; fix" at its first and last "; ".
 void split_text(const std::string &text, std::string *what, std::string *effect, std::string *fix)
 {
-    size_t first = text.find("; "), last = text.rfind("; ");
+    std::vector<size_t> at = separators(text);
+    size_t first = at.empty() ? std::string::npos : at.front(), last = at.empty() ? std::string::npos : at.back();
     *what = text.substr(0, first);
     *effect = first == std::string::npos || last == first ? "" : text.substr(first + 2, last - first - 2);
     *fix = first == std::string::npos ? "" : text.substr(last + 2);

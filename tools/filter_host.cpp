@@ -7,7 +7,8 @@
 //
 // With --dry-run it runs the filter's code linked into itself, with the
 // platform layer's overlay: nothing is written, and what would have been
-// written is listed at the end. It also says what each sysop command did.
+// written is listed at the end. After a sysop command it says in words what
+// the command did, from what the module it ran changed (command_effect.cpp).
 //
 // With --password it plays a caller who knows the password: it reads the
 // challenge line of the reply and works out the answer the way a caller
@@ -17,8 +18,8 @@
 #include "common/otp_secret.h"
 #include "common/wipe.h"
 #include "tools/caller_answer.h"
+#include "tools/command_effect.h"
 #include "common/reply.h"
-#include "common/trace.h"
 #include "filter/connection.h"
 #include "filter/entry_points.h"
 #include "filter/filter_state.h"
@@ -27,6 +28,7 @@
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <csignal>
@@ -36,7 +38,6 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,12 +55,13 @@ typedef int (*dll_main_fn)(int, char **);
 
 enum { EXIT_USAGE = 100, HOST_REPLY_SIZE = 8192 };
 
-static const char usage_text[] =
-    "usage: filter-host [options] connect CALL-SSID\n"
-    "       filter-host [options] forward CALL-SSID --line TEXT\n"
-    "       filter-host [options] command WORD [ARGUMENT]\n"
+// The help's head and foot; each option says itself.
+static const char help_head[] =
+    "filter-host: drives the connection filter the way the host BBS does.\n"
     "\n"
-    "Drives the connection filter the way the host BBS does.\n"
+    "  filter-host [options] connect CALL-SSID\n"
+    "  filter-host [options] forward CALL-SSID --line TEXT\n"
+    "  filter-host [options] command WORD [ARGUMENT]\n"
     "\n"
     "  connect CALL-SSID   a station connects; when the filter puts a challenge,\n"
     "                      the answers come from --answer, then from --password,\n"
@@ -67,41 +69,21 @@ static const char usage_text[] =
     "                      with attempt 1, 2, ...\n"
     "  forward CALL-SSID   the host logs in to partner CALL-SSID, which challenged\n"
     "                      it with the line given by --line (for example \"![1234567890]\")\n"
-    "  command WORD [ARG]  a sysop command (-on, -off, -pbbs N, -pnormal N, -log)\n"
-    "\n"
-    "options:\n"
-    "  --dir DIR        the host directory (holding init.srv and morvel/); default: .\n"
-    "  --scratch        work on a temporary copy of DIR, so that DIR stays unchanged\n"
-    "                   (readable by you only; removed at the end and on Ctrl-C)\n"
-    "  --dry-run        write nothing: run the filter linked into this program and\n"
-    "                   list the files it would have created, changed or removed\n"
-    "  --lib PATH       the filter module; default: c_filt32 beside this program,\n"
-    "                   else the one built with it\n"
-    "  --port N         the port of the connection (default 1; 0 is the console)\n"
-    "  --flags N        the station flags, added up (16 = BBS, 8 = may use BBS\n"
-    "                   ports, 64 = guest, 4 = spared the intro text with X)\n"
-    "  --count N        the connection count (1 = first connection; default 2)\n"
-    "  --answer TEXT    the caller's answer to a challenge (repeatable, in order)\n"
-    "  --password PASS  play a caller who knows the password PASS: each challenge\n"
-    "                   the --answer values leave open is answered from it\n"
-    "                   (for TABLE give the password of today's row):\n"
-    "                     PROMPT p1 p2 p3 p4 p5     the characters at those positions\n"
-    "                     PROMPT p1 .. p5 [digits]  the MD5 digest of digits+PASS\n"
-    "                     PROMPT ddddd              FLEXNET: d1*k1+...+d5*k5, k = PASS\n"
-    "                     PROMPT                    FIXED: PASS itself\n"
-    "                     ![digits]                 FORWARD: the MD5 digest of digits+PASS\n"
-    "                     PROMPT TOTP               the time code of the base32 secret PASS\n"
-    "                     PROMPT HOTP n             code number n of the base32 secret PASS\n"
-    "  --line TEXT      the partner's challenge line for forward\n"
-    "  --memory N       the memory_available argument (default 1)\n"
-    "  --dll            send a command through dll_main instead of svc_main\n"
-    "  --show FILE      print a file of the host directory afterwards (repeatable),\n"
-    "                   for example morvel/logcnx/logcnx.prt or mail/mail.in\n"
-    "  --help           this text\n"
-    "  --version        the release of this program and of the filter\n"
+    "  command WORD [ARG]  a sysop command (-on, -off, -pbbs N, -pnormal N, -log),\n"
+    "                      and what it did in words, read from what the module changed";
+
+static const char help_foot[] =
+    "--password answers each challenge as a caller who knows PASS:\n"
+    "  PROMPT p1 p2 p3 p4 p5     the characters at those positions\n"
+    "  PROMPT p1 .. p5 [digits]  the MD5 digest of digits+PASS\n"
+    "  PROMPT ddddd              FLEXNET: d1*k1+...+d5*k5, k = PASS\n"
+    "  PROMPT                    FIXED: PASS itself\n"
+    "  ![digits]                 FORWARD: the MD5 digest of digits+PASS\n"
+    "  PROMPT TOTP               the time code of the base32 secret PASS\n"
+    "  PROMPT HOTP n             code number n of the base32 secret PASS\n"
     "\n"
     "exit status: the final verdict (0 admitted, 1 challenge unanswered, 2 refused,\n"
-    "3 read-only, 4 on hold, 11 guest), 100 for a usage or loading error.\n";
+    "3 read-only, 4 on hold, 11 guest), 100 for a usage or loading error.";
 
 struct Options {
     std::string dir = ".";
@@ -206,74 +188,114 @@ static bool load_module(const std::string &path, Module *m)
     return true;
 }
 
-// take_value - the value of an option that needs one.
-static bool take_value(int argc, char **argv, int *i, std::string *out)
+// add_options - every option of the simulator, each setting its field of o.
+static void add_options(CLI::App *app, Options *o)
 {
-    if (*i + 1 >= argc) {
-        fprintf(stderr, "filter-host: %s needs a value\n", argv[*i]);
-        return false;
-    }
-    *out = argv[++*i];
-    return true;
+    app->add_option("--dir", o->dir, "the host directory (holding init.srv and morvel/); default: .")->type_name("DIR");
+    app->add_flag("--scratch", o->scratch, "work on a temporary copy of DIR, so that DIR stays unchanged "
+                                            "(readable by you only; removed at the end and on Ctrl-C)");
+    app->add_flag("--dry-run", o->dry_run, "write nothing: run the filter linked into this program and list "
+                                            "the files it would have created, changed or removed");
+    app->add_option("--lib", o->lib, "the filter module; default: c_filt32 beside this program, else the "
+                                     "installed one, else the one built with it")->type_name("PATH");
+    app->add_option("--port", o->port, "the port of the connection (default 1; 0 is the console)")->type_name("N");
+    app->add_option("--flags", o->flags, "the station flags, added up (16 = BBS, 8 = may use BBS ports, "
+                                         "64 = guest, 4 = spared the intro text with X)")->type_name("N");
+    app->add_option("--count", o->count, "the connection count (1 = first connection; default 2)")->type_name("N");
+    app->add_option("--answer", o->answers, "the caller's answer to a challenge (repeatable, in order)")
+        ->allow_extra_args(false);
+    app->add_option("--password", o->password, "play a caller who knows the password PASS: each challenge the "
+                                               "--answer values leave open is answered from it (for TABLE "
+                                               "give the password of today's row)")->type_name("PASS");
+    app->add_option("--line", o->line, "the partner's challenge line for forward")->type_name("TEXT");
+    app->add_option("--memory", o->memory, "the memory_available argument (default 1)")->type_name("N");
+    app->add_flag("--dll", o->dll, "send a command through dll_main instead of svc_main");
+    app->add_option("--show", o->shows, "print a file of the host directory afterwards (repeatable), for "
+                                        "example morvel/logcnx/logcnx.prt or mail/mail.in")
+        ->type_name("FILE")->allow_extra_args(false);
+    app->set_version_flag("--version", tool_version_line("filter-host"),
+                          "the release of this program and of the filter");
 }
 
-static bool parse_options(int argc, char **argv, Options *o)
+// takes_value - arg names an option of app that is followed by its value.
+static bool takes_value(const CLI::App &app, const std::string &arg)
 {
-    std::vector<std::string> words;
-    for (int i = 1; i < argc; i++) {
-        std::string a = argv[i];
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            fputs(usage_text, stdout);
-            exit(0);
-        } else if (a == "--version") {
-            printf("%s\n", tool_version_line("filter-host").c_str());
-            exit(0);
-        } else if (a == "--scratch") {
-            o->scratch = true;
-        } else if (a == "--dll") {
-            o->dll = true;
-        } else if (a == "--dry-run") {
-            o->dry_run = true;
-        } else if (a == "--dir" || a == "--lib" || a == "--port" || a == "--flags" || a == "--count" ||
-                   a == "--answer" || a == "--line" || a == "--memory" || a == "--show" ||
-                   a == "--password") {
-            if (!take_value(argc, argv, &i, &v))
-                return false;
-            if (a == "--dir") o->dir = v;
-            else if (a == "--lib") o->lib = v;
-            else if (a == "--port") o->port = v;
-            else if (a == "--flags") o->flags = v;
-            else if (a == "--count") o->count = v;
-            else if (a == "--answer") o->answers.push_back(v);
-            else if (a == "--line") o->line = v;
-            else if (a == "--memory") o->memory = v;
-            else if (a == "--password") { o->password = v; o->has_password = true; }
-            else o->shows.push_back(v);
-        } else if (!words.empty() && words[0] == "command" && words.size() < 3) {
-            words.push_back(a);   // command words start with "-"
-        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            fprintf(stderr, "filter-host: unknown option %s\n", a.c_str());
-            return false;
+    if (arg.size() < 2 || arg[0] != '-' || arg.find('=') != std::string::npos)
+        return false;
+    const CLI::Option *option = app.get_option_no_throw(arg);
+    return option && option->get_expected_min() > 0;
+}
+
+// take_command_words - the word and argument after "command" leave args:
+// they start with "-", as options do, and are the host's words, not ours.
+static std::vector<std::string> take_command_words(const CLI::App &app, std::vector<std::string> *args)
+{
+    std::vector<std::string> kept, taken;
+    bool command = false, first_word = true;
+    for (size_t i = 0; i < args->size(); i++) {
+        const std::string &a = (*args)[i];
+        if (a.size() > 1 && a[0] == '-' && app.get_option_no_throw(a.substr(0, a.find('=')))) {
+            kept.push_back(a);
+            if (takes_value(app, a) && i + 1 < args->size())
+                kept.push_back((*args)[++i]);
+        } else if (command && taken.size() < 2) {
+            taken.push_back(a);
         } else {
-            words.push_back(a);
+            command = command || (first_word && a == "command");
+            first_word = first_word && a[0] == '-';
+            kept.push_back(a);
         }
     }
+    *args = kept;
+    return taken;
+}
+
+// take_action - the action and its words into o; false when they do not fit.
+static bool take_action(const std::vector<std::string> &words, const std::vector<std::string> &command_words,
+                        Options *o)
+{
     if (words.empty())
         return false;
     o->action = words[0];
-    if (o->action == "connect" || o->action == "forward") {
-        if (words.size() != 2)
-            return false;
+    if ((o->action == "connect" || o->action == "forward") && words.size() == 2 && command_words.empty()) {
         o->station = words[1];
         return true;
     }
-    if (o->action == "command" && (words.size() == 2 || words.size() == 3)) {
-        o->word = words[1];
-        o->argument = words.size() == 3 ? words[2] : "";
+    if (o->action == "command" && words.size() == 1 && !command_words.empty()) {
+        o->word = command_words[0];
+        o->argument = command_words.size() == 2 ? command_words[1] : "";
         return true;
     }
     return false;
+}
+
+// parse_options - the command line into o; false when the run stops there,
+// with its exit status in *status (0 after --help or --version).
+static bool parse_options(int argc, char **argv, Options *o, int *status)
+{
+    CLI::App app{help_head, "filter-host"};
+    app.footer(help_foot);
+    add_options(&app, o);
+    std::vector<std::string> words;
+    app.add_option("ACTION", words, "connect CALL-SSID, forward CALL-SSID, or command (then WORD [ARGUMENT])");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> command_words = take_command_words(app, &args);
+    std::reverse(args.begin(), args.end());
+    try {
+        app.parse(args);
+    } catch (const CLI::ParseError &e) {
+        app.exit(e);
+        *status = e.get_exit_code() == 0 ? 0 : EXIT_USAGE;
+        return false;
+    }
+    o->has_password = app.count("--password") > 0;
+    if (!take_action(words, command_words, o)) {
+        fprintf(stderr, "filter-host: give connect CALL-SSID, forward CALL-SSID or command WORD [ARGUMENT]\n"
+                        "Run with --help for more information.\n");
+        *status = EXIT_USAGE;
+        return false;
+    }
+    return true;
 }
 
 static void show_reply(const char *reply)
@@ -285,14 +307,6 @@ static void show_reply(const char *reply)
     if (strlen(reply) >= (size_t)REPLY_CAPACITY - 1)
         printf("warning: the reply reached its capacity of %d bytes: the filter dropped the rest of its texts\n",
                (int)REPLY_CAPACITY);
-}
-
-// well_formed_station - letters and digits (6 at most), "-" and a number, by the filter's own decoding.
-static bool well_formed_station(const std::string &station)
-{
-    char call[sizeof connection_info.callsign];
-    long ssid;
-    return station.size() < 40 && scan_callsign(station.c_str(), call, &ssid);
 }
 
 static int call_connection(const Module &m, const Options &o, int attempt, const std::string &text,
@@ -326,108 +340,32 @@ static std::string one_time_answer(const std::string &secret, uint64_t counter)
     return code;
 }
 
-// all_digits - a non-empty run of decimal digits.
-static bool all_digits(const std::string &text)
-{
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (!isdigit((unsigned char)c))
-            return false;
-    return true;
-}
-
-// bracketed_digits - the digits of "[digits]", or "" when the token is not that.
-static std::string bracketed_digits(const std::string &token, const char *open)
-{
-    size_t n = strlen(open);
-    if (token.size() < n + 2 || token.compare(0, n, open) != 0 || token.back() != ']')
-        return "";
-    std::string inner = token.substr(n, token.size() - n - 1);
-    return all_digits(inner) ? inner : "";
-}
-
-// position_answer - the password's characters at five 1-based positions.
-static bool position_answer(const std::vector<std::string> &positions, const std::string &password,
-                            std::string *answer)
-{
-    std::vector<int> shown;
-    for (const auto &p : positions) {
-        if (p.size() > 9)
-            return false;
-        shown.push_back(std::stoi(p));
-    }
-    return chars_at_positions(password, shown, answer);
-}
-
-// challenge_tokens - the words of the last line of the reply, where the
-// filter puts its challenge; fixed is set when the reply ends in the prompt
-// and a space with no line end, the form of the FIXED challenge.
-static std::vector<std::string> challenge_tokens(const std::string &reply, bool *fixed)
-{
-    std::string text = reply;
-    *fixed = !text.empty() && text.back() == ' ';
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    size_t nl = text.rfind('\n');
-    std::istringstream line(nl == std::string::npos ? text : text.substr(nl + 1));
-    std::vector<std::string> tokens;
-    for (std::string t; line >> t;)
-        tokens.push_back(t);
-    return tokens;
-}
-
-// trailing_numbers - the last count tokens before the last skip ones, when
-// they are all numbers and a prompt stands before them.
-static bool trailing_numbers(const std::vector<std::string> &tokens, size_t count, size_t skip,
-                             std::vector<std::string> *out)
-{
-    if (tokens.size() < count + skip + 1)
-        return false;
-    out->assign(tokens.end() - (long)(count + skip), tokens.end() - (long)skip);
-    for (const auto &t : *out)
-        if (!all_digits(t))
-            return false;
-    return true;
-}
-
 // answer_from_challenge - what a caller who knows the password answers.
 static bool answer_from_challenge(const std::string &reply, const std::string &password, std::string *answer)
 {
-    bool fixed;
-    std::vector<std::string> tokens = challenge_tokens(reply, &fixed), numbers;
-    if (fixed) {
+    ChallengeLine c = parse_challenge(reply);
+    switch (c.form) {
+    case CHALLENGE_FIXED:
         *answer = password;
         return true;
-    }
-    if (tokens.empty())
-        return false;
-    std::string forward = bracketed_digits(tokens.back(), "![");
-    if (tokens.size() == 1 && !forward.empty()) {
-        *answer = md5_answer(forward, password);
+    case CHALLENGE_POSITIONS:
+        return chars_at_positions(password, c.positions, answer);
+    case CHALLENGE_DIGEST:
+    case CHALLENGE_FORWARD:
+        *answer = md5_answer(c.digits, password);
         return true;
-    }
-    if (tokens.size() >= 2 && tokens.back() == "TOTP") {
+    case CHALLENGE_FLEXNET:
+        *answer = std::to_string(flexnet_answer(password, c.digits));
+        return true;
+    case CHALLENGE_TOTP:
         *answer = one_time_answer(password, totp_step(time(nullptr)));
         return !answer->empty();
-    }
-    if (tokens.size() >= 3 && tokens[tokens.size() - 2] == "HOTP" && all_digits(tokens.back()) &&
-        tokens.back().size() < 20) {
-        *answer = one_time_answer(password, std::stoull(tokens.back()));
+    case CHALLENGE_HOTP:
+        *answer = one_time_answer(password, c.counter);
         return !answer->empty();
+    default:
+        return false;
     }
-    std::string md = bracketed_digits(tokens.back(), "[");
-    if (!md.empty() && trailing_numbers(tokens, 5, 1, &numbers)) {
-        *answer = md5_answer(md, password);
-        return true;
-    }
-    if (trailing_numbers(tokens, 5, 0, &numbers))
-        return position_answer(numbers, password, answer);
-    if (trailing_numbers(tokens, 1, 0, &numbers) && numbers[0].size() == 5) {
-        *answer = std::to_string(flexnet_answer(password, numbers[0]));
-        return true;
-    }
-    return false;
 }
 
 // next_answer - from --answer, then from --password, else a line of standard input.
@@ -459,7 +397,7 @@ static int run_connect(const Module &m, const Options &o)
     reply[0] = '\0';
     printf("%s connects on port %s (flags %s, connection %s)\n", o.station.c_str(), o.port.c_str(),
            o.flags.c_str(), o.count.c_str());
-    if (!well_formed_station(o.station))
+    if (!station_is_well_formed(o.station))
         printf("warning: %s is not CALLSIGN-SSID (letters and digits, \"-\", a number): the filter refuses the "
                "call (2) and leaves the reply empty\n", o.station.c_str());
     int v = call_connection(m, o, 0, "", o.count, reply);
@@ -492,6 +430,9 @@ static int run_forward(const Module &m, const Options &o)
     return v;
 }
 
+// run_command - the sysop command through the module, and what it did in
+// words, read from the changes the module made: the dry run's, or those
+// found on the disk.
 static int run_command(const Module &m, const Options &o)
 {
     static char reply[HOST_REPLY_SIZE];
@@ -501,8 +442,13 @@ static int run_command(const Module &m, const Options &o)
         argv.push_back(&arg[0]);
     argv.push_back(nullptr);
     int argc = (int)argv.size() - 1;
+    DiskSizes before;
+    if (!o.dry_run)
+        before = disk_sizes();
     int r = o.dll ? m.dll_main(argc, argv.data())
                   : m.svc_main(argc, argv.data(), reply, atoi(o.memory.c_str()));
+    std::vector<DryRunChange> changes = o.dry_run ? plat_dry_run_changes() : disk_changes(before, disk_sizes());
+    printf("%s\n", command_effect(o.word, o.argument, changes).c_str());
     printf("command %s%s%s done through %s (result %d)\n", o.word.c_str(), arg.empty() ? "" : " ",
            arg.c_str(), o.dll ? "dll_main" : "svc_main", r);
     return r;
@@ -533,109 +479,6 @@ static fs::path scratch_directory(std::error_code *ec)
     if (!*ec)
         *ec = std::make_error_code(std::errc::file_exists);
     return fs::path();
-}
-
-static std::vector<std::string> command_mails;
-
-// note_mail - the trace sink while a command runs: who gets mail.
-static void note_mail(const TraceEvent *e)
-{
-    if (e->kind == TRACE_MAIL)
-        command_mails.push_back(e->text);
-}
-
-// lower_word - a command word in lower case, as the filter compares it.
-static std::string lower_word(std::string w)
-{
-    for (char &c : w)
-        c = (char)tolower((unsigned char)c);
-    return w;
-}
-
-// changed - the dry run made a change of this kind to a file whose name ends with name.
-static bool changed(const std::vector<DryRunChange> &changes, const std::string &name, DryRunChangeKind kind)
-{
-    for (const auto &c : changes)
-        if (c.kind == kind && c.path.size() >= name.size() &&
-            lower_word(c.path.substr(c.path.size() - name.size())) == lower_word(name))
-            return true;
-    return false;
-}
-
-// port_text - what -pbbs and -pnormal did to a port.
-static std::string port_text(const std::string &word, const std::string &arg,
-                             const std::vector<DryRunChange> &changes)
-{
-    char *end = nullptr;
-    long n = arg.empty() || arg[0] == '#' ? 0 : strtol(arg.c_str(), &end, 10);
-    if (!end || end == arg.c_str())
-        return word + ": no port number given: nothing done";
-    int port = (int)(n & 0xFF);
-    std::string name = "port " + std::to_string(port), flag = "/" + std::to_string(port) + ".prt";
-    std::string text;
-    if (word == "-pbbs")
-        text = changed(changes, flag, DRY_RUN_CREATED) ? name + " is now reserved for BBSs"
-                                                       : name + " was already reserved: nothing done";
-    else
-        text = changed(changes, flag, DRY_RUN_REMOVED) ? name + " is open to every station again"
-                                                       : name + " was not reserved: nothing done";
-    if (port != n)
-        text += " (" + arg + " taken as " + std::to_string(port) + ", its low 8 bits)";
-    if (port > 127 && word == "-pbbs")
-        text += "; but a connection on port " + std::to_string(port) + " arrives as " + std::to_string(port - 256) +
-                " and is tested against " + std::to_string(port - 256) + ".prt, so this reservation never applies";
-    return text;
-}
-
-// command_effect - in words, what a sysop command did, from the files it
-// changed and the mails it wrote in a dry run of it.
-static std::string command_effect(const Options &o, const std::vector<DryRunChange> &changes)
-{
-    std::string word = lower_word(o.word);
-    if (word == "-off")
-        return changed(changes, "morvel.sta", DRY_RUN_CREATED)
-                   ? "-off: the filter is now off: every new connection is admitted unfiltered"
-                   : "-off: the filter was already off: nothing done";
-    if (word == "-on")
-        return changed(changes, "morvel.sta", DRY_RUN_REMOVED) ? "-on: the filter is on again"
-                                                               : "-on: the filter was already on: nothing done";
-    if (word == "-pbbs" || word == "-pnormal")
-        return word + " " + o.argument + ": " + port_text(word, o.argument, changes);
-    if (word == "-log") {
-        if (command_mails.empty()) {
-            bool any = plat_exists("morvel\\logexcld.prt") || plat_exists("morvel\\lognopas.prt");
-            return any ? "-log: nothing mailed: no sysop in config.prt, or the mail could not be opened; the logs stay"
-                       : "-log: nothing mailed: there is no logexcld.prt or lognopas.prt";
-        }
-        std::string to;
-        for (size_t i = 0; i < command_mails.size(); i++)
-            if (std::find(command_mails.begin(), command_mails.begin() + (long)i, command_mails[i]) ==
-                command_mails.begin() + (long)i)
-                to += (to.empty() ? "" : ", ") + command_mails[i];
-        return "-log: mailed to " + to + "; the mailed logs are removed";
-    }
-    return "unknown command " + o.word + ": nothing done";
-}
-
-// describe_command - run the command once in a dry run of its own to say what it does.
-static void describe_command(const Options &o)
-{
-    static char scratch[HOST_REPLY_SIZE];
-    if (!plat_dry_run_begin())
-        return;
-    filter_reset_state();
-    std::string word = o.word, arg = o.argument, prog = "bbs";
-    std::vector<char *> argv = {&prog[0], &word[0]};
-    if (!o.argument.empty())
-        argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    command_mails.clear();
-    trace_set_sink(note_mail);
-    svc_main((int)argv.size() - 1, argv.data(), scratch, 1);
-    trace_set_sink(nullptr);
-    std::vector<DryRunChange> changes = plat_dry_run_changes();
-    plat_dry_run_end();
-    printf("%s\n", command_effect(o, changes).c_str());
 }
 
 static fs::path scratch_to_remove;
@@ -669,6 +512,10 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
             fs::copy(o->dir, tmp, fs::copy_options::recursive, ec);
         if (ec) {
             fprintf(stderr, "filter-host: cannot copy %s: %s\n", o->dir.c_str(), ec.message().c_str());
+            // A copy that stopped half-way is of no use and may hold passwords.
+            std::error_code gone;
+            if (!tmp.empty())
+                fs::remove_all(tmp, gone);
             return false;
         }
         *scratch_dir = tmp;
@@ -697,9 +544,8 @@ static void show_dry_run(const std::vector<DryRunChange> &changes)
         const char *what = c.kind == DRY_RUN_CREATED ? "created" : c.kind == DRY_RUN_APPENDED ? "appended to"
                          : c.kind == DRY_RUN_REWRITTEN ? "rewritten" : c.kind == DRY_RUN_REMOVED ? "removed"
                          : "created the directory";
-        std::string name = lower_word(c.path);
-        bool mail = name.find("mail.in") != std::string::npos || name.find("mail.prt") != std::string::npos;
-        printf("%s %s%s\n", what, c.path.c_str(), mail && c.kind != DRY_RUN_REMOVED ? " (mail)" : "");
+        bool mail = !mail_addressees({c}).empty();
+        printf("%s %s%s\n", what, c.path.c_str(), mail ? " (mail)" : "");
         if (!c.text.empty())
             printf("%s%s", c.text.c_str(), c.text.back() == '\n' ? "" : "\n");
     }
@@ -732,10 +578,9 @@ int main(int argc, char **argv)
     Module m;
     fs::path scratch;
     srand((unsigned)time(nullptr));
-    if (!parse_options(argc, argv, &o)) {
-        fputs(usage_text, stderr);
-        return EXIT_USAGE;
-    }
+    int status;
+    if (!parse_options(argc, argv, &o, &status))
+        return status;
     if (o.lib.empty())
         o.lib = default_library(argv[0]);
     else
@@ -750,8 +595,6 @@ int main(int argc, char **argv)
     }
     if (!enter_directory(&o, &scratch))
         return EXIT_USAGE;
-    if (o.action == "command")
-        describe_command(o);
     if (o.dry_run && !plat_dry_run_begin()) {
         fprintf(stderr, "filter-host: --dry-run is not supported on this system\n");
         return EXIT_USAGE;

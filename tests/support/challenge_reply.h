@@ -1,5 +1,5 @@
-// challenge_reply.h - a config.prt of chosen options, and a caller's view of a
-// challenge line: the positions and digits shown, and the answers they ask for.
+// challenge_reply.h - a config.prt of chosen options, and the answers a
+// caller works out from what a challenge line shows (tools/caller_answer.h).
 #ifndef TESTS_CHALLENGE_REPLY_H
 #define TESTS_CHALLENGE_REPLY_H
 
@@ -8,7 +8,6 @@
 #include "tools/caller_answer.h"
 
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -37,26 +36,6 @@ inline void write_filter_config(HostDir &h, const FilterOptions &o)
                                       flag(o.log_password_failures)};
     lines.insert(lines.end(), o.ports.begin(), o.ports.end());
     h.write_config(lines);
-}
-
-// What a challenge line shows the caller.
-struct ChallengeLine {
-    std::vector<int> positions;   // 1-based, as shown
-    std::string digits;           // the digits in "[...]", or FLEXNET's group of five
-};
-
-inline ChallengeLine parse_challenge(const std::string &reply)
-{
-    ChallengeLine c;
-    std::smatch m;
-    if (std::regex_search(reply, m, std::regex(R"(> (\d+) (\d+) (\d+) (\d+) (\d+))")))
-        for (int i = 1; i <= 5; i++)
-            c.positions.push_back(std::stoi(m[i]));
-    if (std::regex_search(reply, m, std::regex(R"(\[(\d{10})\])")))
-        c.digits = m[1];
-    else if (std::regex_search(reply, m, std::regex(R"(> (\d{5})\n)")))
-        c.digits = m[1];
-    return c;
 }
 
 // chars_at - the password's characters at the shown positions.
