@@ -145,10 +145,6 @@ const BrokenSetup broken_setups[] = {
      "morvel/morvel.sta: error: the filter is switched off (the sysop command -off left this file); the filter "
      "admits every new connection unfiltered, whatever config.prt and users.prt say; give the command -on, or "
      "delete this file"},
-    {"guard line without its minutes",
-     [](const SampleCopy &s) { s.write("morvel/guard.prt", "# three strikes\nFAILURES 3 MINUTES\n"); }, 2,
-     "morvel/guard.prt:2: error: a guard line is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or \"EXPIRE m\"; "
-     "the filter reports error 5 and runs without the guard"},
     {"port reservation left behind",
      [](const SampleCopy &s) { s.write("morvel/3.prt", ""); }, 1,
      "morvel/3.prt: warning: port 3 (VHF) is reserved for BBSs (the sysop command -pbbs 3 left this file); the "
