@@ -13,6 +13,8 @@
 // written or removed: the write would land in another file. Results only;
 // nothing here reports an error.
 #include "auth/state_file.h"
+#include "auth/pending_digests.h"
+#include "common/files_lock.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
 #include "common/text_copy.h"
@@ -86,7 +88,8 @@ static void write_state_lines(FILE *f, const StateKind *k, int method, const cha
     fprintf(f, "%s %d %d %lld\n", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
 }
 
-bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
+// write_whole - the state file under a temporary name, put in place once whole.
+static bool write_whole(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
 {
     static PlatReplacement replacement;   // large for a stack; one state file is written at a time
     FILE *f = plat_open_replacement(path, true, &replacement);
@@ -99,6 +102,25 @@ bool write_state_file(const char *path, int kind, int method, const char *plain,
     bool ok = plat_commit_replacement(&replacement);
     if (!ok)
         plat_remove(path);
+    return ok;
+}
+
+static bool may_hold_digest(const char *path);
+
+// A digest challenge is listed before it is written, and the lock is held
+// until it is: a station's other connection that ends its old challenge
+// meanwhile cannot take the name out of the index in between.
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
+{
+    bool digests = state_kind(kind)->digests;
+    lock_filter_files();
+    bool listed = !digests || note_pending_digest(path, may_hold_digest);
+    bool ok = listed && write_whole(path, kind, method, plain, md2, md5);
+    if (!listed)
+        plat_remove(path);
+    unlock_filter_files();
+    if (!digests || !ok)
+        forget_pending_digest(path, may_hold_digest);
     return ok;
 }
 
@@ -184,9 +206,10 @@ bool station_challenge_pending(void)
 
 bool remove_state_file(const char *path)
 {
-    if (plat_file_kind(path) == PLAT_OTHER_FILE)
+    if (plat_file_kind(path) == PLAT_OTHER_FILE || !plat_remove(path))
         return false;
-    return plat_remove(path);
+    forget_pending_digest(path, may_hold_digest);
+    return true;
 }
 
 bool accepts_digest(const char *answer, const ExpectedAnswer *e)
@@ -231,23 +254,60 @@ static bool is_state_file_name(const char *name)
     return has_state_extension(name) && !is_error_marker(name);
 }
 
-// state_file_accepts - the file at path is a digest challenge, not expired,
-// that answer would pass; also a name that cannot be read as a file of ours
-// (a link, a directory, a file that does not open): it may hold one.
-static bool state_file_accepts(const char *path, const char *answer)
+// file_name_part - the name of path within the filter directory.
+static const char *file_name_part(const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+enum Probe { PROBE_NOTHING, PROBE_UNREADABLE, PROBE_READ };
+
+// probe_state_file - PROBE_READ with e filled for a state file read whole;
+// PROBE_UNREADABLE for a name that cannot be read as a file of ours (a
+// link, a directory, a file that does not open), which may hold anything;
+// PROBE_NOTHING for a name that is gone or a file that is no state file.
+static Probe probe_state_file(const char *path, ExpectedAnswer *e)
 {
     PlatText probe;
-    if (plat_file_kind(path) != PLAT_PLAIN_FILE || !plat_open_text(path, &probe))
-        return true;
+    memset(e, 0, sizeof *e);
+    PlatFileKind kind = plat_file_kind(path);
+    if (kind == PLAT_NO_FILE)
+        return PROBE_NOTHING;
+    if (kind != PLAT_PLAIN_FILE || !plat_open_text(path, &probe))
+        return PROBE_UNREADABLE;
     plat_close_text(&probe);
+    return load_state_file(path, e) ? PROBE_READ : PROBE_NOTHING;
+}
+
+// may_hold_digest - the state file at path is a digest challenge, expired or
+// not, or cannot be read and may hold one.
+static bool may_hold_digest(const char *path)
+{
+    if (!is_state_file_name(file_name_part(path)))
+        return false;
     ExpectedAnswer e;
-    bool accepts = load_state_file(path, &e) && state_kind(e.kind)->digests && !is_expired(&e) &&
-                   accepts_digest(answer, &e);
+    Probe p = probe_state_file(path, &e);
+    bool holds = p == PROBE_UNREADABLE || (p == PROBE_READ && state_kind(e.kind)->digests);
+    wipe(&e, sizeof e);
+    return holds;
+}
+
+// state_file_accepts - the file at path is a digest challenge, not expired,
+// that answer would pass, or cannot be read and may hold one.
+static bool state_file_accepts(const char *path, const char *answer)
+{
+    ExpectedAnswer e;
+    Probe p = probe_state_file(path, &e);
+    bool accepts = p == PROBE_UNREADABLE ||
+                   (p == PROBE_READ && state_kind(e.kind)->digests && !is_expired(&e) && accepts_digest(answer, &e));
     wipe(&e, sizeof e);
     return accepts;
 }
 
-bool pending_challenge_accepts(const char *answer)
+// directory_accepts - pending_challenge_accepts by every state file of the
+// directory, for a directory that has no index.
+static bool directory_accepts(const char *answer)
 {
     PlatListing listing;
     if (!plat_open_listing(FILTER_DIR, &listing))
@@ -264,13 +324,29 @@ bool pending_challenge_accepts(const char *answer)
     return accepts;
 }
 
+// Only the files the index names can hold a digest challenge; the others
+// are not read.
+bool pending_challenge_accepts(const char *answer)
+{
+    PlatText index;
+    int opened = open_pending_digests(&index);
+    if (opened <= 0)
+        return opened < 0 || directory_accepts(answer);
+    char path[FILTER_PATH_MAX];
+    bool accepts = false, failed = false;
+    while (!accepts && next_pending_digest(&index, path, sizeof path, &failed))
+        accepts = state_file_accepts(path, answer);
+    plat_close_text(&index);
+    return accepts || failed;
+}
+
 // remove_if_expired - the state file at path, when it is one of ours and its challenge has expired.
 static void remove_if_expired(const char *path)
 {
     ExpectedAnswer e;
     memset(&e, 0, sizeof e);
-    if (plat_file_kind(path) == PLAT_PLAIN_FILE && load_state_file(path, &e) && is_expired(&e))
-        plat_remove(path);
+    if (plat_file_kind(path) == PLAT_PLAIN_FILE && load_state_file(path, &e) && is_expired(&e) && plat_remove(path))
+        forget_pending_digest(path, may_hold_digest);
     wipe(&e, sizeof e);
 }
 

@@ -8,13 +8,16 @@
 #include "platform/platform_internal.h"
 #include "platform/platform_ops.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 #if defined(__linux__) || defined(__APPLE__)
 #include <sys/random.h>
@@ -22,22 +25,48 @@
 
 enum { NATIVE_PATH_MAX = 4096 };
 
-// The listing of the last directory scanned, kept for the rest of one call of
-// the filter: a connection looks up many files that do not exist (markers,
-// texts), all in the filter directory. Any change made through this layer, and
-// the start of every call, drop it, so a listing is never older than the call
-// that took it. A directory whose names do not fit is not kept.
-enum { LISTING_SIZE = 64 * 1024 };
+#if defined(__APPLE__)
+#define MODIFIED_AT st_mtimespec
+#else
+#define MODIFIED_AT st_mtim
+#endif
+
+// The listing of the last directory scanned: a connection looks up many
+// files that do not exist (markers, texts), all in the filter directory, and
+// each would otherwise cost a scan of it. The listing is hashed by name
+// without regard to case, so a look-up costs the same in a directory of
+// 20,000 names as in one of ten. It is kept while the directory is the same
+// (device and inode, whatever path named it) and unchanged (its modification
+// time to the nanosecond); any change made through this layer drops it.
+//
+// File systems stamp a directory's changes with a coarse clock (a few
+// milliseconds; two seconds on FAT), so a change made in the same tick as
+// the one before the scan would leave the time as it was. A listing is
+// therefore kept across calls only when the directory's last change was
+// LISTING_SETTLE_SECONDS before the scan; otherwise the start of the next
+// call drops it, as it always used to.
+//
+// A directory of more names, or of longer ones, than fit is not kept: it is
+// scanned at each look-up instead.
+enum {
+    LISTING_BYTES = 1024 * 1024,   // 20,000 names of 8.3 need 280 KB
+    LISTING_SLOTS = 64 * 1024,     // at most half of them used
+    LISTING_SETTLE_SECONDS = 3,
+};
 static char listing_dir[NATIVE_PATH_MAX];
-static char listing_names[LISTING_SIZE];   // NUL-separated names
-static size_t listing_used;
+static char listing_names[LISTING_BYTES];       // NUL-separated names
+static uint32_t listing_slots[LISTING_SLOTS];   // a name's offset + 1; 0: free
+static uint32_t listing_mask;                   // the slots in use, less one
 static bool listing_valid;
-static dev_t listing_device;   // the directory itself, whatever path named it
+static bool listing_settled;
+static dev_t listing_device;
 static ino_t listing_inode;
+static struct timespec listing_changed;         // the directory's modification time at the scan
 
 void plat_begin_call(void)
 {
-    listing_valid = false;
+    if (!listing_settled)
+        listing_valid = false;
     plat_forget_text_block();
 }
 
@@ -47,11 +76,20 @@ static void forget_listing(void)
     listing_valid = false;
 }
 
+// name_hash - FNV-1a over the name folded to lower case, as strcasecmp compares.
+static uint32_t name_hash(const char *name)
+{
+    uint32_t h = 2166136261u;
+    for (const unsigned char *p = (const unsigned char *)name; *p; p++)
+        h = (h ^ (uint32_t)tolower(*p)) * 16777619u;
+    return h;
+}
+
 // search_listing - the kept name that equals name without regard to case.
 static bool search_listing(const char *name, char *found, size_t size)
 {
-    for (size_t at = 0; at < listing_used; at += strlen(listing_names + at) + 1) {
-        const char *entry = listing_names + at;
+    for (uint32_t i = name_hash(name) & listing_mask; listing_slots[i] != 0; i = (i + 1) & listing_mask) {
+        const char *entry = listing_names + listing_slots[i] - 1;
         if (strcasecmp(entry, name) == 0 && strlen(entry) < size) {
             strcpy(found, entry);
             return true;
@@ -60,30 +98,67 @@ static bool search_listing(const char *name, char *found, size_t size)
     return false;
 }
 
+// hash_listing - the slots of the count names read, at most half of them used.
+static void hash_listing(size_t used, size_t count)
+{
+    size_t slots = 16;
+    while (slots < 2 * count)
+        slots *= 2;
+    listing_mask = (uint32_t)slots - 1;
+    memset(listing_slots, 0, slots * sizeof listing_slots[0]);
+    for (size_t at = 0; at < used; at += strlen(listing_names + at) + 1) {
+        uint32_t i = name_hash(listing_names + at) & listing_mask;
+        while (listing_slots[i] != 0)
+            i = (i + 1) & listing_mask;
+        listing_slots[i] = (uint32_t)at + 1;
+    }
+}
+
+// read_names - every name of an open directory into the listing; false when they do not fit.
+static bool read_names(DIR *d, size_t *used, size_t *count)
+{
+    struct dirent *e;
+    *used = *count = 0;
+    while ((e = readdir(d)) != nullptr) {
+        size_t len = strlen(e->d_name) + 1;
+        if (*used + len > sizeof listing_names || 2 * (*count + 1) > LISTING_SLOTS)
+            return false;
+        memcpy(listing_names + *used, e->d_name, len);
+        *used += len;
+        ++*count;
+    }
+    return true;
+}
+
+// is_settled - the directory's last change lies far enough before now that
+// a later one cannot carry the same time.
+static bool is_settled(const struct timespec *changed, const struct timespec *now)
+{
+    return now->tv_sec - changed->tv_sec > LISTING_SETTLE_SECONDS;
+}
+
 // scan_into_listing - read a directory's names into the listing; false when it cannot be read.
 static bool scan_into_listing(const char *dir)
 {
+    listing_valid = listing_settled = false;
+    if (strlen(dir) >= sizeof listing_dir)
+        return false;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
     DIR *d = opendir(dir[0] ? dir : ".");
-    listing_valid = false;
     if (!d)
         return false;
-    bool fits = strlen(dir) < sizeof listing_dir;
-    listing_used = 0;
-    struct dirent *e;
-    while (fits && (e = readdir(d)) != nullptr) {
-        size_t len = strlen(e->d_name) + 1;
-        if (listing_used + len > sizeof listing_names) {
-            fits = false;
-            break;
-        }
-        memcpy(listing_names + listing_used, e->d_name, len);
-        listing_used += len;
-    }
+    // The directory's time is taken before its names, so that a change made
+    // while they are read gives a time this listing does not carry.
     struct stat st;
-    if (fits && fstat(dirfd(d), &st) == 0) {
+    size_t used = 0, count = 0;
+    if (fstat(dirfd(d), &st) == 0 && read_names(d, &used, &count)) {
+        hash_listing(used, count);
         strcpy(listing_dir, dir);
         listing_device = st.st_dev;
         listing_inode = st.st_ino;
+        listing_changed = st.MODIFIED_AT;
+        listing_settled = is_settled(&st.MODIFIED_AT, &now);
         listing_valid = true;
     }
     closedir(d);
@@ -109,14 +184,19 @@ static bool scan_directory(const char *dir, const char *name, char *found, size_
     return ok;
 }
 
+// listing_holds - the kept listing is of dir, as it is now.
+static bool listing_holds(const char *dir)
+{
+    struct stat st;
+    return listing_valid && strcmp(listing_dir, dir) == 0 && stat(dir[0] ? dir : ".", &st) == 0 &&
+           st.st_dev == listing_device && st.st_ino == listing_inode && st.MODIFIED_AT.tv_sec == listing_changed.tv_sec &&
+           st.MODIFIED_AT.tv_nsec == listing_changed.tv_nsec;
+}
+
 // find_in_directory - the entry of dir whose name equals name without regard to case.
 static bool find_in_directory(const char *dir, const char *name, char *found, size_t size)
 {
-    struct stat st;
-    if (listing_valid && strcmp(listing_dir, dir) == 0 && stat(dir[0] ? dir : ".", &st) == 0 &&
-        st.st_dev == listing_device && st.st_ino == listing_inode)
-        return search_listing(name, found, size);
-    if (scan_into_listing(dir))
+    if (listing_holds(dir) || scan_into_listing(dir))
         return search_listing(name, found, size);
     return scan_directory(dir, name, found, size);
 }
@@ -490,10 +570,13 @@ static int system_try_lock(const char *path, PlatLock *lock)
     plat_native_path(path, native, sizeof native);
     if (!native[0])
         return -1;
+    struct stat st;
+    bool existed = lstat(native, &st) == 0;
     int fd = open(native, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
-    forget_listing();
+    if (!existed)
+        forget_listing();
     struct flock fl;
     memset(&fl, 0, sizeof fl);
     fl.l_type = F_WRLCK;

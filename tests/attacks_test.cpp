@@ -4,6 +4,7 @@
 // hidden in a row of digits, a state file shared by two stations, and a
 // callsign in lower case.
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
 #include "support/reported_error.h"
@@ -327,6 +328,53 @@ TEST(Attacks, ForwardLoginRefusesWhenAPendingNameCannotBeRead)
     ASSERT_EQ(symlink("nowhere", (h.root() + "/morvel/N0XYZ0.TMP").c_str()), 0);
     EXPECT_EQ(h.forward("N0FWD-0", "![0123456789]").result, 2);
 #endif
+}
+
+// The forward-login check reads only the challenge files its index names,
+// and fails closed there too: a named file that cannot be read, an index
+// that cannot be read, and an index gone (searched without it, then rebuilt
+// from the directory by the next challenge of any station) all leave the
+// answer unsent while the challenge waits.
+TEST(Attacks, ForwardLoginIndexFailsClosed)
+{
+    const struct {
+        const char *what;
+        void (*spoil)(HostDir &h);
+    } cases[] = {
+        {"named file not readable", [](HostDir &h) { h.remove("morvel/N0MD3.tmp"); h.make_dir("morvel/N0MD3.tmp"); }},
+        {"index not readable", [](HostDir &h) { h.remove("morvel/pending.idx"); h.make_dir("morvel/pending.idx"); }},
+        {"index gone", [](HostDir &h) { h.remove("morvel/pending.idx"); }},
+        {"index gone, then another station challenged",
+         [](HostDir &h) {
+             h.remove("morvel/pending.idx");
+             ASSERT_EQ(h.connect("N0NRM-1", 1).result, 1);
+             EXPECT_EQ(h.read("morvel/pending.idx"), "N0MD3.tmp\n");
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users("N0MD\n* MD5 Shared1\n-\nN0FWD\n* FORWARD Shared1\n-\nN0NRM\n* NORMAL Secret12\n-\n");
+        std::string digits = parse_challenge(h.connect("N0MD-3", 1).reply).digits;
+        ASSERT_EQ(digits.size(), 10u);
+        c.spoil(h);
+        EXPECT_EQ(h.forward("N0FWD-0", "![" + digits + "]").result, 2);
+    }
+}
+
+// A digest challenge that cannot be entered in the index is not put: the
+// forward-login check would not know of it. Error 10, as for a state file
+// that cannot be written.
+TEST(Attacks, DigestChallengeOutsideTheIndexIsNotPut)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0MD\n* MD5 Shared1\n-\n");
+    plat_test_fail(PLAT_FAULT_RENAME, 1, "morvel\\pending.idx", false);
+    EXPECT_EQ(h.connect("N0MD-3", 1).result, 2);
+    EXPECT_NE(reported_error_line(h).find("ERROR 00110"), std::string::npos);
+    EXPECT_FALSE(h.exists("morvel/N0MD3.tmp"));
 }
 
 // A state file name that is a link to another file is never written,

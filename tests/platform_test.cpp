@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -222,6 +224,56 @@ TEST(Platform, ListingGivesEveryNameOfADirectory)
     EXPECT_EQ(names, (std::vector<std::string>{"N0CALL1.TMP", "config.prt", "logcnx"}));
     EXPECT_FALSE(plat_open_listing("morvel\\no-such-dir", &listing));
 }
+
+#ifndef _WIN32
+// A name in another case is found, and a missing one is not, in a
+// directory of 20,000 names and in one whose names are too long to be kept
+// between look-ups.
+TEST(Platform, LookupInAnyCaseHoldsInLargeDirectories)
+{
+    for (int name_length : {12, 200}) {
+        SCOPED_TRACE(name_length);
+        HostDir h;
+        const int count = name_length < 100 ? 20000 : 6000;
+        std::string middle;
+        for (int i = 0; i < count; i++) {
+            std::string name = "N" + std::to_string(i) + std::string(name_length, 'X') + ".TMP";
+            FILE *f = fopen((h.root() + "/morvel/" + name).c_str(), "w");
+            ASSERT_NE(f, nullptr);
+            fclose(f);
+            if (i == count / 2)
+                middle = name;
+        }
+        std::string lower = middle;
+        std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+        plat_begin_call();
+        EXPECT_TRUE(plat_exists(("morvel\\" + lower).c_str()));
+        EXPECT_FALSE(plat_exists("morvel\\n0none.tmp"));
+        EXPECT_TRUE(plat_exists(("morvel\\" + lower).c_str()));
+    }
+}
+
+// The listing of a directory is kept between calls while the directory is
+// unchanged; a file another process makes there is found at once, in the
+// same call as in the next.
+TEST(Platform, KeptListingSeesFilesMadeBehindTheLayersBack)
+{
+    for (bool next_call : {false, true}) {
+        SCOPED_TRACE(next_call ? "next call" : "same call");
+        HostDir h;
+        h.write("morvel/config.prt", "x\n");
+        std::string dir = h.root() + "/morvel";
+        struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 60, 0}};   // changed a minute ago
+        ASSERT_EQ(utimensat(AT_FDCWD, dir.c_str(), times, 0), 0);
+        plat_begin_call();
+        EXPECT_FALSE(plat_exists("morvel\\late.prt"));
+        h.write("morvel/LATE.PRT", "x\n");
+        if (next_call)
+            plat_begin_call();
+        EXPECT_TRUE(plat_exists("morvel\\late.prt"));
+    }
+}
+#endif
 
 #ifndef _WIN32
 // A private file is its owner's alone, also when an older file of that name

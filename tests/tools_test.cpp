@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -756,6 +757,38 @@ TEST(FilterExplain, NoChallengeWhereTheBbsMayNotWriteTheFilterDirectory)
     EXPECT_NE(out.text.find("error:        10: "), std::string::npos) << out.text;
     EXPECT_EQ(out.text.find("challenge put"), std::string::npos) << out.text;
     EXPECT_EQ(out.text.find("N0FIX0.TMP"), std::string::npos) << out.text;
+}
+
+// The guard's line: whether the station's callsign is locked out and until
+// when, read from the guard's own file; none without guard.prt.
+TEST(FilterExplain, SaysWhetherTheGuardLocksTheStationOut)
+{
+    struct tm at = {};
+    at.tm_year = 2026 - 1900, at.tm_mon = 11, at.tm_mday = 8, at.tm_hour = 21, at.tm_min = 30, at.tm_isdst = -1;
+    long long now = (long long)mktime(&at);
+    const struct {
+        const char *guard;      // guard.prt; null: none
+        int failures;           // of N0CALL in guard.dat
+        int minutes_ago;        // its last failure
+        const char *line;       // the guard line; null: none
+    } rows[] = {
+        {"FAILURES 3 MINUTES 15\n", 3, 5, "guard:        locked out until 21:40:00 08-12-2026 (3 failures)"},
+        {"FAILURES 3 MINUTES 15\n", 2, 5, "guard:        not locked out (2 failures counted)"},
+        {"FAILURES 3 MINUTES 15\n", 3, 20, "guard:        not locked out (0 failures counted)"},
+        {nullptr, 3, 5, nullptr},
+    };
+    for (const auto &r : rows) {
+        SampleCopy s;
+        if (r.guard)
+            s.write("morvel/guard.prt", r.guard);
+        s.write("morvel/guard.dat", "N0CALL " + std::to_string(r.failures) + " " +
+                                        std::to_string(now - 60 * r.minutes_ago) + " 0\n");
+        Output out = run(tool("filter-explain") + " " + s.root.string() + " N0CALL-1 --port 1 --at 2026-12-08 21:30");
+        if (r.line)
+            EXPECT_NE(out.text.find(std::string(r.line) + "\n"), std::string::npos) << r.line << "\n" << out.text;
+        else
+            EXPECT_EQ(out.text.find("guard:"), std::string::npos) << out.text;
+    }
 }
 
 // The tools judge a station argument as the filter decodes it: a callsign of

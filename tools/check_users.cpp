@@ -90,11 +90,6 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
                       "the password holds a blank: the filter takes only its first word (" +
                           std::to_string(strlen(e.password)) + " characters) and ignores the rest; " +
                           locked_out(h.pattern, e.method) + "; write the password as one word without blanks");
-    } else if (e.needs_password && e.method == METHOD_FLEXNET && strspn(e.password, "0123456789") != 5) {
-        check_finding(false, file, line,
-                      "the FLEXNET key is not five digits; the filter weighs the challenge's digits by the key's digits "
-                      "and counts every other character as 0, so " + h.pattern + "'s FLEXNET program, which takes "
-                      "digits, gives another sum and the station is refused; write the five digits of the key");
     } else if (e.needs_password && draws_positions(e.method)) {
         check_password_length(file, line, strlen(e.password), (std::string(method_name(e.method)) + " password").c_str());
     } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {

@@ -196,7 +196,6 @@ static void print_wrong_answers(const StationSpec &asked)
            answers == 1 ? "" : "s", verdict_text(run.calls.back().verdict).c_str());
 }
 
-// explain - the whole explanation; returns the final verdict.
 // print_guard - whether the guard holds the station's callsign locked out,
 // and until when, read from the guard's own file by its own reader.
 static void print_guard(void)
@@ -211,6 +210,7 @@ static void print_guard(void)
         printf("guard:        not locked out (%d failures counted)\n", g.failures);
 }
 
+// explain - the whole explanation; returns the final verdict.
 static int explain(const ExplainOptions &o)
 {
     StationRun run = run_station(o.asked);
