@@ -30,6 +30,15 @@ void at(HostDir &h, int minutes, int seconds = 0)
     h.set_clock(2026, 12, 8, 21 + total / 3600, total / 60 % 60, total % 60, 0);
 }
 
+// temporary_left - a file being rewritten stands in morvel (its name ends in ".new").
+bool temporary_left(const HostDir &h)
+{
+    for (const auto &name : h.list("morvel"))
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".new") == 0)
+            return true;
+    return false;
+}
+
 long guard_mails(const HostDir &h)
 {
     return h.exists(MAIL_IMPORT) ? count_lines(h.read(MAIL_IMPORT), "GUARD") : 0;
@@ -151,7 +160,7 @@ TEST(Guard, ItsFileHoldsNoSecret)
     EXPECT_NE(file.find("N0ABC 1 "), std::string::npos) << file;
     EXPECT_EQ(file.find("Secret12"), std::string::npos);
     EXPECT_EQ(file.find("wrong"), std::string::npos);
-    EXPECT_FALSE(h.exists("morvel/guard.new"));
+    EXPECT_FALSE(temporary_left(h));
 }
 
 // A guard file that cannot be put in place keeps what it held, whole, and no
@@ -167,8 +176,7 @@ TEST(Guard, ItsFileStaysWholeWhenItCannotBeReplaced)
     EXPECT_EQ(h.answer("N0ABC-0", 2, "wrong", 1).result, 1);
     EXPECT_EQ(h.read(GUARD_FILE), kept);
     plat_test_clear_faults();
-    for (const auto &name : h.list("morvel"))
-        EXPECT_EQ(name.find(".new"), std::string::npos) << name;
+    EXPECT_FALSE(temporary_left(h));
 }
 
 // A wrong line of guard.prt is error 5 naming guard.prt and its line; the
