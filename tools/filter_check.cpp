@@ -12,15 +12,14 @@
 #include "platform/platform.h"
 #include "tools/check_report.h"
 #include "tools/check_run.h"
+#include "tools/tool_command_line.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-enum { EXIT_USAGE = 100 };
 
 // note_files_read - which config.prt and users.prt the check reads, and why there.
 static void note_files_read(void)
@@ -64,12 +63,9 @@ int main(int argc, char **argv)
     app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
                                        "it for the BBS (relative to DIR)");
     app.set_version_flag("--version", tool_version_line("filter-check"));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        int code = app.exit(e);
-        return e.get_exit_code() == 0 ? code : EXIT_USAGE;
-    }
+    int status;
+    if (!parse_tool_line(app, &status, argc, argv))
+        return status;
     if (!morvel.empty() && set_morvel(morvel.c_str()) != 0)
         return EXIT_USAGE;
     if (!enter_setup(dir, "filter-check"))

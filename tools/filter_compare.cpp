@@ -9,10 +9,10 @@
 // station to compare, 100 usage.
 #include "tools/json_text.h"
 #include "report/logs.h"
+#include "tools/tool_command_line.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -23,7 +23,7 @@
 
 namespace fs = std::filesystem;
 
-enum { EXIT_SAME = 0, EXIT_CHANGED = 1, EXIT_NOTHING_COMPARED = 2, EXIT_USAGE = 100 };
+enum { EXIT_SAME = 0, EXIT_CHANGED = 1, EXIT_NOTHING_COMPARED = 2 };
 
 typedef std::set<std::pair<std::string, int>> StationSet;
 
@@ -232,12 +232,9 @@ int main(int argc, char **argv)
     app.add_flag("-q,--quiet", opts.quiet, "print nothing: the exit status alone tells");
     app.add_flag("--json", opts.json, "print one JSON object: the counts and each changed station");
     app.set_version_flag("--version", tool_version_line("filter-compare"));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        int code = app.exit(e);
-        return e.get_exit_code() == 0 ? code : EXIT_USAGE;
-    }
+    int status;
+    if (!parse_tool_line(app, &status, argc, argv))
+        return status;
     std::error_code ec;
     fs::path old_path = fs::absolute(old_dir, ec), new_path = fs::absolute(new_dir, ec);
     if (!fs::is_directory(old_path, ec) || !fs::is_directory(new_path, ec)) {

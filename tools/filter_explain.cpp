@@ -10,14 +10,14 @@
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "config/host_files.h"
+#include "tools/tool_command_line.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 
-enum { EXIT_USAGE = 100, WRONG_ANSWER_LIMIT = 10 };
+enum { WRONG_ANSWER_LIMIT = 10 };
 
 struct ExplainOptions {
     std::string dir;
@@ -247,12 +247,9 @@ int main(int argc, char **argv)
     std::vector<std::string> when;
     app.add_option("--at", when, "the clock: DATE TIME, as 2026-12-08 21:30 or 08-12-2026 21:30:05")->expected(2);
     app.set_version_flag("--version", tool_version_line("filter-explain"));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        int code = app.exit(e);
-        return e.get_exit_code() == 0 ? code : EXIT_USAGE;
-    }
+    int status;
+    if (!parse_tool_line(app, &status, argc, argv))
+        return status;
     if (!station_is_well_formed(o.asked.station)) {
         fprintf(stderr, "filter-explain: %s is not CALLSIGN-SSID: the filter refuses such a call at once (2)\n",
                 o.asked.station.c_str());

@@ -25,10 +25,10 @@
 #include "filter/filter_state.h"
 #include "platform/dry_run.h"
 #include "platform/platform.h"
+#include "tools/tool_command_line.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <csignal>
@@ -54,7 +54,7 @@ namespace fs = std::filesystem;
 typedef int (*svc_main_fn)(int, char **, char *, int);
 typedef int (*dll_main_fn)(int, char **);
 
-enum { EXIT_USAGE = 100, HOST_REPLY_SIZE = 8192 };
+enum { HOST_REPLY_SIZE = 8192 };
 
 // The help's head and foot; each option says itself.
 static const char help_head[] =
@@ -289,13 +289,8 @@ static bool parse_options(int argc, char **argv, Options *o, int *status)
     std::vector<std::string> args(argv + 1, argv + argc);
     std::vector<std::string> command_words = take_command_words(app, &args);
     std::reverse(args.begin(), args.end());
-    try {
-        app.parse(args);
-    } catch (const CLI::ParseError &e) {
-        app.exit(e);
-        *status = e.get_exit_code() == 0 ? 0 : EXIT_USAGE;
+    if (!parse_tool_line(app, status, args))
         return false;
-    }
     o->has_password = app.count("--password") > 0;
     if (!take_action(words, command_words, o)) {
         fprintf(stderr, "filter-host: give connect CALL-SSID, forward CALL-SSID or command WORD [ARGUMENT]\n"

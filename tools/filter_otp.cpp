@@ -19,15 +19,15 @@
 #include "filter/filter_state.h"
 #include "platform/platform.h"
 #include "tools/otp_qr.h"
+#include "tools/tool_command_line.h"
 #include "tools/tool_run.h"
 #include "tools/tool_version.h"
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-enum { EXIT_REFUSED = 1, EXIT_USAGE = 100, NEW_SECRET_BYTES = 20, LIST_MAX = 1000 };
+enum { EXIT_REFUSED = 1, NEW_SECRET_BYTES = 20, LIST_MAX = 1000 };
 
 struct OtpOptions {
     std::string dir = ".";
@@ -203,13 +203,6 @@ static int run_list(const OtpOptions &o)
     return 0;
 }
 
-// usage_error - CLI11's message for a parse error, as exit status 100.
-static int usage_error(CLI::App &app, const CLI::ParseError &e)
-{
-    int code = app.exit(e);
-    return e.get_exit_code() == 0 ? code : EXIT_USAGE;
-}
-
 int main(int argc, char **argv)
 {
     OtpOptions o;
@@ -227,11 +220,9 @@ int main(int argc, char **argv)
     list->add_option("CALLSIGN-SSID", o.station, "the station, for example N0CALL-1")->required();
     list->add_option("--count", o.count, "how many codes")->required()->check(CLI::Range(1, (int)LIST_MAX));
     list->add_option("--port", o.port, "the port whose line of the entry gives the secret (default 1)");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return usage_error(app, e);
-    }
+    int status;
+    if (!parse_tool_line(app, &status, argc, argv))
+        return status;
     if (!station_is_well_formed(o.station) || !select_station(o.station, o.port)) {
         fprintf(stderr, "filter-otp: %s is not CALLSIGN-SSID\n", o.station.c_str());
         return EXIT_USAGE;
