@@ -26,12 +26,6 @@ static void notices_host(HostDir &h)
                     "3 OPEN"});
 }
 
-// all_mail - what the host has or will import: the import file, then the held mail.
-static std::string all_mail(HostDir &h)
-{
-    return (h.exists(MAIL_IMPORT) ? h.read(MAIL_IMPORT) : "") + (h.exists(HELD) ? h.read(HELD) : "");
-}
-
 // The flush cannot remove mail.prt: it empties it, and an empty mail.prt
 // is no held mail; the message is imported once over any number of calls.
 TEST(MailDrop, HeldMailThatCannotBeRemovedIsEmptiedAndImportedOnce)
@@ -122,6 +116,12 @@ TEST(MailDrop, TornMessageThatCannotBeCutBackKeepsTheLockUntilCut)
 }
 
 #if !defined(_WIN32)
+// all_mail - what the host has or will import: the import file, then the held mail.
+static std::string all_mail(HostDir &h)
+{
+    return (h.exists(MAIL_IMPORT) ? h.read(MAIL_IMPORT) : "") + (h.exists(HELD) ? h.read(HELD) : "");
+}
+
 // A lock older than the limit is reported when it is the host's, never
 // removed; a young one is the host at work.
 TEST(MailDrop, StaleLockOfTheHostIsReportedNotRemoved)
