@@ -5,6 +5,9 @@
 #include "platform/fixed_clock.h"
 #include "platform/platform_ops.h"
 #include "platform/test_hooks.h"
+#if !defined(_WIN32)
+#include "platform/lookup_posix.h"
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -417,6 +420,13 @@ static void install_fault_layer(void)
     plat_ops.create_hidden = fault_create_hidden;
     plat_ops.open_listing = fault_open_listing;
 }
+
+#if !defined(_WIN32)
+unsigned long plat_test_system_calls(void)
+{
+    return posix_system_calls;
+}
+#endif
 
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds)
 {

@@ -78,6 +78,13 @@ void plat_test_interleave(PlatFault kind, int nth, const char *path, void (*acti
 // held by another process, before the wait; null clears.
 void plat_test_on_lock_wait(void (*action)(void));
 
+#if !defined(_WIN32)
+// plat_test_system_calls - the calls of the system the platform's entries
+// have made since the library was loaded: a call's cost is the difference
+// across it. Counted on POSIX systems, where the cost is measured.
+unsigned long plat_test_system_calls(void);
+#endif
+
 // plat_test_set_clock / plat_test_clear_clock - the clock of every call is
 // fixed at this time until cleared.
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds);

@@ -49,9 +49,12 @@ static const char default_ports[] =
     "3 0 0 0 0 0 0 0 a b vhf\n"
     "4 0 0 0 0 0 0 0 a b hf\n";
 
+// native - the system's path of a file, as the next call would find it: the
+// test looks from outside, after whatever a call or another process changed.
 static std::string native(const std::string &path)
 {
     char out[4096];
+    plat_begin_call();
     plat_native_path(path.c_str(), out, sizeof out);
     return out;
 }
@@ -88,10 +91,15 @@ HostDir::~HostDir()
         fs::remove_all(root_, ec);
 }
 
+// What a test changes on the disk itself comes as another process's change
+// between two calls: the platform layer is told that a call begins.
 void HostDir::write(const std::string &path, const std::string &content)
 {
-    std::ofstream out(native(path), std::ios::binary | std::ios::trunc);
-    out << content;
+    {
+        std::ofstream out(native(path), std::ios::binary | std::ios::trunc);
+        out << content;
+    }
+    plat_begin_call();
 }
 
 // On Windows the filter writes its text files in text mode ("\r\n"); reading
@@ -110,6 +118,7 @@ std::string HostDir::read(const std::string &path) const
 
 bool HostDir::exists(const std::string &path) const
 {
+    plat_begin_call();
     return plat_exists(path.c_str());
 }
 
@@ -117,12 +126,14 @@ void HostDir::remove(const std::string &path)
 {
     std::error_code ec;
     fs::remove(native(path), ec);
+    plat_begin_call();
 }
 
 void HostDir::make_dir(const std::string &path)
 {
     std::error_code ec;
     fs::create_directories(native(path), ec);
+    plat_begin_call();
 }
 
 std::vector<std::string> HostDir::list(const std::string &dir) const
