@@ -509,8 +509,16 @@ static Step walk_part(PathWalk *w, int i, Resolved *r)
         w->rest_missing = true;
     }
     if (!last) {
-        if (!join(trial, w->built, w->parts, i, i + 1))
+        char inner_key[NATIVE_PATH_MAX];
+        if (!join(trial, w->built, w->parts, i, i + 1) || !prefix_key(w, i + 1, inner_key))
             return STEP_FAILED;
+        // A directory whose listing is kept is shown to be there by the
+        // stat or the reading that makes its listing answer for this call.
+        Listing *inner = listing_named(inner_key);
+        if (inner && strcmp(inner->dir, trial) == 0 && listing_for(inner_key, trial)) {
+            strcpy(w->built, trial);
+            return STEP_NEXT;
+        }
         if (on_disk(trial)) {
             if (l)
                 learn(l, part);

@@ -28,6 +28,7 @@ struct PlatText {
     int fd;
     unsigned id;          // names this reader's bytes in the block
     long long offset;     // file position of the next byte not yet taken
+    long long position;   // where the descriptor stands
     bool failed;          // a read or a positioning failed; the text ended there
 };
 

@@ -40,6 +40,7 @@ bool plat_open_text(const char *path, PlatText *text)
         last_id = 1;
     text->id = last_id;
     text->offset = 0;
+    text->position = 0;
     text->failed = false;
     return true;
 }
@@ -60,16 +61,18 @@ void plat_close_text(PlatText *text)
 }
 
 // claim_block - make the block hold this reader's bytes from its own place;
-// false when its file cannot be positioned there.
+// false when its file cannot be positioned there. A file just opened, or
+// read to where its reader stands, is not positioned again.
 static bool claim_block(PlatText *text)
 {
     if (tb.owner == text->id)
         return true;
     tb.owner = 0;
-    if (text->failed || !plat_ops.seek_raw(text->fd, text->offset)) {
+    if (text->failed || (text->position != text->offset && !plat_ops.seek_raw(text->fd, text->offset))) {
         text->failed = true;
         return false;
     }
+    text->position = text->offset;
     tb.base = text->offset;
     tb.at = tb.end = 0;
     tb.last = false;
@@ -95,6 +98,7 @@ static void fill_block(PlatText *text, size_t need)
             tb.last = true;
             break;
         }
+        text->position += n;
         const char *end = (const char *)memchr(tb.bytes + tb.end, TEXT_END, (size_t)n);
         if (end) {
             n = (long)(end - (tb.bytes + tb.end));

@@ -190,9 +190,22 @@ static bool place_denied(const char *path)
     return denied(cut ? parent : ".", PLAT_MAY_WRITE);
 }
 
+// any_denial - a permission is taken away somewhere. Without one the layer
+// asks nothing of the entries below, so that a call makes the same system
+// calls as in the module the host loads.
+static bool any_denial(void)
+{
+    for (const Denial &d : denials)
+        if (d.what)
+            return true;
+    return false;
+}
+
 // write_denied - the file cannot be written: its own permission, or its directory's for a new one.
 static bool write_denied(const char *path)
 {
+    if (!any_denial())
+        return false;
     return below.exists(path) ? denied(path, PLAT_MAY_WRITE) : place_denied(path);
 }
 
@@ -302,7 +315,7 @@ static FILE *fault_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    if ((!below.exists(path) && place_denied(path)) || fault_due(PLAT_FAULT_OPEN, path))
+    if ((any_denial() && !below.exists(path) && place_denied(path)) || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     return written_stream(below.open_exclusive(path, existed), path);
 }
@@ -320,7 +333,7 @@ static int fault_open_raw(const char *path)
 
 static bool fault_remove(const char *path)
 {
-    if (below.exists(path) && place_denied(path))
+    if (any_denial() && below.exists(path) && place_denied(path))
         return false;
     return !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -253,24 +254,165 @@ TEST(Platform, LookupInAnyCaseHoldsInLargeDirectories)
     }
 }
 
-// The listing of a directory is kept between calls while the directory is
-// unchanged; a file another process makes there is found at once, in the
-// same call as in the next.
-TEST(Platform, KeptListingSeesFilesMadeBehindTheLayersBack)
+// make_behind - a file another process makes, without the layer knowing.
+static void make_behind(const std::string &path)
 {
-    for (bool next_call : {false, true}) {
-        SCOPED_TRACE(next_call ? "next call" : "same call");
+    FILE *f = fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fclose(f);
+}
+
+// set_changed - the directory's modification time.
+static void set_changed(const std::string &dir, struct timespec when)
+{
+    struct timespec times[2] = {{0, UTIME_OMIT}, when};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.c_str(), times, 0), 0);
+}
+
+// A file another process makes after the listing of its directory was read
+// in a call is seen from the next call on: also when the directory had
+// changed just before the reading and the coarse clock of the file system
+// leaves its time as it was. Within the call the listing answers alone,
+// but while a lock is held the name is asked of the system as spelled:
+// processes of the filter hand their files over under the lock, and spell
+// their names alike.
+TEST(Platform, AnotherProcessesFileIsSeenAtTheNextCallOrUnderALock)
+{
+    struct Case {
+        const char *what;
+        const char *made;  // as the other process spells it
+        bool still;        // the directory last changed a minute before the reading
+        bool next_call;
+        bool locked;
+        bool seen;
+    } cases[] = {
+        {"next call, the directory still for a minute", "LATE.PRT", true, true, false, true},
+        {"next call, made in the tick of the reading", "LATE.PRT", false, true, false, true},
+        {"same call, under a lock, spelt as the filter spells it", "late.prt", true, false, true, true},
+        {"same call, without a lock", "late.prt", true, false, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         HostDir h;
         h.write("morvel/config.prt", "x\n");
+        h.write("morvel/t.lck", "");
         std::string dir = h.root() + "/morvel";
-        struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 60, 0}};   // changed a minute ago
-        ASSERT_EQ(utimensat(AT_FDCWD, dir.c_str(), times, 0), 0);
+        struct stat st;
+        ASSERT_EQ(stat(dir.c_str(), &st), 0);
+        struct timespec changed = st.st_mtim;
+        if (c.still)
+            changed = {time(nullptr) - 60, 0};
+        set_changed(dir, changed);
         plat_begin_call();
         EXPECT_FALSE(plat_exists("morvel\\late.prt"));
-        h.write("morvel/LATE.PRT", "x\n");
-        if (next_call)
+        make_behind(dir + "/" + c.made);
+        if (!c.still)
+            set_changed(dir, changed);
+        PlatLock lock;
+        if (c.locked) {
+            ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock));
+        }
+        if (c.next_call)
             plat_begin_call();
-        EXPECT_TRUE(plat_exists("morvel\\late.prt"));
+        EXPECT_EQ(plat_exists("morvel\\late.prt"), c.seen);
+        if (c.locked)
+            plat_unlock(&lock);
+    }
+}
+
+// The filter's own changes enter the listing read in the call, which stays
+// true without being read again: a name it lacks costs no system call and
+// is not removed, and one it holds costs the one call of the operation.
+TEST(Platform, OwnChangesKeepTheListingOfTheCallTrue)
+{
+    HostDir h;
+    h.write("morvel/Config.prt", "x\n");
+    h.make_dir("mail");
+    plat_begin_call();
+    EXPECT_FALSE(plat_exists("morvel\\none.prt"));   // reads the listing
+    auto calls_of = [](const std::function<void()> &what) {
+        unsigned long before = plat_test_system_calls();
+        what();
+        return plat_test_system_calls() - before;
+    };
+    auto missing_cost_nothing = [&](const char *when) {
+        EXPECT_EQ(calls_of([] {
+                      PlatText text;
+                      EXPECT_FALSE(plat_exists("morvel\\other.prt"));
+                      EXPECT_TRUE(plat_remove("morvel\\ERROR3.TMP"));
+                      EXPECT_EQ(plat_fopen("morvel\\mail.prt", "rt"), nullptr);
+                      EXPECT_FALSE(plat_open_text("morvel\\intro.prt", &text));
+                      EXPECT_EQ(plat_file_kind("morvel\\none.idx"), PLAT_NO_FILE);
+                  }),
+                  0u)
+            << when;
+    };
+    missing_cost_nothing("after the reading");
+    EXPECT_EQ(calls_of([] { EXPECT_TRUE(plat_exists("morvel\\CONFIG.PRT")); }), 1u);
+
+    ASSERT_TRUE(plat_create_hidden("morvel\\ERROR5.TMP"));
+    ASSERT_TRUE(plat_make_directory("morvel\\logcnx"));
+    ASSERT_TRUE(plat_rename("morvel\\Config.prt", "morvel\\Renamed.prt"));
+    PlatReplacement r;
+    FILE *f = plat_open_replacement("morvel\\pending.idx", false, &r);
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(plat_commit_replacement(&r));
+    FILE *lock = plat_fopen_exclusive("morvel\\own.lck", nullptr);
+    ASSERT_NE(lock, nullptr);
+    plat_fclose(lock);
+    ASSERT_TRUE(plat_remove("morvel\\own.lck"));
+    missing_cost_nothing("after its own changes");
+    for (const char *made : {"morvel\\error5.tmp", "morvel\\LOGCNX", "morvel\\renamed.prt", "morvel\\PENDING.IDX"})
+        EXPECT_TRUE(plat_exists(made)) << made;
+    for (const char *gone : {"morvel\\config.prt", "morvel\\own.lck"})
+        EXPECT_EQ(calls_of([gone] { EXPECT_FALSE(plat_exists(gone)) << gone; }), 0u) << gone;
+    EXPECT_EQ(h.list("morvel"), (std::vector<std::string>{"ERROR5.TMP", "Renamed.prt", "logcnx", "pending.idx"}));
+}
+
+// users_of - a users.prt of `entries` entries, the stations of the figures last.
+static std::string users_of(int entries)
+{
+    std::string text;
+    for (int i = 0; i < entries - 3; i++)
+        text += "X" + std::to_string(i % 10) + std::to_string(i) + "A-1\n1 NORMAL pw" + std::to_string(i) + "\n2 OPEN\n-\n";
+    return text + "N0OPN-1\n* OPEN\n-\nN0RDO-1\n* READONLY\n-\nN0NRM-1\n* NORMAL secretpassword\n-\n";
+}
+
+// What a call costs in calls of the system, users.prt holding 10,000 entries
+// with the station's last: at most the figures written in docs/performance.md
+// ("The system calls of a call"). The call before is a challenge, which
+// changes the filter directory, as calls that follow each other do; or the
+// directory has been still for a minute.
+TEST(Platform, ACallMakesNoMoreSystemCallsThanItsFigure)
+{
+    struct Case {
+        const char *what;
+        const char *station;
+        bool still;
+        unsigned long figure;
+    } cases[] = {
+        {"READONLY decision after a challenge", "N0RDO-1", false, 19},
+        {"READONLY decision, the directory still", "N0RDO-1", true, 15},
+        {"NORMAL challenge after a challenge", "N0NRM-1", false, 41},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostDir h;
+        h.write_basic_config({"1 OPEN", "2 OPEN", "3 OPEN", "4 OPEN"});
+        h.write_users(users_of(10000));
+        h.connect("N0NRM-1");   // the first call of a load reads the host's files
+        if (c.still) {
+            set_changed(h.root() + "/morvel", {time(nullptr) - 60, 0});
+            h.connect(c.station);
+        } else {
+            h.connect("N0NRM-1");
+        }
+        unsigned long before = plat_test_system_calls();
+        CallResult r = h.connect(c.station);
+        unsigned long made = plat_test_system_calls() - before;
+        EXPECT_EQ(r.result, c.station[2] == 'R' ? 3 : 1) << r.reply;
+        EXPECT_LE(made, c.figure) << "system calls of the call";
+        RecordProperty(std::string("system calls: ") + c.what, (int)made);
     }
 }
 #endif
