@@ -63,13 +63,13 @@ static std::string make_host(int entries)
     std::ofstream(dir + "/morvel/config.prt") << config_text;
     std::ofstream users(dir + "/morvel/users.prt");
     users << "# users.prt for the benchmark\n";
-    for (int i = 0; i < entries - 2; i++) {
+    for (int i = 0; i < entries - 3; i++) {
         char call[16];
         snprintf(call, sizeof call, "X%d%04dA", i % 10, i % 10000);
         call[7] = '\0';
         users << call << "-" << (i / 10000) % 16 << "\n1 NORMAL pw" << i << "\n2 OPEN\n-\n";
     }
-    users << "N0OPN-1\n* OPEN\n-\nN0NRM-1\n* NORMAL secretpassword\n-\n";
+    users << "N0OPN-1\n* OPEN\n-\nN0RDO-1\n* READONLY\n-\nN0NRM-1\n* NORMAL secretpassword\n-\n";
     return dir;
 }
 
@@ -92,19 +92,6 @@ static void enter_host(int entries)
         made[entries] = make_host(entries);
     fs::current_path(made[entries]);
     filter_reset_state();
-}
-
-static void BM_Decision(benchmark::State &state, const char *station, const char *attempt)
-{
-    enter_host((int)state.range(0));
-    call("N0NRM-1", "0", "");   // leaves a state file for the answer calls
-    long before = allocations;
-    for (auto _ : state) {
-        counting = true;
-        benchmark::DoNotOptimize(call(station, attempt, "wrong"));
-        counting = false;
-    }
-    state.counters["heap_allocations"] = (double)(allocations - before);
 }
 
 // fgets_lines - the fgets floor: one file read line by line through stdio.
@@ -150,6 +137,56 @@ static double seconds_of(long (*reader)(const char *), char native[][512], long 
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// change_directory - what another process does between two calls of a busy
+// BBS: a file made and removed in the filter directory, which changes it.
+static void change_directory(void)
+{
+    int fd = open("morvel/other.tmp", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0)
+        close(fd);
+    unlink("morvel/other.tmp");
+}
+
+// BM_Decision - one call of the host per iteration, timed alone. Changed:
+// the filter directory is changed before every call, as it is on a busy
+// BBS (by the previous call's challenge, or another process), and its
+// listing must be read again. Still: it last changed a minute before the
+// first call, and only what the call itself does changes it (a challenge
+// or an answer rewrites the station's state file at every call).
+//
+// The raw floor is measured in the same iterations, taking turns with the
+// call at going first, each timed on its own: the ratio of the two holds on
+// a machine whose other work slows both.
+static void BM_Decision(benchmark::State &state, const char *station, const char *attempt, bool changed)
+{
+    enter_host((int)state.range(0));
+    char native[2][512];
+    for (int i = 0; i < 2; i++)
+        plat_native_path(floor_files[i], native[i], sizeof native[i]);
+    call("N0NRM-1", "0", "");   // leaves a state file for the answer calls
+    if (!changed)
+        fs::last_write_time("morvel", fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    long before = allocations, lines = 0, turn = 0;
+    double raw_seconds = 0;
+    for (auto _ : state) {
+        if (changed)
+            change_directory();
+        bool floor_first = turn++ % 2 != 0;
+        if (floor_first)
+            raw_seconds += seconds_of(raw_lines, native, &lines);
+        auto start = std::chrono::steady_clock::now();
+        counting = true;
+        benchmark::DoNotOptimize(call(station, attempt, "wrong"));
+        counting = false;
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (!floor_first)
+            raw_seconds += seconds_of(raw_lines, native, &lines);
+    }
+    benchmark::DoNotOptimize(lines);
+    state.counters["heap_allocations"] = (double)(allocations - before);
+    state.counters["raw_us"] = benchmark::Counter(raw_seconds * 1e6, benchmark::Counter::kAvgIterations);
+}
+
 // BM_Floors - both floors over the same files in the same iterations, taking
 // turns at going first, each timed on its own. The file names are found
 // once: the floors measure reading, not the case-insensitive look-up.
@@ -176,22 +213,27 @@ static void BM_Floors(benchmark::State &state)
 }
 
 static const int decision_sizes[] = {100, 1000, 10000, 100000};
-static const char *const decision_names[] = {"open_station", "normal_challenge", "unlisted_station", "answer_call"};
+static const char *const decision_names[] = {"open_station", "readonly_station", "normal_challenge", "unlisted_station",
+                                              "answer_call"};
+static const char *const directory_modes[] = {"changed", "still"};
 
-// register_decisions - per size the floors, then the four decisions, so that
-// each ratio compares measurements taken one right after the other.
+// register_decisions - per size the floors, then the five decisions with
+// the directory changed before each call and still, so that each ratio
+// compares measurements taken one right after the other.
 static void register_decisions(void)
 {
-    static const char *const stations[] = {"N0OPN-1", "N0NRM-1", "N9ZZZ-1", "N0NRM-1"};
-    static const char *const attempts[] = {"0", "0", "0", "1"};
+    static const char *const stations[] = {"N0OPN-1", "N0RDO-1", "N0NRM-1", "N9ZZZ-1", "N0NRM-1"};
+    static const char *const attempts[] = {"0", "0", "0", "0", "1"};
     for (int size : decision_sizes) {
         benchmark::RegisterBenchmark("BM_Floors", BM_Floors)->Arg(size)->Unit(benchmark::kMicrosecond);
-        for (int i = 0; i < 4; i++) {
-            std::string name = std::string("BM_Decision/") + decision_names[i];
-            benchmark::RegisterBenchmark(name.c_str(), BM_Decision, stations[i], attempts[i])
-                ->Arg(size)
-                ->Unit(benchmark::kMicrosecond);
-        }
+        for (int i = 0; i < 5; i++)
+            for (int m = 0; m < 2; m++) {
+                std::string name = std::string("BM_Decision/") + decision_names[i] + "/" + directory_modes[m];
+                benchmark::RegisterBenchmark(name.c_str(), BM_Decision, stations[i], attempts[i], m == 0)
+                    ->Arg(size)
+                    ->UseManualTime()
+                    ->Unit(benchmark::kMicrosecond);
+            }
     }
 }
 
@@ -311,33 +353,41 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const auto &r : runs) {
-            ns[r.benchmark_name()] = r.real_accumulated_time / (double)r.iterations * 1e9;
-            cpu_ns[r.benchmark_name()] = r.cpu_accumulated_time / (double)r.iterations * 1e9;
+            std::string name = r.benchmark_name();
+            size_t manual = name.find("/manual_time");
+            if (manual != std::string::npos)
+                name.erase(manual);
+            ns[name] = r.real_accumulated_time / (double)r.iterations * 1e9;
+            cpu_ns[name] = r.cpu_accumulated_time / (double)r.iterations * 1e9;
             for (const auto &c : r.counters)
-                counters[r.benchmark_name()][c.first] = c.second;
+                counters[name][c.first] = c.second;
         }
     }
     bool has(const std::string &name) { return ns.count(name) != 0; }
 };
 
-// print_decisions - each decision against both floors measured just before it.
+// print_decisions - each decision against the raw floor measured in its own
+// iterations, and the fgets floor measured just before it.
 static void print_decisions(RatioReporter &rep)
 {
-    printf("\n| measure | entries | time (us) | raw floor (us) | fgets floor (us) | / raw floor | / fgets floor |\n");
-    printf("|---|---|---|---|---|---|---|\n");
+    printf("\n| measure | entries | directory | time (us) | raw floor (us) | fgets floor (us) | / raw floor |"
+           " / fgets floor |\n");
+    printf("|---|---|---|---|---|---|---|---|\n");
     for (int size : decision_sizes) {
         std::string floors = "BM_Floors/" + std::to_string(size);
         if (!rep.has(floors))
             continue;
         double raw = rep.counters[floors]["raw_us"], fgets = rep.counters[floors]["fgets_us"];
-        printf("| floors | %d | | %.1f | %.1f | | %.2f |\n", size, raw, fgets, raw / fgets);
-        for (const char *d : decision_names) {
-            std::string name = std::string("BM_Decision/") + d + "/" + std::to_string(size);
-            if (!rep.has(name))
-                continue;
-            double us = rep.ns[name] / 1000;
-            printf("| %s | %d | %.1f | %.1f | %.1f | %.2f | %.2f |\n", d, size, us, raw, fgets, us / raw, us / fgets);
-        }
+        printf("| floors | %d | | | %.1f | %.1f | | %.2f |\n", size, raw, fgets, raw / fgets);
+        for (const char *d : decision_names)
+            for (const char *mode : directory_modes) {
+                std::string name = std::string("BM_Decision/") + d + "/" + mode + "/" + std::to_string(size);
+                if (!rep.has(name))
+                    continue;
+                double us = rep.ns[name] / 1000, own_raw = rep.counters[name]["raw_us"];
+                printf("| %s | %d | %s | %.1f | %.1f | %.1f | %.2f | %.2f |\n", d, size, mode, us, own_raw, fgets,
+                       us / own_raw, us / fgets);
+            }
     }
 }
 
