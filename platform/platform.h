@@ -216,7 +216,8 @@ bool plat_make_directory(const char *path);
 bool plat_create_hidden(const char *path);
 
 // plat_begin_call - the host called the filter: what the layer knew of the
-// directories may be out of date now.
+// directories may be out of date now. Every listing kept from an earlier
+// call is confirmed (or read again) before it answers in this one.
 void plat_begin_call(void);
 
 // plat_native_path - the path the system sees for a filter path (for tools and tests).

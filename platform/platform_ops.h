@@ -13,7 +13,9 @@
 // A layer never asks whether another one is on; the table says it all.
 //
 // Adding an operation: a field here, its system entry at the end of
-// platform_posix.cpp and of platform_windows.cpp, the plat_ function of
+// platform_posix.cpp (its path found with resolve_path, its system calls
+// COUNTED, the names it makes or removes told to the listings) and of
+// platform_windows.cpp, the plat_ function of
 // platform.h that calls it (platform_common.cpp), and an entry in each layer
 // that must see it: the dry run for anything that changes the disk, the
 // faults for anything that can fail.
