@@ -69,14 +69,36 @@ static void fd_read(void)
     close(fd);
 }
 
-// platform_write - the file written as a challenge writes it: created for
-// its owner only (or put in place of the old one), then closed and checked.
+// fd_write_renamed - the file written whole under a temporary name, renamed over the old one.
+static void fd_write_renamed(void)
+{
+    static const char temp_name[] = "morvel/N0NRM1.TMP.new";
+    int fd = open(temp_name, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    benchmark::DoNotOptimize(write(fd, state_text, sizeof state_text - 1));
+    close(fd);
+    rename(temp_name, native_name);
+}
+
+// platform_write - the file written through the private file entry:
+// created for its owner only (or put in place of the old one), then closed
+// and checked.
 static void platform_write(void)
 {
     plat_begin_call();
     FILE *f = plat_fopen_private(filter_name);
     fputs(state_text, f);
     benchmark::DoNotOptimize(plat_fclose(f));
+}
+
+// platform_replace - the file written as a challenge writes it: a
+// replacement, written whole for its owner only and put in place.
+static void platform_replace(void)
+{
+    static PlatReplacement replacement;
+    plat_begin_call();
+    FILE *f = plat_open_replacement(filter_name, true, &replacement);
+    fputs(state_text, f);
+    benchmark::DoNotOptimize(plat_commit_replacement(&replacement));
 }
 
 // platform_read - the file read as an answer reads it: through the text
@@ -157,6 +179,26 @@ static void BM_StateFile_fd_replace(benchmark::State &state)
     }
 }
 
+static void BM_StateFile_fd_rename(benchmark::State &state)
+{
+    enter_state_directory();
+    fd_write(O_TRUNC);
+    for (auto _ : state) {
+        fd_read();
+        fd_write_renamed();
+    }
+}
+
+static void BM_StateFile_platform_replace(benchmark::State &state)
+{
+    enter_state_directory();
+    platform_replace();
+    for (auto _ : state) {
+        platform_read();
+        platform_replace();
+    }
+}
+
 static void BM_StateFile_platform_rewrite(benchmark::State &state)
 {
     enter_state_directory();
@@ -176,3 +218,5 @@ STATE_FILE(BM_StateFile_stdio_truncate, "stdio_truncate");
 STATE_FILE(BM_StateFile_fd_truncate, "fd_truncate");
 STATE_FILE(BM_StateFile_fd_replace, "fd_replace");
 STATE_FILE(BM_StateFile_platform_rewrite, "platform_rewrite");
+STATE_FILE(BM_StateFile_fd_rename, "fd_rename");
+STATE_FILE(BM_StateFile_platform_replace, "platform_replace");
