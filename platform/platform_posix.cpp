@@ -1,6 +1,6 @@
 // platform_posix.cpp - the platform layer on POSIX systems.
 //
-// Filter paths use "\\" and the host's file system ignores case: every path is
+// Filter paths use "\" and the host's file system ignores case: every path is
 // found through resolve_path (lookup_posix.cpp), and every entry that adds or
 // removes a name tells the listings kept there. A name that a listing of this
 // call lacks is not there: the entries that only read or remove it return at
@@ -322,10 +322,7 @@ static bool is_link(const struct stat *st)
 // of the replacement: the listings do not hold it.
 static int open_temporary(PlatReplacement *r, mode_t mode)
 {
-    static long pid;
-    if (pid == 0)
-        pid = (long)COUNTED(getpid());
-    int n = snprintf(r->temp, sizeof r->temp, "%s.%ld.new", r->native, pid);
+    int n = snprintf(r->temp, sizeof r->temp, "%s.%ld.new", r->native, (long)COUNTED(getpid()));
     if (n < 0 || n >= (int)sizeof r->temp)
         return -1;
     int fd = COUNTED(open(r->temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
