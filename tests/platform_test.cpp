@@ -327,7 +327,6 @@ TEST(Platform, OwnChangesKeepTheListingOfTheCallTrue)
 {
     HostDir h;
     h.write("morvel/Config.prt", "x\n");
-    h.make_dir("mail");
     plat_begin_call();
     EXPECT_FALSE(plat_exists("morvel\\none.prt"));   // reads the listing
     auto calls_of = [](const std::function<void()> &what) {
