@@ -188,9 +188,10 @@ static int run_list(const OtpOptions &o)
         return EXIT_REFUSED;
     std::string station = station_key();
     uint64_t next = 0;
-    if (!read_code_use(station.c_str(), CODE_HOTP, secret, (size_t)length, &next)) {
+    if (!read_code_use(CODE_HOTP, secret, (size_t)length, &next)) {
         wipe(secret, sizeof secret);
-        fprintf(stderr, "filter-otp: cannot read morvel/" CODE_USE_FILE "\n");
+        fprintf(stderr, "filter-otp: cannot read morvel/" CODE_USE_FILE
+                        " to its end, or a line of it is not one the filter writes\n");
         return EXIT_REFUSED;
     }
     printf("One-time codes of %s (HOTP), each good once, in order:\n", station.c_str());
