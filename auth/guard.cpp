@@ -136,13 +136,13 @@ static bool state_failed(void)
 }
 
 // save_table - write_table, and its outcome told: a write that works again
-// makes the next failure news.
-static void save_table(void)
+// makes the next failure news. False when it failed.
+static bool save_table(void)
 {
     if (!write_table())
-        state_failed();
-    else
-        clear_error_marker_in(ERR_STATE_FILE, GUARD_FILE_NAME);
+        return state_failed();
+    clear_error_marker_in(ERR_STATE_FILE, GUARD_FILE_NAME);
+    return true;
 }
 
 // own_callsign - the connection's callsign in upper case, the key of the table.
@@ -202,21 +202,18 @@ static void lockout_end(const GuardEntry *e, char *out, size_t size)
         copy_text(out, size, "?");
 }
 
-// report_lockout - once per lockout: mail the sysops and log the station as
-// excluded; true when it did, and the table is to be written.
-static bool report_lockout(GuardEntry *e)
+// announce_lockout - mail the sysops and log the station as excluded, once
+// per lockout: only after the table that says so is written, or every
+// refusal would announce it again.
+static void announce_lockout(const GuardEntry *e)
 {
     char until[32];
-    if (e->mailed)
-        return false;
-    e->mailed = true;
     lockout_end(e, until, sizeof until);
     trace(TRACE_MAIL, 0, e->failures, "GUARD", e->callsign);
     if (host_info_ready())
         mail_guard_notice(e->callsign, e->failures, until);
     if (filter_config.log_exclusions)
         write_attempt_log(LOG_EXCLUDED);
-    return true;
 }
 
 // is_exempt - the console, and a forward login, which is no caller's attempt.
@@ -242,9 +239,15 @@ bool guard_count_failure(bool refusable)
     }
     bool locks_now = !was_locked && is_locked(e, now);
     bool refuse = is_locked(e, now) && refusable && connection_info.port != 0;
-    bool reported = refuse && report_lockout(e);
-    if (!was_locked || reported)
-        save_table();
+    bool announce = refuse && !e->mailed;
+    e->mailed = e->mailed || announce;
+    bool saved = (was_locked && !announce) || save_table();
+    // A count that is not recorded is no count: the next call would not
+    // see it, so this one goes on as without the guard too.
+    if (!saved && !was_locked)
+        return false;
+    if (announce && saved)
+        announce_lockout(e);
     if (locks_now)
         end_callsign_challenges();
     return refuse;
@@ -260,8 +263,11 @@ bool guard_refuses_connection(void)
     GuardEntry *e = find_entry();
     if (!e || !is_locked(e, now))
         return false;
-    if (report_lockout(e))
-        save_table();
+    if (!e->mailed) {
+        e->mailed = true;
+        if (save_table())
+            announce_lockout(e);
+    }
     return true;
 }
 
