@@ -873,6 +873,65 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
     EXPECT_EQ(s.tree(), before);
 }
 
+// The SVG file holds the secret: it is a new file readable by its owner
+// only, never written through a link, an existing file is replaced only with
+// --force, and a file that cannot be written stops the run before any
+// secret is drawn or shown.
+TEST(FilterOtp, TheSvgFileHoldsTheSecretAndIsWrittenAsANewPrivateFile)
+{
+    const fs::perms owner_only = fs::perms::owner_read | fs::perms::owner_write;
+    const struct {
+        const char *what;
+        const char *target;       // relative to the copy, or absolute
+        const char *options;
+        void (*plant)(const fs::path &root);
+        int status;
+    } cases[] = {
+        {"a new file", "code.svg", "", nullptr, 0},
+        {"an existing file", "code.svg", "",
+         [](const fs::path &r) {
+             std::ofstream(r / "code.svg") << "keep";
+             fs::permissions(r / "code.svg", fs::perms::all);
+         },
+         1},
+        {"an existing file with --force", "code.svg", " --force",
+         [](const fs::path &r) {
+             std::ofstream(r / "code.svg") << "keep";
+             fs::permissions(r / "code.svg", fs::perms::all);
+         },
+         0},
+        {"a symbolic link", "code.svg", " --force",
+         [](const fs::path &r) {
+             std::ofstream(r / "victim") << "keep";
+             fs::create_symlink(r / "victim", r / "code.svg");
+         },
+         1},
+        {"a directory that does not exist", "/nonexistent-filter-otp/x.svg", "", nullptr, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        SampleCopy s;
+        if (c.plant)
+            c.plant(s.root);
+        fs::path target = c.target[0] == '/' ? fs::path(c.target) : s.root / c.target;
+        Output out = run(tool("filter-otp") + " --dir " + s.root.string() + " new N0TOTP-0 --svg " + target.string() +
+                         c.options);
+        EXPECT_EQ(out.status, c.status) << out.text;
+        if (c.status != 0) {
+            EXPECT_EQ(out.text.find("otpauth"), std::string::npos) << "a secret shown in vain\n" << out.text;
+            if (fs::exists(s.root / "victim"))
+                EXPECT_EQ(s.read("victim"), "keep");
+            if (fs::is_regular_file(fs::symlink_status(target)))
+                EXPECT_EQ(s.read(c.target), "keep");
+            continue;
+        }
+        EXPECT_EQ(s.read(c.target).rfind("<?xml", 0), 0u);
+        EXPECT_EQ(fs::symlink_status(target).permissions(), owner_only);
+        for (const auto &e : fs::directory_iterator(s.root))
+            EXPECT_NE(e.path().extension(), ".new") << "a temporary stayed";
+    }
+}
+
 TEST(FilterHost, DryRunListsWhatWouldBeWrittenAndWritesNothing)
 {
     SampleCopy s;
