@@ -113,9 +113,13 @@ static bool read_table(long long now)
 }
 
 // write_table - the whole table in place of the guard file, in one step;
-// false when it could not be written (the old file stays).
+// false when it could not be written (the old file stays). A file the
+// account may not write is not replaced behind its back either, as on
+// Windows it could not be: the same file works alike on every system.
 static bool write_table(void)
 {
+    if (plat_exists(guard_file) && !plat_may_access(guard_file, PLAT_MAY_WRITE))
+        return false;
     PlatReplacement replacement;
     FILE *f = plat_open_replacement(guard_file, true, &replacement);
     if (!f)

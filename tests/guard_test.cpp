@@ -425,6 +425,7 @@ TEST(Guard, AGuardThatCannotWorkSaysSo)
          }},
 #endif
         {"not readable", [](HostDir &) { plat_test_deny(GUARD_FILE, PLAT_MAY_READ); }},
+        {"not writable", [](HostDir &) { plat_test_deny(GUARD_FILE, PLAT_MAY_WRITE); }},
         {"not replaceable", [](HostDir &) { plat_test_fail(PLAT_FAULT_RENAME, 1, GUARD_FILE, true); }},
     };
     for (const auto &c : cases) {

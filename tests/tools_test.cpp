@@ -387,6 +387,44 @@ const BrokenSetup broken_setups[] = {
      "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or "
      "\"EXPIRE m\"; the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
      "the line to make it a comment"},
+    {"guard file replaced by a directory",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::create_directory(s.root / "morvel/guard.dat");
+     },
+     2,
+     "morvel/guard.dat: error: is not a plain file (a directory, a symbolic link or a file with other names), which "
+     "the filter never reads or writes through; the filter reports error 10 (guard.dat) and runs without the guard: "
+     "it counts no failure and locks no callsign out; remove morvel/guard.dat: the filter makes the file anew"},
+    {"guard file replaced by a symbolic link",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::create_symlink(s.root / "morvel/users.prt", s.root / "morvel/guard.dat");
+     },
+     2,
+     "morvel/guard.dat: error: is not a plain file (a directory, a symbolic link or a file with other names), which "
+     "the filter never reads or writes through; the filter reports error 10 (guard.dat) and runs without the guard: "
+     "it counts no failure and locks no callsign out; remove morvel/guard.dat: the filter makes the file anew"},
+    {"guard file the BBS cannot read",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         s.write("morvel/guard.dat", "N0CALL 1 1796761805 0\n");
+     },
+     2,
+     "morvel/guard.dat: error: cannot be read: the read permission is missing for the account running this check; "
+     "the filter reports error 10 (guard.dat) and runs without the guard: it counts no failure and locks no "
+     "callsign out; give the account that runs the BBS read permission on morvel/guard.dat",
+     "r:morvel\\guard.dat"},
+    {"guard file the BBS cannot write",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         s.write("morvel/guard.dat", "N0CALL 1 1796761805 0\n");
+     },
+     2,
+     "morvel/guard.dat: error: cannot be written: the write permission is missing for the account running this "
+     "check; the filter reports error 10 (guard.dat) and runs without the guard: it counts no failure and locks no "
+     "callsign out; give the account that runs the BBS write permission on morvel/guard.dat",
+     "w:morvel\\guard.dat"},
     {"users.prt the BBS cannot read",
      no_edit, 2,
      "morvel/users.prt: error: cannot be read: the read permission is missing for the account running this check; "
@@ -919,10 +957,12 @@ TEST(FilterOtp, TheSvgFileHoldsTheSecretAndIsWrittenAsANewPrivateFile)
         EXPECT_EQ(out.status, c.status) << out.text;
         if (c.status != 0) {
             EXPECT_EQ(out.text.find("otpauth"), std::string::npos) << "a secret shown in vain\n" << out.text;
-            if (fs::exists(s.root / "victim"))
+            if (fs::exists(s.root / "victim")) {
                 EXPECT_EQ(s.read("victim"), "keep");
-            if (fs::is_regular_file(fs::symlink_status(target)))
+            }
+            if (fs::is_regular_file(fs::symlink_status(target))) {
                 EXPECT_EQ(s.read(c.target), "keep");
+            }
             continue;
         }
         EXPECT_EQ(s.read(c.target).rfind("<?xml", 0), 0u);
