@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 // attributes - the file's attributes, or INVALID_FILE_ATTRIBUTES when it is missing.
 static DWORD attributes(const char *path)
 {
@@ -181,4 +183,39 @@ TEST(WindowsClock, LocalTimeAgreesWithTheCalendarTime)
     plat_format_time(b, sizeof b, format, &from_calendar);
     EXPECT_STREQ(a, b);
 }
+// A tool's file that holds a secret gets an access list of its owner alone,
+// not inherited from the folder: nobody else may open it.
+TEST(WindowsFiles, SecretFileHasAnAccessListOfItsOwnerAlone)
+{
+    HostDir h;
+    PlatReplacement r;
+    FILE *f = plat_open_secret("qr.svg", &r);
+    ASSERT_NE(f, nullptr);
+    fputs("secret\n", f);
+    ASSERT_TRUE(plat_commit_replacement(&r));
+    EXPECT_EQ(h.read("qr.svg"), "secret\n");
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoA("qr.svg", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                    nullptr, &descriptor),
+              (DWORD)ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the folder's list is inherited";
+    ASSERT_NE(dacl, nullptr);
+    EXPECT_EQ(dacl->AceCount, 1);
+    HANDLE token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    alignas(8) unsigned char user[512];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+    CloseHandle(token);
+    ACCESS_ALLOWED_ACE *ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, 0, (void **)&ace));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_TRUE(EqualSid((PSID)&ace->SidStart, ((TOKEN_USER *)user)->User.Sid));
+    LocalFree(descriptor);
+}
+
 #endif
