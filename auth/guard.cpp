@@ -37,6 +37,7 @@
 #include "report/notices.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -86,6 +87,28 @@ static bool is_locked(const GuardEntry *e, long long now)
     return e->failures >= guard_config.failures && is_current(e, now);
 }
 
+// parse_entry - a line of the guard file, "CALL FAILURES LAST MAILED";
+// false for one that is not. Read without sscanf: a full table is read at
+// every guarded connection, and its 4,096 lines must stay cheap.
+static bool parse_entry(const char *line, GuardEntry *e)
+{
+    size_t call = strcspn(line, " \t");
+    if (call == 0 || call >= sizeof e->callsign)
+        return false;
+    memcpy(e->callsign, line, call);
+    e->callsign[call] = '\0';
+    char *end;
+    long failures = strtol(line + call, &end, 10);
+    long long last = strtoll(end, &end, 10);
+    long mailed = strtol(end, &end, 10);
+    if (end[strspn(end, " \t\r\n")] != '\0' || failures < 1 || failures > 1000000)
+        return false;
+    e->failures = (int)failures;
+    e->last = last;
+    e->mailed = mailed != 0;
+    return true;
+}
+
 // read_table - the current entries of the guard file; true when it is
 // missing (no entries) or was read to its end.
 static bool read_table(long long now)
@@ -100,11 +123,7 @@ static bool read_table(long long now)
         return false;
     while (entry_count < GUARD_ENTRIES && read_significant_line(&f, line, sizeof line, nullptr)) {
         GuardEntry e = {};
-        int mailed = 0;
-        if (sscanf(line, "%6s %d %lld %d", e.callsign, &e.failures, &e.last, &mailed) != 4 || e.failures < 1)
-            continue;
-        e.mailed = mailed != 0;
-        if (is_current(&e, now))
+        if (parse_entry(line, &e) && is_current(&e, now))
             entries[entry_count++] = e;
     }
     bool ok = !plat_text_failed(&f);
