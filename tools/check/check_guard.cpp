@@ -5,9 +5,9 @@
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "platform/platform.h"
-#include "tools/tool_run.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
+#include "tools/shared/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
 
 // check_guard_file - guard.dat, while guard.prt turns the guard on: a name
 // that is no plain file, or one the account may not read or write, leaves
