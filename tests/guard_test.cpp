@@ -1,6 +1,7 @@
 // guard_test.cpp - the guard against repeated failures: a callsign that
 // fails n times within m minutes is refused until m minutes after its last
 // failure; the console stays open; the sysops hear of each lockout once.
+#include "auth/one_time_codes.h"
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
@@ -450,6 +451,35 @@ TEST(Guard, AGuardThatCannotWorkSaysSo)
             std::filesystem::remove(std::filesystem::path(h.root()) / GUARD_FILE);
         EXPECT_EQ(h.answer("N0ABC-0", 3, "wrong", 1).result, 2) << "the guard works again";
         EXPECT_FALSE(h.exists("morvel/ERROR10-guard.TMP"));
+    }
+}
+
+// One-time-code stations under a wildcard header are counted and locked out
+// per callsign: the lockout ends N8AAA's challenges on every SSID, its right
+// code is then refused unchecked and so not spent, and N8BBB, under the same
+// entry, keeps its challenge and gets in with that very code.
+TEST(Guard, OneTimeCodeStationsUnderAWildcardAreLockedOutPerCallsign)
+{
+    const char *const secret = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+    const std::string key = "12345678901234567890";
+    for (const char *method : {"TOTP", "HOTP"}) {
+        SCOPED_TRACE(method);
+        HostDir h;
+        set_up(h, "FAILURES 2 MINUTES 15\n");
+        h.write_users(std::string("N8*\n* ") + method + " " + secret + "\n-\n");
+        char code[OTP_CODE_TEXT];
+        uint64_t counter = std::string(method) == "HOTP" ? 0 : (uint64_t)plat_now_seconds() / 30;
+        otp_code_text(reinterpret_cast<const unsigned char *>(key.data()), key.size(), counter, code);
+        ASSERT_EQ(h.connect("N8AAA-1", 1).result, 1);
+        ASSERT_EQ(h.connect("N8BBB-0", 1).result, 1);
+        ASSERT_EQ(h.connect("N8AAA-0", 1).result, 1);
+        EXPECT_EQ(h.answer("N8AAA-0", 1, "000000", 1).result, 1);
+        EXPECT_EQ(h.answer("N8AAA-0", 2, "000000", 1).result, 2) << "the second failure locks N8AAA out";
+        EXPECT_FALSE(h.exists("morvel/N8AAA1.TMP"));
+        EXPECT_EQ(h.answer("N8AAA-1", 1, code, 1).result, 2);
+        EXPECT_EQ(h.connect("N8AAA-7", 1).result, 2);
+        EXPECT_FALSE(h.exists("morvel/otpused.prt")) << "a refused answer spends no code";
+        EXPECT_EQ(h.answer("N8BBB-0", 1, code, 1).result, 0);
     }
 }
 
