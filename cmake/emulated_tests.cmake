@@ -6,7 +6,8 @@
 # tools' tests, the sample sessions, the doc examples) get a folder of
 # wrappers instead, one per program under the program's own name, each
 # starting the real one under the emulator: the kernel may run no 32-bit
-# program at all, and binfmt_misc is no help inside a container.
+# program at all, and no binfmt_misc entry hands an i386 program to qemu on
+# an x86-64 machine.
 
 list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 emulator)
 find_program(FILTER_EMULATOR_PROGRAM ${emulator})
