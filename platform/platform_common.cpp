@@ -48,6 +48,10 @@ size_t plat_format_time(char *out, size_t size, const char *format, const struct
     return n;
 }
 
+// The host runs for years: every build's clock counts past 2038 (the 32-bit
+// builds ask for a 64-bit time_t in CMakeLists.txt).
+static_assert(sizeof(time_t) >= 8, "a 32-bit time_t stops the clock in 2038");
+
 time_t plat_std_now_seconds(void)
 {
     return time(nullptr);

@@ -872,8 +872,9 @@ TEST(FilterExplain, OneTimeCodesAreNamedNeverShown)
 }
 
 // filter-otp over the sample's known secrets: the users.prt line, the key
-// URI with the BBS's callsign as issuer, a QR code of it, and the numbered
-// codes of the published test vectors; nothing is written in the setup.
+// URI with the BBS's callsign as issuer, a QR code of it (or, in a build
+// without QR codes, the URI alone and --svg refused), and the numbered codes
+// of the published test vectors; nothing is written in the setup.
 TEST(FilterOtp, NewAndListForKnownSecrets)
 {
     SampleCopy s;
@@ -881,22 +882,36 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
     std::string otp = tool("filter-otp") + " --dir " + s.root.string();
     Output made = run(otp + " new N0TOTP-0 --secret jbswy3dpehpk3pxpjbswy3dpehpk3pxp====");
     EXPECT_EQ(made.status, 0) << made.text;
-    EXPECT_EQ(made.text.substr(0, made.text.find("\n\n", made.text.find("otpauth"))),
+    EXPECT_EQ(made.text.substr(0, made.text.find("\n", made.text.find("otpauth"))),
               "Line for the entry of N0TOTP-0 in users.prt (every port; put a port instead of * to limit it):\n"
               "*  TOTP  JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP\n\n"
               "Key URI for the authenticator app:\n"
               "otpauth://totp/N0BBS:N0TOTP-0?secret=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP&issuer=N0BBS&algorithm=SHA1&"
               "digits=6&period=30");
-    EXPECT_NE(made.text.find("\xe2\x96\x88\xe2\x96\x88 \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84 "),
-              std::string::npos) << "no finder pattern of a QR code\n" << made.text;
-
-    Output hotp = run(otp + " new N0HOTP-0 --hotp --secret GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ --svg " +
-                      (s.root / "code.svg").string());
+    bool finder = made.text.find("\xe2\x96\x88\xe2\x96\x88 \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84 ") !=
+                  std::string::npos;
+    std::string hotp_uri = "otpauth://hotp/N0BBS:N0HOTP-0?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=N0BBS&"
+                           "algorithm=SHA1&digits=6&counter=0\n";
+    std::string hotp_new = otp + " new N0HOTP-0 --hotp --secret GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+#if defined(FILTER_OTP_DRAWS_QR_CODES)
+    EXPECT_TRUE(finder) << "no finder pattern of a QR code\n" << made.text;
+    Output hotp = run(hotp_new + " --svg " + (s.root / "code.svg").string());
     EXPECT_EQ(hotp.status, 0) << hotp.text;
-    EXPECT_NE(hotp.text.find("otpauth://hotp/N0BBS:N0HOTP-0?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=N0BBS&"
-                             "algorithm=SHA1&digits=6&counter=0\n"), std::string::npos) << hotp.text;
+    EXPECT_NE(hotp.text.find(hotp_uri), std::string::npos) << hotp.text;
     EXPECT_EQ(s.read("code.svg").rfind("<?xml", 0), 0u);
     fs::remove(s.root / "code.svg");
+#else
+    EXPECT_FALSE(finder) << made.text;
+    EXPECT_EQ(made.text.find('\n', made.text.find("otpauth")), made.text.size() - 1)
+        << "the URI is the last line\n" << made.text;
+    Output svg = run(hotp_new + " --svg " + (s.root / "code.svg").string() + " 2>&1");
+    EXPECT_EQ(svg.status, 100);
+    EXPECT_EQ(svg.text, "filter-otp: this build draws no QR codes; --svg is not available\n");
+    EXPECT_FALSE(fs::exists(s.root / "code.svg"));
+    Output hotp = run(hotp_new);
+    EXPECT_EQ(hotp.status, 0) << hotp.text;
+    EXPECT_NE(hotp.text.find(hotp_uri), std::string::npos) << hotp.text;
+#endif
 
     Output list = run(otp + " list N0HOTP-0 --count 3");
     EXPECT_EQ(list.status, 0);
