@@ -585,7 +585,7 @@ TEST(FilterCheck, OptionsChangeTheOutputAndTheStatusNotTheFindings)
         {"-q", 1, {warning}, {"filter-check:"}},
         {"--strict", 2, {"morvel/config.prt: error: port 4 (HF) has no port line"}, {warning}},
         {"--morvel elsewhere", 1,
-         {"filter-check: reads elsewhere/config.prt and elsewhere/users.prt (MORVEL is \"elsewhere\")\n",
+         {"filter-check: reads elsewhere/config.prt and elsewhere/users.prt (--morvel elsewhere)\n",
           "elsewhere/config.prt: warning: port 4 (HF) has no port line",
           "elsewhere/users.prt: warning: cannot be opened"}, {}},
         {"--morvel elsewhere --strict", 2, {"elsewhere/users.prt: error: cannot be opened"}, {}},
