@@ -26,6 +26,7 @@
 #include "tools/shared/tool_version.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -182,7 +183,7 @@ static bool write_svg(const std::string &uri, const std::string &path)
 }
 
 // run_new - the users.prt line, the URI and the QR code of a new secret.
-static int run_new(const OtpOptions &o)
+static int run_new(const OtpOptions &o, const std::string &svg_shown)
 {
     if (!o.svg.empty() && !qr_available())
         return tool_fail(EXIT_USAGE, "this build draws no QR codes; --svg is not available");
@@ -212,7 +213,7 @@ static int run_new(const OtpOptions &o)
     if (!o.svg.empty()) {
         if (!write_svg(uri, o.svg))
             return EXIT_REFUSED;
-        printf("\nQR code written to %s\n", o.svg.c_str());
+        printf("\nQR code written to %s\n", svg_shown.c_str());
     }
     if (o.hotp && next == 0)
         printf("\nThe station's first code is number 0; print its codes with: filter-otp list %s --count N\n",
@@ -308,7 +309,12 @@ int main(int argc, char **argv)
         return status;
     if (!station_is_well_formed(o.station) || !select_station(o.station, o.port))
         return tool_fail(EXIT_USAGE, o.station + " is not CALLSIGN-SSID");
+    // --svg names a file from where the sysop is, not from the setup's directory.
+    std::error_code ec;
+    std::string svg_shown = o.svg;
+    if (!o.svg.empty())
+        o.svg = std::filesystem::absolute(o.svg, ec).string();
     if (!enter_setup(o.dir))
         return EXIT_USAGE;
-    return make->parsed() ? run_new(o) : run_list(o);
+    return make->parsed() ? run_new(o, svg_shown) : run_list(o);
 }
