@@ -96,6 +96,11 @@ function(add_wine_program_checks)
       PASS_REGULAR_EXPRESSION "${tool} \\(c_filt32\\) ${version_pattern}\r?\n"
       ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
   endforeach()
+  # filter-host reads the version of the DLL it would load from the DLL's resource.
+  add_test(NAME HostSimulatorNamesTheVersionOfTheDll COMMAND filter-host --version)
+  set_tests_properties(HostSimulatorNamesTheVersionOfTheDll PROPERTIES
+    PASS_REGULAR_EXPRESSION "filter module [^\r\n]*c_filt32\\.dll: c_filt32 ${version_pattern}\r?\n"
+    ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
   find_program(PYTHON3 python3 REQUIRED)
   add_test(NAME DllAndProgramsCarryTheVersionResource
     COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/check_version_resource.py ${PROJECT_VERSION} ${release_files})
