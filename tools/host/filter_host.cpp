@@ -576,6 +576,10 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
     std::error_code ec;
     if (o->scratch) {
         fs::path tmp = scratch_directory(&ec);
+        // Closed before the copy, so no password is readable by another
+        // account while the files are being copied in.
+        if (!ec)
+            fs::permissions(tmp, fs::perms::owner_all, fs::perm_options::replace, ec);
         std::string failed = ec ? "cannot make a scratch directory: " + ec.message()
                                 : copy_tree(o->dir, tmp, display_path(o->dir));
         if (!failed.empty()) {
