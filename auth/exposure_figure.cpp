@@ -12,6 +12,7 @@
 #include "auth/state_file.h"
 #include "common/access_methods.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -345,7 +346,7 @@ void chance_text(double chance, char *out, size_t size)
         snprintf(out, size, "none yet");
     else if (chance >= 1.0 - 1e-9)
         snprintf(out, size, "certain");
-    else if (n < 10.0)
+    else if (n < 10.0 && fabs(n - floor(n + 0.5)) >= 0.05)
         snprintf(out, size, "1 in %.1f", n);
     else
         snprintf(out, size, "1 in %.0f", n);
