@@ -345,7 +345,7 @@ void chance_text(double chance, char *out, size_t size)
     if (chance <= 0.0)
         snprintf(out, size, "none yet");
     else if (chance >= 1.0 - 1e-9)
-        snprintf(out, size, "certain");
+        snprintf(out, size, "1 in 1");
     else if (n < 10.0 && fabs(n - floor(n + 0.5)) >= 0.05)
         snprintf(out, size, "1 in %.1f", n);
     else

@@ -53,7 +53,7 @@ double one_in(double chance);
 // chance_passes - the chance is 1 in one_in_threshold or more.
 bool chance_passes(double chance, unsigned long one_in_threshold);
 
-// chance_text - "1 in 252", "1 in 3.5" (one decimal below ten), "certain", or "none yet".
+// chance_text - "1 in 252", "1 in 3.5" (one decimal below ten), "1 in 1", or "none yet".
 void chance_text(double chance, char *out, size_t size);
 
 // heard_text - "7 of 10 characters heard", "2 equations of 5 heard", "the

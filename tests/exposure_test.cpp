@@ -196,13 +196,13 @@ TEST(Exposure, PositionsFigureIsTheShareOfDrawsAllHeard)
         {5, 10, 1.0 / 252, "1 in 252"},       // C(10,5) = 252
         {6, 10, 6.0 / 252, "1 in 42"},        // C(6,5) = 6
         {9, 10, 126.0 / 252, "1 in 2"},     // C(9,5) = 126
-        {10, 10, 1.0, "certain"},
+        {10, 10, 1.0, "1 in 1"},
         {5, 7, 1.0 / 21, "1 in 21"},          // C(7,5) = 21
         {7, 12, 21.0 / 792, "1 in 38"},       // C(12,5) = 792
-        {5, 5, 1.0, "certain"},
-        {3, 3, 1.0, "certain"},               // every challenge asks all three
+        {5, 5, 1.0, "1 in 1"},
+        {3, 3, 1.0, "1 in 1"},               // every challenge asks all three
         {2, 3, 0.0, "none yet"},
-        {1, 1, 1.0, "certain"},
+        {1, 1, 1.0, "1 in 1"},
         {5, 300, 1.0 / 19582837560.0, "1 in 19582837560"},
     };
     for (const auto &c : cases) {
@@ -423,7 +423,7 @@ TEST(Exposure, MailIsSentOnceWhenThePasswordReachesTheThreshold)
     std::string mail = h.read(MAIL_IMPORT);
     // An answer may add both positions left at once: then all seven are heard.
     std::string figure = exposure_of("Sv7Kq2X", METHOD_NORMAL).figure.heard == 6
-                             ? "1 in 3.5 (6 of 7 characters heard)" : "certain (7 of 7 characters heard)";
+                             ? "1 in 3.5 (6 of 7 characters heard)" : "1 in 1 (7 of 7 characters heard)";
     EXPECT_NE(mail.find("SP N0SYS < MORVEL\nEXPOSED\n"), std::string::npos) << mail;
     EXPECT_NE(mail.find("N0ABC-0: a listener who heard every answer since 08-12-2026 answers the next challenge " +
                         figure + ".\nTo do: change the station's password, or move the station to TOTP or HOTP.\n"
