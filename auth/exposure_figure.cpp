@@ -222,9 +222,13 @@ static double orderings(const int digits[FLEXNET_KEY_DIGITS])
 
 // guess_chance - the chance of the likeliest sum when nothing is heard. The
 // count of a challenge does not depend on the order of its digits, so each
-// set of digits is counted once, weighted by its orderings.
+// set of digits is counted once, weighted by its orderings. The same for
+// every key: counted once per load.
 static double guess_chance(void)
 {
+    static double counted = -1.0;
+    if (counted >= 0.0)
+        return counted;
     int d[FLEXNET_KEY_DIGITS];
     double counts[SUM_MAX + 1], total = 0.0;
     for (d[0] = 0; d[0] < DIGIT_VALUES; d[0]++)
@@ -238,7 +242,8 @@ static double guess_chance(void)
                             most = c > most ? c : most;
                         total += orderings(d) * most;
                     }
-    return total / KEYS / KEYS;
+    counted = total / KEYS / KEYS;
+    return counted;
 }
 
 double flexnet_chance(const char *key, const char (*equations)[EXPOSURE_DRAWN + 1], int count)

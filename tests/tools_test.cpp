@@ -385,8 +385,8 @@ const BrokenSetup broken_setups[] = {
      "N0CALL and comes first; the filter logs N0CALL-1 with the letters of line 10; move this line above line 10"},
     {"guard line the filter cannot read",
      [](const SampleCopy &s) { s.write("morvel/guard.prt", "# the guard\nFAILURES 0 MINUTES 5\n"); }, 2,
-     "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or "
-     "\"EXPIRE m\"; the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
+     "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440), "
+     "\"EXPIRE m\" or \"EXPOSURE n\" (n 1 to 1000000); the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
      "the line to make it a comment"},
     {"users.prt the BBS cannot read",
      no_edit, 2,
