@@ -221,31 +221,32 @@ bool read_exposure_records(ExposureVisit visit, void *context)
     return ok;
 }
 
-// Finding - what find_exposure_record looks for and what it found.
-struct Finding {
-    const char *tag;
-    ExposureRecord *out;
-    bool found;
-};
-
-// take_if_tag - stop at the record of the tag sought.
-static bool take_if_tag(const ExposureRecord *r, void *context)
+// has_tag - a line seen in place starts with tag and a blank.
+static bool has_tag(const PlatPiece *piece, const char *tag)
 {
-    Finding *f = (Finding *)context;
-    if (strcmp(r->tag, f->tag) != 0)
-        return true;
-    *f->out = *r;
-    f->found = true;
-    return false;
+    size_t n = strlen(tag);
+    return piece->length > n && memcmp(piece->text, tag, n) == 0 && piece->text[n] == ' ';
 }
 
+// Every answer call that carries password characters looks its record up,
+// so the lines are seen where they lie and only the one with the tag is
+// copied and read.
 int find_exposure_record(const char *tag, ExposureRecord *out)
 {
-    Finding f = {tag, out, false};
+    char line[RECORD_LINE];
+    PlatPiece piece;
+    PlatText in;
     memset(out, 0, sizeof *out);
-    if (!read_exposure_records(take_if_tag, &f))
-        return -1;
-    return f.found ? 1 : 0;
+    if (!plat_open_text(record_path, &in))
+        return plat_exists(record_path) ? -1 : 0;
+    bool found = false;
+    while (!found && next_significant_piece(&in, RECORD_LINE, &piece, nullptr))
+        found = has_tag(&piece, tag) && parse_record_line(plat_copy_piece(&piece, line), out);
+    bool failed = !found && plat_text_failed(&in);
+    plat_close_text(&in);
+    if (!found)
+        memset(out, 0, sizeof *out);
+    return failed ? -1 : found ? 1 : 0;
 }
 
 // ---- merging ---------------------------------------------------------------

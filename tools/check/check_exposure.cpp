@@ -71,8 +71,21 @@ void print_exposure_dump(const DumpFacts &f)
            shown_path(display_path(exposure_file_path())).c_str());
     if (f.exposure.empty())
         printf("  no entry with a password a listener can hear\n");
-    for (const EntryExposure &x : f.exposure)
-        printf("  %s:%d %s: %s\n", shown_path(x.file).c_str(), x.line, who(x).c_str(), exposure_words(x).c_str());
+    // A table's rows nobody answered yet are counted, not listed: a month of them says nothing.
+    int unheard = 0;
+    for (size_t i = 0; i < f.exposure.size(); i++) {
+        const EntryExposure &x = f.exposure[i];
+        if (!x.day || x.found == 1)
+            printf("  %s:%d %s: %s\n", shown_path(x.file).c_str(), x.line, who(x).c_str(), exposure_words(x).c_str());
+        else
+            unheard++;
+        bool table_ends = i + 1 == f.exposure.size() || f.exposure[i + 1].file != x.file;
+        if (x.day && table_ends && unheard) {
+            printf("  %s %s under TABLE: nothing heard of %d row%s\n", shown_path(x.file).c_str(), x.station.c_str(),
+                   unheard, unheard == 1 ? "" : "s");
+            unheard = 0;
+        }
+    }
 }
 
 std::string exposure_json(const DumpFacts &f)
