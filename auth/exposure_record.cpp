@@ -293,20 +293,17 @@ bool add_heard(ExposureRecord *r, const HeardAnswer *h)
 
 // ---- writing ---------------------------------------------------------------
 
-// positions_field - the positions heard as the file writes them.
+// positions_field - the positions heard as the file writes them: digit i
+// is the half byte of positions 4i to 4i + 3.
 static void positions_field(const ExposureRecord *r, char *out, size_t size)
 {
-    int last = -1;
-    for (int p = 0; p < PASSWORD_MAX; p++)
-        if (position_heard(r, p))
-            last = p;
+    int digits = 0;
+    for (int i = 0; i < 2 * EXPOSURE_POSITION_BYTES; i++)
+        if (r->positions[i / 2] >> (4 * (i % 2)) & 0xf)
+            digits = i + 1;
     size_t n = 0;
-    for (int i = 0; 4 * i <= last && n + 1 < size; i++) {
-        int v = 0;
-        for (int bit = 0; bit < 4; bit++)
-            v |= position_heard(r, 4 * i + bit) << bit;
-        out[n++] = "0123456789abcdef"[v];
-    }
+    for (int i = 0; i < digits && n + 1 < size; i++)
+        out[n++] = "0123456789abcdef"[r->positions[i / 2] >> (4 * (i % 2)) & 0xf];
     out[n] = '\0';
     if (n == 0)
         copy_text(out, size, "-");

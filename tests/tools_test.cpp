@@ -839,7 +839,7 @@ TEST(FilterCheck, ExposureListsTheHeardPasswordsWorstFirst)
     out = run(tool("filter-check") + " --json " + s.root.string());
     EXPECT_NE(out.text.find("{\"file\":\"" + s.root.string() + "/morvel/users.prt\",\"line\":60,\"station\":"
                             "\"N0FIX\",\"day\":null,\"method\":\"FIXED\",\"heard_as\":\"WHOLE\",\"heard\":1,"
-                            "\"of\":1,\"chance\":1.000000,\"one_in\":1,\"figure\":\"1 in 1\","
+                            "\"of\":1,\"chance\":1,\"one_in\":1,\"figure\":\"1 in 1\","
                             "\"what_was_heard\":\"the whole password heard\",\"since\":\"02-12-2026\","
                             "\"mailed\":true,"),
               std::string::npos)

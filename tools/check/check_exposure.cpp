@@ -95,15 +95,16 @@ std::string exposure_json(const DumpFacts &f)
         char chance[EXPOSURE_TEXT], heard[EXPOSURE_TEXT];
         chance_text(x.figure.chance, chance, sizeof chance);
         heard_text(&x.figure, heard, sizeof heard);
-        char one_in_text[32];
+        char one_in_text[32], chance_number[32];
         snprintf(one_in_text, sizeof one_in_text, "%.6g", one_in(x.figure.chance));
+        snprintf(chance_number, sizeof chance_number, "%.6g", x.figure.chance);
         list += std::string(list.empty() ? "\n  " : ",\n  ") + "{" + json_field("file", shown_path(x.file)) +
                 ",\"line\":" + std::to_string(x.line) + "," + json_field("station", x.station) +
                 ",\"day\":" + (x.day ? std::to_string(x.day) : "null") + "," +
                 json_field("method", method_name(x.method) ? method_name(x.method) : "") + "," +
                 json_field("heard_as", exposure_kind_name(x.figure.kind)) + ",\"heard\":" +
                 std::to_string(x.figure.heard) + ",\"of\":" + std::to_string(x.figure.of) + ",\"chance\":" +
-                std::to_string(x.figure.chance) + ",\"one_in\":" + (x.figure.chance > 0 ? one_in_text : "null") +
+                chance_number + ",\"one_in\":" + (x.figure.chance > 0 ? one_in_text : "null") +
                 "," + json_field("figure", chance) + "," + json_field("what_was_heard", heard) + ",\"since\":" +
                 (x.found == 1 ? json_string(x.since) : "null") + ",\"mailed\":" + (x.mailed ? "true" : "false") +
                 "," + json_field("advice", x.advice) + "}";
