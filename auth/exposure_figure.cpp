@@ -314,6 +314,8 @@ void exposure_figure(ExposureKind kind, const ExposureRecord *r, const char *pas
 {
     memset(out, 0, sizeof *out);
     out->kind = kind;
+    if (r && r->kind == EXPOSURE_WHOLE && kind != EXPOSURE_NONE)
+        kind = out->kind = EXPOSURE_WHOLE;
     if (r && r->kind != kind)
         r = nullptr;
     if (kind == EXPOSURE_POSITIONS) {

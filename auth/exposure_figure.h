@@ -44,7 +44,8 @@ int equations_rank(const char (*equations)[EXPOSURE_DRAWN + 1], int count);
 ExposureKind exposure_kind_of_method(unsigned method);
 
 // exposure_figure - the figure of password under a method of kind, from
-// its record (null: nothing heard yet).
+// its record (null: nothing heard yet); a record of another kind counts
+// for nothing, but one that heard the whole password for everything.
 void exposure_figure(ExposureKind kind, const ExposureRecord *r, const char *password, ExposureFigure *out);
 
 // one_in - N of "1 in N": 1 / chance; 0 for a chance of 0.

@@ -278,6 +278,9 @@ static bool add_equation(ExposureRecord *r, const HeardAnswer *h)
 
 bool add_heard(ExposureRecord *r, const HeardAnswer *h)
 {
+    // A password heard whole stays heard whole, whatever method asks for it now.
+    if (r->kind == EXPOSURE_WHOLE)
+        return false;
     bool fresh = r->kind != h->kind;
     if (fresh) {
         memset(r, 0, sizeof *r);

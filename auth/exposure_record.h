@@ -95,7 +95,7 @@ int find_exposure_record(const char *tag, ExposureRecord *out);
 
 // add_heard - merge what h heard into r; true when r learnt something new.
 // A record of another kind (the tag of a password now under another method)
-// starts again.
+// starts again, except one that heard the whole password, which stays.
 bool add_heard(ExposureRecord *r, const HeardAnswer *h);
 
 // write_exposure_record - rewrite the file whole with r in place of the

@@ -405,6 +405,12 @@ TEST(Exposure, ChangedPasswordStartsFromNothing)
     add_shown(&shown, answer_right(h, "NewSecret12").positions);
     EXPECT_EQ(heard_positions(exposure_of("NewSecret12", METHOD_NORMAL).record), shown);
     EXPECT_EQ(exposure_of("OldSecret1", METHOD_FIXED).found, 1) << "the old record stays, matching nothing";
+
+    set_up(h, "* NORMAL OldSecret1");
+    answer_right(h, "OldSecret1");
+    Exposure same = exposure_of("OldSecret1", METHOD_NORMAL);
+    EXPECT_EQ(same.figure.chance, 1.0) << "the same password under another method was heard whole";
+    EXPECT_EQ(same.figure.kind, EXPOSURE_WHOLE);
 }
 
 // EXPOSURE 20 with a password of seven: the first answer hears five
