@@ -136,15 +136,17 @@ static int varying_digits(int places[FLEXNET_KEY_DIGITS])
 }
 
 // likeliest_counts - over every weight of the last varying place, for one
-// choice of the others (partial holds each key's sum over them): the sum of
-// the counts of the likeliest sum. The ten weights are counted in one pass
-// over the keys, each with a histogram of its own.
-static long likeliest_counts(const uint16_t *partial, const uint8_t *last)
+// choice of the others: the sum of the counts of the likeliest sum. Each
+// key's sum over the other places is outer (the places before the last
+// two) plus weight times its digit at second (none when only one place
+// varies). The ten weights of the last place are counted in one pass over
+// the keys, each with a histogram of its own.
+static long likeliest_counts(const uint16_t *outer, const uint8_t *second, int weight, const uint8_t *last)
 {
     static uint32_t histogram[DIGIT_VALUES][SUM_MAX + 1];
     int low = SUM_MAX, high = 0;
     for (long k = 0; k < left_count; k++) {
-        int base = partial[k], step = last[k];
+        int base = outer[k] + (second ? weight * second[k] : 0), step = last[k];
         for (int w = 0; w < DIGIT_VALUES; w++)
             histogram[w][base + w * step]++;
         low = base < low ? base : low;
@@ -163,33 +165,39 @@ static long likeliest_counts(const uint16_t *partial, const uint8_t *last)
 }
 
 // keys_left_chance - the average share of the likeliest sum over every
-// challenge, for the keys gathered. Only the varying places matter; each
-// choice of weights for the others is one pass over the keys.
+// challenge, for the keys gathered. Only the varying places matter; the
+// weights of all but the last two are chosen in turn, the second-last's
+// inside the pass over the keys.
 static double keys_left_chance(void)
 {
-    static uint16_t partial[KEYS];
+    static uint16_t outer[KEYS];
     int places[FLEXNET_KEY_DIGITS];
     int varying = varying_digits(places);
     if (varying == 0)
         return left_count > 0 ? 1.0 : 0.0;
+    int chosen = varying >= 2 ? varying - 2 : 0;
+    const uint8_t *second = varying >= 2 ? left_digits[places[varying - 2]] : nullptr;
+    const uint8_t *last = left_digits[places[varying - 1]];
     long choices = 1;
-    for (int i = 0; i < varying - 1; i++)
+    for (int i = 0; i < chosen; i++)
         choices *= DIGIT_VALUES;
     double total = 0.0;
     for (long c = 0; c < choices; c++) {
         int weights[FLEXNET_KEY_DIGITS];
         long rest = c;
-        for (int i = 0; i < varying - 1; i++, rest /= 10)
+        for (int i = 0; i < chosen; i++, rest /= 10)
             weights[i] = (int)(rest % 10);
         for (long k = 0; k < left_count; k++) {
             int sum = 0;
-            for (int i = 0; i < varying - 1; i++)
+            for (int i = 0; i < chosen; i++)
                 sum += weights[i] * left_digits[places[i]][k];
-            partial[k] = (uint16_t)sum;
+            outer[k] = (uint16_t)sum;
         }
-        total += (double)likeliest_counts(partial, left_digits[places[varying - 1]]);
+        for (int w = 0; w < (second ? DIGIT_VALUES : 1); w++)
+            total += (double)likeliest_counts(outer, second, w, last);
     }
-    return total / ((double)choices * DIGIT_VALUES) / (double)left_count;
+    long challenges = choices * (second ? DIGIT_VALUES : 1) * DIGIT_VALUES;
+    return total / (double)challenges / (double)left_count;
 }
 
 // sum_counts - how many of all keys give each sum to the challenge digits
