@@ -142,7 +142,7 @@ void note_heard_answer(short kind, const char *note, const char *password)
         return;
     if (find_exposure_record(h.tag, &r) < 0 || !learn(&r, &h, password))
         return;
-    ExposureFigure f;
+    ExposureFigure f = {};
     bool mail = passes_threshold(&r, &h, password, &f);
     add_under_lock(&h, password, mail, &f, kind);
 }
