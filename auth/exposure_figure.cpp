@@ -78,8 +78,8 @@ static int weighted(const int digits[FLEXNET_KEY_DIGITS], const char *shown)
 }
 
 // agrees - candidate gives every equation the sum the key gives it.
-static bool agrees(const int candidate[FLEXNET_KEY_DIGITS], const int sums[], const char (*equations)[EXPOSURE_DRAWN + 1],
-                   int count)
+static bool agrees(const int candidate[FLEXNET_KEY_DIGITS], const int sums[],
+                   const char (*equations)[EXPOSURE_DRAWN + 1], int count)
 {
     for (int e = 0; e < count; e++)
         if (weighted(candidate, equations[e]) != sums[e])
