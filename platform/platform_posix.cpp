@@ -538,6 +538,12 @@ static FILE *system_open_replacement(const char *path, bool private_file, PlatRe
     return r->stream;
 }
 
+// Mode 0600 is all POSIX needs: no other account can read the new file.
+static FILE *system_open_secret(const char *path, PlatReplacement *r)
+{
+    return system_open_replacement(path, true, r);
+}
+
 static bool system_commit_replacement(PlatReplacement *r)
 {
     if (!r->stream)
@@ -722,4 +728,5 @@ PlatOps plat_ops = {
     plat_std_now_seconds,
     plat_system_random,
     plat_std_getenv,
+    system_open_secret,
 };
