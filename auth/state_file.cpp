@@ -19,6 +19,7 @@
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/wipe.h"
+#include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "platform/platform.h"
 
@@ -35,21 +36,23 @@ static long long last_sweep;
 static const StateKind state_kinds[] = {
     // kind         kind line  digests  line 3  .tmp   plain  one answer  code
     {KIND_NORMAL,  nullptr,   false,   "",     false, true,  false,      false,
-     "NORMAL: five positions of the password"},
-    {KIND_FIXED,   " ",       false,   "",     false, true,  true,       false, "FIXED: the whole password"},
+     "NORMAL: five positions of the password", EXPOSURE_POSITIONS},
+    {KIND_FIXED,   " ",       false,   "",     false, true,  true,       false, "FIXED: the whole password",
+     EXPOSURE_WHOLE},
     {KIND_MD,      " ",       true,    "",     true,  true,  false,      false,
-     "MD5: five positions of the password, or the MD5 digest of the ten digits and the password"},
+     "MD5: five positions of the password, or the MD5 digest of the ten digits and the password",
+     EXPOSURE_POSITIONS},
     {KIND_TABLE,   "",        false,   "",     false, true,  false,      false,
-     "TABLE: five positions of today's password from the station's table"},
+     "TABLE: five positions of today's password from the station's table", EXPOSURE_POSITIONS},
     {KIND_FLEXNET, " ",       false,   "",     false, true,  true,       false,
-     "FLEXNET: the five digits weighted by the key"},
+     "FLEXNET: the five digits weighted by the key", EXPOSURE_EQUATIONS},
     {KIND_FORWARD, "",        true,    " ",    true,  false, true,       false,
-     "FORWARD: the MD5 digest of the ten digits and the password"},
+     "FORWARD: the MD5 digest of the ten digits and the password", EXPOSURE_NONE},
     // Line 1 names the kind of code: the file holds no expected answer.
     {KIND_TOTP,    "",        false,   "",     false, false, false,      true,
-     "TOTP: the six-digit code of the current 30-second step, from the station's app"},
+     "TOTP: the six-digit code of the current 30-second step, from the station's app", EXPOSURE_NONE},
     {KIND_HOTP,    "",        false,   "",     false, false, false,      true,
-     "HOTP: the six-digit code of the number shown, from the station's printed list"},
+     "HOTP: the six-digit code of the number shown, from the station's printed list", EXPOSURE_NONE},
 };
 
 const StateKind *state_kind(int kind)
@@ -73,7 +76,7 @@ void state_station_name(char *out, size_t size)
 
 // write_state_lines - the lines of a kind's file, the station line last.
 static void write_state_lines(FILE *f, const StateKind *k, int method, const char *plain, const char *md2,
-                              const char *md5)
+                              const char *md5, const char *heard)
 {
     char station[STATION_NAME];
     if (k->digests)
@@ -85,17 +88,21 @@ static void write_state_lines(FILE *f, const StateKind *k, int method, const cha
     if (k->digests)
         fprintf(f, "%s%s\n", md5, k->digest_line_end);
     state_station_name(station, sizeof station);
-    fprintf(f, "%s %d %d %lld\n", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
+    fprintf(f, "%s %d %d %lld", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
+    if (heard && heard[0])
+        fprintf(f, " %s", heard);
+    fprintf(f, "\n");
 }
 
 // write_whole - the state file under a temporary name, put in place once whole.
-static bool write_whole(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
+static bool write_whole(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5,
+                        const char *heard)
 {
     static PlatReplacement replacement;   // large for a stack; one state file is written at a time
     FILE *f = plat_open_replacement(path, true, &replacement);
     if (!f)
         return false;
-    write_state_lines(f, state_kind(kind), method, plain, md2, md5);
+    write_state_lines(f, state_kind(kind), method, plain, md2, md5, heard);
     // The new file takes the old one's place only when written whole, so a
     // crash never loses a pending challenge; when it fails, the old one goes
     // too, so no challenge stays pending that this call's refusal did not show.
@@ -110,12 +117,13 @@ static bool may_hold_digest(const char *path);
 // A digest challenge is listed before it is written, and the lock is held
 // until it is: a station's other connection that ends its old challenge
 // meanwhile cannot take the name out of the index in between.
-bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5,
+                      const char *heard)
 {
     bool digests = state_kind(kind)->digests;
     lock_filter_files();
     bool listed = !digests || note_pending_digest(path, may_hold_digest);
-    bool ok = listed && write_whole(path, kind, method, plain, md2, md5);
+    bool ok = listed && write_whole(path, kind, method, plain, md2, md5, heard);
     if (!listed)
         plat_remove(path);
     unlock_filter_files();
@@ -139,13 +147,16 @@ static int read_state_lines(PlatText *f, char lines[STATE_LINES_MAX][STATE_LINE]
     return more ? 0 : count;
 }
 
-// parse_station_line - the station and, when given, the port, method and time.
+// parse_station_line - the station and, when given, the port, method and
+// time, and the note of what a right answer lets a listener hear (files
+// written before the note was kept have none).
 static void parse_station_line(const char *line, ExpectedAnswer *e)
 {
-    char station[STATE_LINE];
-    int n = sscanf(line, "%299s %d %d %lld", station, &e->port, &e->method, &e->put_at);
+    char station[STATE_LINE], heard[HEARD_NOTE_TEXT];
+    int n = sscanf(line, "%299s %d %d %lld %47s", station, &e->port, &e->method, &e->put_at, heard);
     copy_text(e->station, sizeof e->station, n >= 1 ? station : "");
-    e->bound = n == 4;
+    copy_text(e->heard, sizeof e->heard, n == 5 ? heard : "");
+    e->bound = n >= 4;
 }
 
 // parse_state_lines - the challenge lines before the station line. A first
@@ -194,12 +205,26 @@ bool is_expired(const ExpectedAnswer *e)
     return !e->bound || now - e->put_at >= lifetime || e->put_at - now > lifetime;
 }
 
-bool station_challenge_pending(void)
+bool plain_answer_allowed(int kind)
+{
+    const StateKind *k = state_kind(kind);
+    if (!k->plain_answer)
+        return false;
+    return !(k->digests && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
+}
+
+bool answer_can_be_guessed(int kind)
+{
+    return state_kind(kind)->one_time_code || plain_answer_allowed(kind);
+}
+
+bool station_challenge_pending(short *kind)
 {
     char path[FILTER_PATH_MAX];
     ExpectedAnswer e;
     state_file_path(path, sizeof path, false);
     bool pending = load_state_file(path, &e) && names_this_station(&e) && !is_expired(&e);
+    *kind = e.kind;
     wipe(&e, sizeof e);
     return pending;
 }
@@ -368,6 +393,68 @@ void remove_expired_state_files(void)
             continue;
         snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
         remove_if_expired(path);
+    }
+    plat_close_listing(&listing);
+}
+
+// upper_char - an ASCII letter in upper case; any other character as it is.
+static char upper_char(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+// is_callsign_file_name - name is "<callsign><ssid>.TMP" (any case) for
+// some SSID of the callsign: the name of one of its state files, or of a
+// station whose callsign goes on in digits (N0ABC1-0 writes N0ABC10.TMP).
+static bool is_callsign_file_name(const char *name, const char *callsign)
+{
+    size_t call = strlen(callsign), n = strlen(name);
+    if (call == 0 || n <= call + 4 || !has_state_extension(name))
+        return false;
+    for (size_t i = 0; i < call; i++)
+        if (upper_char(name[i]) != upper_char(callsign[i]))
+            return false;
+    return strspn(name + call, "0123456789") == n - call - 4;
+}
+
+// is_callsign_station - the station line "CALL-SSID" names callsign (case aside).
+static bool is_callsign_station(const char *station, const char *callsign)
+{
+    const char *dash = strrchr(station, '-');
+    size_t call = strlen(callsign);
+    if (!dash || (size_t)(dash - station) != call)
+        return false;
+    for (size_t i = 0; i < call; i++)
+        if (upper_char(station[i]) != upper_char(callsign[i]))
+            return false;
+    return true;
+}
+
+// end_if_guessable - the state file at path, when it is a challenge of the
+// callsign on a port other than the console, that a guess could answer.
+static void end_if_guessable(const char *path)
+{
+    ExpectedAnswer e;
+    memset(&e, 0, sizeof e);
+    if (plat_file_kind(path) == PLAT_PLAIN_FILE && load_state_file(path, &e) &&
+        is_callsign_station(e.station, connection_info.callsign) && e.port != 0 && answer_can_be_guessed(e.kind))
+        remove_state_file(path);
+    wipe(&e, sizeof e);
+}
+
+// A telnet front end passes SSIDs far above 15, so the directory is
+// listed rather than the sixteen names tried.
+void end_callsign_challenges(void)
+{
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return;
+    char name[FILE_NAME_MAX], path[FILTER_PATH_MAX];
+    while (plat_next_name(&listing, name, sizeof name)) {
+        if (!is_callsign_file_name(name, connection_info.callsign))
+            continue;
+        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
+        end_if_guessable(path);
     }
     plat_close_listing(&listing);
 }

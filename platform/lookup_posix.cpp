@@ -47,6 +47,11 @@
 #include <time.h>
 #include <unistd.h>
 
+// Listing a directory and stat fail (EOVERFLOW) where an inode number or a
+// directory offset passes 32 bits, unless a 32-bit build asks for the 64-bit
+// interfaces (CMakeLists.txt).
+static_assert(sizeof(off_t) >= 8 && sizeof(ino_t) >= 8, "a 32-bit build needs _FILE_OFFSET_BITS=64");
+
 #if defined(__APPLE__)
 #define MODIFIED_AT st_mtimespec
 #else

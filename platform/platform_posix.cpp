@@ -382,6 +382,12 @@ static bool put_in_place(const char *temp, const char *native)
     return COUNTED(rename(temp, native)) == 0;
 }
 
+// Mode 0600 is all POSIX needs: no other account can read the new file.
+static FILE *system_open_secret(const char *path, PlatReplacement *r)
+{
+    return system_open_replacement(path, true, r);
+}
+
 // The file's name is entered once the new content holds it; the look-up
 // again is answered by the listing the opening read.
 static bool system_commit_replacement(PlatReplacement *r)
@@ -596,4 +602,5 @@ PlatOps plat_ops = {
     plat_std_now_seconds,
     plat_system_random,
     plat_std_getenv,
+    system_open_secret,
 };
