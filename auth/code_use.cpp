@@ -90,6 +90,24 @@ bool read_code_use(const char *station, CodeKind kind, const unsigned char *secr
     return ok;
 }
 
+bool read_secret_use(CodeKind kind, const unsigned char *secret, size_t secret_length, uint64_t *value)
+{
+    char line[USE_LINE], tag[TAG_TEXT];
+    UseLine u;
+    PlatText in;
+    *value = 0;
+    if (!plat_open_text(use_path, &in))
+        return !plat_exists(use_path);
+    secret_tag(secret, secret_length, tag);
+    while (read_significant_line(&in, line, sizeof line, nullptr))
+        if (parse_use_line(line, &u) && strcmp(u.kind, code_kind_name(kind)) == 0 && strcmp(u.tag, tag) == 0 &&
+            u.value > *value)
+            *value = u.value;
+    bool ok = !plat_text_failed(&in);
+    plat_close_text(&in);
+    return ok;
+}
+
 // copy_other_lines - every line of the old file but the station's for kind;
 // false when the old file exists but could not be read to its end.
 static bool copy_other_lines(FILE *out, const char *station, CodeKind kind)

@@ -23,6 +23,12 @@ const char *code_kind_name(CodeKind kind);
 bool read_code_use(const char *station, CodeKind kind, const unsigned char *secret, size_t secret_length,
                    uint64_t *value);
 
+// read_secret_use - the highest value for kind recorded under this secret,
+// whatever station it was written for, into *value: 0 when none. False when
+// the file exists but could not be read to its end. For the tools, which
+// know an entry of users.prt by its secret, not by one CALL-SSID.
+bool read_secret_use(CodeKind kind, const unsigned char *secret, size_t secret_length, uint64_t *value);
+
 // write_code_use - rewrite the file with the station's value for kind, every
 // other station's line kept; false when the new file could not be put in
 // place (the old one is then as it was).

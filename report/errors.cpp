@@ -11,6 +11,7 @@
 #include "report/errors.h"
 #include "common/error_hook.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
@@ -21,11 +22,8 @@
 #include "config/host_files.h"
 
 #include <cstdio>
-
-// Room for the longest error text built from five translated entries of 80
-// characters and the file names (271 characters), so no translation is cut
-// here. error_text cuts at its caller's size; a shorter buffer keeps the head.
-enum { ERROR_TEXT_MAX = 300 };
+#include <cstdlib>
+#include <cstring>
 
 // The verdict a code leaves. Codes 4 and 7 leave the station to the port's
 // method, which the operation that met them runs; until it has, the station
@@ -152,13 +150,105 @@ void clear_error_marker(uint16_t code)
     plat_remove(error_marker_path(path, code));
 }
 
+// The error line's head: the code follows "001" directly, so that code 5
+// reads 0015 and code 10 00110, as sysops know them.
+static const char error_line_head[] = "*** ERROR 001";
+static const char error_file[] = FILTER_DIR "\\error.prt";
+
 // write_error_lines - the banner, the station and the error line, as error.prt and the mail show them.
 static void write_error_lines(FILE *f, uint16_t code, const char *text)
 {
     char line[BANNER_MAX];
     format_banner(line, sizeof line, call_clock.time_stamp);
-    fprintf(f, "%s\n%s: %s-%d / %s: %d\n*** ERROR 001%i: %s\n", line, msg(MSG_CONNECTED_CALLSIGN),
-            connection_info.callsign, connection_info.ssid, msg(MSG_PORT), connection_info.port, code, text);
+    fprintf(f, "%s\n%s: %s-%d / %s: %d\n%s%i: %s\n", line, msg(MSG_CONNECTED_CALLSIGN), connection_info.callsign,
+            connection_info.ssid, msg(MSG_PORT), connection_info.port, error_line_head, code, text);
+}
+
+// read_banner_line - the time stamp after the banner's "] - "; false for another line.
+static bool read_banner_line(const char *line, ErrorRecord *r)
+{
+    const char *after = strstr(line, "] - ");
+    if (line[0] != '[' || !after)
+        return false;
+    copy_text(r->time_stamp, sizeof r->time_stamp, after + 4);
+    r->time_stamp[strcspn(r->time_stamp, "\n")] = '\0';
+    return true;
+}
+
+// read_station_line - the station and port of "LABEL: N0CALL-0 / LABEL: 3",
+// whatever the labels' language: the station is the last word before the
+// last " / ", the port the number after the last ": ".
+static bool read_station_line(const char *line, ErrorRecord *r)
+{
+    const char *slash = nullptr;
+    for (const char *p = strstr(line, " / "); p; p = strstr(p + 1, " / "))
+        slash = p;
+    const char *colon = nullptr;
+    for (const char *p = strstr(line, ": "); p; p = strstr(p + 1, ": "))
+        colon = p;
+    if (!slash || !colon || colon < slash)
+        return false;
+    const char *word = slash;
+    while (word > line && word[-1] != ' ')
+        word--;
+    int length = (int)(slash - word);
+    snprintf(r->station, sizeof r->station, "%.*s", length, word);
+    char *end;
+    r->port = (int)strtol(colon + 2, &end, 10);
+    return end != colon + 2;
+}
+
+// read_code_line - the code and the first line of the text of "*** ERROR 0015: TEXT".
+static bool read_code_line(const char *line, ErrorRecord *r)
+{
+    size_t head = strlen(error_line_head);
+    if (strncmp(line, error_line_head, head) != 0)
+        return false;
+    char *end;
+    long code = strtol(line + head, &end, 10);
+    if (end == line + head || end[0] != ':' || code < 0 || code > 0xFFFF)
+        return false;
+    r->code = (uint16_t)code;
+    copy_text(r->text, sizeof r->text, end[1] == ' ' ? end + 2 : end + 1);
+    r->text[strcspn(r->text, "\n")] = '\0';
+    return true;
+}
+
+// append_text_line - a further line of the error text ("    Check ...").
+static void append_text_line(const char *line, ErrorRecord *r)
+{
+    size_t used = strlen(r->text);
+    snprintf(r->text + used, sizeof r->text - used, "\n%.*s", (int)strcspn(line, "\n"), line);
+}
+
+const char *error_file_path(void)
+{
+    return error_file;
+}
+
+int read_error_record(ErrorRecord *record)
+{
+    memset(record, 0, sizeof *record);
+    PlatText f;
+    if (!plat_open_text(error_file, &f))
+        return plat_exists(error_file) ? -1 : 0;
+    char line[ERROR_TEXT_MAX];
+    int step = 0;   // 0 the banner, 1 the station, 2 the code, 3 further text lines
+    while (step < 4 && read_significant_line(&f, line, sizeof line, nullptr)) {
+        if (step == 0)
+            step = read_banner_line(line, record) ? 1 : 0;
+        else if (step == 1)
+            step = read_station_line(line, record) ? 2 : 4;
+        else if (step == 2)
+            step = read_code_line(line, record) ? 3 : 4;
+        else if (line[0] == ' ')
+            append_text_line(line, record);
+        else
+            break;
+    }
+    bool failed = plat_text_failed(&f);
+    plat_close_text(&f);
+    return !failed && step == 3 ? 1 : -1;
 }
 
 // write_error_record - replace error.prt with this report; false when it
@@ -167,9 +257,7 @@ static void write_error_lines(FILE *f, uint16_t code, const char *text)
 static bool write_error_record(uint16_t code, const char *text)
 {
     static PlatReplacement record;   // large for a stack; reports never overlap while it is written
-    char path[FILTER_PATH_MAX];
-    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "error.prt");
-    FILE *f = plat_open_replacement(path, false, &record);
+    FILE *f = plat_open_replacement(error_file, false, &record);
     if (!f)
         return false;
     fputc('\n', f);

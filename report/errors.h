@@ -32,6 +32,27 @@ bool take_port_method_due(void);
 // reporter behind common/error_hook.
 void errors_reset(void);
 
+// Room for the longest error text built from five translated entries of 80
+// characters and the file names (271 characters), so no translation is cut
+// here. error_text cuts at its caller's size; a shorter buffer keeps the head.
+enum { ERROR_TEXT_MAX = 300 };
+
+// ErrorRecord - what error.prt holds: the last report, as written.
+struct ErrorRecord {
+    uint16_t code;
+    char time_stamp[32];          // the call's time stamp, "21:30:05 08-12-2026"
+    char station[16];             // "N0CALL-0"
+    int port;
+    char text[ERROR_TEXT_MAX];    // its lines joined by "\n", as error_text gives it
+};
+
+// error_file_path - morvel\error.prt, which holds the last report.
+const char *error_file_path(void);
+
+// read_error_record - the record of error.prt: 1 read, 0 no file, -1 a file
+// that cannot be read or holds no record.
+int read_error_record(ErrorRecord *record);
+
 // error_text - the error text of a code, bounded to size.
 void error_text(uint16_t code, uint16_t detail, char *out, size_t size);
 

@@ -14,10 +14,16 @@
 #include "common/trace.h"
 #include "platform/platform.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 static const char connection_log_dir[] = FILTER_DIR "\\logcnx";
+// The general log's prefix; a daily one keeps its first five characters,
+// so that the day of the year still fits the old eight-letter names.
+static const char general_prefix[] = "logcnx";
+enum { DAILY_PREFIX_LENGTH = 5 };
+static const char *const attempt_logs[2] = {"lognopas.prt", "logexcld.prt"};
 
 // Room for four labels of 80 characters placed around column 62 at most.
 enum { HEADER_MAX = 400 };
@@ -88,6 +94,62 @@ bool read_log_entry(const char *line, char *callsign, int *ssid, int *port)
     return sscanf(line, " %6[A-Za-z0-9] -%d %d", callsign, ssid, port) == 3;
 }
 
+// in_range - lo <= n <= hi.
+static bool in_range(int n, int lo, int hi)
+{
+    return n >= lo && n <= hi;
+}
+
+bool read_dated_log_entry(const char *line, LogEntry *e)
+{
+    if (sscanf(line, " %6[A-Za-z0-9] -%d %d %d:%d:%d,%d %d-%d-%d", e->callsign, &e->ssid, &e->port, &e->hour,
+               &e->minute, &e->second, &e->hundredths, &e->day, &e->month, &e->year) != 10)
+        return false;
+    return in_range(e->hour, 0, 23) && in_range(e->minute, 0, 59) && in_range(e->second, 0, 60) &&
+           in_range(e->hundredths, 0, 99) && in_range(e->day, 1, 31) && in_range(e->month, 1, 12) &&
+           in_range(e->year, 1900, 9999);
+}
+
+const char *attempt_log_name(int which)
+{
+    return attempt_logs[which == LOG_FAILED_PASSWORDS ? 0 : 1];
+}
+
+const char *connection_log_directory(void)
+{
+    return connection_log_dir;
+}
+
+// same_letters - the first n characters of a and b agree, case aside.
+static bool same_letters(const char *a, const char *b, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        if (tolower((unsigned char)a[i]) != tolower((unsigned char)b[i]) || !a[i])
+            return false;
+    return true;
+}
+
+// digits_then_prt - name is n digits and ".prt", case aside: the period of
+// "%W" or "%m" (two digits) or "%j" (three).
+static bool digits_then_prt(const char *name, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return strlen(name + n) == 4 && same_letters(name + n, ".prt", 4);
+}
+
+bool is_general_log_name(const char *name)
+{
+    size_t length = strlen(general_prefix);
+    if (!same_letters(name, general_prefix, DAILY_PREFIX_LENGTH))
+        return false;
+    if (digits_then_prt(name + DAILY_PREFIX_LENGTH, 3))
+        return true;
+    return same_letters(name, general_prefix, length) &&
+           (digits_then_prt(name + length, 0) || digits_then_prt(name + length, 2));
+}
+
 // append_log_entry - one entry line of this call's station in a log. Under
 // the lock of the filter's files: a new log's header comes before any other
 // process's entry, and "-log" never takes a log away half-written.
@@ -114,7 +176,7 @@ void write_attempt_log(int which)
 {
     char path[FILTER_PATH_MAX];
     bool failed_passwords = which == LOG_FAILED_PASSWORDS;
-    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, failed_passwords ? "lognopas.prt" : "logexcld.prt");
+    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, attempt_log_name(which));
     append_log_entry(path, msg(failed_passwords ? MSG_PASSWORD_LOG : MSG_EXCLUSION_LOG));
 }
 
@@ -182,7 +244,8 @@ static bool connection_log_path(int kind, uint16_t mode, char *dir, char *path)
     int n;
     copy_text(dir, FILTER_PATH_MAX, connection_log_dir);
     if (kind == LOG_GENERAL) {
-        n = snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, daily ? "logcn" : "logcnx", period, "prt");
+        n = snprintf(path, FILTER_PATH_MAX, "%s\\%.*s%s.%s", dir,
+                     daily ? (int)DAILY_PREFIX_LENGTH : (int)strlen(general_prefix), general_prefix, period, "prt");
     } else if (daily) {
         n = snprintf(dir, FILTER_PATH_MAX, "%s\\%s", connection_log_dir, connection_info.callsign);
         if (n < 0 || n >= FILTER_PATH_MAX)

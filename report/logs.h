@@ -47,6 +47,29 @@ void format_log_entry(char *out, size_t size, const char *callsign, int ssid, in
 // line; false for any other line of a log.
 bool read_log_entry(const char *line, char *callsign, int *ssid, int *port);
 
+// LogEntry - an entry line whole: who, on which port, and when.
+struct LogEntry {
+    char callsign[7];
+    int ssid, port;
+    int hour, minute, second, hundredths;
+    int day, month, year;
+};
+
+// read_dated_log_entry - an entry line with its time and date; false for any
+// other line of a log, and for a time or date out of range.
+bool read_dated_log_entry(const char *line, LogEntry *entry);
+
+// attempt_log_name - "lognopas.prt" or "logexcld.prt", in the filter directory.
+const char *attempt_log_name(int which);
+
+// connection_log_directory - morvel\logcnx, where every connection log lies.
+const char *connection_log_directory(void);
+
+// is_general_log_name - a name the general connection log takes in some
+// mode (logcnx.prt, logcnx49.prt, logcn342.prt), in any case; station logs
+// (N0CALL.log, ...) are not.
+bool is_general_log_name(const char *name);
+
 // log_column_header - the upper-case column header line.
 void log_column_header(char *out, size_t size);
 
