@@ -131,8 +131,10 @@ endfunction()
 # add_wine_tool_checks - the sysop's tools of this build run under Wine on
 # copies of the sample, named by Windows paths as a sysop types them: a
 # clean check, an explanation with its dry run, one through MORVEL and a
-# relative directory, the host simulator's dry run, a comparison; and the
-# copies are unchanged afterwards, since every run was a dry run.
+# relative directory, the host simulator's dry run, a comparison, the report
+# of the sample's month (its page, and its figures against the entry lines of
+# the sample's connection logs, counted here); and the copies are unchanged
+# afterwards, since every run was a dry run.
 function(add_wine_tool_checks sample)
   set(samples ${CMAKE_BINARY_DIR}/tool-samples)
   add_test(NAME WineToolSamples COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tool_samples.sh ${sample} ${samples})
@@ -153,7 +155,19 @@ function(add_wine_tool_checks sample)
   set_tests_properties(WineHostSimulatorDryRun PROPERTIES FAIL_REGULAR_EXPRESSION "letmein7")
   wine_tool_check(WineFilterCompareListsTheChangedStation "2 stations compared, 1 would change"
     filter-compare ${old} ${new} --stations ${stations})
+  windows_path(page ${samples}/report.html)
+  wine_tool_check(WineFilterReportWritesTheSamplesPage "wrote [^\n]*report.html: [0-9]+ connections"
+    filter-report --dir ${old} --out ${page})
+  file(GLOB sample_logs ${sample}/morvel/logcnx/logcn*.prt)
+  set(logged 0)
+  foreach(log ${sample_logs})
+    file(STRINGS ${log} entries REGEX "^ +[A-Za-z0-9]+ *-[0-9]+ +-?[0-9]+ +[0-9][0-9]:[0-9][0-9]:[0-9][0-9],[0-9][0-9] +[0-9][0-9]-[0-9][0-9]-[0-9]+ *$")
+    list(LENGTH entries n)
+    math(EXPR logged "${logged} + ${n}")
+  endforeach()
+  wine_tool_check(WineFilterReportCountsTheSamplesConnections "\"connections\":{\"total\":${logged},"
+    filter-report --dir ${old} --json)
   add_test(NAME WineToolsWroteNothing COMMAND diff -r ${sample} ${samples}/old)
   set_tests_properties(WineToolsWroteNothing PROPERTIES FIXTURES_REQUIRED tool_samples
-    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineHostSimulatorDryRun;WineFilterCompareListsTheChangedStation")
+    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineHostSimulatorDryRun;WineFilterCompareListsTheChangedStation;WineFilterReportWritesTheSamplesPage;WineFilterReportCountsTheSamplesConnections")
 endfunction()

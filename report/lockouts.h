@@ -7,6 +7,9 @@
 
 #define LOCKOUT_LOG_FILE "lockouts.prt"
 
+// Lines of the log are read in pieces of this size: an entry takes about 50.
+enum { LOCKOUT_LINE_SIZE = 100 };
+
 // LockoutEntry - one lockout: whose, after how many failures, and from when until when.
 struct LockoutEntry {
     char callsign[7];

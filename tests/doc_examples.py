@@ -34,7 +34,7 @@ import tempfile
 MARK = re.compile(r"^<!--\s*example(?::\s*vary\s+(.*?))?\s*-->\s*$")
 TOOLS = "build-demo/tools"
 SIMULATOR = TOOLS + "/filter-host"
-TOOL_NAMES = ("filter-host", "filter-check", "filter-explain", "filter-compare", "filter-otp")
+TOOL_NAMES = ("filter-host", "filter-check", "filter-explain", "filter-compare", "filter-otp", "filter-report")
 TIME = re.compile(r"\b\d\d:\d\d:\d\d(,\d\d)?\b")
 DATE = re.compile(r"\b\d\d-\d\d-\d\d\d\d\b")
 COMMAND_TIMEOUT = 60

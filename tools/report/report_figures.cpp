@@ -136,7 +136,14 @@ static bool open_seen(ReportFigures *f, const char *path, const char *what, cons
     FileSeen seen;
     seen.path = display_path(path);
     seen.what = what;
+    PlatListing listing;
     bool opened = plat_open_text(path, text);
+    if (opened && plat_open_listing(path, &listing)) {
+        // A directory opens on some systems, and fails at its first read.
+        plat_close_listing(&listing);
+        plat_close_text(text);
+        opened = false;
+    }
     if (opened)
         seen.state = FILE_READ;
     else if (plat_exists(path))
@@ -291,7 +298,7 @@ static void read_lockouts(ReportFigures *f)
     if (!open_seen(f, lockout_log_path(), "lockout log",
                    f->guard_on ? "no callsign has been locked out" : "the guard is off (no guard.prt)", &text))
         return;
-    char line[GUARD_LINE_SIZE];
+    char line[LOCKOUT_LINE_SIZE];
     long entries = 0;
     LockoutEntry e;
     while (read_significant_line(&text, line, sizeof line, nullptr)) {
@@ -331,7 +338,7 @@ static void read_guard(ReportFigures *f)
     f->guard_minutes = guard_config.minutes;
     PlatText text;
     if (open_seen(f, guard_file_path(), "the guard's failures", "no failure counts now", &text))
-        close_seen(f, &text, 0);
+        close_seen(f, &text, -1);
     std::vector<GuardStatusLine> locked(GUARD_TABLE_SHOWN);
     int n = guard_locked_now(locked.data(), (int)locked.size());
     for (int i = 0; i < n; i++)
@@ -394,6 +401,7 @@ static void read_one_time_codes(ReportFigures *f)
         return;
     char line[USERS_LINE_SIZE];
     int physical = 0;
+    long headers = 0;
     bool at_header = true;
     std::string header;
     EntryLine e;
@@ -403,6 +411,7 @@ static void read_one_time_codes(ReportFigures *f)
             continue;
         if (at_header) {
             at_header = word[0] == '-';
+            headers += !at_header;
             header = word;
             continue;
         }
@@ -413,11 +422,11 @@ static void read_one_time_codes(ReportFigures *f)
     }
     wipe(line, sizeof line);
     wipe(&e, sizeof e);
-    close_seen(f, &text, (long)f->one_time.size());
+    close_seen(f, &text, headers);
     char use_path[FILTER_PATH_MAX];
     snprintf(use_path, sizeof use_path, "%s\\%s", FILTER_DIR, CODE_USE_FILE);
     if (open_seen(f, use_path, "the one-time codes used", "no one-time code has been accepted", &text))
-        close_seen(f, &text, 0);
+        close_seen(f, &text, -1);
 }
 
 // read_errors - error.prt, and the codes whose marker says they were mailed
@@ -440,7 +449,7 @@ static void read_errors(ReportFigures *f)
     } else if (result < 0) {
         seen.why = why_unreadable(error_file_path());
     }
-    seen.entries = result > 0 ? 1 : 0;
+    seen.entries = result > 0 ? 1 : -1;
     f->files.push_back(seen);
     if (result > 0) {
         LastError &e = f->last_error;

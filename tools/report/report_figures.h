@@ -32,7 +32,7 @@ struct FileSeen {
     std::string path;          // "morvel/logcnx/logcn305.prt"
     std::string what;          // "connection log"
     FileState state = FILE_ABSENT;
-    long entries = 0;          // the entries read in it (all dates)
+    long entries = -1;         // the entries read in it (all dates); -1 when not counted
     std::string why;           // why it is absent or unreadable, in words
 };
 

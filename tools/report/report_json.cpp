@@ -30,7 +30,8 @@ static std::string files_json(const ReportFigures &f)
     std::vector<std::string> items;
     for (const FileSeen &s : f.files)
         items.push_back("{" + json_field("path", s.path) + "," + json_field("what", s.what) + "," +
-                        json_field("state", state_name(s.state)) + ",\"entries\":" + std::to_string(s.entries) + "," +
+                        json_field("state", state_name(s.state)) + ",\"entries\":" +
+                        (s.entries < 0 ? std::string("null") : std::to_string(s.entries)) + "," +
                         json_field("why", s.why) + "}");
     return joined(items, true);
 }

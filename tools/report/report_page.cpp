@@ -99,7 +99,7 @@ static std::string period_section(const ReportFigures &f)
            "<th class=\"n\">entries</th><th>note</th></tr>\n";
     for (const FileSeen &s : f.files)
         out += "<tr>" + cell(s.path) + cell(s.what) + state_cell(s) +
-               (s.state == FILE_ABSENT ? std::string("<td></td>") : n_cell(s.entries)) + cell(s.why) + "</tr>\n";
+               (s.entries < 0 ? std::string("<td></td>") : n_cell(s.entries)) + cell(s.why) + "</tr>\n";
     int unreadable = files_unreadable(f);
     out += "</table>\n";
     if (unreadable)
@@ -108,7 +108,7 @@ static std::string period_section(const ReportFigures &f)
     return out + "</section>\n";
 }
 
-// per_day_section - connections per day, stacked by port, and its table.
+// per_day_chart - connections per day, stacked by port, and its table.
 static std::string per_day_chart(const ReportFigures &f, const std::vector<DayNumber> &days)
 {
     std::vector<int> ports = ports_seen(f);
