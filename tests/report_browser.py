@@ -167,7 +167,8 @@ def main(argv):
     failures = []
     with tempfile.TemporaryDirectory(prefix="report-browser-") as work:
         page = os.path.join(work, "report.html")
-        made = subprocess.run([report, "--dir", sample, "--out", page, "-q"])
+        # The page names the directory as given: relative to where this runs, as a sysop would type it.
+        made = subprocess.run([report, "--dir", os.path.relpath(sample), "--out", page, "-q"])
         if made.returncode != 0:
             print("FAIL: filter-report ended with %d" % made.returncode)
             return 1

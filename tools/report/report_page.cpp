@@ -97,9 +97,26 @@ static std::string period_section(const ReportFigures &f)
         out += " " + std::to_string(f.outside_period) + " entries of other days were left out.";
     out += "</p>\n<table id=\"table-files\">\n<tr><th>file</th><th>what it holds</th><th>state</th>"
            "<th class=\"n\">entries</th><th>note</th></tr>\n";
+    // A log a day makes a month of rows: the logs read are one row, the first to the last.
+    std::vector<const FileSeen *> logs;
     for (const FileSeen &s : f.files)
+        if (s.what == "connection log" && s.state == FILE_READ)
+            logs.push_back(&s);
+    bool grouped = logs.size() > 3;
+    long logged = 0;
+    for (const FileSeen *s : logs)
+        logged += s->entries;
+    for (const FileSeen &s : f.files) {
+        if (grouped && s.what == "connection log" && s.state == FILE_READ) {
+            if (&s == logs.front())
+                out += "<tr>" + cell(s.path + " to " + logs.back()->path.substr(logs.back()->path.rfind('/') + 1)) +
+                       cell(std::to_string(logs.size()) + " connection logs") + state_cell(s) + n_cell(logged) +
+                       "<td></td></tr>\n";
+            continue;
+        }
         out += "<tr>" + cell(s.path) + cell(s.what) + state_cell(s) +
                (s.entries < 0 ? std::string("<td></td>") : n_cell(s.entries)) + cell(s.why) + "</tr>\n";
+    }
     int unreadable = files_unreadable(f);
     out += "</table>\n";
     if (unreadable)
