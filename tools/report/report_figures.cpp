@@ -348,15 +348,9 @@ static void read_guard(ReportFigures *f)
 // local_stamp - a calendar time in seconds as "28-11-2026 14:02:11", local time.
 static std::string local_stamp(time_t seconds)
 {
-    struct tm t;
-#if defined(_WIN32)
-    if (localtime_s(&t, &seconds) != 0)
-        return "?";
-#else
-    if (!localtime_r(&seconds, &t))
-        return "?";
-#endif
-    return stamp_text(t);
+    // The tool runs one thread: localtime's shared result is copied at once.
+    const struct tm *t = localtime(&seconds);
+    return t ? stamp_text(*t) : "?";
 }
 
 // one_time_station - an entry line with a one-time-code method and its use.
