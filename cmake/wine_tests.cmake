@@ -1,21 +1,17 @@
 # wine_tests.cmake - the test suite of a MinGW cross build, run under Wine.
 #
-# Debian's GoogleTest package is built for the build machine, so GoogleTest is
-# compiled here from its sources for the target. Starting a Windows process
-# under Wine costs far more than on Linux, so each test suite is one ctest
-# entry (by --gtest_filter) instead of one process per test. A Wine that cannot
+# GoogleTest is compiled from its sources for the target (googletest_source.cmake).
+# Starting a Windows process under Wine costs far more than on Linux, so each
+# test suite is one ctest entry (by --gtest_filter) instead of one process per test. A Wine that cannot
 # run the program at all may still exit 0, so every entry must also print
 # GoogleTest's summary of at least one passed test.
 #
 # Wine itself comes from the caller: WINEPREFIX set and a wineserver running
 # (see .ci/windows-tests).
 
-set(FILTER_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources, built for the target")
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-add_subdirectory(${FILTER_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(${CMAKE_CURRENT_LIST_DIR}/googletest_source.cmake)
 # The "win32" thread model of Debian's MinGW-w64 has no std::mutex, which
 # GoogleTest's Notification needs: it gets one without.
 target_compile_options(gtest PUBLIC "SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/gtest_win32_threads.h")

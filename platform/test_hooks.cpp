@@ -349,6 +349,17 @@ static FILE *fault_open_replacement(const char *path, bool private_file, PlatRep
     return opened;
 }
 
+static FILE *fault_open_secret(const char *path, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    if (place_denied(path) || fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    r->stream = below.open_secret(path, r);
+    if (r->stream)
+        note_written(r->stream, path);
+    return r->stream;
+}
+
 static bool fault_commit_replacement(PlatReplacement *r)
 {
     if (!fault_due(PLAT_FAULT_RENAME, r->path))
@@ -409,6 +420,7 @@ static void install_fault_layer(void)
     plat_ops.truncate = fault_truncate;
     plat_ops.rename = fault_rename;
     plat_ops.open_replacement = fault_open_replacement;
+    plat_ops.open_secret = fault_open_secret;
     plat_ops.commit_replacement = fault_commit_replacement;
     plat_ops.try_lock = fault_try_lock;
     plat_ops.random_bytes = fault_random_bytes;

@@ -110,7 +110,8 @@ static void append_argument(const ErrorFormat *f, int arg, int *name_index, uint
 }
 
 // error_text - walk the format, copying its literal parts and putting each
-// argument in place of its conversion; cut at size, always terminated.
+// argument in place of its conversion, and the report's own file after a
+// text that names none; cut at size, always terminated.
 void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
 {
     if (size == 0)
@@ -129,6 +130,9 @@ void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
         out[used++] = *p;
         out[used] = '\0';
     }
+    // A file the row's text cannot name (error 10 of guard.dat) follows it.
+    if (file_in_report && name_index == 0 && used + 1 < size)
+        snprintf(out + used, size - used, " (%s)", file_in_report);
 }
 
 // error_marker_path - morvel\ERROR<code>.TMP into buffer, or for a report

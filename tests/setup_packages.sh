@@ -42,12 +42,14 @@ expect demo "cmake make g++ libcli11-dev libqrencode-dev"
 expect tests "cmake make g++ libcli11-dev libqrencode-dev libgtest-dev python3 chromium"
 expect "demo windows" "cmake make g++ libcli11-dev libqrencode-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest wine wine64 wine32:i386 python3"
 expect release "cmake make g++ libcli11-dev libqrencode-dev pandoc binutils python3"
+expect i686 "cmake make g++-i686-linux-gnu qemu-user googletest libcli11-dev binutils python3"
 
 # A machine ready for the demo but without GoogleTest.
 machine "cmake make g++ python3 chromium" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h"
 expect demo ""
 expect tests "libgtest-dev"
 expect ci "libgtest-dev clang libclang-rt-14-dev libbenchmark-dev libssl-dev binutils nettle-dev"
+expect i686 "g++-i686-linux-gnu qemu-user googletest binutils"
 
 # Everything in place, the fuzzer runtime of whatever LLVM version found by pattern.
 machine "cmake make g++ python3 chromium clang++ nm" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h /usr/include/gtest/gtest.h

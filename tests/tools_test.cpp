@@ -395,6 +395,44 @@ const BrokenSetup broken_setups[] = {
      "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or "
      "\"EXPIRE m\"; the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
      "the line to make it a comment"},
+    {"guard file replaced by a directory",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::create_directory(s.root / "morvel/guard.dat");
+     },
+     2,
+     "morvel/guard.dat: error: is not a plain file (a directory, a symbolic link or a file with other names), which "
+     "the filter never reads or writes through; the filter reports error 10 (guard.dat) and runs without the guard: "
+     "it counts no failure and locks no callsign out; remove morvel/guard.dat: the filter makes the file anew"},
+    {"guard file replaced by a symbolic link",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::create_symlink(s.root / "morvel/users.prt", s.root / "morvel/guard.dat");
+     },
+     2,
+     "morvel/guard.dat: error: is not a plain file (a directory, a symbolic link or a file with other names), which "
+     "the filter never reads or writes through; the filter reports error 10 (guard.dat) and runs without the guard: "
+     "it counts no failure and locks no callsign out; remove morvel/guard.dat: the filter makes the file anew"},
+    {"guard file the BBS cannot read",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         s.write("morvel/guard.dat", "N0CALL 1 1796761805 0\n");
+     },
+     2,
+     "morvel/guard.dat: error: cannot be read: the read permission is missing for the account running this check; "
+     "the filter reports error 10 (guard.dat) and runs without the guard: it counts no failure and locks no "
+     "callsign out; give the account that runs the BBS read permission on morvel/guard.dat",
+     "r:morvel\\guard.dat"},
+    {"guard file the BBS cannot write",
+     [](const SampleCopy &s) {
+         s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         s.write("morvel/guard.dat", "N0CALL 1 1796761805 0\n");
+     },
+     2,
+     "morvel/guard.dat: error: cannot be written: the write permission is missing for the account running this "
+     "check; the filter reports error 10 (guard.dat) and runs without the guard: it counts no failure and locks no "
+     "callsign out; give the account that runs the BBS write permission on morvel/guard.dat",
+     "w:morvel\\guard.dat"},
     {"users.prt the BBS cannot read",
      no_edit, 2,
      "morvel/users.prt: error: cannot be read: the read permission is missing for the account running this check; "
@@ -840,12 +878,14 @@ TEST(FilterExplain, OneTimeCodesAreNamedNeverShown)
     EXPECT_NE(out.text.find("  | PASSWORD> HOTP 0\n"), std::string::npos) << out.text;
     std::string after_answer = out.text.substr(out.text.find("-- answer 1"));
     EXPECT_EQ(after_answer.find("287082"), std::string::npos) << "the next code was shown";
-    EXPECT_NE(out.text.find("    | N0HOTP-0 HOTP 1 "), std::string::npos) << "the counter moves on\n" << out.text;
+    // The record is the secret's, by its tag: 94fa1ae7 for the test vectors' secret.
+    EXPECT_NE(out.text.find("    | 94fa1ae7 HOTP 1\n"), std::string::npos) << "the counter moves on\n" << out.text;
 }
 
 // filter-otp over the sample's known secrets: the users.prt line, the key
-// URI with the BBS's callsign as issuer, a QR code of it, and the numbered
-// codes of the published test vectors; nothing is written in the setup.
+// URI with the BBS's callsign as issuer, a QR code of it (or, in a build
+// without QR codes, the URI alone and --svg refused), and the numbered codes
+// of the published test vectors; nothing is written in the setup.
 TEST(FilterOtp, NewAndListForKnownSecrets)
 {
     SampleCopy s;
@@ -854,22 +894,36 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
     std::string otp = tool("filter-otp") + " --dir " + s.root.string();
     Output made = run(otp + " new N0TOTP-0 --secret jbswy3dpehpk3pxpjbswy3dpehpk3pxp====");
     EXPECT_EQ(made.status, 0) << made.text;
-    EXPECT_EQ(made.text.substr(0, made.text.find("\n\n", made.text.find("otpauth"))),
+    EXPECT_EQ(made.text.substr(0, made.text.find("\n", made.text.find("otpauth"))),
               "Line for the entry of N0TOTP-0 in users.prt (every port; put a port instead of * to limit it):\n"
               "*  TOTP  JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP\n\n"
               "Key URI for the authenticator app:\n"
               "otpauth://totp/N0BBS:N0TOTP-0?secret=JBSWY3DPEHPK3PXPJBSWY3DPEHPK3PXP&issuer=N0BBS&algorithm=SHA1&"
               "digits=6&period=30");
-    EXPECT_NE(made.text.find("\xe2\x96\x88\xe2\x96\x88 \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84 "),
-              std::string::npos) << "no finder pattern of a QR code\n" << made.text;
-
-    Output hotp = run(otp + " new N0HOTP-0 --hotp --secret GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ --svg " +
-                      (s.root / "code.svg").string());
+    bool finder = made.text.find("\xe2\x96\x88\xe2\x96\x88 \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\xe2\x96\x84 ") !=
+                  std::string::npos;
+    std::string hotp_uri = "otpauth://hotp/N0BBS:N0HOTP-0?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=N0BBS&"
+                           "algorithm=SHA1&digits=6&counter=0\n";
+    std::string hotp_new = otp + " new N0HOTP-0 --hotp --secret GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+#if defined(FILTER_OTP_DRAWS_QR_CODES)
+    EXPECT_TRUE(finder) << "no finder pattern of a QR code\n" << made.text;
+    Output hotp = run(hotp_new + " --svg " + (s.root / "code.svg").string());
     EXPECT_EQ(hotp.status, 0) << hotp.text;
-    EXPECT_NE(hotp.text.find("otpauth://hotp/N0BBS:N0HOTP-0?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=N0BBS&"
-                             "algorithm=SHA1&digits=6&counter=0\n"), std::string::npos) << hotp.text;
+    EXPECT_NE(hotp.text.find(hotp_uri), std::string::npos) << hotp.text;
     EXPECT_EQ(s.read("code.svg").rfind("<?xml", 0), 0u);
     fs::remove(s.root / "code.svg");
+#else
+    EXPECT_FALSE(finder) << made.text;
+    EXPECT_EQ(made.text.find('\n', made.text.find("otpauth")), made.text.size() - 1)
+        << "the URI is the last line\n" << made.text;
+    Output svg = run(hotp_new + " --svg " + (s.root / "code.svg").string() + " 2>&1");
+    EXPECT_EQ(svg.status, 100);
+    EXPECT_EQ(svg.text, "filter-otp: this build draws no QR codes; --svg is not available\n");
+    EXPECT_FALSE(fs::exists(s.root / "code.svg"));
+    Output hotp = run(hotp_new);
+    EXPECT_EQ(hotp.status, 0) << hotp.text;
+    EXPECT_NE(hotp.text.find(hotp_uri), std::string::npos) << hotp.text;
+#endif
 
     Output list = run(otp + " list N0HOTP-0 --count 3");
     EXPECT_EQ(list.status, 0);
@@ -882,6 +936,67 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
     EXPECT_EQ(run(otp + " new N0TOTP-0 --secret JBSWY3DP").status, 1) << "a secret of 40 bits";
     s.write("morvel/otpused.prt", used);
     EXPECT_EQ(s.tree(), before);
+}
+
+// The SVG file holds the secret: it is a new file readable by its owner
+// only, never written through a link, an existing file is replaced only with
+// --force, and a file that cannot be written stops the run before any
+// secret is drawn or shown.
+TEST(FilterOtp, TheSvgFileHoldsTheSecretAndIsWrittenAsANewPrivateFile)
+{
+    const fs::perms owner_only = fs::perms::owner_read | fs::perms::owner_write;
+    const struct {
+        const char *what;
+        const char *target;       // relative to the copy, or absolute
+        const char *options;
+        void (*plant)(const fs::path &root);
+        int status;
+    } cases[] = {
+        {"a new file", "code.svg", "", nullptr, 0},
+        {"an existing file", "code.svg", "",
+         [](const fs::path &r) {
+             std::ofstream(r / "code.svg") << "keep";
+             fs::permissions(r / "code.svg", fs::perms::all);
+         },
+         1},
+        {"an existing file with --force", "code.svg", " --force",
+         [](const fs::path &r) {
+             std::ofstream(r / "code.svg") << "keep";
+             fs::permissions(r / "code.svg", fs::perms::all);
+         },
+         0},
+        {"a symbolic link", "code.svg", " --force",
+         [](const fs::path &r) {
+             std::ofstream(r / "victim") << "keep";
+             fs::create_symlink(r / "victim", r / "code.svg");
+         },
+         1},
+        {"a directory that does not exist", "/nonexistent-filter-otp/x.svg", "", nullptr, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        SampleCopy s;
+        if (c.plant)
+            c.plant(s.root);
+        fs::path target = c.target[0] == '/' ? fs::path(c.target) : s.root / c.target;
+        Output out = run(tool("filter-otp") + " --dir " + s.root.string() + " new N0TOTP-0 --svg " + target.string() +
+                         c.options);
+        EXPECT_EQ(out.status, c.status) << out.text;
+        if (c.status != 0) {
+            EXPECT_EQ(out.text.find("otpauth"), std::string::npos) << "a secret shown in vain\n" << out.text;
+            if (fs::exists(s.root / "victim")) {
+                EXPECT_EQ(s.read("victim"), "keep");
+            }
+            if (fs::is_regular_file(fs::symlink_status(target))) {
+                EXPECT_EQ(s.read(c.target), "keep");
+            }
+            continue;
+        }
+        EXPECT_EQ(s.read(c.target).rfind("<?xml", 0), 0u);
+        EXPECT_EQ(fs::symlink_status(target).permissions(), owner_only);
+        for (const auto &e : fs::directory_iterator(s.root))
+            EXPECT_NE(e.path().extension(), ".new") << "a temporary stayed";
+    }
 }
 
 TEST(FilterHost, DryRunListsWhatWouldBeWrittenAndWritesNothing)
@@ -913,8 +1028,8 @@ TEST(FilterHost, SaysWhatEachCommandDid)
         {"command -of", "unknown command -of: nothing done"},
         {"command -on", "-on: the filter was already on: nothing done"},
         {"command -pbbs", "-pbbs : -pbbs: no port number given: nothing done"},
-        {"command -pbbs 200", "-pbbs 200: port 200 is now reserved for BBSs; but a connection on port 200 arrives "
-                              "as -56 and is tested against -56.prt, so this reservation never applies"},
+        {"command -pbbs 200", "-pbbs 200: port 200 is now reserved for BBSs"},
+        {"command -pbbs 0x3", "-pbbs 0x3: -pbbs: 0x3 is not a port number (digits only, as 3): nothing done"},
         {"command -pnormal 3", "-pnormal 3: port 3 was not reserved: nothing done"},
         {"command -log", "-log: nothing mailed: there is no logexcld.prt or lognopas.prt"},
         {"connect N0CALL", "warning: N0CALL is not CALLSIGN-SSID (letters and digits, \"-\", a number): the filter "

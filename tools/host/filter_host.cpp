@@ -512,6 +512,10 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
     std::error_code ec;
     if (o->scratch) {
         fs::path tmp = scratch_directory(&ec);
+        // Closed before the copy, so no password is readable by another
+        // account while the files are being copied in.
+        if (!ec)
+            fs::permissions(tmp, fs::perms::owner_all, fs::perm_options::replace, ec);
         if (!ec)
             fs::copy(o->dir, tmp, fs::copy_options::recursive, ec);
         if (ec) {

@@ -5,8 +5,11 @@
 // platform layer; the codes, the base32 text and the used counter come from
 // the filter's own code, so a list can never disagree with what the filter
 // accepts. Files are only read, in a dry run: nothing is written but the
-// SVG file asked for. Exit status 0, 1 when the setup does not allow the
-// request, 100 for a usage error.
+// SVG file asked for, which holds the secret: it is created new, readable
+// by its owner only, never through a link, and an existing file is replaced
+// only with --force. It is opened before the secret is drawn, so a file that
+// cannot be written costs no secret shown in vain. Exit status 0, 1 when the
+// setup does not allow the request, 100 for a usage error.
 #include "auth/code_use.h"
 #include "auth/one_time_codes.h"
 #include "common/otp_secret.h"
@@ -24,7 +27,6 @@
 #include "tools/shared/tool_version.h"
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 enum { EXIT_REFUSED = 1, NEW_SECRET_BYTES = 20, LIST_MAX = 1000 };
@@ -35,6 +37,7 @@ struct OtpOptions {
     bool hotp = false;
     std::string secret;
     std::string svg;
+    bool force = false;
     int port = 1;
     int count = 10;
 };
@@ -104,18 +107,42 @@ static std::string otpauth_uri(const std::string &issuer, const std::string &sta
     return uri + (hotp ? "&counter=0" : "&period=30");
 }
 
-// write_svg - the code into path; false after a message.
-static bool write_svg(const std::string &uri, const std::string &path)
+// open_svg - the replacement that will hold the QR code of path, created
+// now, readable by its owner only; false after a message. A link, a
+// directory or a file with other names is never written through, and an
+// existing file is replaced only with force.
+static bool open_svg(const std::string &path, bool force, PlatReplacement *r)
+{
+    PlatFileKind kind = plat_file_kind(path.c_str());
+    if (kind == PLAT_OTHER_FILE) {
+        fprintf(stderr, "filter-otp: %s is a link, a directory or a file with other names: it is never written "
+                        "through; name a new file\n", path.c_str());
+        return false;
+    }
+    if (kind == PLAT_PLAIN_FILE && !force) {
+        fprintf(stderr, "filter-otp: %s exists; name a new file, or give --force to replace it\n", path.c_str());
+        return false;
+    }
+    if (!plat_open_secret(path.c_str(), r)) {
+        fprintf(stderr, "filter-otp: cannot create %s: check that its directory exists and can be written\n",
+                path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// write_svg - the code into the replacement opened for path, put in place;
+// false after a message (the replacement is dropped then).
+static bool write_svg(const std::string &uri, const std::string &path, PlatReplacement *r)
 {
     std::string svg;
     if (!qr_svg(uri, &svg)) {
+        plat_discard_replacement(r);
         fprintf(stderr, "filter-otp: cannot draw the QR code for %s\n", path.c_str());
         return false;
     }
-    std::ofstream out(path, std::ios::binary);
-    out << svg;
-    out.close();
-    if (!out) {
+    fwrite(svg.data(), 1, svg.size(), r->stream);
+    if (!plat_commit_replacement(r)) {
         fprintf(stderr, "filter-otp: cannot write %s\n", path.c_str());
         return false;
     }
@@ -134,9 +161,15 @@ static int run_new(const OtpOptions &o)
         fprintf(stderr, "filter-otp: the start-up file (init_w.srv, init_d.srv or init.srv) gives no BBS callsign\n");
         return EXIT_REFUSED;
     }
-    std::string secret = new_secret(o.secret);
-    if (secret.empty())
+    static PlatReplacement svg_file;   // large for a stack
+    if (!o.svg.empty() && !open_svg(o.svg, o.force, &svg_file))
         return EXIT_REFUSED;
+    std::string secret = new_secret(o.secret);
+    if (secret.empty()) {
+        if (!o.svg.empty())
+            plat_discard_replacement(&svg_file);
+        return EXIT_REFUSED;
+    }
     const char *method = o.hotp ? "HOTP" : "TOTP";
     std::string station = station_key(), uri = otpauth_uri(issuer, station, secret, o.hotp);
     printf("Line for the entry of %s in users.prt (every port; put a port instead of * to limit it):\n", station.c_str());
@@ -146,9 +179,9 @@ static int run_new(const OtpOptions &o)
     if (qr_terminal(uri, &picture))
         printf("\n%s", picture.c_str());
     if (!o.svg.empty()) {
-        if (!write_svg(uri, o.svg))
+        if (!write_svg(uri, o.svg, &svg_file))
             return EXIT_REFUSED;
-        printf("\nQR code written to %s\n", o.svg.c_str());
+        printf("\nQR code written to %s (readable by its owner only)\n", o.svg.c_str());
     }
     if (o.hotp)
         printf("\nThe station's first code is number 0; print its codes with: filter-otp list %s --count N\n",
@@ -188,9 +221,10 @@ static int run_list(const OtpOptions &o)
         return EXIT_REFUSED;
     std::string station = station_key();
     uint64_t next = 0;
-    if (!read_code_use(station.c_str(), CODE_HOTP, secret, (size_t)length, &next)) {
+    if (!read_code_use(CODE_HOTP, secret, (size_t)length, &next)) {
         wipe(secret, sizeof secret);
-        fprintf(stderr, "filter-otp: cannot read morvel/" CODE_USE_FILE "\n");
+        fprintf(stderr, "filter-otp: cannot read morvel/" CODE_USE_FILE
+                        " to its end, or a line of it is not one the filter writes\n");
         return EXIT_REFUSED;
     }
     printf("One-time codes of %s (HOTP), each good once, in order:\n", station.c_str());
@@ -214,7 +248,9 @@ int main(int argc, char **argv)
     CLI::App *make = app.add_subcommand("new", "draw a 160-bit secret; print the users.prt line, the key URI and its QR code");
     make->add_option("CALLSIGN-SSID", o.station, "the station, for example N0CALL-1")->required();
     make->add_flag("--hotp", o.hotp, "counter codes (a printed list) instead of time codes (an app)");
-    make->add_option("--svg", o.svg, "also write the QR code as an SVG file, to print");
+    make->add_option("--svg", o.svg, "also write the QR code as an SVG file, to print: a new file, readable by "
+                                     "its owner only");
+    make->add_flag("--force", o.force, "replace the --svg file when it exists");
     make->add_option("--secret", o.secret, "use this base32 secret instead of drawing one (to show it again)");
     CLI::App *list = app.add_subcommand("list", "print the station's next HOTP codes, numbered");
     list->add_option("CALLSIGN-SSID", o.station, "the station, for example N0CALL-1")->required();

@@ -2,7 +2,8 @@
 // files with the filter's own readers and names: the entry lines of the logs
 // (read_dated_log_entry, beside the writer format_log_entry), the general
 // log's file names (is_general_log_name), the lockout log, the guard's table
-// (guard_locked_now), the codes used (read_secret_use), users.prt's entry
+// (guard_locked_now), the codes used under each secret (read_code_use),
+// users.prt's entry
 // lines (parse_entry_line) and error.prt (read_error_record). Nothing here
 // knows the layout of a file the filter writes.
 #include "tools/report/report_figures.h"
@@ -364,7 +365,7 @@ static void one_time_station(ReportFigures *f, const std::string &entry, int lin
     unsigned char secret[OTP_SECRET_MAX];
     int length = otp_secret_decode(e.password, secret);
     uint64_t value = 0;
-    s.unreadable = !read_secret_use(kind, secret, (size_t)length, &value);
+    s.unreadable = !read_code_use(kind, secret, (size_t)length, &value);
     wipe(secret, sizeof secret);
     s.used = value > 0;
     if (kind == CODE_TOTP && s.used)
