@@ -5,6 +5,7 @@
 // tools under Wine instead (add_wine_tool_checks, cmake/wine_tests.cmake).
 #if !defined(_WIN32)
 #include "platform/dry_run.h"
+#include "auth/exposure_record.h"
 #include "platform/platform.h"
 #include "support/host_dir.h"
 
@@ -392,8 +393,8 @@ const BrokenSetup broken_setups[] = {
      "N0CALL and comes first; the filter logs N0CALL-1 with the letters of line 10; move this line above line 10"},
     {"guard line the filter cannot read",
      [](const SampleCopy &s) { s.write("morvel/guard.prt", "# the guard\nFAILURES 0 MINUTES 5\n"); }, 2,
-     "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or "
-     "\"EXPIRE m\"; the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
+     "morvel/guard.prt:2: error: not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440), "
+     "\"EXPIRE m\" or \"EXPOSURE n\" (n 1 to 1000000); the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first on "
      "the line to make it a comment"},
     {"guard file replaced by a directory",
      [](const SampleCopy &s) {
@@ -483,6 +484,22 @@ const BrokenSetup broken_setups[] = {
      "check; the filter records no error in it; give the account that runs the BBS write permission on "
      "morvel/error.prt",
      "w:morvel\\error.prt"},
+    {"a later line for the same port in one entry is never read",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  OPEN", "144.800  OPEN\n1  EXCLUDED"); }, 1,
+     "morvel/users.prt:49: warning: the line \"1 EXCLUDED\" is never read: line 48 \"144.800 OPEN\" of the same "
+     "entry comes first for port 1, and the filter reads an entry only up to the first line for the connection's "
+     "port; N0OPEN gets the method of line 48 there; remove one of the two lines, or put this one above line 48"},
+    {"a line for every port hides the lines below it",
+     [](const SampleCopy &s) { s.replace_line("morvel/users.prt", "*  OPEN", "*  OPEN\n144.800  EXCLUDED"); }, 1,
+     "morvel/users.prt:49: warning: the line \"144.800 EXCLUDED\" is never read: line 48 \"* OPEN\" of the same "
+     "entry comes first for every port, and the filter reads an entry only up to the first line for the "
+     "connection's port; N0OPEN gets the method of line 48 there; remove one of the two lines, or put this one "
+     "above line 48"},
+    {"a port line with a wrong method is one finding",
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "VHF EXCLUDED", "VHF EXCLUIDOS"); }, 2,
+     "morvel/config.prt:78: error: unknown access method \"EXCLUIDOS\"; the filter stops reading here with error 5 "
+     "and admits every station on the port this line was meant for and on every port whose port line is below this "
+     "line; write OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD (or the Spanish word, or the number)"},
     {"logusr.prt with connection logging off",
      [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK CD", "NO"); }, 1,
      "morvel/logusr.prt:10: warning: stations are listed but connection logging is off (morvel/config.prt:60, "
@@ -631,7 +648,7 @@ TEST(FilterCheck, OptionsChangeTheOutputAndTheStatusNotTheFindings)
         {"-q", 1, {warning}, {"filter-check:"}},
         {"--strict", 2, {"morvel/config.prt: error: port 4 (HF) has no port line"}, {warning}},
         {"--morvel elsewhere", 1,
-         {"filter-check: reads elsewhere/config.prt and elsewhere/users.prt (MORVEL is \"elsewhere\")\n",
+         {"filter-check: reads elsewhere/config.prt and elsewhere/users.prt (--morvel elsewhere)\n",
           "elsewhere/config.prt: warning: port 4 (HF) has no port line",
           "elsewhere/users.prt: warning: cannot be opened"}, {}},
         {"--morvel elsewhere --strict", 2, {"elsewhere/users.prt: error: cannot be opened"}, {}},
@@ -839,6 +856,96 @@ TEST(FilterExplain, SaysWhetherTheGuardLocksTheStationOut)
     }
 }
 
+// sample_exposure - exposure.dat of the sample host: N0CALL's Sesame42 heard
+// at six of its eight positions (1 in 9.3), N0FIX's whole password heard.
+std::string sample_exposure(void)
+{
+    char call[EXPOSURE_TAG_TEXT], fix[EXPOSURE_TAG_TEXT];
+    exposure_tag("Sesame42", call);
+    exposure_tag("letmein7", fix);
+    return std::string("# exposure.dat\n") + call + " POSITIONS 01-12-2026 N0CALL-1 0 f3\n" + fix +
+           " WHOLE 02-12-2026 N0FIX-0 1 -\n";
+}
+
+// filter-check --exposure lists the passwords a listener answers 1 in N or
+// likelier, worst first, each with what was heard and since when; --json and
+// --dump carry every password's figure.
+TEST(FilterCheck, ExposureListsTheHeardPasswordsWorstFirst)
+{
+    SampleCopy s;
+    s.write("morvel/exposure.dat", sample_exposure());
+    Output out = run("cd " + s.root.string() + " && " + tool("filter-check") + " --exposure .");
+    EXPECT_EQ(out.status, 1) << out.text;
+    const std::string advice = "; change the station's password, or move the station to TOTP or HOTP\n";
+    std::string fix = "morvel/users.prt:60: N0FIX under FIXED: 1 in 1 (the whole password heard since 02-12-2026, "
+                      "last by N0FIX-0)" + advice;
+    std::string call = "N0CALL under NORMAL: 1 in 9.3 (6 of 8 characters heard since 01-12-2026, last by N0CALL-1)" +
+                       advice;
+    std::string flex = "N0FLEX under FLEXNET: 1 in 77 (nothing heard: a guess of the likeliest sum)" + advice;
+    size_t at_fix = out.text.find(fix), at_call = out.text.find(call), at_flex = out.text.find(flex);
+    EXPECT_NE(at_fix, std::string::npos) << out.text;
+    EXPECT_NE(at_call, std::string::npos) << out.text;
+    EXPECT_NE(at_flex, std::string::npos) << out.text;
+    EXPECT_TRUE(at_fix < at_call && at_call < at_flex) << "worst first\n" << out.text;
+    EXPECT_NE(out.text.find("filter-check: 4 passwords a listener answers 1 in 100 or likelier\n"), std::string::npos)
+        << "N0CALL's two lines share the password\n" << out.text;
+
+    out = run(tool("filter-check") + " --exposure=50 " + s.root.string());
+    EXPECT_EQ(out.text.find("N0FLEX"), std::string::npos) << out.text;
+    out = run(tool("filter-check") + " --exposure 1 " + s.root.string());
+    EXPECT_EQ(out.status, 1) << out.text;
+    EXPECT_NE(out.text.find("1 password a listener answers 1 in 1 or likelier"), std::string::npos) << out.text;
+    s.write("morvel/exposure.dat", "");
+    out = run(tool("filter-check") + " --exposure=50 " + s.root.string());
+    EXPECT_EQ(out.status, 0) << out.text;
+
+    s.write("morvel/exposure.dat", sample_exposure());
+    out = run(tool("filter-check") + " --json " + s.root.string());
+    EXPECT_NE(out.text.find("{\"file\":\"" + s.root.string() + "/morvel/users.prt\",\"line\":60,\"station\":"
+                            "\"N0FIX\",\"day\":null,\"method\":\"FIXED\",\"heard_as\":\"WHOLE\",\"heard\":1,"
+                            "\"of\":1,\"chance\":1,\"one_in\":1,\"figure\":\"1 in 1\","
+                            "\"what_was_heard\":\"the whole password heard\",\"since\":\"02-12-2026\","
+                            "\"mailed\":true,"),
+              std::string::npos)
+        << out.text;
+    EXPECT_NE(out.text.find("\"station\":\"N0TBL\",\"day\":31,\"method\":\"TABLE\""), std::string::npos)
+        << out.text;
+    out = run(tool("filter-check") + " --dump " + s.root.string());
+    EXPECT_NE(out.text.find(":66 N0CALL under NORMAL: 1 in 9.3 (6 of 8 characters heard since 01-12-2026, last by "
+                            "N0CALL-1)\n"),
+              std::string::npos)
+        << out.text;
+    for (const char *password : {"Sesame42", "letmein7", "31415"})
+        EXPECT_EQ(out.text.find(password), std::string::npos) << password;
+}
+
+// filter-explain says what a listener has of the station's password: the
+// figure, since when, what to do; for TABLE today's row; nothing for a
+// method answered by digest only.
+TEST(FilterExplain, SaysWhatAListenerHasHeard)
+{
+    SampleCopy s;
+    s.write("morvel/exposure.dat", sample_exposure());
+    const struct {
+        const char *station;
+        const char *line;
+    } rows[] = {
+        {"N0CALL-1", "exposure:     a listener who heard every answer since 01-12-2026 answers the next challenge "
+                     "1 in 9.3 (6 of 8 characters heard, last heard from N0CALL-1); to do: change the station's "
+                     "password, or move the station to TOTP or HOTP\n"},
+        {"N0FIX-0", "exposure:     a listener who heard every answer since 02-12-2026 answers the next challenge "
+                    "1 in 1 (the whole password heard, last heard from N0FIX-0; the sysops were mailed); to do: "},
+        {"N0FLEX-0", "exposure:     nothing heard yet, and a guess of the likeliest sum answers the next challenge "
+                     "1 in 77; to do: "},
+        {"N0TBL-0", "exposure:     today's row: nothing heard on air since the password was set\n"},
+        {"N2BBS-0", "exposure:     nothing a listener can use goes on air: FORWARD is answered by digest or code only\n"},
+    };
+    for (const auto &r : rows) {
+        Output out = run(tool("filter-explain") + " " + s.root.string() + " " + r.station + " --port 1");
+        EXPECT_NE(out.text.find(r.line), std::string::npos) << r.station << "\n" << out.text;
+    }
+}
+
 // The tools judge a station argument as the filter decodes it: a callsign of
 // 7 letters is malformed there, however well it reads.
 TEST(FilterExplain, StationArgumentsAreJudgedAsTheFilterDecodesThem)
@@ -944,6 +1051,9 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
 // secret is drawn or shown.
 TEST(FilterOtp, TheSvgFileHoldsTheSecretAndIsWrittenAsANewPrivateFile)
 {
+#if !defined(FILTER_OTP_DRAWS_QR_CODES)
+    GTEST_SKIP() << "this build draws no QR codes: --svg is refused (FilterOtp.NewAndListForKnownSecrets)";
+#endif
     const fs::perms owner_only = fs::perms::owner_read | fs::perms::owner_write;
     const struct {
         const char *what;
@@ -1087,6 +1197,9 @@ TEST(FilterHost, ReadsItsCommandLine)
         {"call N0OPEN-0", 100, ""},
         {"--bogus connect N0OPEN-0", 100, ""},
         {"connect N0OPEN-0 --port", 100, ""},
+        {"--port l connect N0OPEN-0", 100, ""},
+        {"--line x connect N0OPEN-0", 100, ""},
+        {"--dll connect N0OPEN-0", 100, ""},
     };
     for (const auto &r : rows) {
         Output out = run(host + r.arguments + " < /dev/null 2> /dev/null");
@@ -1177,7 +1290,8 @@ TEST(FilterHost, ScratchCopyThatFailsLeavesNothing)
     Output out = run("cd " + s.root.string() + " && TMPDIR=" + tmp.string() + " " + FILTER_HOST_PATH +
                      " --scratch connect N0FIX-0 < /dev/null 2>&1");
     EXPECT_EQ(out.status, 100) << out.text;
-    EXPECT_NE(out.text.find("filter-host: cannot copy"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("filter-host: cannot copy ./morvel/zz-pipe: neither a file nor a directory\n"),
+              std::string::npos) << out.text;
     EXPECT_TRUE(fs::is_empty(tmp)) << fs::directory_iterator(tmp)->path();
     fs::remove_all(tmp);
 }
@@ -1269,5 +1383,143 @@ TEST(FilterCompare, QuietTellsByItsStatusAndJsonListsTheChangedStations)
                       old_setup.root.string() + " --stations " + (old_setup.root / "stations.txt").string());
     EXPECT_EQ(same.status, 0);
     EXPECT_EQ(same.text, "{\"compared\":3,\"changed\":0,\"stations\":[]}\n");
+}
+// Every tool names itself and the option it does not know, and a --json run
+// that fails still prints one JSON object, with the error and the status.
+TEST(Tools, UsageErrorsNameTheToolAndJsonRunsPrintAnObject)
+{
+    SampleCopy s;
+    s.write("empty.txt", "");
+    std::string dir = s.root.string();
+    struct {
+        std::string command;
+        int status;
+        const char *error;     // the line on standard error
+        const char *json;      // the standard output, "" for none
+    } rows[] = {
+        {tool("filter-check") + " --bogus " + dir, 100, "filter-check: unknown option --bogus; see --help", ""},
+        {tool("filter-explain") + " -V N0CALL-1 --port 1", 100, "filter-explain: unknown option -V; see --help", ""},
+        {tool("filter-compare") + " --nope " + dir + " " + dir, 100, "filter-compare: unknown option --nope; see --help", ""},
+        {tool("filter-otp") + " list N0HOTP-0 --count 1 --bogus", 100, "filter-otp: unknown option --bogus; see --help", ""},
+        {std::string(FILTER_HOST_PATH) + " --bogus connect N0OPEN-0", 100, "filter-host: unknown option --bogus; see --help", ""},
+        {tool("filter-check") + " --json /no/such/dir", 100, "filter-check: /no/such/dir is not a directory",
+         "{\"error\":\"/no/such/dir is not a directory\",\"status\":100}\n"},
+        {tool("filter-check") + " --json --bogus " + dir, 100, "filter-check: unknown option --bogus; see --help",
+         "{\"error\":\"unknown option --bogus; see --help\",\"status\":100}\n"},
+        {tool("filter-check") + " --dump --json " + dir, 100, "filter-check: --json excludes --dump; see --help",
+         "{\"error\":\"--json excludes --dump; see --help\",\"status\":100}\n"},
+        {tool("filter-compare") + " --json " + dir + " " + dir + " --stations " + dir + "/empty.txt", 2,
+         "filter-compare: no station to compare: the station list holds no \"CALLSIGN-SSID PORT\" line",
+         "{\"error\":\"no station to compare: the station list holds no \\\"CALLSIGN-SSID PORT\\\" line\",\"status\":2}\n"},
+    };
+    for (const auto &r : rows) {
+        Output out = run(r.command + " 2>" + dir + "/stderr.txt");
+        EXPECT_EQ(out.status, r.status) << r.command;
+        EXPECT_EQ(s.read("stderr.txt"), std::string(r.error) + "\n") << r.command;
+        EXPECT_EQ(out.text, r.json) << r.command;
+    }
+}
+
+// With MORVEL (or --morvel) absolute, each path is printed as the sysop typed
+// it: never behind the setup's directory, and in the sysop's own spelling,
+// which the filter upper-cases.
+TEST(Tools, PathsThroughMorvelAsTheSysopTypesThem)
+{
+    SampleCopy s;
+    fs::create_directory(s.root / "Filter");
+    fs::copy(s.root / "morvel/config.prt", s.root / "Filter/config.prt");
+    fs::copy(s.root / "morvel/users.prt", s.root / "Filter/users.prt");
+    std::string morvel = (s.root / "Filter").string();
+    Output explain = run("cd " + s.root.string() + " && MORVEL=" + morvel + " " + tool("filter-explain") +
+                         " . N0EXCL-0 --port 1");
+    EXPECT_NE(explain.text.find("config.prt:   " + morvel + "/config.prt:76 decides port 1"), std::string::npos)
+        << explain.text;
+    EXPECT_NE(explain.text.find("users.prt:    " + morvel + "/users.prt:55 is the station's header"),
+              std::string::npos) << explain.text;
+    Output check = run("cd " + s.root.parent_path().string() + " && env -u MORVEL " + tool("filter-check") + " " +
+                       s.root.filename().string() + " --morvel " + morvel);
+    EXPECT_NE(check.text.find("filter-check: reads " + morvel + "/config.prt and " + morvel + "/users.prt (--morvel " +
+                              morvel + ")\n"), std::string::npos) << check.text;
+    EXPECT_NE(check.text.find("\n" + morvel + "/config.prt: warning: port 4 (HF) has no port line"), std::string::npos)
+        << check.text;
+    Output json = run("cd " + s.root.string() + " && MORVEL=" + morvel + " " + tool("filter-check") + " --json .");
+    EXPECT_NE(json.text.find("\"config\":\"" + morvel + "/config.prt\""), std::string::npos) << json.text;
+}
+
+// A file the account may not read is named with the missing permission by
+// every tool, not taken for an empty or missing one.
+TEST(Tools, AnUnreadableFileIsNamedWithTheMissingPermission)
+{
+    SampleCopy s;
+    s.write("stations.txt", "N0CALL-1 1\n");
+    s.write("morvel/otpused.prt", "");
+    std::string dir = s.root.string();
+    struct {
+        const char *denied;
+        std::string command;
+        int status;
+        const char *message;
+    } rows[] = {
+        {"r:morvel\\users.prt", "filter-otp-denied --dir . list N0HOTP-0 --count 1", 1,
+         "filter-otp: cannot read morvel/users.prt: the read permission is missing for the account running filter-otp"},
+        {"r:init.srv", "filter-otp-denied --dir . new N0TOTP-0", 1,
+         "filter-otp: cannot read init.srv: the read permission is missing for the account running filter-otp"},
+        {"r:morvel\\otpused.prt", "filter-otp-denied --dir . list N0HOTP-0 --count 1", 1,
+         "filter-otp: cannot read morvel/otpused.prt: the read permission is missing for the account running filter-otp"},
+        {"r:stations.txt", "filter-compare-denied . . --stations stations.txt", 100,
+         "filter-compare: cannot read stations.txt: the read permission is missing for the account running "
+         "filter-compare"},
+        {"r:./morvel/users.prt", "filter-host-denied --scratch connect N0FIX-0", 100,
+         "filter-host: cannot copy ./morvel/users.prt: the read permission is missing for the account running "
+         "filter-host"},
+    };
+    for (const auto &r : rows) {
+        Output out = run("cd " + dir + " && FILTER_TEST_DENY='" + r.denied + "' " +
+                         (fs::path(FILTER_HOST_PATH).parent_path() / r.command).string() + " < /dev/null 2>&1");
+        EXPECT_EQ(out.status, r.status) << r.command << "\n" << out.text;
+        EXPECT_NE(out.text.find(std::string(r.message) + "\n"), std::string::npos) << r.command << "\n" << out.text;
+    }
+}
+
+// A secret shown again starts the HOTP app at the code the filter expects
+// next; a station listed under HOTP gets no TOTP line; the port of a list
+// must be one its entry serves; --dir may follow the subcommand.
+TEST(FilterOtp, HotpCounterMethodAndPort)
+{
+    SampleCopy s;
+    const std::string secret = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+    std::string host = std::string(FILTER_HOST_PATH) + " --dir " + s.root.string() + " --password " + secret +
+                       " connect N0HOTP-0 < /dev/null";
+    ASSERT_EQ(run(host).status, 0);
+    ASSERT_EQ(run(host).status, 0);
+    std::string otp = tool("filter-otp") + " --dir " + s.root.string();
+    Output again = run(otp + " new N0HOTP-0 --hotp --secret " + secret);
+    EXPECT_EQ(again.status, 0) << again.text;
+    EXPECT_NE(again.text.find("&counter=2\n"), std::string::npos) << again.text;
+    EXPECT_NE(again.text.find("The filter expects code number 2 next"), std::string::npos) << again.text;
+    EXPECT_NE(run(otp + " list N0HOTP-0 --count 1").text.find("     2  "), std::string::npos);
+
+    Output totp = run(otp + " new N0HOTP-0 --secret " + secret + " 2>&1");
+    EXPECT_EQ(totp.status, 1) << totp.text;
+    EXPECT_EQ(totp.text, "filter-otp: N0HOTP-0 is listed under HOTP (users.prt:134): give --hotp for its secret and "
+                         "the code it is at, or change its line first\n");
+
+    s.write("morvel/users.prt", s.read("morvel/users.prt") + "N1HOT\n1  HOTP  " + secret + "\n-\n");
+    Output port = run(otp + " list N1HOT-0 --count 1 --port 2 2>&1");
+    EXPECT_EQ(port.status, 100) << port.text;
+    EXPECT_EQ(port.text, "filter-otp: users.prt has no line for N1HOT-0 on port 2: give --port with a port of its "
+                         "entry\n");
+    EXPECT_EQ(run(otp + " list N1HOT-0 --count 1 --port 300 2>&1").status, 100);
+    EXPECT_EQ(run(tool("filter-otp") + " list N1HOT-0 --count 1 --dir " + s.root.string()).status, 0);
+}
+
+TEST(FilterCheck, AWrongMethodOnAPortLineLeavesItsPortNamed)
+{
+    SampleCopy s;
+    s.replace_line("morvel/config.prt", "VHF EXCLUDED", "VHF NORMAL");
+    Output out = run("cd " + s.root.string() + " && " + tool("filter-check") + " .");
+    EXPECT_NE(out.text.find("morvel/config.prt:78: error: \"VHF NORMAL\" is not a port and its method"),
+              std::string::npos) << out.text;
+    EXPECT_EQ(out.text.find("port 3 (VHF) has no port line"), std::string::npos) << out.text;
 }
 #endif

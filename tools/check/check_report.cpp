@@ -2,6 +2,7 @@
 #include "tools/check/check_report.h"
 #include "platform/platform.h"
 #include "tools/shared/json_text.h"
+#include "tools/shared/sysop_path.h"
 
 #include <cstdio>
 #include <vector>
@@ -19,6 +20,7 @@ CheckOutputMode mode;
 std::string setup_dir;
 std::string config_read, users_read, morvel_value;
 std::vector<Finding> findings;
+std::string members;
 int errors, warnings;
 
 // separators - where a finding's text has "; " outside double quotes: a
@@ -61,7 +63,7 @@ void check_report_begin(CheckOutputMode m, const std::string &dir)
 {
     mode = m;
     setup_dir = dir;
-    while (setup_dir.size() > 1 && setup_dir.back() == '/')
+    while (setup_dir.size() > 1 && (setup_dir.back() == '/' || setup_dir.back() == path_separator()))
         setup_dir.pop_back();
 }
 
@@ -69,23 +71,28 @@ std::string shown_path(const std::string &path)
 {
     if (path.empty())
         return path;
-    // MORVEL comes to the filter in upper case; the file system has its own spelling.
+    std::string shown = display_path(path);
+#if !defined(_WIN32)
+    // The filter finds a name without regard to case; the file system has its own spelling of it.
     char native[4096];
-    plat_native_path(path.c_str(), native, sizeof native);
-    std::string spelt = native[0] ? native : path;
-    if (spelt[0] == '/' || setup_dir.empty() || setup_dir == ".")
-        return spelt;
-    return setup_dir + "/" + spelt;
+    plat_native_path(shown.c_str(), native, sizeof native);
+    if (native[0])
+        shown = native;
+#endif
+    return path_in(setup_dir, shown);
 }
 
-void check_files_read(const std::string &config, const std::string &users, const std::string &morvel)
+void check_files_read(const std::string &config, const std::string &users, const std::string &morvel,
+                      bool from_option)
 {
     config_read = shown_path(config);
     users_read = shown_path(users);
     morvel_value = morvel;
+    std::string why = morvel.empty() ? "MORVEL is not set"
+                      : from_option  ? "--morvel " + morvel
+                                     : "MORVEL is \"" + morvel + "\"";
     if (mode == CHECK_TEXT)
-        printf("filter-check: reads %s and %s (%s)\n", config_read.c_str(), users_read.c_str(),
-               morvel.empty() ? "MORVEL is not set" : ("MORVEL is \"" + morvel + "\"").c_str());
+        printf("filter-check: reads %s and %s (%s)\n", config_read.c_str(), users_read.c_str(), why.c_str());
 }
 
 void check_finding(bool error, const std::string &file, int line, const std::string &text)
@@ -98,6 +105,11 @@ void check_finding(bool error, const std::string &file, int line, const std::str
     printf("%s: %s: %s\n", where.c_str(), error ? "error" : "warning", text.c_str());
 }
 
+void check_report_member(const std::string &name, const std::string &json)
+{
+    members += "," + json_string(name) + ":" + json;
+}
+
 int check_report_end(void)
 {
     if (mode == CHECK_TEXT)
@@ -107,10 +119,10 @@ int check_report_end(void)
         std::string list;
         for (const Finding &f : findings)
             list += std::string(list.empty() ? "\n  " : ",\n  ") + finding_json(f);
-        printf("{%s,%s,%s,\"morvel\":%s,\"errors\":%d,\"warnings\":%d,\"findings\":[%s%s]}\n",
+        printf("{%s,%s,%s,\"morvel\":%s,\"errors\":%d,\"warnings\":%d,\"findings\":[%s%s]%s}\n",
                json_field("dir", setup_dir).c_str(), json_field("config", config_read).c_str(),
                json_field("users", users_read).c_str(), morvel_value.empty() ? "null" : json_string(morvel_value).c_str(),
-               errors, warnings, list.c_str(), list.empty() ? "" : "\n");
+               errors, warnings, list.c_str(), list.empty() ? "" : "\n", members.c_str());
     }
     return errors ? 2 : warnings ? 1 : 0;
 }
