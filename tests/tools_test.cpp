@@ -399,6 +399,7 @@ const BrokenSetup broken_setups[] = {
     {"guard file replaced by a directory",
      [](const SampleCopy &s) {
          s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::remove(s.root / "morvel/guard.dat");   // the sample's own
          fs::create_directory(s.root / "morvel/guard.dat");
      },
      2,
@@ -408,6 +409,7 @@ const BrokenSetup broken_setups[] = {
     {"guard file replaced by a symbolic link",
      [](const SampleCopy &s) {
          s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::remove(s.root / "morvel/guard.dat");   // the sample's own
          fs::create_symlink(s.root / "morvel/users.prt", s.root / "morvel/guard.dat");
      },
      2,

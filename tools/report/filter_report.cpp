@@ -14,6 +14,7 @@
 #include "tools/report/report_figures.h"
 #include "tools/report/report_page.h"
 #include "tools/shared/tool_command_line.h"
+#include "tools/shared/tool_messages.h"
 #include "tools/shared/tool_run.h"
 #include "tools/shared/tool_version.h"
 
@@ -54,11 +55,11 @@ static bool read_period(const ReportOptions &o, DayNumber *since, DayNumber *unt
     *until = o.until.empty() ? NO_DAY : parse_day(o.until);
     for (const std::string *given : {&o.since, &o.until})
         if (!given->empty() && parse_day(*given) == NO_DAY) {
-            fprintf(stderr, "filter-report: %s is not a date: give it as 2026-11-01 or 01-11-2026\n", given->c_str());
+            tool_fail(EXIT_USAGE, *given + " is not a date: give it as 2026-11-01 or 01-11-2026");
             return false;
         }
     if (*since != NO_DAY && *until != NO_DAY && *since > *until) {
-        fprintf(stderr, "filter-report: --since %s comes after --until %s\n", o.since.c_str(), o.until.c_str());
+        tool_fail(EXIT_USAGE, "--since " + o.since + " comes after --until " + o.until);
         return false;
     }
     return true;
@@ -69,13 +70,13 @@ static bool write_output(const std::string &path, const std::string &text)
 {
     FILE *f = path == "-" ? stdout : fopen(path.c_str(), "wb");
     if (!f) {
-        fprintf(stderr, "filter-report: cannot write %s\n", path.c_str());
+        tool_fail(EXIT_NOT_WRITTEN, "cannot write " + path);
         return false;
     }
     bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
     ok = (path == "-" ? fflush(f) == 0 : fclose(f) == 0) && ok;
     if (!ok)
-        fprintf(stderr, "filter-report: writing %s failed\n", path.c_str());
+        tool_fail(EXIT_NOT_WRITTEN, "writing " + path + " failed");
     return ok;
 }
 
@@ -113,7 +114,7 @@ int main(int argc, char **argv)
     app.add_flag("-q,--quiet", o.quiet, "print nothing but errors: the exit status tells");
     app.set_version_flag("--version", tool_version_line("filter-report"));
     int status;
-    if (!parse_tool_line(app, &status, argc, argv))
+    if (!parse_tool_line(app, "filter-report", &status, argc, argv))
         return status;
     DayNumber since, until;
     if (!read_period(o, &since, &until))
@@ -123,14 +124,12 @@ int main(int argc, char **argv)
     std::error_code ec;
     std::string out = o.out == "-" ? o.out : fs::absolute(o.out, ec).string();
     if (!o.morvel.empty() && set_morvel(o.morvel.c_str()) != 0)
-        return EXIT_USAGE;
-    if (!enter_setup(o.dir, "filter-report"))
+        return tool_fail(EXIT_USAGE, "cannot set MORVEL to " + o.morvel);
+    if (!enter_setup(o.dir))
         return EXIT_USAGE;
     filter_reset_state();
-    if (!plat_dry_run_begin()) {
-        fprintf(stderr, "filter-report: dry runs are not supported on this system\n");
-        return EXIT_USAGE;
-    }
+    if (!plat_dry_run_begin())
+        return tool_fail(EXIT_USAGE, "dry runs are not supported on this system");
     ReportFigures figures;
     figures.directory = o.dir == "." ? fs::current_path(ec).string() : o.dir;
     gather_figures(since, until, &figures);

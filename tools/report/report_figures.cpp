@@ -3,11 +3,13 @@
 // (read_dated_log_entry, beside the writer format_log_entry), the general
 // log's file names (is_general_log_name), the lockout log, the guard's table
 // (guard_locked_now), the codes used under each secret (read_code_use),
-// users.prt's entry
-// lines (parse_entry_line) and error.prt (read_error_record). Nothing here
+// what a listener heard of each password (password_exposure, and
+// read_exposure_records for the file), users.prt's entry lines
+// (parse_entry_line) and error.prt (read_error_record). Nothing here
 // knows the layout of a file the filter writes.
 #include "tools/report/report_figures.h"
 #include "auth/code_use.h"
+#include "auth/exposure.h"
 #include "auth/guard.h"
 #include "auth/one_time_codes.h"
 #include "common/access_methods.h"
@@ -376,6 +378,74 @@ static void one_time_station(ReportFigures *f, const std::string &entry, int lin
     f->one_time.push_back(s);
 }
 
+// password_exposure_of - what a listener heard of an entry line's password,
+// through the filter's own look-up and figure; nothing for a method whose
+// answers let a listener hear nothing usable.
+static void password_exposure_of(ReportFigures *f, const std::string &entry, int line, const EntryLine &e)
+{
+    ExposureRecord r;
+    ExposureFigure figure;
+    int found = password_exposure(e.password, e.method, &r, &figure);
+    if (figure.kind == EXPOSURE_NONE) {
+        wipe(&r, sizeof r);
+        return;
+    }
+    PasswordExposure x;
+    x.entry = entry;
+    x.line = line;
+    const char *name = method_name(e.method);
+    x.method = name ? name : method_text((int)e.method);
+    x.found = found;
+    x.chance = figure.chance;
+    x.heard_as = exposure_kind_name(figure.kind);
+    x.heard = figure.heard;
+    x.of = figure.of;
+    char text[EXPOSURE_TEXT];
+    chance_text(figure.chance, text, sizeof text);
+    x.figure = text;
+    heard_text(&figure, text, sizeof text);
+    x.what_heard = text;
+    if (found == 1) {
+        x.since = r.since;
+        x.last_station = r.station;
+        x.mailed = r.mailed;
+    }
+    x.passes = f->exposure_one_in > 0 && chance_passes(figure.chance, f->exposure_one_in);
+    const AccessMethod *m = find_access_method(e.method);
+    x.advice = exposure_advice(m ? m->challenge_kind : (short)NO_CHALLENGE);
+    wipe(&r, sizeof r);
+    f->exposure.push_back(x);
+}
+
+// count_record - one more record of exposure.dat.
+static bool count_record(const ExposureRecord *, void *context)
+{
+    ++*(long *)context;
+    return true;
+}
+
+// read_exposure_file - exposure.dat in the list of files, with its records counted.
+static void read_exposure_file(ReportFigures *f)
+{
+    FileSeen seen;
+    seen.path = display_path(exposure_file_path());
+    seen.what = "what a listener heard of each password";
+    long records = 0;
+    bool whole = read_exposure_records(count_record, &records);
+    if (!whole) {
+        seen.state = FILE_UNREADABLE;
+        seen.why = why_unreadable(exposure_file_path());
+    } else if (plat_exists(exposure_file_path())) {
+        seen.state = FILE_READ;
+        seen.entries = records;
+    } else {
+        seen.why = "no answer has been heard on air since the passwords were set";
+    }
+    f->files.push_back(seen);
+    std::stable_sort(f->exposure.begin(), f->exposure.end(),
+                     [](const PasswordExposure &a, const PasswordExposure &b) { return a.chance > b.chance; });
+}
+
 // first_word - the first blank-separated word of a line, upper case.
 static std::string first_word(const char *line)
 {
@@ -385,9 +455,10 @@ static std::string first_word(const char *line)
     return upper_case(word);
 }
 
-// read_one_time_codes - users.prt's entry lines of TOTP and HOTP, each read
-// by the filter's own parser, and the codes used under each secret.
-static void read_one_time_codes(ReportFigures *f)
+// read_station_list - users.prt's entry lines, each read by the filter's own
+// parser: those of TOTP and HOTP with the codes used under each secret, and
+// every password with what a listener heard of it.
+static void read_station_list(ReportFigures *f)
 {
     char path[FILTER_PATH_MAX];
     config_file_path("users.prt", path, sizeof path);
@@ -414,6 +485,8 @@ static void read_one_time_codes(ReportFigures *f)
         at_header = r == ENTRY_LINE_END;
         if (r == ENTRY_LINE_OK && e.password_ok && (e.method == METHOD_TOTP || e.method == METHOD_HOTP))
             one_time_station(f, header, physical, e);
+        if (r == ENTRY_LINE_OK && e.needs_password && e.password_ok)
+            password_exposure_of(f, header, physical, e);
     }
     wipe(line, sizeof line);
     wipe(&e, sizeof e);
@@ -504,7 +577,9 @@ void gather_figures(DayNumber since, DayNumber until, ReportFigures *figures)
     read_attempt_logs(&g);
     read_guard(figures);
     read_lockouts(figures);
-    read_one_time_codes(figures);
+    figures->exposure_one_in = guard_config.exposure_one_in;
+    read_station_list(figures);
+    read_exposure_file(figures);
     LastError &e = figures->last_error;
     e.in_period = e.present && (e.day == NO_DAY || ((since == NO_DAY || e.day >= since) &&
                                                      (until == NO_DAY || e.day <= until)));

@@ -64,6 +64,26 @@ struct OneTimeStation {
     bool unreadable = false;   // otpused.prt could not be read to its end
 };
 
+// PasswordExposure - what a listener has heard of the password of one entry
+// line of users.prt, and the chance that this lets them answer the next
+// challenge. No password is kept.
+struct PasswordExposure {
+    std::string entry;         // the entry's header: "N0CALL"
+    int line = 0;              // the line of users.prt
+    std::string method;        // "NORMAL"
+    int found = 0;             // 1 a record, 0 nothing heard yet, -1 exposure.dat cannot be read
+    double chance = 0;         // 0 to 1
+    std::string heard_as;      // "POSITIONS", "WHOLE", "EQUATIONS"
+    int heard = 0, of = 0;     // what the figure rests on
+    std::string figure;        // "1 in 42"
+    std::string what_heard;    // "7 of 10 characters heard"
+    std::string since;         // the date of the first answer heard ("" when none)
+    std::string last_station;  // who answered last ("" when none)
+    bool mailed = false;       // the sysops were told it passed guard.prt's EXPOSURE
+    bool passes = false;       // it passes guard.prt's EXPOSURE now
+    std::string advice;
+};
+
 // LastError - the record of error.prt.
 struct LastError {
     bool present = false;
@@ -102,6 +122,9 @@ struct ReportFigures {
 
     std::map<std::string, int> enrolled;     // "TOTP" -> entry lines
     std::vector<OneTimeStation> one_time;
+
+    std::vector<PasswordExposure> exposure;  // worst first
+    unsigned long exposure_one_in = 0;       // guard.prt's EXPOSURE (0: no line)
 
     LastError last_error;
     std::vector<int> open_errors;            // codes whose marker stands: mailed, not yet mended

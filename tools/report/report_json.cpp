@@ -1,6 +1,7 @@
 // report_json.cpp - the figures of filter-report as one JSON object, for
 // other programs: the same figures as the page, dates as "2026-11-01".
 #include "tools/report/report_page.h"
+#include "auth/exposure_figure.h"
 #include "tools/shared/json_text.h"
 
 // day_or_null - a day as a JSON string, or null.
@@ -119,6 +120,29 @@ static std::string one_time_json(const ReportFigures &f)
     return "{\"enrolled\":{" + enrolled + "},\"stations\":" + joined(items, false) + "}";
 }
 
+// exposure_json - each password's figure, worst first, as filter-check --json words it.
+static std::string exposure_json(const ReportFigures &f)
+{
+    std::vector<std::string> items;
+    for (const PasswordExposure &x : f.exposure) {
+        char one_in_text[32], chance_number[32];
+        snprintf(one_in_text, sizeof one_in_text, "%.6g", one_in(x.chance));
+        snprintf(chance_number, sizeof chance_number, "%.6g", x.chance);
+        items.push_back("{" + json_field("entry", x.entry) + ",\"line\":" + std::to_string(x.line) + "," +
+                        json_field("method", x.method) + "," + json_field("heard_as", x.heard_as) + ",\"heard\":" +
+                        std::to_string(x.heard) + ",\"of\":" + std::to_string(x.of) + ",\"chance\":" +
+                        chance_number + ",\"one_in\":" + (x.chance > 0 ? one_in_text : "null") + "," +
+                        json_field("figure", x.figure) + "," + json_field("what_was_heard", x.what_heard) +
+                        ",\"since\":" + (x.found == 1 ? json_string(x.since) : "null") + ",\"last_station\":" +
+                        (x.found == 1 ? json_string(x.last_station) : "null") + ",\"readable\":" +
+                        (x.found < 0 ? "false" : "true") + ",\"mailed\":" + (x.mailed ? "true" : "false") +
+                        ",\"passes_threshold\":" + (x.passes ? "true" : "false") + "," +
+                        json_field("advice", x.advice) + "}");
+    }
+    return "{\"threshold_one_in\":" + (f.exposure_one_in ? std::to_string(f.exposure_one_in) : "null") +
+           ",\"passwords\":" + joined(items, false) + "}";
+}
+
 // errors_json - the last error and the codes not yet mended.
 static std::string errors_json(const ReportFigures &f)
 {
@@ -145,6 +169,7 @@ std::string report_json(const ReportFigures &f)
            ",\"days\":" + std::to_string(days.size()) + ",\"outside\":" + std::to_string(f.outside_period) + "},\n" +
            "  \"port_names\":{" + ports + "},\n  \"files\":" + files_json(f) + ",\n  \"connections\":" +
            connections_json(f, days) + ",\n  \"failures\":" + failures_json(f, days) + ",\n  \"guard\":" +
-           guard_json(f) + ",\n  \"one_time_codes\":" + one_time_json(f) + ",\n  \"errors\":" + errors_json(f) +
+           guard_json(f) + ",\n  \"one_time_codes\":" + one_time_json(f) + ",\n  \"exposure\":" + exposure_json(f) +
+           ",\n  \"errors\":" + errors_json(f) +
            "\n}\n";
 }

@@ -319,6 +319,41 @@ static std::string one_time_section(const ReportFigures &f)
                  "</section>\n";
 }
 
+// exposure_since_text - since when and by whom the password was heard, in words.
+static std::string exposure_since_text(const PasswordExposure &x)
+{
+    if (x.found < 0)
+        return "unknown: exposure.dat cannot be read";
+    if (x.found == 0)
+        return x.heard_as == "EQUATIONS" ? "nothing heard: a guess of the likeliest sum" : "nothing heard";
+    return "since " + x.since + ", last by " + x.last_station;
+}
+
+// exposure_section - each password's chance that a listener answers the next challenge, worst first.
+static std::string exposure_section(const ReportFigures &f)
+{
+    std::string out = "<section id=\"exposure\">\n<h2>Passwords heard on air</h2>\n";
+    if (f.exposure.empty())
+        return out + empty_note("No entry of users.prt has a password whose answers go on air in plain.") +
+               "</section>\n";
+    out += "<p>For each password of users.prt, the chance that someone who heard every answer since the password "
+           "was set answers the next challenge, worst first. A changed password starts again from nothing. The "
+           "rows of password tables (TABLE) are not listed here: filter-check --exposure lists them.";
+    if (f.exposure_one_in > 0)
+        out += " guard.prt mails the sysops once for a password at 1 in " + std::to_string(f.exposure_one_in) +
+               " or likelier; those are marked.";
+    out += "</p>\n<table id=\"table-exposure\">\n<tr><th>entry</th><th class=\"n\">line of users.prt</th>"
+           "<th>method</th><th>chance</th><th>what was heard</th><th>heard</th><th>advice</th></tr>\n";
+    for (const PasswordExposure &x : f.exposure) {
+        std::string figure = x.passes ? "<td class=\"bad\">" + html_text(x.figure) + (x.mailed ? " (mailed)" : "") +
+                                            "</td>"
+                                      : cell(x.figure);
+        out += "<tr>" + cell(x.entry) + n_cell(x.line) + cell(x.method) + figure + cell(x.what_heard) +
+               cell(exposure_since_text(x)) + cell(x.chance > 0 ? x.advice : "") + "</tr>\n";
+    }
+    return out + "</table>\n</section>\n";
+}
+
 // errors_section - the last error of error.prt, and the errors not yet mended.
 static std::string errors_section(const ReportFigures &f)
 {
@@ -357,9 +392,9 @@ std::string report_page(const ReportFigures &f)
                       html_text(f.made_at) + " by " + html_text(tool_version_line("filter-report")) + "</p>\n"
                       "<nav><a href=\"#period\">Period and files</a><a href=\"#connections\">Connections</a>"
                       "<a href=\"#failures\">Failures</a><a href=\"#guard\">Guard</a><a href=\"#one-time-codes\">"
-                      "One-time codes</a><a href=\"#errors\">Errors</a></nav>\n</header>\n<main>\n";
+                      "One-time codes</a><a href=\"#exposure\">Passwords heard</a><a href=\"#errors\">Errors</a></nav>\n</header>\n<main>\n";
     out += period_section(f) + connections_section(f, days) + failures_section(f, days) + guard_section(f) +
-           one_time_section(f) + errors_section(f);
+           one_time_section(f) + exposure_section(f) + errors_section(f);
     return out + "</main>\n<footer>Made from the filter's own logs and state files; nothing was changed. Each chart's "
                  "figures are in the table under it.</footer>\n</body>\n</html>\n";
 }
