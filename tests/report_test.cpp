@@ -189,7 +189,9 @@ TEST(FilterReport, JsonFiguresAreThoseOfTheLogsTheFilterWrote)
               "    {\"path\":\"morvel/lockouts.prt\",\"what\":\"lockout log\",\"state\":\"read\",\"entries\":1,\"why\":\"\"},\n"
               "    {\"path\":\"morvel/users.prt\",\"what\":\"the station list\",\"state\":\"read\",\"entries\":5,\"why\":\"\"},\n"
               "    {\"path\":\"morvel/otpused.prt\",\"what\":\"the one-time codes used\",\"state\":\"read\",\"entries\":null,"
-              "\"why\":\"\"}\n"
+              "\"why\":\"\"},\n"
+              "    {\"path\":\"morvel/exposure.dat\",\"what\":\"what a listener heard of each password\",\"state\":\"read\","
+              "\"entries\":1,\"why\":\"\"}\n"
               "  ],\n"
               "  \"connections\":{\"total\":8,\"stations\":6,\"per_day\":[\n"
               "    {\"date\":\"2026-11-01\",\"total\":5,\"ports\":{\"0\":1,\"1\":3,\"2\":1}},\n"
@@ -213,6 +215,14 @@ TEST(FilterReport, JsonFiguresAreThoseOfTheLogsTheFilterWrote)
               "\"kind\":\"TOTP\",\"used\":true,\"last_use\":\"03-11-2026 07:00:00\",\"codes_used\":0,\"readable\":true},"
               "{\"entry\":\"N0HOT\",\"line\":11,\"kind\":\"HOTP\",\"used\":false,\"last_use\":null,\"codes_used\":0,"
               "\"readable\":true}]},\n"
+              // N0ABC-1's one right answer let a listener hear five of the eight
+              // characters of Secret12: the next five drawn are all among them in
+              // 1 of C(8,5) = 56 draws. N0ABC-2's wrong answers count for nothing.
+              "  \"exposure\":{\"threshold_one_in\":null,\"passwords\":[{\"entry\":\"N0ABC\",\"line\":2,\"method\":\"NORMAL\","
+              "\"heard_as\":\"POSITIONS\",\"heard\":5,\"of\":8,\"chance\":0.0178571,\"one_in\":56,\"figure\":\"1 in 56\","
+              "\"what_was_heard\":\"5 of 8 characters heard\",\"since\":\"01-11-2026\",\"last_station\":\"N0ABC-1\","
+              "\"readable\":true,\"mailed\":false,\"passes_threshold\":false,\"advice\":\"change the station's password, or "
+              "move the station to TOTP or HOTP\"}]},\n"
               "  \"errors\":{\"last\":{\"code\":7,\"text\":\"Incorrect data in line 14 (users.prt)\","
               "\"time\":\"08:00:00 03-11-2026\",\"station\":\"N0ERR-0\",\"port\":1,\"in_period\":true},\"open\":[]}\n"
               "}\n");
@@ -370,6 +380,60 @@ TEST(FilterReport, MissingAndUnreadableFilesAreNamedWithTheirReason)
     EXPECT_EQ(run(report_tool() + " --dir " + h.root() + "/nothing 2>&1").status, 100);
 }
 
+// Each password whose answers go on air is listed worst first with its
+// figure: a FIXED password heard whole (1 in 1), a NORMAL one heard once
+// (1 in 56), one never answered; those at guard.prt's EXPOSURE are marked
+// and were mailed. An exposure.dat that cannot be read is named, and the
+// figures say they are unknown rather than "nothing heard".
+TEST(FilterReport, PasswordsHeardOnAirWorstFirst)
+{
+    HostDir h;
+    h.write_config({"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK", "OK", "OK",
+                    "1 OPEN"});
+    h.write_users("N0NEW\n* NORMAL Another9\n-\nN0ABC\n* NORMAL Secret12\n-\nN0FIX\n* FIXED letmein7\n-\n"
+                  "N0TOT\n* TOTP " + std::string(TOTP_SECRET) + "\n-\n");
+    h.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\nEXPOSURE 100\n");
+    h.set_clock(2026, 11, 2, 10, 0, 0, 0);
+    ASSERT_EQ(connect_and_answer(h, "N0ABC-1", 1, "Secret12", false), 0);
+    ASSERT_EQ(h.connect("N0FIX-0", 1).result, 1);
+    ASSERT_EQ(h.answer("N0FIX-0", 1, "letmein7", 1).result, 0);
+    Output json = report(h, "--json -q");
+    ASSERT_EQ(json.status, 0) << json.text;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(json.text, m, std::regex("\"exposure\":\\{\"threshold_one_in\":100,\"passwords\":"
+                                                           "(.*)\\},\n  \"errors\"")))
+        << json.text;
+    std::string list = m[1].str();
+    std::vector<std::string> order;
+    std::regex row("\\{\"entry\":\"([^\"]+)\"[^{}]*\"figure\":\"([^\"]+)\"[^{}]*\"mailed\":(\\w+),"
+                   "\"passes_threshold\":(\\w+)");
+    for (auto it = std::sregex_iterator(list.begin(), list.end(), row); it != std::sregex_iterator(); ++it)
+        order.push_back((*it)[1].str() + " " + (*it)[2].str() + " " + (*it)[3].str() + " " + (*it)[4].str());
+    EXPECT_EQ(order, (std::vector<std::string>{"N0FIX 1 in 1 true true", "N0ABC 1 in 56 true true",
+                                               "N0NEW none yet false false"}))
+        << "TOTP answers give nothing away and are not listed\n" << list;
+    EXPECT_NE(list.find("\"what_was_heard\":\"the whole password heard\",\"since\":\"02-11-2026\","
+                        "\"last_station\":\"N0FIX-0\""), std::string::npos) << list;
+
+    Output page = report(h, "--out - -q");
+    ASSERT_EQ(page.status, 0);
+    std::string table = element(page.text, "table-exposure", "table");
+    EXPECT_NE(table.find("<tr><td>N0ABC</td><td class=\"n\">5</td><td>NORMAL</td><td class=\"bad\">1 in 56 (mailed)"
+                         "</td><td>5 of 8 characters heard</td><td>since 02-11-2026, last by N0ABC-1</td>"),
+              std::string::npos) << table;
+    EXPECT_LT(table.find("<td>N0FIX</td>"), table.find("<td>N0ABC</td>"));
+    EXPECT_NE(table.find("<td>none yet</td><td>nothing heard</td><td>nothing heard</td><td></td>"),
+              std::string::npos) << "no advice for a password nobody heard\n" << table;
+
+    h.remove("morvel/exposure.dat");
+    h.make_dir("morvel/exposure.dat");
+    Output unreadable = report(h, "--json");
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_NE(unreadable.text.find("filter-report: cannot read morvel/exposure.dat: a directory stands where the file "
+                                   "should be\n"), std::string::npos) << unreadable.text;
+    EXPECT_EQ(count_of(unreadable.text, "\"readable\":false,\"mailed\""), 3) << unreadable.text;
+}
+
 // The guard's callsigns locked out now come from guard.dat, by the guard's own reader and clock.
 TEST(FilterReport, LockedNowIsWhatTheGuardHoldsNow)
 {
@@ -438,6 +502,8 @@ TEST(FilterReport, SampleFiguresMatchItsLogs)
     EXPECT_NE(json.find("\"kind\":\"TOTP\",\"used\":true"), std::string::npos);
     EXPECT_NE(json.find("\"last\":{\"code\":7,"), std::string::npos);
     EXPECT_EQ(json.find("\"state\":\"unreadable\""), std::string::npos);
+    EXPECT_NE(json.find("\"exposure\":{\"threshold_one_in\":null,\"passwords\":[{\"entry\":\"N0FLEX\""),
+              std::string::npos) << "no answer of the month is on record: FLEXNET's guess comes first";
 }
 
 }   // namespace
