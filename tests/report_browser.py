@@ -177,7 +177,8 @@ def main(argv):
         elements = Elements()
         elements.feed(dom)
         want = {
-            "period": {}, "connections": {}, "failures": {}, "guard": {}, "one-time-codes": {}, "errors": {},
+            "period": {}, "connections": {}, "failures": {}, "guard": {}, "one-time-codes": {}, "exposure": {},
+            "errors": {},
             "chart-connections-per-day": {"rect.bar": 30},
             "chart-hour-port": {"rect.cell": 24 * 4},
             "chart-top-stations": {"rect.bar": 20},
@@ -189,6 +190,7 @@ def main(argv):
             "table-top-stations": {"tr": 21},
             "table-lockouts": {"tr": 3},
             "table-one-time": {"tr": 3},
+            "table-exposure": {"tr": 7},
             "table-errors": {"tr": 2},
         }
         for element_id, counts in want.items():

@@ -439,7 +439,7 @@ static void read_exposure_file(ReportFigures *f)
         seen.state = FILE_READ;
         seen.entries = records;
     } else {
-        seen.why = "no answer has been heard on air since the passwords were set";
+        seen.why = "no answer heard on air has been recorded yet";
     }
     f->files.push_back(seen);
     std::stable_sort(f->exposure.begin(), f->exposure.end(),
