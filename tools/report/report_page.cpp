@@ -319,13 +319,13 @@ static std::string one_time_section(const ReportFigures &f)
                  "</section>\n";
 }
 
-// exposure_since_text - since when and by whom the password was heard, in words.
+// exposure_since_text - since when and by whom the password was heard, in words; "-" for never.
 static std::string exposure_since_text(const PasswordExposure &x)
 {
     if (x.found < 0)
         return "unknown: exposure.dat cannot be read";
     if (x.found == 0)
-        return x.heard_as == "EQUATIONS" ? "nothing heard: a guess of the likeliest sum" : "nothing heard";
+        return x.heard_as == "EQUATIONS" ? "no record: the chance is that of a guess of the likeliest sum" : "-";
     return "since " + x.since + ", last by " + x.last_station;
 }
 
@@ -343,7 +343,7 @@ static std::string exposure_section(const ReportFigures &f)
         out += " guard.prt mails the sysops once for a password at 1 in " + std::to_string(f.exposure_one_in) +
                " or likelier; those are marked.";
     out += "</p>\n<table id=\"table-exposure\">\n<tr><th>entry</th><th class=\"n\">line of users.prt</th>"
-           "<th>method</th><th>chance</th><th>what was heard</th><th>heard</th><th>advice</th></tr>\n";
+           "<th>method</th><th>chance</th><th>what was heard</th><th>since, last heard from</th><th>advice</th></tr>\n";
     for (const PasswordExposure &x : f.exposure) {
         std::string figure = x.passes ? "<td class=\"bad\">" + html_text(x.figure) + (x.mailed ? " (mailed)" : "") +
                                             "</td>"
