@@ -158,16 +158,20 @@ static void lockout_end(const GuardEntry *e, char *out, size_t size)
         copy_text(out, size, "?");
 }
 
-// report_lockout - once per lockout: mail the sysops and log the station as excluded.
+// report_lockout - once per lockout: mail the sysops and log the station as
+// excluded. The lockout is noted as reported in the guard file before the
+// mail goes: a call that ends between the two loses one mail, where the
+// other order would mail it again at the next call that refuses the station.
 static void report_lockout(GuardEntry *e)
 {
     char until[32];
     if (e->mailed)
         return;
     e->mailed = true;
+    bool noted = write_table();
     lockout_end(e, until, sizeof until);
     trace(TRACE_MAIL, 0, e->failures, "GUARD", e->callsign);
-    if (host_info_ready())
+    if (noted && host_info_ready())
         mail_guard_notice(e->callsign, e->failures, until);
     if (filter_config.log_exclusions)
         write_attempt_log(LOG_EXCLUDED);
@@ -206,10 +210,7 @@ bool guard_refuses_connection(void)
     GuardEntry *e = find_entry();
     if (!e || !is_locked(e, now))
         return false;
-    if (!e->mailed) {
-        report_lockout(e);
-        write_table();
-    }
+    report_lockout(e);
     return true;
 }
 

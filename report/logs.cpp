@@ -3,7 +3,8 @@
 // logusr.prt, each in one file or one per day, week or month.
 //
 // Every failure here is silent: a log that cannot be written leaves the
-// outcome of the call unchanged.
+// outcome of the call unchanged. An entry that a log opened for it did not
+// take whole is counted, for the sysop to hear of when a report can be written.
 #include "report/logs.h"
 #include "common/files_lock.h"
 #include "common/filter_dir.h"
@@ -18,6 +19,9 @@
 #include <cstring>
 
 static const char connection_log_dir[] = FILTER_DIR "\\logcnx";
+
+// Entries lost and not yet reported.
+static long lost_entries;
 
 // Room for four labels of 80 characters placed around column 62 at most.
 enum { HEADER_MAX = 400 };
@@ -105,8 +109,24 @@ static void append_log_entry(const char *path, const char *title)
     format_log_entry(entry, sizeof entry, connection_info.callsign, connection_info.ssid, connection_info.port,
                      time_text, date_text);
     fputs(entry, f);
-    plat_fclose(f);
+    if (plat_fclose(f) != 0)
+        lost_entries++;
     unlock_filter_files();
+}
+
+long lost_log_entries(void)
+{
+    return lost_entries;
+}
+
+void forget_lost_log_entries(long n)
+{
+    lost_entries -= n < lost_entries ? n : lost_entries;
+}
+
+void logs_reset(void)
+{
+    lost_entries = 0;
 }
 
 // write_attempt_log - one entry in lognopas.prt or logexcld.prt.

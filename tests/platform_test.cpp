@@ -398,7 +398,7 @@ TEST(Platform, LockExcludesAnotherProcessUntilReleased)
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     };
     PlatLock lock;
-    ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock));
+    ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock, 0));
     EXPECT_FALSE(other_process_gets_it());
     plat_unlock(&lock);
     EXPECT_TRUE(other_process_gets_it());
