@@ -61,6 +61,14 @@ static void flush_waiting_mail(void)
         flush_held_mail();
 }
 
+// command_event - a sysop command, after what an earlier call left undone
+// in the mail drop: a call ended early may have left the import file locked.
+static void command_event(const char *word, const char *argument)
+{
+    flush_waiting_mail();
+    run_sysop_command(word, argument);
+}
+
 // new_connection - the reply tag, the off switch, the BBS-only port, then
 // the decision and the connection logs.
 static int new_connection(char *reply)
@@ -144,7 +152,7 @@ int run_service_call(int argc, char **argv, char *reply, int memory_available)
     restore_default_messages();
     if (argc <= 3) {
         if (memory_available != 0 && argv[1])
-            run_sysop_command(argv[1], command_argument(argc, argv));
+            command_event(argv[1], command_argument(argc, argv));
         report_call_news();
         return 0;
     }
@@ -158,7 +166,7 @@ int run_command_call(int argc, char **argv)
     begin_call();
     if (argc <= 1 || !argv || !argv[1])
         return 0;
-    run_sysop_command(argv[1], command_argument(argc, argv));
+    command_event(argv[1], command_argument(argc, argv));
     report_call_news();
     return 0;
 }

@@ -56,6 +56,7 @@ static Fault faults[PLAT_FAULT_KINDS];
 static Denial denials[DENIALS];
 static Interleave interleave;
 static void (*lock_wait_action)(void);
+static char held_lock[HOOK_PATH_MAX];   // "": no lock held by another process
 static WrittenStream written[STREAMS_KEPT];
 static unsigned next_written;
 static bool random_fails;
@@ -65,8 +66,10 @@ static PlatOps below;   // the entries the layer replaced
 static int crash_countdown;
 static bool crashed;
 
-// The test's clock of the waits, and the entries it replaced while on.
+// The test's clock of the waits, the least a pause takes on it, and the
+// entries it replaced while on.
 static long long wait_clock_ms;
+static int wait_tick_ms;
 static long long (*system_clock_ms)(void);
 static void (*system_sleep_ms)(int ms);
 
@@ -117,7 +120,8 @@ void plat_test_clear_faults(void)
     random_fails = false;
     crash_countdown = 0;
     crashed = false;
-    plat_test_wait_clock(false);
+    plat_test_wait_clock(0);
+    held_lock[0] = '\0';
     for (Denial &d : denials)
         d.what = 0;
     plat_test_interleave(PLAT_FAULT_OPEN, 0, nullptr, nullptr);
@@ -449,7 +453,7 @@ static int fault_try_lock(const char *path, PlatLock *lock)
         lock->handle = -1;
         return 1;
     }
-    int taken = below.try_lock(path, lock);
+    int taken = held_lock[0] && same_name(held_lock, path) ? 0 : below.try_lock(path, lock);
     if (taken == 0 && lock_wait_action) {
         void (*action)(void) = lock_wait_action;
         lock_wait_action = nullptr;
@@ -514,14 +518,23 @@ static long long wait_clock_now(void)
     return wait_clock_ms;
 }
 
-// wait_clock_pause - a pause of a wait: the test's clock moves on at once.
+// wait_clock_pause - a pause of a wait: the test's clock moves on at once, by a tick at least.
 static void wait_clock_pause(int ms)
 {
-    wait_clock_ms += ms;
+    wait_clock_ms += ms > wait_tick_ms ? ms : wait_tick_ms;
 }
 
-void plat_test_wait_clock(bool on)
+void plat_test_hold_lock(const char *path)
 {
+    if (path)
+        install_fault_layer();
+    copy_path(held_lock, path);
+}
+
+void plat_test_wait_clock(int tick_ms)
+{
+    bool on = tick_ms > 0;
+    wait_tick_ms = tick_ms;
     bool is_on = plat_ops.clock_ms == wait_clock_now;
     if (on && !is_on) {
         system_clock_ms = plat_ops.clock_ms;

@@ -94,11 +94,17 @@ void plat_test_crash_at(int nth);
 // plat_test_crashed - the crash set by plat_test_crash_at has come.
 bool plat_test_crashed(void);
 
-// plat_test_wait_clock - with on, waits for a lock run on the test's clock:
-// plat_clock_ms starts at 0 and moves only by the pauses of the waits, which
-// take no real time, so a lock held elsewhere costs a known number of tries
-// and no time. Off gives the waits the system's clock again.
-void plat_test_wait_clock(bool on);
+// plat_test_wait_clock - with tick_ms above 0, waits for a lock run on the
+// test's clock: plat_clock_ms starts at 0 and moves only by the pauses of
+// the waits, which take no real time, each at least tick_ms long (Windows
+// makes a pause of 2 ms last its timer's tick, about 16 ms), so a lock held
+// elsewhere costs a known number of tries and no time. 0 gives the waits the
+// system's clock again.
+void plat_test_wait_clock(int tick_ms);
+
+// plat_test_hold_lock - another process holds the lock of path (plat_lock,
+// plat_try_lock) from now, as a tool stopped at a prompt would; null frees it.
+void plat_test_hold_lock(const char *path);
 
 // plat_test_set_clock / plat_test_clear_clock - the clock of every call is
 // fixed at this time until cleared.

@@ -268,18 +268,22 @@ static bool lock_temp_path(char *out)
 
 // take_mail_lock - make the mail lock the filter's: an empty file made
 // under the filter's own name, named by its identity in maillock.own, then
-// given the lock's name unless the name is taken. False when the lock is
-// held (*busy) or cannot be made; nothing of the try is left then.
+// given the lock's name unless the name is taken. The marker is there,
+// naming nothing yet, before that file is made, so that a later call finds
+// it to remove. False when the lock is held (*busy) or cannot be made;
+// nothing of the try is left then.
 static bool take_mail_lock(bool *busy)
 {
     char temp[FILTER_PATH_MAX];
     *busy = plat_exists(host_info.mail_lock_path);
     // A file of that name is what a call that ended early left.
-    if (*busy || !lock_temp_path(temp) || !plat_remove(temp))
+    if (*busy || !lock_temp_path(temp) || !plat_remove(temp) || !plat_create_hidden(own_lock_marker))
         return false;
     FILE *made = plat_fopen_exclusive(temp, nullptr);
-    if (!made)
+    if (!made) {
+        plat_remove(own_lock_marker);
         return false;
+    }
     PlatFileId id;
     bool named = plat_fclose(made) == 0 && plat_file_identity(temp, &id) && write_own_lock(&id);
     if (named && plat_rename_new(temp, host_info.mail_lock_path, busy)) {
@@ -336,6 +340,9 @@ static bool settle_mail_drop(MailTrouble *cause)
         *cause = MAIL_TROUBLE_LOCK;
         return false;
     }
+    char temp[FILTER_PATH_MAX];
+    if (lock_temp_path(temp))
+        plat_remove(temp);
     if (!held_cut)
         *cause = MAIL_TROUBLE_IMPORT;
     return held_cut;
