@@ -10,9 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -250,4 +255,35 @@ TEST(Crash, GuardLockoutEndedAtAnyMomentIsMailedAtMostOnce)
         },
     });
     EXPECT_GT(runs, 5);
+}
+
+// A process that ended while rewriting a file leaves its temporary
+// ("error.prt.4242.new"); the sweep of the next challenge takes away those
+// no process has written for a minute, whatever their number, and nothing else.
+TEST(Crash, TemporariesLeftByEndedProcessesAreSweptAfterAMinute)
+{
+    HostDir h;
+    write_filter_config(h, FilterOptions());
+    h.write_users("N0ABC\n* NORMAL Secret12\n-\n");
+    const char *const old_ones[] = {"morvel/error.prt.4242.new", "morvel/guard.dat.7.new"};
+    const char *const kept[] = {"morvel/otpused.prt.99.new", "morvel/notes.new", "morvel/error.prt.x.new"};
+    for (const char *file : old_ones) {
+        h.write(file, "half");
+        fs::last_write_time(h.root() + "/" + file, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    }
+    for (const char *file : kept) {
+        h.write(file, "half");
+        if (std::string(file) != "morvel/otpused.prt.99.new")
+            fs::last_write_time(h.root() + "/" + file, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    }
+    time_t now = time(nullptr);
+    struct tm local = *localtime(&now);
+    plat_test_set_clock(&local, 0, now);
+    EXPECT_EQ(h.connect("N0ABC-0", 1).result, 1);
+    for (const char *file : old_ones)
+        EXPECT_FALSE(h.exists(file)) << file;
+    for (const char *file : kept)
+        EXPECT_TRUE(h.exists(file)) << file << (std::string(file).find(".99.") != std::string::npos
+                                                    ? ": written within the minute"
+                                                    : ": no temporary's name");
 }
