@@ -14,6 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -639,9 +640,13 @@ static void system_unlock(PlatLock *lock)
     lock->handle = -1;
 }
 
+// A pause of 0 gives the processor away and no more.
 static void system_sleep_ms(int ms)
 {
-    usleep((useconds_t)ms * 1000);
+    if (ms <= 0)
+        sched_yield();
+    else
+        usleep((useconds_t)ms * 1000);
 }
 
 static long long system_clock_ms(void)

@@ -59,15 +59,19 @@ static void entry_time(char *time_text, size_t time_size, char *date_text, size_
 
 // open_log - append to a log, creating it with its header first when new;
 // null on failure. Created exclusively: a log another process has just
-// created is appended to, never replaced.
+// created is appended to, never replaced. An empty log is one whose creator
+// ended before its header (the host killed): it gets the header still.
 static FILE *open_log(const char *path, const char *title)
 {
-    if (plat_exists(path))
-        return plat_fopen(path, "at");
-    bool existed = false;
-    FILE *f = plat_fopen_exclusive(path, &existed);
-    if (!f)
-        return existed ? plat_fopen(path, "at") : nullptr;
+    long size = 0;
+    bool existed = plat_file_size(path, &size);
+    FILE *f = existed ? nullptr : plat_fopen_exclusive(path, &existed);
+    if (existed && !f) {
+        plat_file_size(path, &size);
+        f = plat_fopen(path, "at");
+    }
+    if (!f || size > 0)
+        return f;
     char header[HEADER_MAX];
     log_column_header(header, sizeof header);
     char banner[BANNER_MAX];
