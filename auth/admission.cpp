@@ -8,13 +8,14 @@
 // text is error 8, a missing exclusion text error 11 and a missing
 // information text error 9.
 #include "auth/admission.h"
+#include "auth/admission_texts.h"
 #include "auth/challenges.h"
 #include "auth/guard.h"
+#include "auth/port_method.h"
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
 #include "common/text_copy.h"
-#include "common/trace.h"
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "config/host_files.h"
@@ -23,7 +24,6 @@
 #include "report/caller_texts.h"
 #include "report/errors.h"
 #include "report/logs.h"
-#include "report/notices.h"
 
 #include <cstdio>
 
@@ -38,25 +38,6 @@ static bool send_port_text(const char *stem, const char *general, char *reply)
     copy_file_to_reply(&f, reply);
     plat_close_text(&f);
     return true;
-}
-
-// admit_unfiltered - a port without a port line is not filtered: users.prt
-// is not read, the caller gets the admission texts and verdict 0.
-static void admit_unfiltered(char *reply)
-{
-    send_admission_texts(reply);
-    verdict = VERDICT_ADMITTED;
-}
-
-// stop_on_report - the operation stopped on the error just reported: the
-// port's method decides when the report left the station to it, else the
-// verdict the report left stands.
-void stop_on_report(char *reply)
-{
-    if (take_port_method_due())
-        run_port_method(reply);
-    else
-        verdict = report_verdict();
 }
 
 // refused_by_guard - true when the guard refuses this new connection: its
@@ -102,71 +83,6 @@ void decide_admission(char *reply)
         run_port_method(reply);
     else
         apply_access_method(user_entry.method, reply);
-}
-
-// refuse_and_end_challenge - verdict 2, and a pending challenge of the
-// station can no longer be answered.
-static void refuse_and_end_challenge(void)
-{
-    char path[FILTER_PATH_MAX];
-    state_file_path(path, sizeof path, false);
-    remove_state_file(path);
-    verdict = VERDICT_REFUSED;
-}
-
-// read_own_port_method - on an answering call config.prt was last read for
-// whichever connection came before, perhaps on another port, so it is read
-// again for this one. False when that decided the call: config.prt failed
-// (reported), or the port has no port line any more and is not filtered.
-static bool read_own_port_method(char *reply)
-{
-    if (connection_info.attempt == 0)
-        return true;
-    int8_t port_line = load_filter_config();
-    if (port_line < 0)
-        stop_on_report(reply);
-    if (port_line == 0)
-        admit_unfiltered(reply);
-    return port_line > 0;
-}
-
-// run_port_method - the port's own method, for every station left to it. A
-// port line that failed its check leaves its method in port_method; a
-// password method there would put a challenge that falls back to the port's
-// method again, without end. So a method no port line may name refuses, and
-// so does a fallback reached again inside its own run.
-void run_port_method(char *reply)
-{
-    static bool running;
-    if (connection_info.connection_count == -1) {
-        // A partner BBS logging in has no port method to fall back on.
-        verdict = VERDICT_REFUSED;
-        return;
-    }
-    if (running) {
-        refuse_and_end_challenge();
-        return;
-    }
-    running = true;
-    if (read_own_port_method(reply)) {
-        if (port_method_allowed(filter_config.port_method))
-            apply_access_method(filter_config.port_method, reply);
-        else
-            refuse_and_end_challenge();
-    }
-    running = false;
-}
-
-// apply_access_method - run a method; a number without a row (0, or above
-// the last numbered one) acts as OPEN.
-void apply_access_method(unsigned method, char *reply)
-{
-    trace(TRACE_METHOD, 0, (int)method);
-    const AccessMethod *m = find_access_method(method);
-    if (m)
-        m->run(reply);
-    else
-        admit_open(reply);
 }
 
 void challenge_table_else_port(char *reply)
@@ -244,62 +160,4 @@ void admit_bbs(char *reply)
         return;
     }
     refuse_excluded(reply);
-}
-
-// caller_text_language - the caller's language (language: LANGUAGE_NAME_SIZE bytes) when
-// texts go by language and the text of kind is looked for; null otherwise.
-const char *caller_text_language(int kind, char *language)
-{
-    if (kind == TEXT_STATION || (kind == TEXT_INTRO && intro_held_back()))
-        return nullptr;
-    if (!filter_config.texts_by_language || !caller_language(language))
-        return nullptr;
-    return language;
-}
-
-// send_caller_text - a caller text of a kind, in the caller's language when it has one.
-void send_caller_text(int kind, char *reply)
-{
-    char language[LANGUAGE_NAME_SIZE];
-    send_text_file(kind, caller_text_language(kind, language), reply);
-}
-
-// send_new_user_message - the newmsg text of the port, or the general one,
-// mailed to the station; nothing when neither exists or the start-up file
-// (which names the BBS that sends it) cannot be read.
-void send_new_user_message(void)
-{
-    char per_port[FILTER_PATH_MAX];
-    PlatText text;
-    snprintf(per_port, sizeof per_port, "%s%d.%s", "newmsg", connection_info.port, "prt");
-    if (!open_specific_else_general(per_port, "newmsg.prt", nullptr, false, &text))
-        return;
-    if (host_info_ready())
-        mail_new_message(&text);
-    plat_close_text(&text);
-}
-
-// send_new_user_welcome - on a first connection: the new-user text, then the message.
-static void send_new_user_welcome(char *reply)
-{
-    if (!filter_config.new_user_welcome || connection_info.connection_count != 1)
-        return;
-    if (filter_config.new_user_actions & NEW_USER_TEXT)
-        send_caller_text(TEXT_NEW_USER, reply);
-    if (filter_config.new_user_actions & NEW_USER_MESSAGE)
-        send_new_user_message();
-}
-
-// send_admission_texts - guest, intro and new-user texts for a person; the
-// station text for everyone, BBSs included.
-void send_admission_texts(char *reply)
-{
-    if (!(connection_info.station_flags & FLAG_BBS)) {
-        if (filter_config.send_guest_text && (connection_info.station_flags & FLAG_GUEST))
-            send_caller_text(TEXT_GUEST, reply);
-        if (filter_config.send_intro_text)
-            send_caller_text(TEXT_INTRO, reply);
-        send_new_user_welcome(reply);
-    }
-    send_caller_text(TEXT_STATION, reply);
 }

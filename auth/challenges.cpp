@@ -12,7 +12,7 @@
 // error 4, and then, as when its table has no row for today, its caller runs
 // the port's method. Nothing is appended on any of these failures.
 #include "auth/challenges.h"
-#include "auth/admission.h"
+#include "auth/port_method.h"
 #include "auth/digests.h"
 #include "auth/one_time_check.h"
 #include "auth/state_file.h"

@@ -10,7 +10,8 @@
 // reply with a digest; every failure there leaves verdict 2 and reports
 // nothing.
 #include "auth/verification.h"
-#include "auth/admission.h"
+#include "auth/admission_texts.h"
+#include "auth/port_method.h"
 #include "auth/challenges.h"
 #include "auth/digests.h"
 #include "auth/guard.h"

@@ -4,7 +4,7 @@
 #
 # A new tool is one line after its add_executable:
 #   filter_release_tool(filter-NAME "what it does, in a few words")
-# It then prints the version with tools/tool_version.h, is installed and
+# It then prints the version with tools/shared/tool_version.h, is installed and
 # packaged, and needs its manual page man/filter-NAME.1.in (roff; the build
 # puts the version in).
 

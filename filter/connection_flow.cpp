@@ -2,6 +2,7 @@
 // forward logins, answer calls and new connections.
 #include "filter/connection_flow.h"
 #include "auth/admission.h"
+#include "auth/port_method.h"
 #include "auth/verification.h"
 #include "common/files_lock.h"
 #include "common/reply.h"

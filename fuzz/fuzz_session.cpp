@@ -45,7 +45,7 @@
 // reported; with FUZZ_TRACE set every call, verdict, reply and error is printed.
 #include "auth/digests.h"
 #include "common/trace.h"
-#include "tools/caller_answer.h"
+#include "tools/shared/caller_answer.h"
 #include "filter/filter_state.h"
 #include "fuzz_host.h"
 #include "platform/platform.h"

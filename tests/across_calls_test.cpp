@@ -2,6 +2,7 @@
 // station's call leaves in memory must never decide another's, and every
 // fallback to the port's method ends.
 #include "auth/admission.h"
+#include "auth/port_method.h"
 #include "config/filter_config.h"
 #include "filter/connection.h"
 #include "support/challenge_reply.h"

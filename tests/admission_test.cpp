@@ -1,6 +1,7 @@
 // admission_test.cpp - new connections: every access method, the open and
 // exclusion texts, the admission texts and their order.
 #include "auth/admission.h"
+#include "auth/port_method.h"
 #include "filter/connection.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"

@@ -2,6 +2,7 @@
 // the intro exceptions and the information text of CLOSED stations.
 #include "platform/platform.h"
 #include "auth/admission.h"
+#include "auth/admission_texts.h"
 #include "report/caller_texts.h"
 #include "support/host_dir.h"
 #include "support/report_fixture.h"

@@ -2,6 +2,7 @@
 // holds the lock, the new-user notice and the new-user message.
 #include "platform/platform.h"
 #include "auth/admission.h"
+#include "auth/admission_texts.h"
 #include "report/mail.h"
 #include "report/notices.h"
 #include "support/host_dir.h"

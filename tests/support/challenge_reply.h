@@ -1,11 +1,11 @@
 // challenge_reply.h - a config.prt of chosen options, and the answers a
-// caller works out from what a challenge line shows (tools/caller_answer.h).
+// caller works out from what a challenge line shows (tools/shared/caller_answer.h).
 #ifndef TESTS_CHALLENGE_REPLY_H
 #define TESTS_CHALLENGE_REPLY_H
 
 #include "platform/platform.h"
 #include "support/host_dir.h"
-#include "tools/caller_answer.h"
+#include "tools/shared/caller_answer.h"
 
 #include <cstdio>
 #include <string>

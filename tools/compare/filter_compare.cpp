@@ -7,11 +7,11 @@
 // verdict, method or challenge kind would change, with the deciding lines on
 // both sides. Exit status: 0 nothing changes, 1 some outcome changes, 2 no
 // station to compare, 100 usage.
-#include "tools/json_text.h"
+#include "tools/shared/json_text.h"
 #include "report/logs.h"
-#include "tools/tool_command_line.h"
-#include "tools/tool_run.h"
-#include "tools/tool_version.h"
+#include "tools/shared/tool_command_line.h"
+#include "tools/shared/tool_run.h"
+#include "tools/shared/tool_version.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -6,9 +6,9 @@
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "platform/platform.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/shared/tool_run.h"
 
 #include <cstring>
 

@@ -17,17 +17,17 @@
 #include "auth/one_time_codes.h"
 #include "common/otp_secret.h"
 #include "common/wipe.h"
-#include "tools/caller_answer.h"
-#include "tools/command_effect.h"
+#include "tools/shared/caller_answer.h"
+#include "tools/host/command_effect.h"
 #include "common/reply.h"
 #include "filter/connection.h"
 #include "filter/entry_points.h"
 #include "filter/filter_state.h"
 #include "platform/dry_run.h"
 #include "platform/platform.h"
-#include "tools/tool_command_line.h"
-#include "tools/tool_run.h"
-#include "tools/tool_version.h"
+#include "tools/shared/tool_command_line.h"
+#include "tools/shared/tool_run.h"
+#include "tools/shared/tool_version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -117,19 +117,6 @@ struct Module {
     svc_main_fn svc_main = nullptr;
     dll_main_fn dll_main = nullptr;
 };
-
-static const char *verdict_meaning(int v)
-{
-    switch (v) {
-    case 0: return "admitted";
-    case 1: return "challenge";
-    case 2: return "refused";
-    case 3: return "admitted read-only";
-    case 4: return "admitted on hold";
-    case 11: return "admitted as guest";
-    default: return "unknown";
-    }
-}
 
 // program_dir - the folder of this program, also when it was found on PATH.
 static fs::path program_dir(const char *argv0)

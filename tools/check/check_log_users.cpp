@@ -4,9 +4,9 @@
 #include "config/filter_config.h"
 #include "platform/platform.h"
 #include "report/logs.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/shared/tool_run.h"
 
 #include <map>
 

@@ -18,10 +18,10 @@
 #include "filter/connection.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
-#include "tools/otp_qr.h"
-#include "tools/tool_command_line.h"
-#include "tools/tool_run.h"
-#include "tools/tool_version.h"
+#include "tools/otp/otp_qr.h"
+#include "tools/shared/tool_command_line.h"
+#include "tools/shared/tool_run.h"
+#include "tools/shared/tool_version.h"
 
 #include <cstdio>
 #include <fstream>

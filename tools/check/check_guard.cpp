@@ -2,9 +2,9 @@
 #include "common/filter_dir.h"
 #include "config/filter_config.h"
 #include "config/guard_config.h"
-#include "tools/tool_run.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
+#include "tools/shared/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
 
 // check_guard - guard.prt, read by the filter's own reader: a wrong line is
 // error 5 there, and the guard is then off.

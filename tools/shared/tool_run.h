@@ -58,7 +58,10 @@ std::string method_text(int method);
 // kind_text - the challenge kind in words.
 std::string kind_text(int kind);
 
-// verdict_text - "0 admitted", "2 refused" ...
+// verdict_meaning - "admitted", "challenge put", "refused" ...; "unknown" for a number the host does not know.
+const char *verdict_meaning(int verdict);
+
+// verdict_text - "0 admitted", "2 refused" ...; the bare number for one the host does not know.
 std::string verdict_text(int verdict);
 
 // display_path - a filter path with "/" separators.

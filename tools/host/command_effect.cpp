@@ -5,7 +5,7 @@
 // into it, so it never asks its own copy what a command does: it reads the
 // files the module created, removed and appended to (a real run), or the
 // changes its dry run held back, and says in words what they amount to.
-#include "tools/command_effect.h"
+#include "tools/host/command_effect.h"
 #include "platform/platform.h"
 #include "report/mail.h"
 

@@ -1,10 +1,10 @@
 // check_run.cpp - what every part of filter-check shares: the trace events
 // the filter's parsers raised, the options of the run, and the words of the findings.
-#include "tools/check_run.h"
+#include "tools/check/check_run.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
 #include "config/host_files.h"
-#include "tools/check_report.h"
+#include "tools/check/check_report.h"
 
 #include <cctype>
 #include <sstream>

@@ -1,5 +1,5 @@
 // json_text.cpp - JSON strings for the tools' --json output.
-#include "tools/json_text.h"
+#include "tools/shared/json_text.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // check_report.cpp - filter-check's findings as text or JSON.
-#include "tools/check_report.h"
+#include "tools/check/check_report.h"
 #include "platform/platform.h"
-#include "tools/json_text.h"
+#include "tools/shared/json_text.h"
 
 #include <cstdio>
 #include <vector>

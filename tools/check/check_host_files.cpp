@@ -2,9 +2,9 @@
 // directory it names, the port file there and the mail import file's directory.
 #include "config/host_files.h"
 #include "platform/platform.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/shared/tool_run.h"
 
 enum { SYSTEM_DIRECTORY_LINE = 5, MAIL_IMPORT_LINE = 14 };
 

@@ -1,5 +1,5 @@
 // header_index.cpp - users.prt's three searches from memory, with the filter's pattern match.
-#include "tools/header_index.h"
+#include "tools/check/header_index.h"
 #include "config/user_list.h"
 
 enum { TOKEN_HELD = 11 };

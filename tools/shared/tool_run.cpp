@@ -3,7 +3,7 @@
 // Every run starts from the library's load-time state, turns the dry run and
 // the trace on, calls the same entry code the host calls, and turns both off
 // again, so nothing a tool does reaches the disk and no run sees another's.
-#include "tools/tool_run.h"
+#include "tools/shared/tool_run.h"
 #include "auth/state_file.h"
 #include "common/wipe.h"
 #include "config/filter_config.h"
@@ -131,17 +131,25 @@ std::string kind_text(int kind)
     return k->what;
 }
 
-std::string verdict_text(int verdict)
+const char *verdict_meaning(int verdict)
 {
     switch (verdict) {
-    case 0: return "0 admitted";
-    case 1: return "1 challenge put";
-    case 2: return "2 refused";
-    case 3: return "3 admitted read-only";
-    case 4: return "4 admitted on hold";
-    case 11: return "11 admitted as guest";
-    default: return std::to_string(verdict);
+    case 0: return "admitted";
+    case 1: return "challenge put";
+    case 2: return "refused";
+    case 3: return "admitted read-only";
+    case 4: return "admitted on hold";
+    case 11: return "admitted as guest";
+    default: return "unknown";
     }
+}
+
+std::string verdict_text(int verdict)
+{
+    std::string meaning = verdict_meaning(verdict);
+    if (meaning == "unknown")
+        return std::to_string(verdict);
+    return std::to_string(verdict) + " " + meaning;
 }
 
 std::string display_path(const std::string &path)

@@ -10,9 +10,9 @@
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "config/host_files.h"
-#include "tools/tool_command_line.h"
-#include "tools/tool_run.h"
-#include "tools/tool_version.h"
+#include "tools/shared/tool_command_line.h"
+#include "tools/shared/tool_run.h"
+#include "tools/shared/tool_version.h"
 
 #include <cstdio>
 #include <string>

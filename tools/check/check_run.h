@@ -5,7 +5,7 @@
 #define TOOLS_CHECK_RUN_H
 
 #include "common/trace.h"
-#include "tools/check_dump.h"
+#include "tools/check/check_dump.h"
 
 #include <map>
 #include <string>

@@ -1,9 +1,9 @@
 // check_headers.cpp - the headers of users.prt as the filter's search meets
 // them: entries it never reaches, headers no station matches, the console entry.
 #include "config/user_list.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/header_index.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/check/header_index.h"
 
 #include <algorithm>
 #include <cctype>

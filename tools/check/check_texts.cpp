@@ -2,8 +2,8 @@
 #include "common/filter_dir.h"
 #include "config/filter_config.h"
 #include "platform/platform.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 #include "config/host_files.h"
 #include "filter/connection.h"
 #include "filter/sysop_commands.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
 
 // check_switches - switch files left behind: the off switch, which lets
 // every station in, and port reservations, which refuse all but BBSs.

@@ -1,5 +1,5 @@
 // otp_qr.cpp - drawing the QR code of an otpauth:// URI.
-#include "tools/otp_qr.h"
+#include "tools/otp/otp_qr.h"
 
 #if defined(FILTER_HAVE_QRENCODE)
 #include <qrencode.h>

@@ -1,7 +1,7 @@
 // check_dump.cpp - the effective setup, as sshd -T prints its own.
-#include "tools/check_dump.h"
+#include "tools/check/check_dump.h"
 #include "common/records.h"
-#include "tools/tool_run.h"
+#include "tools/shared/tool_run.h"
 
 #include <cstdio>
 

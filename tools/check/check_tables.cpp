@@ -4,9 +4,9 @@
 #include "common/line_reader.h"
 #include "config/user_list.h"
 #include "platform/platform.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/shared/tool_run.h"
 
 #include <cmath>
 #include <cstdio>

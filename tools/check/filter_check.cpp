@@ -10,11 +10,11 @@
 #include "config/filter_config.h"
 #include "filter/filter_state.h"
 #include "platform/platform.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/tool_command_line.h"
-#include "tools/tool_run.h"
-#include "tools/tool_version.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/shared/tool_command_line.h"
+#include "tools/shared/tool_run.h"
+#include "tools/shared/tool_version.h"
 
 #include <cstdio>
 #include <cstdlib>

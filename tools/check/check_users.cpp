@@ -9,10 +9,10 @@
 #include "config/host_files.h"
 #include "config/user_list.h"
 #include "platform/platform.h"
-#include "tools/check_report.h"
-#include "tools/check_run.h"
-#include "tools/header_index.h"
-#include "tools/tool_run.h"
+#include "tools/check/check_report.h"
+#include "tools/check/check_run.h"
+#include "tools/check/header_index.h"
+#include "tools/shared/tool_run.h"
 
 #include <cstring>
 
