@@ -7,10 +7,10 @@
 //
 //   mail_kill_loop [kills, default 2000] [seed]
 //
-// Each process of the filter makes first connections of callsigns of its
-// own (a notice to the sysop, an entry in the daily connection log), every
-// third one a wrong answer of a station under FIXED (an entry in the
-// failed-password log), and every 40th call "-log" (that log mailed to the
+// Each process of the filter makes, in a round of four, two first
+// connections of callsigns of its own (a notice to the sysop, an entry in
+// the daily connection log), a wrong answer of a station under FIXED (an
+// entry in the failed-password log), and "-log" (that log mailed to the
 // sysop). Before and after each call it notes the callsign in a journal, so
 // that a call the kill ended is told from one that returned: what a
 // returned call wrote must be there exactly once, what an ended call wrote
@@ -104,20 +104,24 @@ static void worker(int p, int calls)
 {
     filter_reset_state();
     int journal = open("journal", O_WRONLY | O_APPEND | O_CREAT, 0644);
+    // Each process starts at another step of the round, so that the kills,
+    // which mostly come early in a process's life, fall in every kind of call.
     for (int i = 0; calls < 0 || i < calls; i++) {
-        std::string station = callsign('A', p, i);
-        note(journal, 'N', station);
-        connection(station + "-1", 0, 1, "");
-        note(journal, 'n', station);
-        if (i % 3 == 2) {
+        int step = (p + i) % 4;
+        if (step <= 1) {
+            std::string station = callsign('A', p, i);
+            note(journal, 'N', station);
+            connection(station + "-1", 0, 1, "");
+            note(journal, 'n', station);
+        } else if (step == 2) {
             std::string failing = callsign('B', p, i);
             connection(failing + "-0", 0, 2, "");
             note(journal, 'F', failing);
             connection(failing + "-0", 1, 2, "wrong");
             note(journal, 'f', failing);
-        }
-        if (i % 40 == 39)
+        } else {
             call({"bbs", "-log"});
+        }
     }
     // The last process tidies: the held mail and the logs go.
     connection("N0CALL-1", 0, 2, "");
