@@ -99,11 +99,14 @@ static std::string callsign(char first, int p, int i)
     return s;
 }
 
-// worker - one process of the filter: calls until it is killed, or n calls when not.
-static void worker(int p, int calls)
+// worker - one process of the filter: calls until it is killed, or n calls
+// when not; it writes a byte to started when its calls begin.
+static void worker(int p, int calls, int started)
 {
     filter_reset_state();
     int journal = open("journal", O_WRONLY | O_APPEND | O_CREAT, 0644);
+    if (started >= 0 && write(started, "s", 1) != 1)
+        _exit(3);
     // Each process starts at another step of the round, so that the kills,
     // which mostly come early in a process's life, fall in every kind of call.
     for (int i = 0; calls < 0 || i < calls; i++) {
@@ -120,7 +123,10 @@ static void worker(int p, int calls)
             connection(failing + "-0", 1, 2, "wrong");
             note(journal, 'f', failing);
         } else {
+            std::string command = callsign('L', p, i);
+            note(journal, 'L', command);
             call({"bbs", "-log"});
+            note(journal, 'l', command);
         }
     }
     // The last process tidies: the held mail and the logs go.
@@ -172,7 +178,7 @@ static void host(void)
 
 // Journal - the calls begun and the calls that returned, by callsign.
 struct Journal {
-    std::set<std::string> notice_begun, notice_done, failure_begun, failure_done;
+    std::set<std::string> notice_begun, notice_done, failure_begun, failure_done, log_begun, log_done;
 };
 
 static Journal read_journal(void)
@@ -189,6 +195,8 @@ static Journal read_journal(void)
         case 'n': j.notice_done.insert(call); break;
         case 'F': j.failure_begun.insert(call); break;
         case 'f': j.failure_done.insert(call); break;
+        case 'L': j.log_begun.insert(call); break;
+        case 'l': j.log_done.insert(call); break;
         }
     }
     return j;
@@ -283,18 +291,30 @@ int main(int argc, char **argv)
     std::mt19937 draw(seed);
     int status = 0, bad = 0;
     long killed = 0;
+    // Each process is killed a random moment after its calls began, so that
+    // a busy machine, slow to start it, does not make the kills miss them.
     for (int p = 0; p < kills; p++) {
+        int started[2];
+        if (pipe(started) != 0)
+            return 2;
         pid_t w = fork();
-        if (w == 0)
-            worker(p, -1);
-        usleep(2000 + draw() % 20000);
+        if (w == 0) {
+            close(started[0]);
+            worker(p, -1, started[1]);
+        }
+        close(started[1]);
+        char c;
+        if (read(started[0], &c, 1) != 1)
+            bad = 1;
+        close(started[0]);
+        usleep(draw() % 8000);
         kill(w, SIGKILL);
         waitpid(w, &status, 0);
         killed += WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
     pid_t last = fork();
     if (last == 0)
-        worker(kills, 30);
+        worker(kills, 30, -1);
     waitpid(last, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         bad = 1;
@@ -319,8 +339,11 @@ int main(int argc, char **argv)
 
     long host_imports = 0, locks_taken = 0, written_while_locked = 0;
     std::istringstream(read_file("host")) >> host_imports >> locks_taken >> written_while_locked;
-    printf("%s: %ld kills (seed %u), %zu first connections and %zu failures begun, the host imported %ld times\n",
-           dir, killed, seed, j.notice_begun.size(), j.failure_begun.size(), host_imports);
+    size_t ended = (j.notice_begun.size() - j.notice_done.size()) + (j.failure_begun.size() - j.failure_done.size()) +
+                   (j.log_begun.size() - j.log_done.size());
+    printf("%s: %ld kills (seed %u), %zu of them in a call; %zu first connections, %zu failures and %zu \"-log\" "
+           "begun; the host imported %ld times\n",
+           dir, killed, seed, ended, j.notice_begun.size(), j.failure_begun.size(), j.log_begun.size(), host_imports);
     print("notices", tally(notices, j.notice_begun, j.notice_done), &bad);
     print("connection-log entries", tally(entries, j.notice_begun, j.notice_done), &bad);
     print("failures mailed or kept", tally(failures_mailed, j.failure_begun, j.failure_done), &bad);
@@ -329,9 +352,12 @@ int main(int argc, char **argv)
            written_while_locked);
     std::vector<std::string> left;
     for (const char *f : {"mail/MAIL.lck", "mail/MAIL.lck.own", "morvel/maillock.own", "morvel/mailcut.own",
-                          "morvel/heldcut.own", "morvel/lockstuck.own"})
+                          "morvel/heldcut.own", "morvel/lockstuck.own", "morvel/mailspil.own"})
         if (fs::exists(f))
             left.push_back(f);
+    for (const auto &f : fs::directory_iterator("morvel"))
+        if (f.path().extension() == ".spl" || f.path().extension() == ".new")
+            left.push_back(f.path().string());
     printf("%-26s %s\n", "left behind", left.empty() ? "nothing" : "");
     for (const std::string &f : left)
         printf("  %s\n", f.c_str());

@@ -49,6 +49,9 @@ static const char import_cut_marker[] = FILTER_DIR "\\mailcut.own";
 static const char held_cut_marker[] = FILTER_DIR "\\heldcut.own";
 // The sysop has been told that mail is held.
 static const char told_marker[] = FILTER_DIR "\\mailtold.own";
+// Mail written without the lock of the filter's files waits in files of its
+// own ("morvel\mail1a2b3c4d.spl"), and this marker tells the next flush.
+static const char spill_marker[] = FILTER_DIR "\\mailspil.own";
 
 // A host's lock older than this is stale: the host is not importing. Postfix
 // breaks its stale dot-locks after the same time; the filter only reports it.
@@ -68,7 +71,8 @@ static_assert(FILTER_PATH_MAX == 400, "MARKER_PATH_SCAN's width follows FILTER_P
 
 // The mail handed out by open_mail: whether it is the held-mail file (or
 // none of the filter's locks is held), the file it goes into, its size at
-// the opening and the file it is made of (null: made in memory).
+// the opening (-1: not noted, so never cut back) and the file it is made of
+// (null: made in memory).
 static bool mail_diverted;
 static const char *mail_path;
 static long mail_start;
@@ -379,6 +383,8 @@ static MailEnd end_mail(FILE *mail, bool written)
         whole = false;
     if (whole && mail_source)
         whole = plat_remove(mail_source) || plat_truncate(mail_source, 0);
+    if (mail_start < 0)
+        return whole ? MAIL_WHOLE : MAIL_UNDONE;
     if (whole) {
         finish_cut(mail_path);
         return MAIL_WHOLE;
@@ -421,16 +427,16 @@ static FILE *open_held_mail(const char *source)
 
 // open_mail_from - the import file under a lock the filter took itself;
 // mail.prt when someone holds the lock or the import file cannot take it;
-// null when neither opens. Without the lock of the filter's files (another
-// process of the filter stuck while holding it) the drop's markers may be
-// that process's work in progress: the mail goes to mail.prt only.
+// null when neither opens, or without the lock of the filter's files.
 static FILE *open_mail_from(const char *source)
 {
     mail_diverted = true;
     if (!host_info.host_info_loaded)
         return nullptr;
-    if (!lock_filter_files())
-        return open_held_mail(source);
+    if (!lock_filter_files()) {
+        unlock_filter_files();
+        return nullptr;
+    }
     MailTrouble cause = MAIL_TROUBLE_NONE;
     bool busy = false;
     FILE *import = settle_mail_drop(&cause) ? open_import(source, &busy) : nullptr;
@@ -467,6 +473,7 @@ static bool finish_mail(FILE *stream, bool written)
     }
     mail_diverted = true;
     mail_path = nullptr;
+    mail_start = -1;
     mail_source = nullptr;
     unlock_filter_files();
     return end == MAIL_WHOLE;
@@ -476,6 +483,38 @@ static bool finish_mail(FILE *stream, bool written)
 bool close_mail(FILE *stream)
 {
     return stream && finish_mail(stream, true);
+}
+
+// spill_mail - a mail made in memory, without the lock of the filter's
+// files: another process of the filter holds it, stuck or only slow, and
+// mail.prt, the import file and the markers may be its work in progress (a
+// flush would remove mail.prt with a mail appended behind its back). So the
+// mail goes into a file of its own, made under a temporary name and named
+// only once whole, which the next flush under the lock gathers; a call
+// ended halfway leaves a temporary that the sweep of leftovers takes. False
+// when it could not be written whole, or mail.prt is at its limit.
+static bool spill_mail(MailWriter write, void *context)
+{
+    unsigned char r[4];
+    long size = 0;
+    if ((plat_file_size(held_mail_path, &size) && size >= MAIL_HELD_LIMIT) || !plat_random_bytes(r, sizeof r))
+        return false;
+    unsigned long n = (unsigned long)r[0] << 24 | (unsigned long)r[1] << 16 | (unsigned long)r[2] << 8 | r[3];
+    char temp[FILTER_PATH_MAX], path[FILTER_PATH_MAX];
+    snprintf(temp, sizeof temp, "%s\\mail.spl.%lu.new", FILTER_DIR, n);
+    snprintf(path, sizeof path, "%s\\mail%08lx.spl", FILTER_DIR, n);
+    FILE *f = plat_fopen_exclusive(temp, nullptr);
+    if (!f)
+        return false;
+    bool whole = write(f, context);
+    if (plat_fclose(f) != 0)
+        whole = false;
+    if (whole && plat_rename_new(temp, path, nullptr)) {
+        plat_create_hidden(spill_marker);
+        return true;
+    }
+    plat_remove(temp);
+    return false;
 }
 
 // send_once - one try of a mail into an open stream; true when it arrived whole.
@@ -491,10 +530,15 @@ bool send_mail_from(const char *source, MailWriter write, void *context)
 {
     if (!host_info.host_info_loaded)
         return false;
-    lock_filter_files();
+    if (!lock_filter_files()) {
+        unlock_filter_files();
+        return !source && spill_mail(write, context);
+    }
     FILE *mail = open_mail_from(source);
     bool to_import = mail && !mail_diverted;
     bool sent = send_once(mail, write, context);
+    // A mail the import file did not take is tried in mail.prt, under the
+    // lock still held.
     if (!sent && to_import) {
         lock_filter_files();
         sent = send_once(open_held_mail(source), write, context);
@@ -521,23 +565,76 @@ bool held_mail_waiting(void)
     return waiting;
 }
 
-// mail_drop_needs_care - mail.prt is there, or a call left its lock or an unfinished mail behind.
+// mail_drop_needs_care - mail.prt is there, mail waits in files of its own,
+// or a call left its lock or an unfinished mail behind.
 bool mail_drop_needs_care(void)
 {
     return plat_exists(held_mail_path) || plat_exists(own_lock_marker) || plat_exists(import_cut_marker) ||
-           plat_exists(held_cut_marker);
+           plat_exists(held_cut_marker) || plat_exists(spill_marker);
 }
 
-// copy_held_mail - the flush's mail: the whole of mail.prt, closed again
+// copy_mail_file - a mail made of a file: the whole of it, closed again
 // before the mail ends, so that it can be removed.
-static bool copy_held_mail(FILE *import)
+static bool copy_mail_file(FILE *mail, const char *path)
 {
-    PlatText held;
-    if (!plat_open_text(held_mail_path, &held))
+    PlatText text;
+    if (!plat_open_text(path, &text))
         return false;
-    bool copied = copy_file_to_stream(&held, import);
-    plat_close_text(&held);
+    bool copied = copy_file_to_stream(&text, mail);
+    plat_close_text(&text);
     return copied;
+}
+
+// move_mail_file - the mail of a file appended to target, and the file
+// gone, or neither; true when it moved.
+static bool move_mail_file(const char *target, const char *source)
+{
+    FILE *mail = begin_mail(target, source);
+    return mail && end_mail(mail, copy_mail_file(mail, source)) == MAIL_WHOLE;
+}
+
+// is_spill_name - "mail1a2b3c4d.spl": a mail written without the lock.
+static bool is_spill_name(const char *name)
+{
+    if (strlen(name) != 16 || strncmp(name, "mail", 4) != 0 || strcmp(name + 12, ".spl") != 0)
+        return false;
+    for (int i = 4; i < 12; i++)
+        if (!strchr("0123456789abcdef", name[i]))
+            return false;
+    return true;
+}
+
+// move_spilled_mail - every mail written without the lock into mail.prt,
+// each once; *found when there was one. False when one stays.
+static bool move_spilled_mail(bool *found)
+{
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return false;
+    char name[64], path[FILTER_PATH_MAX];
+    bool moved = true;
+    while (moved && plat_next_name(&listing, name, sizeof name)) {
+        if (!is_spill_name(name))
+            continue;
+        *found = true;
+        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
+        moved = held_may_take() && move_mail_file(held_mail_path, path);
+    }
+    plat_close_listing(&listing);
+    return moved;
+}
+
+// gather_spilled_mail - the mail written without the lock, into mail.prt.
+// The marker goes only after all of it moved, and a look once more finds
+// what was spilled while it went.
+static void gather_spilled_mail(void)
+{
+    bool found = false;
+    if (!plat_exists(spill_marker) || !move_spilled_mail(&found) || !plat_remove(spill_marker))
+        return;
+    found = false;
+    if (!move_spilled_mail(&found) || found)
+        plat_create_hidden(spill_marker);
 }
 
 // move_held_mail - with the mail lock taken: the held mail into the import
@@ -546,7 +643,7 @@ static bool copy_held_mail(FILE *import)
 static FlushResult move_held_mail(void)
 {
     FILE *import = begin_mail(host_info.mail_import_path, held_mail_path);
-    MailEnd end = import ? end_mail(import, copy_held_mail(import)) : MAIL_UNDONE;
+    MailEnd end = import ? end_mail(import, copy_mail_file(import, held_mail_path)) : MAIL_UNDONE;
     bool released = end == MAIL_TORN || release_mail_lock();
     if (end == MAIL_WHOLE && released) {
         drop_worked = true;
@@ -564,6 +661,7 @@ static FlushResult flush_locked(void)
         note_trouble(cause);
         return FLUSH_STUCK;
     }
+    gather_spilled_mail();
     long held_size = 0;
     if (!plat_file_size(held_mail_path, &held_size))
         return FLUSH_DONE;

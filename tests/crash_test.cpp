@@ -155,6 +155,33 @@ TEST(Crash, HeldMailMovedAtAnyMomentArrivesOnceAndWhole)
     });
 }
 
+// Mail written while another process held the lock of the filter's files
+// waits in files of its own; their gathering into mail.prt and the flush,
+// ended at any moment, still bring each message once and whole.
+TEST(Crash, SpilledMailGatheredAtAnyMomentArrivesOnceAndWhole)
+{
+    crash_everywhere({
+        [](HostDir &h) {
+            notices_host(h);
+            h.write(HELD, "#\nSP N0SYS < MORVEL\nheld\n/EX\n");
+            h.write("morvel/mail0000000a.spl", "#\nSP N0SYS < MORVEL\nspilled a\n/EX\n");
+            h.write("morvel/mail0000000b.spl", "#\nSP N0SYS < MORVEL\nspilled b\n" + lines("line", 80) + "/EX\n");
+            h.write("morvel/mailspil.own", "");
+        },
+        [](HostDir &h) { h.connect("N0CALL-1", 3, 0, 2); },
+        [](HostDir &h) { h.connect("N0CALL-1", 3, 0, 2); },
+        [](HostDir &h, bool) {
+            Mail mail = all_mail(h);
+            EXPECT_FALSE(mail.torn);
+            for (const char *piece : {"\nheld\n", "\nspilled a\n", "\nspilled b\n"})
+                EXPECT_EQ(mail.count(piece), 1) << piece;
+            for (const char *file : {"morvel/mail0000000a.spl", "morvel/mail0000000b.spl", "morvel/mailspil.own", HELD})
+                EXPECT_FALSE(h.exists(file)) << file;
+            expect_nothing_left_behind(h);
+        },
+    });
+}
+
 // A notice ended at any moment, after which the host takes its lock
 // whenever it is free: the next call never takes the host's lock for the
 // filter's own, and once the host is done every notice is there once.

@@ -121,13 +121,24 @@ TEST(MailDrop, TornMessageThatCannotBeCutBackKeepsTheLockUntilCut)
     EXPECT_FALSE(h.exists(HELD));
 }
 
+// spilled - the mail written without the lock of the filter's files, each in a file of its own.
+static std::string spilled(HostDir &h)
+{
+    std::string mail;
+    for (const std::string &name : h.list("morvel"))
+        if (name.size() == 16 && name.rfind("mail", 0) == 0 && name.compare(12, 4, ".spl") == 0)
+            mail += h.read("morvel/" + name);
+    return mail;
+}
+
 // A lock of the filter's files that another process never lets go (a tool
 // stopped at a prompt) costs the first call one wait of FILES_LOCK_WAIT_MS
 // in all, measured on the clock however long each pause lasts (2 ms, or
 // Windows' timer tick), and is reported once as error 10 naming the lock.
-// The calls after it neither wait nor report; their mail waits in mail.prt.
-// Once the lock is free the next call takes it, and a later stuck lock is
-// news again.
+// The calls after it neither wait nor report. Their mail touches neither
+// the import file nor mail.prt, which the other process may be moving: each
+// waits whole in a file of its own. Once the lock is free the next call
+// takes it and moves them, and a later stuck lock is news again.
 TEST(MailDrop, StuckLockOfTheFilesCostsOneWaitAndOneReport)
 {
     for (int tick : {2, 16}) {
@@ -148,8 +159,10 @@ TEST(MailDrop, StuckLockOfTheFilesCostsOneWaitAndOneReport)
         h.connect("N0TWO-1", 3, 0, 1);
         EXPECT_EQ(plat_clock_ms(), waited) << "no wait for a lock known to be stuck";
         EXPECT_FALSE(h.exists("morvel/error.prt")) << "reported once while it stays";
-        EXPECT_FALSE(h.exists(MAIL_IMPORT)) << "without the lock the mail goes to mail.prt only";
-        EXPECT_EQ(count_lines(h.read(HELD), "NEW USER"), 2);
+        EXPECT_FALSE(h.exists(MAIL_IMPORT));
+        EXPECT_FALSE(h.exists(HELD));
+        EXPECT_EQ(count_lines(spilled(h), "NEW USER"), 2);
+        EXPECT_EQ(count_lines(spilled(h), "ERROR detected!"), 1);
 
         plat_test_hold_lock(nullptr);
         h.connect("N0CALL-1", 3, 0, 2);
@@ -159,6 +172,8 @@ TEST(MailDrop, StuckLockOfTheFilesCostsOneWaitAndOneReport)
         EXPECT_EQ(count_lines(mail, "NEW USER"), 2) << mail;
         EXPECT_EQ(count_lines(mail, "ERROR detected!"), 1) << mail;
         EXPECT_FALSE(h.exists(HELD));
+        EXPECT_EQ(spilled(h), "");
+        EXPECT_FALSE(h.exists("morvel/mailspil.own"));
     }
 }
 
