@@ -25,6 +25,9 @@
 // - The import file's lock is released only after its note is gone, so the
 //   host never imports what a later call may still cut; a cut that fails
 //   keeps the lock for the next call.
+// - Without the lock of the filter's files (another process holds it, stuck
+//   or slow) nothing shared is touched: a mail goes into a file of its own,
+//   named only once whole, which the next flush under the lock gathers.
 //
 // Failures are reported by result, and what the sysop must hear is kept for
 // the caller (take_mail_trouble, take_lost_mail). The drop reads host_info
