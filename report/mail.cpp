@@ -74,8 +74,7 @@ static_assert(FILTER_PATH_MAX == 400, "MARKER_PATH_SCAN's width follows FILTER_P
 
 // The mail handed out by open_mail: whether it is the held-mail file (or
 // none of the filter's locks is held), the file it goes into, its size at
-// the opening (-1: not noted, so never cut back) and the file it is made of
-// (null: made in memory).
+// the opening and the file it is made of (null: made in memory).
 static bool mail_diverted;
 static const char *mail_path;
 static long mail_start;
@@ -386,8 +385,6 @@ static MailEnd end_mail(FILE *mail, bool written)
         whole = false;
     if (whole && mail_source)
         whole = plat_remove(mail_source) || plat_truncate(mail_source, 0);
-    if (mail_start < 0)
-        return whole ? MAIL_WHOLE : MAIL_UNDONE;
     if (whole) {
         finish_cut(mail_path);
         return MAIL_WHOLE;
