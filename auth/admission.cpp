@@ -40,15 +40,28 @@ static bool send_port_text(const char *stem, const char *general, char *reply)
     return true;
 }
 
-// refused_by_guard - true when the guard refuses this new connection: its
-// callsign is locked out, or abandoning its pending challenge was the
-// failure that locks it out; that challenge ends then.
-static bool refused_by_guard(void)
+// guarded_entry - the station's own method here puts a challenge whose
+// answer a caller could guess: the only connections the guard refuses.
+static bool guarded_entry(int8_t port_line, int8_t entry)
+{
+    if (port_line <= 0 || entry != 1)
+        return false;
+    const AccessMethod *m = find_access_method(user_entry.method);
+    return m && m->challenge_kind != NO_CHALLENGE && answer_can_be_guessed(m->challenge_kind);
+}
+
+// refused_by_guard - true when the guard refuses this new connection, which
+// guarded says it may: its callsign is locked out, or abandoning its pending
+// challenge was the failure that locks it out. Abandoning a challenge a
+// guess could answer counts whatever the new connection is.
+static bool refused_by_guard(bool guarded)
 {
     if (!guard_config.guard_on)
         return false;
-    bool abandoned = station_challenge_pending();
-    if (!(abandoned && guard_count_failure()) && !guard_refuses_connection())
+    short kind = KIND_NORMAL;
+    bool abandoned = station_challenge_pending(&kind) && answer_can_be_guessed(kind);
+    bool refused = abandoned && guard_count_failure(guarded);
+    if (!refused && (!guarded || !guard_refuses_connection()))
         return false;
     if (abandoned) {
         char path[FILTER_PATH_MAX];
@@ -68,18 +81,16 @@ void decide_admission(char *reply)
         return;
     }
     load_guard();
-    if (refused_by_guard())
-        return;
-    if (port_line == 0) {
-        admit_unfiltered(reply);
-        return;
-    }
-    int8_t entry = find_user_entry();
+    int8_t entry = port_line > 0 ? find_user_entry() : 0;
     if (entry < 0) {
         stop_on_report(reply);
         return;
     }
-    if (entry == 0)
+    if (refused_by_guard(guarded_entry(port_line, entry)))
+        return;
+    if (port_line == 0)
+        admit_unfiltered(reply);
+    else if (entry == 0)
         run_port_method(reply);
     else
         apply_access_method(user_entry.method, reply);

@@ -403,7 +403,7 @@ void challenge_forward(char *reply)
 // of the next unused code, so a caller with a list knows which line to read.
 // The state file holds no expected answer: the code is worked out from the
 // secret when the answer comes. A record of used codes that cannot be read
-// is error 10, as a state file that cannot be written.
+// is error 10 naming it, with a marker of its own.
 static void one_time_challenge(CodeKind code, int kind, char *reply)
 {
     char path[FILTER_PATH_MAX];
@@ -417,11 +417,14 @@ static void one_time_challenge(CodeKind code, int kind, char *reply)
         return;
     // Without the record a used code could pass again: refused, whatever
     // the report leaves.
-    if (code == CODE_HOTP && !next_code_number(&next)) {
-        remove_state_file(path);
-        report_error(ERR_STATE_FILE, 0);
-        verdict = VERDICT_REFUSED;
-        return;
+    if (code == CODE_HOTP) {
+        if (!next_code_number(&next)) {
+            remove_state_file(path);
+            report_error_in(ERR_STATE_FILE, 0, CODE_USE_FILE);
+            verdict = VERDICT_REFUSED;
+            return;
+        }
+        clear_error_marker_in(ERR_STATE_FILE, CODE_USE_FILE);
     }
     int method = code == CODE_HOTP ? METHOD_HOTP : METHOD_TOTP;
     if (!put_state_file(reply, path, kind, method, code_kind_name(code)))

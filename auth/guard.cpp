@@ -9,9 +9,20 @@
 // answer. A failure further than m minutes from the one before starts the
 // count again; at the n-th the callsign is refused until m minutes after
 // its last failure. The console is never refused, so the sysop always gets
-// in. A guard file that cannot be read or written counts nothing and
-// refuses nothing: it is an addition, and the challenges still stand.
+// in. The failure that locks a callsign out ends its pending challenges, so
+// challenges opened beforehand on other SSIDs cannot carry the guessing on.
+//
+// The table keeps GUARD_ENTRIES callsigns. A caller who fails once under
+// each of many throwaway callsigns must not push a lockout out of it: an
+// unlocked callsign goes first, the one that failed longest ago, and only
+// when every callsign kept is locked out does the lockout nearest its end.
+//
+// A guard file that cannot be read or written (a directory, a link, no
+// permission) counts nothing and refuses nothing: the guard is an addition,
+// and the challenges still stand. It is error 10 naming guard.dat, mailed
+// once, until the file is written again.
 #include "auth/guard.h"
+#include "auth/state_file.h"
 #include "common/filter_dir.h"
 #include "common/line_reader.h"
 #include "common/records.h"
@@ -26,21 +37,23 @@
 #include "report/notices.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
-// Callsigns kept at most: when more fail within the window, the one that
-// failed longest ago is dropped first.
-enum { GUARD_ENTRIES = 256, GUARD_FILE_LINE = 64 };
+// Callsigns kept at most: 4,096 throwaway callsigns cost a flusher at least
+// 4,096 failing calls, far more than the count that locks one out.
+enum { GUARD_ENTRIES = 4096, GUARD_FILE_LINE = 64 };
 
-static const char guard_file[] = FILTER_DIR "\\guard.dat";
+#define GUARD_FILE_NAME "guard.dat"
+static const char guard_file[] = FILTER_DIR "\\" GUARD_FILE_NAME;
 
 // GuardEntry - one callsign's failures.
 struct GuardEntry {
     char callsign[7];
+    bool mailed;               // the lockout was reported
     int failures;
     long long last;            // the time of the last failure
-    bool mailed;               // the lockout was reported
 };
 
 // The table of one call, read from the file and written back whole.
@@ -74,31 +87,58 @@ static bool is_locked(const GuardEntry *e, long long now)
     return e->failures >= guard_config.failures && is_current(e, now);
 }
 
-// read_table - the current entries of the guard file; an unreadable or
-// missing file gives none.
-static void read_table(long long now)
+// parse_entry - a line of the guard file, "CALL FAILURES LAST MAILED";
+// false for one that is not. Read without sscanf: a full table is read at
+// every guarded connection, and its 4,096 lines must stay cheap.
+static bool parse_entry(const char *line, GuardEntry *e)
+{
+    size_t call = strcspn(line, " \t");
+    if (call == 0 || call >= sizeof e->callsign)
+        return false;
+    memcpy(e->callsign, line, call);
+    e->callsign[call] = '\0';
+    char *end;
+    long failures = strtol(line + call, &end, 10);
+    long long last = strtoll(end, &end, 10);
+    long mailed = strtol(end, &end, 10);
+    if (end[strspn(end, " \t\r\n")] != '\0' || failures < 1 || failures > 1000000)
+        return false;
+    e->failures = (int)failures;
+    e->last = last;
+    e->mailed = mailed != 0;
+    return true;
+}
+
+// read_table - the current entries of the guard file; true when it is
+// missing (no entries) or was read to its end.
+static bool read_table(long long now)
 {
     char line[GUARD_FILE_LINE];
     entry_count = 0;
+    PlatFileKind kind = plat_file_kind(guard_file);
+    if (kind == PLAT_NO_FILE)
+        return true;
     PlatText f;
-    if (!plat_open_text(guard_file, &f))
-        return;
+    if (kind != PLAT_PLAIN_FILE || !plat_open_text(guard_file, &f))
+        return false;
     while (entry_count < GUARD_ENTRIES && read_significant_line(&f, line, sizeof line, nullptr)) {
         GuardEntry e = {};
-        int mailed = 0;
-        if (sscanf(line, "%6s %d %lld %d", e.callsign, &e.failures, &e.last, &mailed) != 4 || e.failures < 1)
-            continue;
-        e.mailed = mailed != 0;
-        if (is_current(&e, now))
+        if (parse_entry(line, &e) && is_current(&e, now))
             entries[entry_count++] = e;
     }
+    bool ok = !plat_text_failed(&f);
     plat_close_text(&f);
+    return ok;
 }
 
 // write_table - the whole table in place of the guard file, in one step;
-// false when it could not be written (the old file stays).
+// false when it could not be written (the old file stays). A file the
+// account may not write is not replaced behind its back either, as on
+// Windows it could not be: the same file works alike on every system.
 static bool write_table(void)
 {
+    if (plat_exists(guard_file) && !plat_may_access(guard_file, PLAT_MAY_WRITE))
+        return false;
     PlatReplacement replacement;
     FILE *f = plat_open_replacement(guard_file, true, &replacement);
     if (!f)
@@ -108,6 +148,24 @@ static bool write_table(void)
         fprintf(f, "%s %d %lld %d\n", entries[i].callsign, entries[i].failures, entries[i].last,
                 entries[i].mailed ? 1 : 0);
     return plat_commit_replacement(&replacement);
+}
+
+// state_failed - the guard's file could not be read or written: error 10
+// naming it, mailed once; the decision goes on as without the guard.
+static bool state_failed(void)
+{
+    report_error_in(ERR_STATE_FILE, 0, GUARD_FILE_NAME);
+    return false;
+}
+
+// save_table - write_table, and its outcome told: a write that works again
+// makes the next failure news. False when it failed.
+static bool save_table(void)
+{
+    if (!write_table())
+        return state_failed();
+    clear_error_marker_in(ERR_STATE_FILE, GUARD_FILE_NAME);
+    return true;
 }
 
 // own_callsign - the connection's callsign in upper case, the key of the table.
@@ -128,19 +186,28 @@ static GuardEntry *find_entry(void)
     return nullptr;
 }
 
-// new_entry - a fresh entry for the connection's callsign, in place of the
-// oldest when the table is full.
-static GuardEntry *new_entry(void)
+// slot_to_drop - the entry a full table gives up: an unlocked one before any
+// locked one, and among those the one whose last failure is oldest, which
+// for a locked one is the lockout nearest its end.
+static int slot_to_drop(long long now)
 {
-    int at = entry_count;
-    if (entry_count == GUARD_ENTRIES) {
-        at = 0;
-        for (int i = 1; i < entry_count; i++)
-            if (entries[i].last < entries[at].last)
-                at = i;
-    } else {
-        entry_count++;
+    int at = 0;
+    bool at_locked = is_locked(&entries[0], now);
+    for (int i = 1; i < entry_count; i++) {
+        bool locked = is_locked(&entries[i], now);
+        if ((at_locked && !locked) || (locked == at_locked && entries[i].last < entries[at].last)) {
+            at = i;
+            at_locked = locked;
+        }
     }
+    return at;
+}
+
+// new_entry - a fresh entry for the connection's callsign, in place of
+// slot_to_drop's when the table is full.
+static GuardEntry *new_entry(long long now)
+{
+    int at = entry_count < GUARD_ENTRIES ? entry_count++ : slot_to_drop(now);
     GuardEntry *e = &entries[at];
     memset(e, 0, sizeof *e);
     own_callsign(e->callsign);
@@ -158,20 +225,15 @@ static void lockout_end(const GuardEntry *e, char *out, size_t size)
         copy_text(out, size, "?");
 }
 
-// report_lockout - once per lockout: mail the sysops and log the station as
-// excluded. The lockout is noted as reported in the guard file before the
-// mail goes: a call that ends between the two loses one mail, where the
-// other order would mail it again at the next call that refuses the station.
-static void report_lockout(GuardEntry *e)
+// announce_lockout - mail the sysops and log the station as excluded, once
+// per lockout: only after the table that says so is written, or every
+// refusal would announce it again.
+static void announce_lockout(const GuardEntry *e)
 {
     char until[32];
-    if (e->mailed)
-        return;
-    e->mailed = true;
-    bool noted = write_table();
     lockout_end(e, until, sizeof until);
     trace(TRACE_MAIL, 0, e->failures, "GUARD", e->callsign);
-    if (noted && host_info_ready())
+    if (host_info_ready())
         mail_guard_notice(e->callsign, e->failures, until);
     if (filter_config.log_exclusions)
         write_attempt_log(LOG_EXCLUDED);
@@ -183,21 +245,34 @@ static bool is_exempt(void)
     return connection_info.port == 0 || connection_info.connection_count == -1;
 }
 
-bool guard_count_failure(void)
+bool guard_count_failure(bool refusable)
 {
     if (!guard_config.guard_on || connection_info.connection_count == -1)
         return false;
     long long now = (long long)plat_now_seconds();
-    read_table(now);
+    if (!read_table(now))
+        return state_failed();
     GuardEntry *e = find_entry();
-    if (!e)
-        e = new_entry();
-    e->failures++;
-    e->last = now;
-    bool refuse = is_locked(e, now) && connection_info.port != 0;
-    if (refuse)
-        report_lockout(e);
-    write_table();
+    bool was_locked = e && is_locked(e, now);
+    if (!was_locked) {
+        if (!e)
+            e = new_entry(now);
+        e->failures++;
+        e->last = now;
+    }
+    bool locks_now = !was_locked && is_locked(e, now);
+    bool refuse = is_locked(e, now) && refusable && connection_info.port != 0;
+    bool announce = refuse && !e->mailed;
+    e->mailed = e->mailed || announce;
+    bool saved = (was_locked && !announce) || save_table();
+    // A count that is not recorded is no count: the next call would not
+    // see it, so this one goes on as without the guard too.
+    if (!saved && !was_locked)
+        return false;
+    if (announce && saved)
+        announce_lockout(e);
+    if (locks_now)
+        end_callsign_challenges();
     return refuse;
 }
 
@@ -206,11 +281,16 @@ bool guard_refuses_connection(void)
     if (!guard_config.guard_on || is_exempt())
         return false;
     long long now = (long long)plat_now_seconds();
-    read_table(now);
+    if (!read_table(now))
+        return state_failed();
     GuardEntry *e = find_entry();
     if (!e || !is_locked(e, now))
         return false;
-    report_lockout(e);
+    if (!e->mailed) {
+        e->mailed = true;
+        if (save_table())
+            announce_lockout(e);
+    }
     return true;
 }
 
@@ -220,7 +300,8 @@ void guard_status(GuardStatus *status)
     if (!guard_config.guard_on)
         return;
     long long now = (long long)plat_now_seconds();
-    read_table(now);
+    if (!read_table(now))
+        return;
     const GuardEntry *e = find_entry();
     if (!e)
         return;

@@ -7,17 +7,26 @@
 // its line (the guard is then off, and the decision goes on without it).
 void load_guard(void);
 
-// guard_count_failure - one failure of the connection's callsign (any SSID):
-// a wrong answer, an answer too late, a challenge abandoned. True when this
-// failure locks the callsign out and the connection, not being the
-// console's, is to be refused; the first refusal of a lockout mails the
-// sysops and writes the exclusion log. Nothing when the guard is off or the
-// call is a forward login. Every method's failures come here.
-bool guard_count_failure(void);
+// The guard counts and refuses only where a caller could guess: a
+// connection whose challenge takes a plain answer or a one-time code
+// (answer_can_be_guessed). A station admitted without a password, and a
+// partner whose only answer is a digest, are neither counted nor refused.
 
-// guard_refuses_connection - the callsign of a new connection is locked out
+// guard_count_failure - one failure of the connection's callsign (any SSID):
+// a wrong answer, an answer too late, a challenge abandoned. True when the
+// callsign is locked out now and refusable (the connection is to be refused
+// if so) holds and the connection is not the console's; the first refusal
+// of a lockout mails the sysops and writes the exclusion log. The failure
+// that locks the callsign out ends every pending challenge of it that a
+// guess could answer; a failure while it is locked out is not counted, so
+// the lockout is not extended. Nothing when the guard is off or the call is
+// a forward login; a guard file that cannot be read or written is error 10
+// naming guard.dat, once, and the guard counts nothing then.
+bool guard_count_failure(bool refusable);
+
+// guard_refuses_connection - the callsign of the connection is locked out
 // and the connection is not the console's: it is to be refused, with no
-// challenge. The first refusal of a lockout mails, as above.
+// challenge and no check. The first refusal of a lockout mails, as above.
 bool guard_refuses_connection(void);
 
 // GuardStatus - what the guard holds of one callsign, for the tools.

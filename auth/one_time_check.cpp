@@ -3,11 +3,15 @@
 // A code is a whole number: an answer with any other run of digits beside
 // it, or a run of another length, is wrong, so no answer carries several
 // guesses. A code accepted once is never accepted again: the step or the
-// counter it was found at is recorded in otpused.prt before it is taken.
-// The secret and the codes drawn from it are wiped before returning.
+// counter it was found at is recorded in otpused.prt before it is taken,
+// for the secret: a code heard from one SSID (or one station under a
+// wildcard header) is spent for every station that shares the secret. The
+// record is read and rewritten under the lock of the filter's files, so two
+// processes never both take one code. The secret and the codes drawn from it
+// are wiped before returning.
 #include "auth/one_time_check.h"
 #include "auth/one_time_codes.h"
-#include "auth/state_file.h"
+#include "common/files_lock.h"
 #include "common/otp_secret.h"
 #include "common/records.h"
 #include "common/wipe.h"
@@ -15,9 +19,8 @@
 
 #include <cstring>
 
-// StationSecret - the station's name in the record and its decoded secret.
+// StationSecret - the station's decoded secret.
 struct StationSecret {
-    char station[STATION_NAME];
     unsigned char key[OTP_SECRET_MAX];
     int length;
 };
@@ -26,7 +29,6 @@ struct StationSecret {
 // secret (the reader of users.prt has reported that line).
 static bool load_station_secret(StationSecret *s)
 {
-    state_station_name(s->station, sizeof s->station);
     s->length = otp_secret_decode(user_entry.password, s->key);
     return s->length > 0;
 }
@@ -91,11 +93,12 @@ static int totp_window(uint64_t last_used, uint64_t *first)
     return lowest > highest ? 0 : (int)(highest - lowest + 1);
 }
 
-// check_with_secret - the check of check_one_time_code once the secret is known.
+// check_with_secret - the check of check_one_time_code once the secret is
+// known, with the lock of the filter's files held.
 static OneTimeResult check_with_secret(CodeKind kind, const StationSecret *s, const char *code)
 {
     uint64_t used, first, found;
-    if (!read_code_use(s->station, kind, s->key, (size_t)s->length, &used))
+    if (!read_code_use(kind, s->key, (size_t)s->length, &used))
         return CODE_NOT_RECORDED;
     int count = HOTP_LOOK_AHEAD;
     if (kind == CODE_TOTP)
@@ -106,7 +109,7 @@ static OneTimeResult check_with_secret(CodeKind kind, const StationSecret *s, co
         return CODE_WRONG;
     // HOTP keeps the next counter to use; TOTP the last step used.
     uint64_t record = kind == CODE_HOTP ? found + 1 : found;
-    if (!write_code_use(s->station, kind, s->key, (size_t)s->length, record))
+    if (!write_code_use(kind, s->key, (size_t)s->length, record))
         return CODE_NOT_RECORDED;
     return CODE_RIGHT;
 }
@@ -116,8 +119,11 @@ OneTimeResult check_one_time_code(CodeKind kind, const char *answer)
     char code[OTP_CODE_TEXT];
     StationSecret s;
     OneTimeResult result = CODE_WRONG;
-    if (the_one_code(answer, code) && load_station_secret(&s))
+    if (the_one_code(answer, code) && load_station_secret(&s)) {
+        lock_filter_files();
         result = check_with_secret(kind, &s, code);
+        unlock_filter_files();
+    }
     wipe(code, sizeof code);
     wipe(&s, sizeof s);
     return result;
@@ -135,7 +141,7 @@ bool next_code_number(uint64_t *next)
 {
     StationSecret s;
     *next = 0;
-    bool ok = load_station_secret(&s) && read_code_use(s.station, CODE_HOTP, s.key, (size_t)s.length, next);
+    bool ok = load_station_secret(&s) && read_code_use(CODE_HOTP, s.key, (size_t)s.length, next);
     wipe(&s, sizeof s);
     return ok;
 }

@@ -24,8 +24,8 @@ OneTimeResult check_one_time_code(CodeKind kind, const char *answer);
 // entry_has_secret - user_entry's password is a usable secret.
 bool entry_has_secret(void);
 
-// next_code_number - the number of the station's next unused HOTP code
-// under the secret in user_entry; false when the record could not be read.
+// next_code_number - the number of the next unused HOTP code of the secret
+// in user_entry; false when the record could not be read.
 bool next_code_number(uint64_t *next);
 
 #endif

@@ -19,6 +19,7 @@
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/wipe.h"
+#include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "platform/platform.h"
 
@@ -194,12 +195,26 @@ bool is_expired(const ExpectedAnswer *e)
     return !e->bound || now - e->put_at >= lifetime || e->put_at - now > lifetime;
 }
 
-bool station_challenge_pending(void)
+bool plain_answer_allowed(int kind)
+{
+    const StateKind *k = state_kind(kind);
+    if (!k->plain_answer)
+        return false;
+    return !(k->digests && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
+}
+
+bool answer_can_be_guessed(int kind)
+{
+    return state_kind(kind)->one_time_code || plain_answer_allowed(kind);
+}
+
+bool station_challenge_pending(short *kind)
 {
     char path[FILTER_PATH_MAX];
     ExpectedAnswer e;
     state_file_path(path, sizeof path, false);
     bool pending = load_state_file(path, &e) && names_this_station(&e) && !is_expired(&e);
+    *kind = e.kind;
     wipe(&e, sizeof e);
     return pending;
 }
@@ -382,6 +397,68 @@ void remove_expired_state_files(void)
             remove_if_left_behind(path);
         else
             remove_if_expired(path);
+    }
+    plat_close_listing(&listing);
+}
+
+// upper_char - an ASCII letter in upper case; any other character as it is.
+static char upper_char(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+// is_callsign_file_name - name is "<callsign><ssid>.TMP" (any case) for
+// some SSID of the callsign: the name of one of its state files, or of a
+// station whose callsign goes on in digits (N0ABC1-0 writes N0ABC10.TMP).
+static bool is_callsign_file_name(const char *name, const char *callsign)
+{
+    size_t call = strlen(callsign), n = strlen(name);
+    if (call == 0 || n <= call + 4 || !has_state_extension(name))
+        return false;
+    for (size_t i = 0; i < call; i++)
+        if (upper_char(name[i]) != upper_char(callsign[i]))
+            return false;
+    return strspn(name + call, "0123456789") == n - call - 4;
+}
+
+// is_callsign_station - the station line "CALL-SSID" names callsign (case aside).
+static bool is_callsign_station(const char *station, const char *callsign)
+{
+    const char *dash = strrchr(station, '-');
+    size_t call = strlen(callsign);
+    if (!dash || (size_t)(dash - station) != call)
+        return false;
+    for (size_t i = 0; i < call; i++)
+        if (upper_char(station[i]) != upper_char(callsign[i]))
+            return false;
+    return true;
+}
+
+// end_if_guessable - the state file at path, when it is a challenge of the
+// callsign on a port other than the console, that a guess could answer.
+static void end_if_guessable(const char *path)
+{
+    ExpectedAnswer e;
+    memset(&e, 0, sizeof e);
+    if (plat_file_kind(path) == PLAT_PLAIN_FILE && load_state_file(path, &e) &&
+        is_callsign_station(e.station, connection_info.callsign) && e.port != 0 && answer_can_be_guessed(e.kind))
+        remove_state_file(path);
+    wipe(&e, sizeof e);
+}
+
+// A telnet front end passes SSIDs far above 15, so the directory is
+// listed rather than the sixteen names tried.
+void end_callsign_challenges(void)
+{
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return;
+    char name[FILE_NAME_MAX], path[FILTER_PATH_MAX];
+    while (plat_next_name(&listing, name, sizeof name)) {
+        if (!is_callsign_file_name(name, connection_info.callsign))
+            continue;
+        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
+        end_if_guessable(path);
     }
     plat_close_listing(&listing);
 }

@@ -63,9 +63,26 @@ void state_station_name(char *out, size_t size);
 // the clock by more than that), or tells no time at all.
 bool is_expired(const ExpectedAnswer *e);
 
+// plain_answer_allowed - a plain answer can pass a challenge of kind: never a
+// forward challenge's (its file holds a placeholder, not a secret), nor an
+// MD5 one's under letter N.
+bool plain_answer_allowed(int kind);
+
+// answer_can_be_guessed - a challenge of kind takes an answer a caller could
+// guess (a plain answer, a one-time code), not only a digest: the guard
+// counts and refuses only where one is asked.
+bool answer_can_be_guessed(int kind);
+
 // station_challenge_pending - the connection's station has a challenge that
-// waits for its answer: its state file names it and has not expired.
-bool station_challenge_pending(void);
+// waits for its answer: its state file names it and has not expired; *kind
+// is its kind then.
+bool station_challenge_pending(short *kind);
+
+// end_callsign_challenges - remove the state file of every challenge put to
+// the connection's callsign (any SSID, any port but the console's) that
+// takes an answer a caller could guess; another station's file, one that is
+// a link and a digest-only challenge stay.
+void end_callsign_challenges(void);
 
 // remove_state_file - remove a state file that is a file of one name only;
 // false, leaving it, when it is a link or another kind of file.

@@ -6,7 +6,8 @@
 // another port or method, or that is a link, is error 10 (refused). An
 // answer to a challenge that has expired is refused as a wrong last answer
 // is, whatever the letters, and reports no error. Every wrong or late
-// answer is a failure for the guard. answer_forward_challenge replaces the
+// answer to a challenge a guess could pass is a failure for the guard, and
+// while the guard has the callsign locked out such answers are not checked. answer_forward_challenge replaces the
 // reply with a digest; every failure there leaves verdict 2 and reports
 // nothing.
 #include "auth/verification.h"
@@ -167,15 +168,6 @@ static bool plain_answer_right(const char *answer, const ExpectedAnswer *e)
     return strstr(answer, e->plain) != nullptr;
 }
 
-// plain_allowed - a forward challenge is answered by digest only (its file
-// holds a placeholder, not a secret); letter N asks the same of MD5 callers.
-static bool plain_allowed(const StateKind *k)
-{
-    if (!k->plain_answer)
-        return false;
-    return !(k->digests && (filter_config.challenge_policy & POLICY_DIGEST_ONLY));
-}
-
 // restrictions_apply - the policy letters act on port 0 only with letter C.
 static bool restrictions_apply(void)
 {
@@ -269,7 +261,7 @@ static bool answer_right(const ExpectedAnswer *e, bool *by_digest)
     const char *answer = connection_info.answer_text;
     const StateKind *k = state_kind(e->kind);
     *by_digest = k->digests && accepts_digest(answer, e);
-    return *by_digest || (plain_allowed(k) && plain_answer_right(answer, e));
+    return *by_digest || (plain_answer_allowed(e->kind) && plain_answer_right(answer, e));
 }
 
 // one_time_answer - 1 when the answer is a right one-time code, now
@@ -289,11 +281,35 @@ static int one_time_answer(short kind, const char *path, char *reply)
     OneTimeResult result = check_one_time_code(kind == KIND_HOTP ? CODE_HOTP : CODE_TOTP, connection_info.answer_text);
     if (result == CODE_NOT_RECORDED) {
         remove_state_file(path);
-        report_error(ERR_STATE_FILE, 0);
+        report_error_in(ERR_STATE_FILE, 0, CODE_USE_FILE);
         verdict = VERDICT_REFUSED;
         return -1;
     }
-    return result == CODE_RIGHT ? 1 : 0;
+    if (result != CODE_RIGHT)
+        return 0;
+    clear_error_marker_in(ERR_STATE_FILE, CODE_USE_FILE);
+    return 1;
+}
+
+// refused_while_locked - the callsign is locked out: the answer is refused
+// unchecked, and the station's challenge ends, unless it is one no guess can
+// pass (a partner's digest), which goes on. Counting nothing, it does not
+// extend the lockout; a lockout that ended every challenge beforehand makes
+// a missing state file no error either.
+static bool refused_while_locked(const char *path)
+{
+    if (!guard_config.guard_on)
+        return false;
+    ExpectedAnswer e;
+    bool ours = load_state_file(path, &e) && names_this_station(&e);
+    bool digest_only = ours && !answer_can_be_guessed(e.kind);
+    wipe(&e, sizeof e);
+    if (digest_only || !guard_refuses_connection())
+        return false;
+    if (ours)
+        remove_state_file(path);
+    verdict = VERDICT_REFUSED;
+    return true;
 }
 
 // verify_answer - check answer_text against the station's state file.
@@ -307,6 +323,8 @@ void verify_answer(char *reply)
         return;
     }
     load_guard();
+    if (refused_while_locked(path))
+        return;
     if (!read_state_file(path, &expected, reply)) {
         wipe(&expected, sizeof expected);
         return;
@@ -326,8 +344,9 @@ void verify_answer(char *reply)
         accept_answer(path, kind, by_digest, reply);
         return;
     }
-    // The failure that locks the callsign out ends its challenge too.
-    bool locked = guard_count_failure();
+    // The failure that locks the callsign out ends its challenges too. A
+    // wrong digest is no guess worth counting: the password stays unknown.
+    bool locked = answer_can_be_guessed(kind) && guard_count_failure(true);
     if (expired || locked)
         end_in_refusal(path, reply);
     else if (is_last_answer(kind))

@@ -1,7 +1,8 @@
 // filter_bench.cpp - the cost of a connection against the floors of reading
 // its files, the digests against OpenSSL's and Nettle's, and the platform's
 // path lookup. The state file's ways are in state_file_bench.cpp, the calls
-// in a crowded filter directory in crowded_directory_bench.cpp.
+// in a crowded filter directory in crowded_directory_bench.cpp, the guard's
+// calls with a full table in guard_bench.cpp.
 //
 // Prints Google Benchmark's table, then a summary of the goals' ratios as
 // Markdown tables (bench/summary.sh runs it twice and merges the two).
@@ -393,6 +394,20 @@ static void print_crowded(RatioReporter &rep)
     }
 }
 
+// print_guard - the guard's calls with its table empty, at the old size and full.
+static void print_guard(RatioReporter &rep)
+{
+    printf("\n| guard call | no table (us) | 256 callsigns (us) | 4,096 callsigns (us) | 4,096 / none |\n");
+    printf("|---|---|---|---|---|\n");
+    for (const char *call : {"failing_answer", "new_challenge"}) {
+        std::string base = std::string("BM_Guard/") + call + "/";
+        if (!rep.has(base + "0") || !rep.has(base + "4096"))
+            continue;
+        printf("| %s | %.1f | %.1f | %.1f | %.2f |\n", call, rep.ns[base + "0"] / 1000, rep.ns[base + "256"] / 1000,
+               rep.ns[base + "4096"] / 1000, rep.ns[base + "4096"] / rep.ns[base + "0"]);
+    }
+}
+
 int main(int argc, char **argv)
 {
     register_decisions();
@@ -404,6 +419,7 @@ int main(int argc, char **argv)
     print_digests(rep);
     print_others(rep);
     print_crowded(rep);
+    print_guard(rep);
     benchmark::Shutdown();
     return 0;
 }

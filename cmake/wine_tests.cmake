@@ -1,21 +1,17 @@
 # wine_tests.cmake - the test suite of a MinGW cross build, run under Wine.
 #
-# Debian's GoogleTest package is built for the build machine, so GoogleTest is
-# compiled here from its sources for the target. Starting a Windows process
-# under Wine costs far more than on Linux, so each test suite is one ctest
-# entry (by --gtest_filter) instead of one process per test. A Wine that cannot
+# GoogleTest is compiled from its sources for the target (googletest_source.cmake).
+# Starting a Windows process under Wine costs far more than on Linux, so each
+# test suite is one ctest entry (by --gtest_filter) instead of one process per test. A Wine that cannot
 # run the program at all may still exit 0, so every entry must also print
 # GoogleTest's summary of at least one passed test.
 #
 # Wine itself comes from the caller: WINEPREFIX set and a wineserver running
 # (see .ci/windows-tests).
 
-set(FILTER_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources, built for the target")
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-add_subdirectory(${FILTER_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(${CMAKE_CURRENT_LIST_DIR}/googletest_source.cmake)
 # The "win32" thread model of Debian's MinGW-w64 has no std::mutex, which
 # GoogleTest's Notification needs: it gets one without.
 target_compile_options(gtest PUBLIC "SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/gtest_win32_threads.h")
@@ -96,6 +92,11 @@ function(add_wine_program_checks)
       PASS_REGULAR_EXPRESSION "${tool} \\(c_filt32\\) ${version_pattern}\r?\n"
       ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
   endforeach()
+  # filter-host reads the version of the DLL it would load from the DLL's resource.
+  add_test(NAME HostSimulatorNamesTheVersionOfTheDll COMMAND filter-host --version)
+  set_tests_properties(HostSimulatorNamesTheVersionOfTheDll PROPERTIES
+    PASS_REGULAR_EXPRESSION "filter module [^\r\n]*c_filt32\\.dll: c_filt32 ${version_pattern}\r?\n"
+    ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
   find_program(PYTHON3 python3 REQUIRED)
   add_test(NAME DllAndProgramsCarryTheVersionResource
     COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/check_version_resource.py ${PROJECT_VERSION} ${release_files})
@@ -111,10 +112,21 @@ function(wine_program_wrapper out target)
   set(${out} ${wrapper} PARENT_SCOPE)
 endfunction()
 
-# windows_path - a build machine path as a sysop types it on Windows: "Z:\...".
-function(windows_path out path)
-  string(REPLACE "/" "\\" native "Z:${path}")
-  set(${out} "${native}" PARENT_SCOPE)
+# c_folder - a folder of Wine's drive C: for this build's tests, named by the
+# build folder so that two builds sharing a Wine prefix never share it:
+# its name (below C:\) and its Windows path.
+function(c_folder name_out path_out what)
+  string(MD5 build_hash "${CMAKE_BINARY_DIR}")
+  string(SUBSTRING "${build_hash}" 0 8 build_hash)
+  set(${name_out} "c_filt32-${build_hash}-${what}" PARENT_SCOPE)
+  set(${path_out} "C:\\c_filt32-${build_hash}-${what}" PARENT_SCOPE)
+endfunction()
+
+# regex_of - a Windows path as a regular expression that matches it literally.
+function(regex_of out text)
+  string(REPLACE "\\" "\\\\" quoted "${text}")
+  string(REPLACE "." "\\." quoted "${quoted}")
+  set(${out} "${quoted}" PARENT_SCOPE)
 endfunction()
 
 # wine_tool_check - one run of a sysop's tool under Wine: name, the pattern its
@@ -129,31 +141,67 @@ function(wine_tool_check name pass)
 endfunction()
 
 # add_wine_tool_checks - the sysop's tools of this build run under Wine on
-# copies of the sample, named by Windows paths as a sysop types them: a
-# clean check, an explanation with its dry run, one through MORVEL and a
-# relative directory, the host simulator's dry run, a comparison; and the
-# copies are unchanged afterwards, since every run was a dry run.
+# copies of the sample in a folder of drive C:, where a Windows sysop's BBS
+# and the system's temporary folder are, named by Windows paths as a sysop
+# types them: a clean check, an explanation with its dry run, one through
+# MORVEL from the BBS's own folder, the paths as the sysop types them, the
+# host simulator's dry run and its scratch copy, a comparison; and the copies
+# are unchanged afterwards, since every run was a dry run or on a copy.
 function(add_wine_tool_checks sample)
-  set(samples ${CMAKE_BINARY_DIR}/tool-samples)
-  add_test(NAME WineToolSamples COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tool_samples.sh ${sample} ${samples})
-  set_tests_properties(WineToolSamples PROPERTIES FIXTURES_SETUP tool_samples)
-  windows_path(old ${samples}/old)
-  windows_path(new ${samples}/new)
-  windows_path(stations ${samples}/stations.txt)
+  c_folder(folder samples tool-samples)
+  add_test(NAME WineToolSamples COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tool_samples.sh ${sample} ${folder})
+  set_tests_properties(WineToolSamples PROPERTIES FIXTURES_SETUP tool_samples ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
+  set(old "${samples}\\old")
+  set(new "${samples}\\new")
+  set(stations "${samples}\\stations.txt")
+  regex_of(old_regex "${old}")
   wine_tool_check(WineFilterCheckOnTheSample "0 errors, 5 warnings" filter-check ${old})
   wine_tool_check(WineFilterExplainListsWhatItWouldWrite
-    "create morvel/N0CALL1.TMP[\r\n]+    \\| \\(a challenge's state file for N0CALL-1, NORMAL"
+    "create morvel\\\\N0CALL1\\.TMP[\r\n]+    \\| \\(a challenge's state file for N0CALL-1, NORMAL"
     filter-explain ${old} N0CALL-1 --port 1 --count 1)
-  wine_tool_check(WineFilterExplainFindsTheFilterDirectoryByMorvel "Z:/[^\n]*MORVEL/config.prt:76 decides port 1"
-    filter-explain . N0EXCL-0 --port 1)
+  wine_tool_check(WineFilterExplainFindsTheFilterDirectoryByMorvel "${old_regex}\\\\morvel\\\\config\\.prt:76 decides port 1"
+    sh ${CMAKE_SOURCE_DIR}/tests/on_drive_c.sh ${folder}/old ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:filter-explain>
+    . N0EXCL-0 --port 1)
   set_property(TEST WineFilterExplainFindsTheFilterDirectoryByMorvel APPEND PROPERTY ENVIRONMENT "MORVEL=${old}\\morvel")
-  set_tests_properties(WineFilterExplainFindsTheFilterDirectoryByMorvel PROPERTIES WORKING_DIRECTORY ${samples}/old)
+  # An absolute --morvel on drive C: is read where it is, and every path is
+  # printed with "\\", never behind the setup's folder nor with a "/".
+  wine_tool_check(WineFilterCheckPrintsPathsAsTyped
+    "filter-check: reads ${old_regex}\\\\morvel\\\\config\\.prt and ${old_regex}\\\\morvel\\\\users\\.prt \\(--morvel"
+    filter-check ${old} --morvel ${old}\\morvel)
+  set_tests_properties(WineFilterCheckPrintsPathsAsTyped PROPERTIES FAIL_REGULAR_EXPRESSION "/morvel|/config|/[A-Z]:|\\\\[A-Z]:")
   wine_tool_check(WineHostSimulatorDryRun "state file for N0FIX-0, FIXED"
     filter-host --dir ${old} --dry-run connect N0FIX-0)
   set_tests_properties(WineHostSimulatorDryRun PROPERTIES FAIL_REGULAR_EXPRESSION "letmein7")
+  # The scratch copy goes to the system's temporary folder, on drive C: too.
+  wine_tool_check(WineHostSimulatorScratchCopyOnDriveC "working on a scratch copy: C:[^\r\n]*[\r\n]+(.*[\r\n]+)*verdict 0: admitted"
+    filter-host --dir ${old} --scratch --password Sesame42 connect N0CALL-1 --port 1)
+  set_tests_properties(WineHostSimulatorScratchCopyOnDriveC PROPERTIES FAIL_REGULAR_EXPRESSION "cannot copy")
   wine_tool_check(WineFilterCompareListsTheChangedStation "2 stations compared, 1 would change"
     filter-compare ${old} ${new} --stations ${stations})
-  add_test(NAME WineToolsWroteNothing COMMAND diff -r ${sample} ${samples}/old)
+  add_test(NAME WineToolsWroteNothing COMMAND sh ${CMAKE_SOURCE_DIR}/tests/on_drive_c.sh ${folder} diff -r ${sample} old)
   set_tests_properties(WineToolsWroteNothing PROPERTIES FIXTURES_REQUIRED tool_samples
-    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineHostSimulatorDryRun;WineFilterCompareListsTheChangedStation")
+    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineFilterCheckPrintsPathsAsTyped;WineHostSimulatorDryRun;WineHostSimulatorScratchCopyOnDriveC;WineFilterCompareListsTheChangedStation")
+endfunction()
+
+# add_wine_sysop_pages_checks - what a Windows sysop reads and types, run
+# through Wine's cmd.exe in folders of drive C: laid out as the unpacked zip
+# (the programs and DLLs of bin/, the sample with Windows line ends): the
+# examples of the pages' Windows sections, the commands of READ-ME-FIRST.txt,
+# and the QR codes of filter-otp.exe read back by a QR reader.
+function(add_wine_sysop_pages_checks sample read_me_first)
+  find_program(PYTHON3 python3 REQUIRED)
+  file(GLOB pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
+  set(bin ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  set(emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+  add_test(NAME WineDocExamples
+    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/doc_examples.py --windows ${emulator} ${bin} ${sample} ${pages})
+  add_test(NAME WineReadMeFirstCommands
+    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/doc_examples.py --read-me-first ${emulator} ${bin} ${sample}
+            ${read_me_first})
+  add_test(NAME WineOtpQrCodesRead
+    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/qr_codes.py --wine ${emulator} ${bin} ${sample})
+  foreach(test WineDocExamples WineReadMeFirstCommands WineOtpQrCodesRead)
+    set_tests_properties(${test} PROPERTIES PASS_REGULAR_EXPRESSION "[1-9][0-9]* passed, 0 failed"
+      ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
+  endforeach()
 endfunction()

@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 static const char off_switch_name[] = "morvel.sta";
 static const char port_flag_extension[] = "prt";
@@ -106,15 +107,21 @@ void set_port_mode(uint8_t port, bool normal)
     set_marker(path, !normal);
 }
 
-// port_argument - the low 8 bits of a decimal port argument (300 gives 44);
-// false when it holds no number, so a mistyped argument cannot reserve the
-// console. strtol keeps an out-of-range number defined where atoi would not.
-static bool port_argument(const char *argument, uint8_t *port)
+// port_argument - the low 8 bits of a decimal port argument (300 gives 44):
+// false unless the argument is one decimal number after an optional sign
+// (blanks around it aside), so a mistyped argument ("0x3", "3a", "") cannot
+// reserve the console: strtol reads "0x3" as 0. strtol keeps an
+// out-of-range number defined where atoi would not.
+bool port_argument(const char *argument, uint8_t *port)
 {
-    char *end;
-    long number = strtol(argument, &end, 10);
-    if (end == argument)
+    static const char blanks[] = " \t\r\n";
+    const char *start = argument + strspn(argument, blanks);
+    const char *digits = start + (start[0] == '+' || start[0] == '-');
+    size_t length = strspn(digits, "0123456789");
+    if (length == 0 || digits[length + strspn(digits + length, blanks)] != '\0')
         return false;
+    char *end;
+    long number = strtol(start, &end, 10);
     *port = (uint8_t)(number & 0xFF);
     return true;
 }

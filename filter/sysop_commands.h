@@ -19,6 +19,10 @@ bool port_is_bbs_only(void);
 // set_port_mode - normal: remove the port's flag file; otherwise create it.
 void set_port_mode(uint8_t port, bool normal);
 
+// port_argument - the port number of a "-pbbs" or "-pnormal" argument, cut
+// to 8 bits; false unless it is one decimal number after an optional sign.
+bool port_argument(const char *argument, uint8_t *port);
+
 // mail_log_files - the "-log" command: mail both attempt logs to the sysops.
 void mail_log_files(const char *argument);
 

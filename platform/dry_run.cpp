@@ -506,6 +506,12 @@ FILE *overlay_open_replacement(const char *path, bool, PlatReplacement *r)
     return r->stream;
 }
 
+// A secret held in the overlay is never on the disk: nobody else can read it.
+FILE *overlay_open_secret(const char *path, PlatReplacement *r)
+{
+    return overlay_open_replacement(path, true, r);
+}
+
 bool overlay_commit_replacement(PlatReplacement *r)
 {
     bool ok = r->stream && plat_fclose(r->stream) == 0;
@@ -560,6 +566,7 @@ void swap_entries(bool on)
     t.rename_new = on ? overlay_rename_new : below.rename_new;
     t.file_identity = on ? overlay_file_identity : below.file_identity;
     t.open_replacement = on ? overlay_open_replacement : below.open_replacement;
+    t.open_secret = on ? overlay_open_secret : below.open_secret;
     t.commit_replacement = on ? overlay_commit_replacement : below.commit_replacement;
     t.discard_replacement = on ? overlay_discard_replacement : below.discard_replacement;
     t.try_lock = on ? overlay_try_lock : below.try_lock;

@@ -195,6 +195,13 @@ struct PlatReplacement {
 // usual), or with private_file only its owner may read it.
 FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r);
 
+// plat_open_secret - plat_open_replacement for a file that holds a secret:
+// the new file is readable by its owner only, on every system (POSIX mode
+// 0600; on Windows an access list of the owner alone, not inherited from
+// the directory, where the file system keeps access lists). Null when path
+// is a link or no plain file, or the file cannot be created.
+FILE *plat_open_secret(const char *path, PlatReplacement *r);
+
 // plat_commit_replacement - close the stream and put the new content in the
 // file's place; false when a write, the close or the replacing failed, and
 // then the old file is as it was and the temporary is gone.

@@ -28,6 +28,7 @@ FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement
 {
     return plat_ops.open_replacement(path, private_file, r);
 }
+FILE *plat_open_secret(const char *path, PlatReplacement *r) { return plat_ops.open_secret(path, r); }
 bool plat_commit_replacement(PlatReplacement *r) { return plat_ops.commit_replacement(r); }
 void plat_discard_replacement(PlatReplacement *r) { plat_ops.discard_replacement(r); }
 int plat_try_lock(const char *path, PlatLock *lock) { return plat_ops.try_lock(path, lock); }
@@ -65,6 +66,10 @@ bool plat_is_temporary_name(const char *name)
         digits++;
     return digits > 0 && n - t > digits + 1 && name[n - t - digits - 1] == '.';
 }
+
+// The host runs for years: every build's clock counts past 2038 (the 32-bit
+// builds ask for a 64-bit time_t in CMakeLists.txt).
+static_assert(sizeof(time_t) >= 8, "a 32-bit time_t stops the clock in 2038");
 
 time_t plat_std_now_seconds(void)
 {

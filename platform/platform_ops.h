@@ -63,6 +63,9 @@ struct PlatOps {
     long long (*clock_ms)(void);
     bool (*random_bytes)(void *buffer, size_t size);
     const char *(*getenv)(const char *name);
+    // A replacement whose new file only its owner may read (a tool's file
+    // that holds a secret); committed and discarded as the others.
+    FILE *(*open_secret)(const char *path, PlatReplacement *r);
 };
 
 // The operations in force.

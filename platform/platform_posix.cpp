@@ -26,6 +26,11 @@
 
 enum { NATIVE_PATH_MAX = 4096 };
 
+// Listing a directory and stat fail (EOVERFLOW) where an inode number or a
+// directory offset passes 32 bits, unless a 32-bit build asks for the 64-bit
+// interfaces (CMakeLists.txt).
+static_assert(sizeof(off_t) >= 8 && sizeof(ino_t) >= 8, "a 32-bit build needs _FILE_OFFSET_BITS=64");
+
 #if defined(__APPLE__)
 #define MODIFIED_AT st_mtimespec
 #else
@@ -580,6 +585,12 @@ static FILE *system_open_replacement(const char *path, bool private_file, PlatRe
     return r->stream;
 }
 
+// Mode 0600 is all POSIX needs: no other account can read the new file.
+static FILE *system_open_secret(const char *path, PlatReplacement *r)
+{
+    return system_open_replacement(path, true, r);
+}
+
 static bool system_commit_replacement(PlatReplacement *r)
 {
     if (!r->stream)
@@ -778,4 +789,5 @@ PlatOps plat_ops = {
     system_clock_ms,
     plat_system_random,
     plat_std_getenv,
+    system_open_secret,
 };

@@ -242,24 +242,30 @@ static bool system_file_identity(const char *path, PlatFileId *id)
     return true;
 }
 
-// A reparse point (a symbolic link, a junction), a directory or a file with
-// other hard links is never replaced: the name may stand for another file,
-// and the filter refuses rather than guess which one the sysop meant.
-static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
+// replacement_temp - the replacement's names: the file at path and its
+// temporary beside it, named after this process (any old one removed);
+// false for a path that is unusable or no plain file.
+static bool replacement_temp(const char *path, PlatReplacement *r)
 {
     r->stream = nullptr;
     r->temp[0] = '\0';
     if (!usable_path(path))
-        return nullptr;
+        return false;
     strcpy(r->path, path);
     strcpy(r->native, path);
     if (system_file_kind(path) == PLAT_OTHER_FILE)
-        return nullptr;
+        return false;
     int n = snprintf(r->temp, sizeof r->temp, "%s.%lu.new", path, (unsigned long)GetCurrentProcessId());
     if (n < 0 || n >= MAX_PATH)
-        return nullptr;
+        return false;
     DeleteFileA(r->temp);
-    int fd = _open(r->temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    return true;
+}
+
+// temp_stream - the replacement's stream over the descriptor of its new
+// temporary; null, the temporary removed, when it cannot be had.
+static FILE *temp_stream(int fd, PlatReplacement *r)
+{
     if (fd < 0)
         return nullptr;
     r->stream = _fdopen(fd, "wt");
@@ -268,6 +274,68 @@ static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
         DeleteFileA(r->temp);
     }
     return r->stream;
+}
+
+// A reparse point (a symbolic link, a junction), a directory or a file with
+// other hard links is never replaced: the name may stand for another file,
+// and the filter refuses rather than guess which one the sysop meant.
+static FILE *system_open_replacement(const char *path, bool, PlatReplacement *r)
+{
+    if (!replacement_temp(path, r))
+        return nullptr;
+    return temp_stream(_open(r->temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE), r);
+}
+
+// OwnerOnly - security attributes whose access list lets the account
+// running this program, and no one else, at the file.
+struct OwnerOnly {
+    SECURITY_ATTRIBUTES attributes;
+    SECURITY_DESCRIPTOR descriptor;
+    alignas(8) unsigned char acl[512];
+    alignas(8) unsigned char user[512];   // a TOKEN_USER and its SID
+};
+
+// owner_only - fill o; false when the system cannot give the account or
+// build the list, and the file then gets what the directory gives.
+static bool owner_only(OwnerOnly *o)
+{
+    HANDLE token;
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    bool ok = GetTokenInformation(token, TokenUser, o->user, sizeof o->user, &size);
+    CloseHandle(token);
+    PACL acl = (PACL)o->acl;
+    // Protected: no entry of the directory's list is inherited.
+    ok = ok && InitializeAcl(acl, sizeof o->acl, ACL_REVISION) &&
+         AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, ((TOKEN_USER *)o->user)->User.Sid) &&
+         InitializeSecurityDescriptor(&o->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+         SetSecurityDescriptorDacl(&o->descriptor, TRUE, acl, FALSE) &&
+         SetSecurityDescriptorControl(&o->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    o->attributes.nLength = sizeof o->attributes;
+    o->attributes.lpSecurityDescriptor = &o->descriptor;
+    o->attributes.bInheritHandle = FALSE;
+    return ok;
+}
+
+// The list is given when the file is created, so the secret is never in a
+// file that others may open, and moving it into place keeps the list.
+static FILE *system_open_secret(const char *path, PlatReplacement *r)
+{
+    static OwnerOnly o;   // large for a stack; one secret is written at a time
+    if (!replacement_temp(path, r))
+        return nullptr;
+    HANDLE h = CreateFileA(r->temp, GENERIC_WRITE, 0, owner_only(&o) ? &o.attributes : nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    int fd = _open_osfhandle((intptr_t)h, _O_WRONLY | _O_TEXT);
+    if (fd < 0) {
+        CloseHandle(h);
+        DeleteFileA(r->temp);
+        return nullptr;
+    }
+    return temp_stream(fd, r);
 }
 
 // Access rights come from the directory; a hidden old file's attribute goes to the new one.
@@ -506,4 +574,5 @@ PlatOps plat_ops = {
     system_clock_ms,
     plat_system_random,
     plat_std_getenv,
+    system_open_secret,
 };

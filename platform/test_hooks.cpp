@@ -431,6 +431,17 @@ static FILE *fault_open_replacement(const char *path, bool private_file, PlatRep
     return opened;
 }
 
+static FILE *fault_open_secret(const char *path, PlatReplacement *r)
+{
+    r->stream = nullptr;
+    if (place_denied(path) || crash_due() || fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    r->stream = below.open_secret(path, r);
+    if (r->stream)
+        note_written(r->stream, path);
+    return r->stream;
+}
+
 // A crash before the commit leaves the temporary as far as it was written.
 static bool fault_commit_replacement(PlatReplacement *r)
 {
@@ -503,6 +514,7 @@ static void install_fault_layer(void)
     plat_ops.rename = fault_rename;
     plat_ops.rename_new = fault_rename_new;
     plat_ops.open_replacement = fault_open_replacement;
+    plat_ops.open_secret = fault_open_secret;
     plat_ops.commit_replacement = fault_commit_replacement;
     plat_ops.try_lock = fault_try_lock;
     plat_ops.random_bytes = fault_random_bytes;

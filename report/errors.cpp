@@ -103,15 +103,6 @@ static const ErrorFormat *find_format(uint16_t code)
     return &unknown_error;
 }
 
-// names_file - the row's text names a file of its own.
-static bool names_file(const ErrorFormat *f)
-{
-    for (int arg : f->args)
-        if (arg == ARG_NAME)
-            return true;
-    return false;
-}
-
 // append_argument - format one argument of the row onto out at *used.
 static void append_argument(const ErrorFormat *f, int arg, int *name_index, uint16_t detail, char *out,
                             size_t size, size_t *used)
@@ -143,9 +134,8 @@ static void append_argument(const ErrorFormat *f, int arg, int *name_index, uint
 }
 
 // error_text - walk the format, copying its literal parts and putting each
-// argument in place of its conversion; cut at size, always terminated. A
-// report of a file (report_error_in) whose text names no file of its own
-// names it after the text: "Unable to open temporal user file (morvel.lck)".
+// argument in place of its conversion, and the report's own file after a
+// text that names none; cut at size, always terminated.
 void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
 {
     if (size == 0)
@@ -164,7 +154,8 @@ void error_text(uint16_t code, uint16_t detail, char *out, size_t size)
         out[used++] = *p;
         out[used] = '\0';
     }
-    if (file_in_report && !names_file(f) && used + 1 < size)
+    // A file the row's text cannot name (error 10 of guard.dat) follows it.
+    if (file_in_report && name_index == 0 && used + 1 < size)
         snprintf(out + used, size - used, " (%s)", file_in_report);
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # check_release_tools.sh VERSION MAN_DIR MODULE TOOL... - what a release shows
 # of itself: every tool's --version is "TOOL (c_filt32) VERSION", the module's
-# .filter_version section reads "c_filt32 VERSION", and each tool's manual page
+# .filter_version section reads "c_filt32 VERSION" (which filter-host --version
+# reads too), and each tool's manual page
 # (MAN_DIR/TOOL.1) carries VERSION and every long option its --help names.
 version=$1
 man_dir=$2
@@ -21,8 +22,13 @@ module_version=$(readelf -p .filter_version "$module" 2>/dev/null | sed -n 's/^ 
 
 for tool in "$@"; do
   name=$(basename "$tool")
-  shown=$("$tool" --version)
+  shown=$("$tool" --version | head -1)
   [ "$shown" = "$name (c_filt32) $version" ] || fail "$name --version prints '$shown'"
+  # The simulator names the release of the module it would load, too.
+  if [ "$name" = filter-host ]; then
+    "$tool" --version --lib "$module" | grep -qx "filter module .*: c_filt32 $version" ||
+      fail "filter-host --version does not name the module's version: $("$tool" --version --lib "$module")"
+  fi
   page=$man_dir/$name.1
   if [ ! -f "$page" ]; then
     fail "$name has no manual page $page"

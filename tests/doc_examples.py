@@ -10,6 +10,22 @@ in a fresh directory holding a copy of the sample host as examples/bbs and
 the host simulator and the sysop's tools in build-demo/tools/, its commands one after the
 other, so a command sees what the earlier ones left.
 
+A page gives a command for each system in sections of its own, between
+"<!-- windows -->" and "<!-- /windows -->", "<!-- linux -->" and
+"<!-- /linux -->"; the packages' pages keep their own system's sections
+only (cmake/md_links.lua). The examples of Windows sections are run by
+--windows: each in a fresh folder on Wine's drive C:, laid out as the
+unpacked zip (the programs and DLLs of a build, the sample as sample\),
+each command, a line starting with "> ", through cmd.exe as a sysop types
+it. A Linux command ("$ ", build-demo/) outside a Linux section of a page
+the packages ship fails, so that a Windows sysop never reads one.
+
+--read-me-first runs the commands of READ-ME-FIRST.txt (its indented lines
+that start a tool, filter-*.exe) under Wine the same way, in the unpacked
+zip's layout, with its folder C:\BBS a copy of the sample on drive C:;
+each must run (an exit status other than 100, the tools' usage and loading
+failure) and print something.
+
 The comparison forgives what cannot repeat:
 - times (21:30:05, 21:30:05,27) and dates (08-12-2026) match any others;
 - "..." in an expected line matches any text, and a line "..." any lines;
@@ -21,6 +37,8 @@ A code block that runs a program of build-demo/tools/ without the mark
 fails, so that every example of the simulator and the tools is tried.
 
 usage: doc_examples.py FILTER_HOST SAMPLE_DIR PAGE.md...
+       doc_examples.py --windows WINE BIN_DIR SAMPLE_DIR PAGE.md...
+       doc_examples.py --read-me-first WINE BIN_DIR SAMPLE_DIR READ-ME-FIRST.txt
 """
 import difflib
 import os
@@ -31,7 +49,15 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wine_drive_c  # noqa: E402
+
 MARK = re.compile(r"^<!--\s*example(?::\s*vary\s+(.*?))?\s*-->\s*$")
+SECTION = re.compile(r"^<!--\s*(/?)(windows|linux)\s*-->\s*$")
+# The pages the packages ship, where a Linux command must stand in a Linux section.
+SHIPPED = ("guide.md", "files.md", "access-methods.md", "errors.md", "security.md", "tools.md")
+LINUX_COMMAND = re.compile(r"^\$ |build-demo/|^(cp|sed|printf|ls) ")
+WINDOWS_TOOL = re.compile(r"\bfilter-[a-z]+\.exe\b")
 TOOLS = "build-demo/tools"
 SIMULATOR = TOOLS + "/filter-host"
 TOOL_NAMES = ("filter-host", "filter-check", "filter-explain", "filter-compare", "filter-otp")
@@ -49,11 +75,19 @@ class Example:
 
 
 def code_blocks(lines):
-    """code_blocks - (first line number, block lines, line of the mark or None) for each code block."""
+    """code_blocks - (first line number, block lines, line of the mark or None,
+    system of the section or None) for each code block."""
     i = 0
     mark = None
+    section = None
     while i < len(lines):
         text = lines[i]
+        found = SECTION.match(text.strip())
+        if found:
+            section = None if found.group(1) else found.group(2)
+            mark = None
+            i += 1
+            continue
         if MARK.match(text.strip()):
             mark = i
             i += 1
@@ -63,7 +97,7 @@ def code_blocks(lines):
             i += 1
             while i < len(lines) and not lines[i].startswith("```"):
                 i += 1
-            yield start + 1, lines[start:i], mark
+            yield start + 1, lines[start:i], mark, section
             mark = None
             i += 1
             continue
@@ -74,7 +108,7 @@ def code_blocks(lines):
             block = [line[4:] for line in lines[start:i]]
             while block and not block[-1].strip():
                 block.pop()
-            yield start + 1, block, mark
+            yield start + 1, block, mark, section
             mark = None
             continue
         if text.strip():
@@ -82,16 +116,28 @@ def code_blocks(lines):
         i += 1
 
 
-def read_examples(page, failures):
-    """read_examples - the marked examples of a page; unmarked simulator runs go to failures."""
+def read_examples(page, failures, system="linux"):
+    """read_examples - the marked examples of a page for one system; unmarked
+    tool runs, and Linux commands where a Windows sysop would read them, go to failures."""
     with open(page, encoding="utf-8") as f:
         lines = f.read().splitlines()
     examples = []
     name = os.path.join(os.path.basename(os.path.dirname(os.path.abspath(page))), os.path.basename(page))
-    for first, block, mark in code_blocks(lines):
-        runs_tool = any(l.lstrip("$ ").startswith(TOOLS + "/") for l in block)
-        if mark is None:
-            if runs_tool:
+    prompt = "> " if system == "windows" else "$ "
+    for first, block, mark, section in code_blocks(lines):
+        if system == "linux" and section != "linux" and os.path.basename(page) in SHIPPED:
+            for n, l in enumerate(block):
+                if LINUX_COMMAND.search(l):
+                    failures.append("%s:%d: a Linux command outside a <!-- linux --> section: %s" %
+                                    (name, first + n, l))
+        if section not in (None, system):
+            continue
+        if system == "windows":
+            runs_tool = section == "windows" and any(WINDOWS_TOOL.search(l) for l in block if l.startswith("> "))
+        else:
+            runs_tool = any(l.lstrip("$ ").startswith(TOOLS + "/") for l in block)
+        if mark is None or (system == "windows" and section != "windows"):
+            if runs_tool and mark is None:
                 failures.append("%s:%d: an example of a tool without <!-- example -->" % (name, first))
             continue
         vary = shlex.split(MARK.match(lines[mark].strip()).group(1) or "")
@@ -100,7 +146,7 @@ def read_examples(page, failures):
         for text in block:
             if pending is not None:
                 pending += "\n" + text
-            elif text.startswith("$ "):
+            elif text.startswith(prompt):
                 pending = text[2:]
             elif example.steps:
                 example.steps[-1][1].append(text)
@@ -108,7 +154,7 @@ def read_examples(page, failures):
             else:
                 failures.append("%s:%d: an example must start with a command (\"$ \")" % (name, first))
                 break
-            if pending.endswith("\\"):
+            if pending.endswith("\\") and system == "linux":
                 continue   # the shell joins the lines at the backslash
             example.steps.append((pending, []))
             pending = None
@@ -169,17 +215,90 @@ def run_example(example, host, sample):
     return None
 
 
+def compare(example, command, expected, actual):
+    """compare - None when the output fits what the page shows, else a report."""
+    while expected and not expected[-1].strip():
+        expected = expected[:-1]
+    while actual and not actual[-1].strip():
+        actual.pop()
+    if matches(expected, actual, example.vary):
+        return None
+    diff = difflib.unified_diff(expected, actual, "shown", "printed", lineterm="")
+    return "> %s\n%s" % (command, "\n".join(diff))
+
+
+def zip_layout(bin_dir, sample):
+    """zip_layout - a fresh folder on drive C: laid out as the unpacked zip: (its path, its Windows path)."""
+    folder, windows = wine_drive_c.new_folder("c_filt32-example")
+    wine_drive_c.install_programs(bin_dir, folder)
+    shutil.copytree(sample, os.path.join(folder, "sample"))
+    return folder, windows
+
+
+def run_windows_example(example, wine, bin_dir, sample):
+    """run_windows_example - None when every command printed what the page shows under Wine, else a report."""
+    folder, _ = zip_layout(bin_dir, sample)
+    try:
+        for command, expected in example.steps:
+            text, _ = wine_drive_c.run_cmd(wine, folder, command)
+            report = compare(example, command, expected, text.splitlines())
+            if report:
+                return report
+    finally:
+        wine_drive_c.remove(folder)
+    return None
+
+
+def read_me_first_commands(path):
+    """read_me_first_commands - the indented lines of READ-ME-FIRST that start a tool."""
+    with open(path, encoding="utf-8", newline=None) as f:
+        return [l.strip() for l in f.read().splitlines() if l.startswith("    ") and WINDOWS_TOOL.match(l.strip())]
+
+
+def run_read_me_first(wine, bin_dir, sample, path):
+    """run_read_me_first - each command of READ-ME-FIRST in the unpacked zip's layout, C:\\BBS a copy of the sample."""
+    commands = read_me_first_commands(path)
+    failures = [] if commands else ["%s shows no command of a tool" % path]
+    folder, _ = zip_layout(bin_dir, sample)
+    bbs, bbs_windows = wine_drive_c.new_folder("c_filt32-bbs")
+    try:
+        shutil.rmtree(bbs)
+        shutil.copytree(sample, bbs)
+        for command in commands:
+            text, status = wine_drive_c.run_cmd(wine, folder, command.replace("C:\\BBS", bbs_windows))
+            if status in (100, -1) or not text.strip():
+                failures.append("%s (status %d):\n%s" % (command, status, text))
+            else:
+                print("ok:   %s (status %d)" % (command, status))
+    finally:
+        wine_drive_c.remove(folder)
+        wine_drive_c.remove(bbs)
+    for failure in failures:
+        print("FAIL: %s" % failure)
+    print("%d passed, %d failed" % (len(commands) - len(failures), len(failures)))
+    return 0 if not failures else 1
+
+
 def main(argv):
-    if len(argv) < 4:
+    windows = len(argv) > 1 and argv[1] in ("--windows", "--read-me-first")
+    if len(argv) < (6 if windows else 4):
         print(__doc__.rsplit("usage: ", 1)[1].strip(), file=sys.stderr)
         return 2
-    host, sample, pages = argv[1], argv[2], argv[3:]
+    if argv[1] == "--read-me-first":
+        return run_read_me_first(argv[2], argv[3], argv[4], argv[5])
+    if windows:
+        wine, bin_dir, sample, pages = argv[2], argv[3], argv[4], argv[5:]
+    else:
+        host, sample, pages = argv[1], argv[2], argv[3:]
     failures = []
-    examples = [e for page in pages for e in read_examples(page, failures)]
+    examples = [e for page in pages for e in read_examples(page, failures, "windows" if windows else "linux")]
     passed = 0
     for example in examples:
         where = "%s:%d" % (example.page, example.line)
-        report = run_example(example, host, sample)
+        if windows:
+            report = run_windows_example(example, wine, bin_dir, sample)
+        else:
+            report = run_example(example, host, sample)
         if report is None:
             passed += 1
             print("ok:   %s" % where)

@@ -1,11 +1,18 @@
 // guard_test.cpp - the guard against repeated failures: a callsign that
 // fails n times within m minutes is refused until m minutes after its last
 // failure; the console stays open; the sysops hear of each lockout once.
+#include "auth/one_time_codes.h"
+#include "platform/platform.h"
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
 #include "support/reported_error.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -224,6 +231,256 @@ TEST(Guard, WrongLineIsMailedOnce)
     h.write("morvel/guard.prt", "EXPIRE\n");
     h.connect("N0ABC-0", 1);
     EXPECT_EQ(count_lines(h.read(MAIL_IMPORT), "*** ERROR 0015: Incorrect data in line 1 (guard.prt)"), 2);
+}
+
+// right_answer - the right answer to a NORMAL challenge of Secret12 in reply.
+std::string right_answer(const std::string &reply)
+{
+    return chars_at("Secret12", parse_challenge(reply).positions);
+}
+
+// Challenges opened on other SSIDs and ports before the lockout do not
+// carry the guessing on: the failure that locks the callsign out ends them
+// all, and while it is locked an answer is refused unchecked, the right one
+// too. Another station whose file name looks alike (N0ABC1-7 writes
+// N0ABC17.TMP) and the console keep theirs. Refused answers count nothing,
+// so the lockout ends m minutes after the last real failure.
+TEST(Guard, ALockoutEndsEveryChallengeOfTheCallsign)
+{
+    HostDir h;
+    FilterOptions o;
+    o.ports = {"0 OPEN", "1 OPEN", "2 OPEN"};
+    write_filter_config(h, o);
+    h.write_users("N0ABC\n* NORMAL Secret12\n-\nN0ABC1\n* NORMAL Secret12\n-\n");
+    h.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+    const struct {
+        const char *station;
+        int port;
+        int verdict;    // of its right answer after the lockout
+    } pending[] = {
+        {"N0ABC-1", 1, 2}, {"N0ABC-15", 2, 2}, {"n0abc-200", 1, 2}, {"N0ABC-7", 2, 2},
+        {"N0ABC1-7", 1, 0}, {"N0ABC-9", 0, 0},
+    };
+    std::vector<std::string> answers;
+    for (const auto &p : pending) {
+        auto c = h.connect(p.station, p.port);
+        ASSERT_EQ(c.result, 1) << p.station;
+        answers.push_back(right_answer(c.reply));
+    }
+    ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1);
+    h.answer("N0ABC-0", 1, "wrong", 1);
+    h.answer("N0ABC-0", 2, "wrong", 1);
+    ASSERT_EQ(h.answer("N0ABC-0", 3, "wrong", 1).result, 2);
+    EXPECT_TRUE(h.exists("morvel/N0ABC17.TMP"));
+    EXPECT_TRUE(h.exists("morvel/N0ABC9.TMP"));
+    at(h, 9);
+    for (size_t i = 0; i < answers.size(); i++) {
+        SCOPED_TRACE(pending[i].station);
+        auto r = h.answer(pending[i].station, 1, answers[i], pending[i].port);
+        EXPECT_EQ(r.result, pending[i].verdict) << r.reply;
+    }
+    EXPECT_EQ(guard_mails(h), 1);
+    EXPECT_TRUE(nothing_reported(h)) << "a challenge the lockout ended is no error";
+    at(h, 15);
+    EXPECT_EQ(h.connect("N0ABC-3", 1).result, 1) << "the refused answers did not extend the lockout";
+}
+
+// The guard counts and refuses only connections challenged for an answer
+// a caller could guess. With N0ABC locked out through port 1, its other
+// ports still admit it without a password, a partner whose only answer is a
+// digest still gets its challenge, and every guessable challenge is refused.
+TEST(Guard, RefusesOnlyWhereAGuessableAnswerIsAsked)
+{
+    const char *const secret = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+    const struct {
+        const char *line;        // N0ABC's line for port 2
+        std::string attempts;    // line 3 of config.prt
+        int flags;
+        int verdict;
+    } cases[] = {
+        {"", "3", 0, 0},                     // no line: the port's OPEN
+        {"2 OPEN", "3", 0, 0},
+        {"2 HOLD", "3", 0, 4},
+        {"2 READONLY", "3", 0, 3},
+        {"2 GUEST", "3", 0, 11},
+        {"2 BBS", "3", 0x10, 0},
+        {"2 FORWARD Shared12", "3", 0x10, 1},
+        {"2 FORWARD5 Shared12", "3", 0x10, 1},
+        {"2 MD5 Shared12", "3 - N", 0, 1},    // letter N: a digest only
+        {"2 MD5 Shared12", "3", 0, 2},
+        {"2 NORMAL Shared12", "3", 0, 2},
+        {"2 FIXED Shared12", "3", 0, 2},
+        {"2 FLEXNET 12345", "3", 0, 2},
+        {"2 TABLE", "3", 0, 2},
+        {"2 TOTP", "3", 0, 2},
+        {"2 HOTP", "3", 0, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        HostDir h;
+        FilterOptions o;
+        o.attempts = c.attempts;
+        write_filter_config(h, o);
+        std::string line = c.line;
+        if (line == "2 TOTP" || line == "2 HOTP")
+            line += std::string(" ") + secret;
+        h.write_users("N0ABC\n1 NORMAL Secret12\n" + line + (line.empty() ? "" : "\n") + "-\n");
+        h.write("morvel/N0ABC.TBL", "8 TodaysPw\n");
+        h.write("morvel/guard.prt", "FAILURES 1 MINUTES 15\n");
+        ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1);
+        ASSERT_EQ(h.answer("N0ABC-0", 1, "wrong", 1).result, 2);
+        EXPECT_EQ(h.connect("N0ABC-0", 2, c.flags).result, c.verdict);
+        EXPECT_EQ(h.connect("N0ABC-0", 1).result, 2) << "still locked out";
+    }
+}
+
+// A partner's wrong digests are no guesses: they neither count nor lock
+// the callsign out, so a stranger cannot stop the partner's mail by failing
+// in its name.
+TEST(Guard, WrongDigestsAreNotCounted)
+{
+    HostDir h;
+    set_up(h, "FAILURES 1 MINUTES 15\n");
+    h.write_users("N0BBS\n* FORWARD Shared12\n-\n");
+    for (int i = 0; i < 6; i++) {
+        ASSERT_EQ(h.connect("N0BBS-0", 1, 0x10).result, 1);
+        EXPECT_EQ(h.answer("N0BBS-0", 1, "0123456789abcdef0123456789abcdef", 1, 0x10).result, 2);
+    }
+    EXPECT_FALSE(h.exists(GUARD_FILE));
+    auto c = h.connect("N0BBS-0", 1, 0x10);
+    ASSERT_EQ(c.result, 1);
+    std::string digits = parse_challenge(c.reply).digits;
+    EXPECT_EQ(h.answer("N0BBS-0", 1, digest_text(false, digits + "Shared12"), 1, 0x10).result, 0);
+}
+
+// guard_file_line - a line of guard.dat: callsign, failures, the last one
+// minutes before the test clock's time, reported or not.
+std::string guard_file_line(const std::string &callsign, int failures, int minutes_ago, bool mailed)
+{
+    long long now = (long long)plat_now_seconds();
+    return callsign + " " + std::to_string(failures) + " " + std::to_string(now - 60LL * minutes_ago) + " " +
+           (mailed ? "1" : "0") + "\n";
+}
+
+// throwaway - the n-th of many callsigns.
+std::string throwaway(int n)
+{
+    char call[8];
+    snprintf(call, sizeof call, "T%05d", n);
+    return call;
+}
+
+// A full table never drops a lockout while an unlocked callsign can go, and
+// keeps 4,096 callsigns; with every one locked out, the lockout nearest its
+// end goes first.
+TEST(Guard, ItsTableCannotBeFlushed)
+{
+    const struct {
+        const char *what;
+        int throwaway_failures;
+        const char *dropped;
+    } cases[] = {
+        {"4,095 callsigns failed once each", 1, "T00000"},
+        {"4,095 callsigns locked out", 3, "T00000"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostDir h;
+        set_up(h);
+        h.write_users("N0ABC\n* NORMAL Secret12\n-\nN0NEW\n* NORMAL Secret12\n-\n");
+        ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1);
+        std::string file = guard_file_line("N0ABC", 3, 8, true);
+        // T00000 failed longest ago; N0ABC's lockout is older than the others'.
+        file += guard_file_line(throwaway(0), c.throwaway_failures, 10, c.throwaway_failures >= 3);
+        for (int i = 1; i < 4095; i++)
+            file += guard_file_line(throwaway(i), c.throwaway_failures, 1, c.throwaway_failures >= 3);
+        h.write(GUARD_FILE, file);
+        EXPECT_EQ(h.connect("N0ABC-1", 1).result, 2) << "the 4,096th callsign kept";
+        ASSERT_EQ(h.connect("N0NEW-0", 1).result, 1);
+        EXPECT_EQ(h.answer("N0NEW-0", 1, "wrong", 1).result, 1);
+        std::string after = h.read(GUARD_FILE);
+        EXPECT_EQ(after.find(std::string("\n") + c.dropped + " "), std::string::npos);
+        EXPECT_NE(after.find("\nN0NEW 1 "), std::string::npos);
+        EXPECT_NE(after.find("\n" + throwaway(4094) + " "), std::string::npos);
+        EXPECT_EQ(h.connect("N0ABC-2", 1).result, 2) << "the lockout stays";
+    }
+}
+
+// While guard.prt is in force, a guard file that cannot be read or written
+// is error 10 naming guard.dat, mailed once; the challenges go on as
+// without the guard. Once it is written again, the next fault is news.
+TEST(Guard, AGuardThatCannotWorkSaysSo)
+{
+    const std::string error = "*** ERROR 00110: Unable to open temporal user file (guard.dat)";
+    const struct {
+        const char *what;
+        void (*spoil)(HostDir &h);
+    } cases[] = {
+        {"a directory", [](HostDir &h) { h.make_dir(GUARD_FILE); }},
+#ifndef _WIN32
+        {"a symbolic link",
+         [](HostDir &h) {
+             h.write("elsewhere", "");
+             std::filesystem::create_symlink(std::filesystem::path(h.root()) / "elsewhere",
+                                             std::filesystem::path(h.root()) / GUARD_FILE);
+         }},
+#endif
+        {"not readable", [](HostDir &) { plat_test_deny(GUARD_FILE, PLAT_MAY_READ); }},
+        {"not writable", [](HostDir &) { plat_test_deny(GUARD_FILE, PLAT_MAY_WRITE); }},
+        {"not replaceable", [](HostDir &) { plat_test_fail(PLAT_FAULT_RENAME, 1, GUARD_FILE, true); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostDir h;
+        set_up(h, "FAILURES 2 MINUTES 15\n");
+        ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1);
+        if (std::string(c.what) != "a directory" && std::string(c.what) != "a symbolic link")
+            h.answer("N0ABC-0", 1, "wrong", 1);   // guard.dat exists: one failure counted
+        c.spoil(h);
+        for (int call = 0; call < 3; call++) {
+            ASSERT_EQ(h.connect("N0ABC-0", 1).result, 1) << "no lockout";
+            EXPECT_EQ(h.answer("N0ABC-0", 1, "wrong", 1).result, 1);
+            EXPECT_EQ(h.answer("N0ABC-0", 2, "wrong", 1).result, 1);
+        }
+        EXPECT_EQ(reported_error_line(h), error);
+        EXPECT_EQ(count_lines(h.read(MAIL_IMPORT), error), 1) << "mailed once";
+        EXPECT_EQ(guard_mails(h), 0);
+        plat_test_clear_faults();
+        if (std::filesystem::is_directory(std::filesystem::path(h.root()) / GUARD_FILE) ||
+            std::filesystem::is_symlink(std::filesystem::path(h.root()) / GUARD_FILE))
+            std::filesystem::remove(std::filesystem::path(h.root()) / GUARD_FILE);
+        EXPECT_EQ(h.answer("N0ABC-0", 3, "wrong", 1).result, 2) << "the guard works again";
+        EXPECT_FALSE(h.exists("morvel/ERROR10-guard.TMP"));
+    }
+}
+
+// One-time-code stations under a wildcard header are counted and locked out
+// per callsign: the lockout ends N8AAA's challenges on every SSID, its right
+// code is then refused unchecked and so not spent, and N8BBB, under the same
+// entry, keeps its challenge and gets in with that very code.
+TEST(Guard, OneTimeCodeStationsUnderAWildcardAreLockedOutPerCallsign)
+{
+    const char *const secret = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+    const std::string key = "12345678901234567890";
+    for (const char *method : {"TOTP", "HOTP"}) {
+        SCOPED_TRACE(method);
+        HostDir h;
+        set_up(h, "FAILURES 2 MINUTES 15\n");
+        h.write_users(std::string("N8*\n* ") + method + " " + secret + "\n-\n");
+        char code[OTP_CODE_TEXT];
+        uint64_t counter = std::string(method) == "HOTP" ? 0 : (uint64_t)plat_now_seconds() / 30;
+        otp_code_text(reinterpret_cast<const unsigned char *>(key.data()), key.size(), counter, code);
+        ASSERT_EQ(h.connect("N8AAA-1", 1).result, 1);
+        ASSERT_EQ(h.connect("N8BBB-0", 1).result, 1);
+        ASSERT_EQ(h.connect("N8AAA-0", 1).result, 1);
+        EXPECT_EQ(h.answer("N8AAA-0", 1, "000000", 1).result, 1);
+        EXPECT_EQ(h.answer("N8AAA-0", 2, "000000", 1).result, 2) << "the second failure locks N8AAA out";
+        EXPECT_FALSE(h.exists("morvel/N8AAA1.TMP"));
+        EXPECT_EQ(h.answer("N8AAA-1", 1, code, 1).result, 2);
+        EXPECT_EQ(h.connect("N8AAA-7", 1).result, 2);
+        EXPECT_FALSE(h.exists("morvel/otpused.prt")) << "a refused answer spends no code";
+        EXPECT_EQ(h.answer("N8BBB-0", 1, code, 1).result, 0);
+    }
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // one_time_sessions_test.cpp - whole TOTP and HOTP sessions through the
 // entry points on a fixed clock: right codes, reused codes, codes too far
 // off, answers with more than one number, the counter moving on, secrets
-// that are no secrets, a record of used codes that cannot be written, the
-// guard's count of wrong codes, and codes given after the challenge expired.
+// that are no secrets, a record of used codes that cannot be written or
+// read, codes heard from another station of the same secret, the record of
+// older filters, the guard's count of wrong codes, and codes given after the
+// challenge expired.
 #include "auth/one_time_codes.h"
 #include "platform/platform.h"
 #include "support/challenge_reply.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,6 +23,8 @@ const char *const SECRET = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
 const std::string KEY = "12345678901234567890";
 const char *const STATION_TEXT = "\nHello N0ABC";
 const char *const USED = "morvel/otpused.prt";
+// The tag of SECRET in otpused.prt, which keys its lines.
+const char *const TAG = "94fa1ae7";
 
 std::string code_of(uint64_t counter)
 {
@@ -230,6 +235,109 @@ TEST(OneTimeSessions, ALateCodeIsRefusedAndNotSpent)
     ASSERT_EQ(c.result, 1);
     EXPECT_EQ(challenge_line(c.reply), "PASSWORD> HOTP 0");
     EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(0)).result, 0);
+}
+
+// A code heard from one station is worth nothing to any other station whose
+// entry carries the same secret: every SSID of the callsign (a telnet front
+// end passes SSIDs above 15) and every station under a wildcard header. The
+// other stations' HOTP challenge names the secret's next code.
+TEST(OneTimeSessions, AHeardCodeIsSpentForEveryStationOfTheSecret)
+{
+    const struct {
+        const char *method;
+        const char *header;
+        const char *owner;
+        std::vector<std::string> listeners;
+    } cases[] = {
+        {"TOTP", "N0ABC", "N0ABC-0", {"N0ABC-1", "N0ABC-15", "N0ABC-200"}},
+        {"HOTP", "N0ABC", "N0ABC-0", {"N0ABC-1", "N0ABC-15", "N0ABC-200"}},
+        {"TOTP", "N8*", "N8AAA-0", {"N8BBB-0", "N8CCC-0", "N8AAA-1"}},
+        {"HOTP", "N8*", "N8AAA-0", {"N8BBB-0", "N8CCC-0", "N8AAA-1"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " under " + c.header);
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        h.write_users(std::string(c.header) + "\n*  " + c.method + "  " + SECRET + "\n-\n");
+        bool hotp = std::string(c.method) == "HOTP";
+        std::string heard = hotp ? code_of(0) : code_of(step_now());
+        ASSERT_EQ(h.connect(c.owner).result, 1);
+        ASSERT_EQ(h.answer(c.owner, 1, heard).result, 0);
+        for (const auto &listener : c.listeners) {
+            SCOPED_TRACE(listener);
+            auto challenge = h.connect(listener);
+            ASSERT_EQ(challenge.result, 1);
+            if (hotp) {
+                EXPECT_EQ(challenge_line(challenge.reply), "PASSWORD> HOTP 1");
+            }
+            EXPECT_EQ(h.answer(listener, 1, heard).result, 1) << "the heard code let " << listener << " in";
+        }
+    }
+}
+
+// The record of older filters, one line a station, is read for the secret:
+// its value is the highest any station of the secret reached, another
+// secret's lines stay as they were, and the secret's lines become one.
+TEST(OneTimeSessions, TheOlderRecordIsReadPerSecret)
+{
+    HostDir h;
+    set_up_station(h, "HOTP");
+    const std::string other = "N0XYZ-0 HOTP 50 0badcafe\n", totp = std::string("N0ABC-0 TOTP 9 ") + TAG + "\n";
+    h.write(USED, std::string("N0ABC-3 HOTP 7 ") + TAG + "\nN0ABC-0 HOTP 2 " + TAG + "\n" + other + totp);
+    auto c = h.connect("N0ABC-0");
+    ASSERT_EQ(c.result, 1);
+    EXPECT_EQ(challenge_line(c.reply), "PASSWORD> HOTP 7") << "N0ABC-3 had used up to 6";
+    EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(4)).result, 1);
+    EXPECT_EQ(h.answer("N0ABC-0", 2, code_of(7)).result, 0);
+    std::string record = h.read(USED);
+    EXPECT_NE(record.find(std::string("\n") + TAG + " HOTP 8\n"), std::string::npos) << record;
+    EXPECT_NE(record.find(other), std::string::npos) << record;
+    EXPECT_NE(record.find(totp), std::string::npos) << record;
+    EXPECT_EQ(record.find("N0ABC-3 HOTP"), std::string::npos) << record;
+    EXPECT_EQ(record.find("N0ABC-0 HOTP"), std::string::npos) << record;
+    EXPECT_EQ(challenge_line(h.connect("N0ABC-9").reply), "PASSWORD> HOTP 8");
+}
+
+// A line of the record that is none of its own could hide a used code: the
+// code is refused (error 10 naming the record, mailed once), as for a file
+// that cannot be read; mended, the next right code is taken and the error
+// is news again.
+TEST(OneTimeSessions, ARecordLineThatIsNoneOfOursRefusesTheCode)
+{
+    const std::string error = "*** ERROR 00110: Unable to open temporal user file (otpused.prt)";
+    const char *lines[] = {
+        "garbage",
+        "94fa1ae7 TOTP",
+        "94fa1ae7 TOTP 1x",
+        "94fa1ae TOTP 1",
+        "94fa1ae7 MOTP 1",
+        "N0ABC-0 TOTP 1 94fa1ae7 extra",
+        "N0ABC0 TOTP 1 94fa1ae7",
+        "94fa1ae7 TOTP 99999999999999999999",
+    };
+    for (const char *line : lines) {
+        SCOPED_TRACE(line);
+        HostDir h;
+        set_up_station(h, "TOTP");
+        h.write(USED, std::string("# kept\nN0XYZ-0 TOTP 5 0badcafe\n") + line + "\n");
+        ASSERT_EQ(h.connect("N0ABC-0").result, 1);
+        auto r = h.answer("N0ABC-0", 1, code_of(step_now()));
+        EXPECT_EQ(r.result, 2) << r.reply;
+        EXPECT_EQ(reported_error_line(h), error);
+        ASSERT_EQ(h.connect("N0ABC-0").result, 1);
+        EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(step_now())).result, 2);
+        EXPECT_EQ(count_lines(h.read(MAIL_IMPORT), error), 1) << "mailed once";
+        EXPECT_TRUE(h.exists("morvel/ERROR10-otpused.TMP"));
+        h.write(USED, "N0XYZ-0 TOTP 5 0badcafe\n");
+        ASSERT_EQ(h.connect("N0ABC-0").result, 1);
+        EXPECT_EQ(h.answer("N0ABC-0", 1, code_of(step_now())).result, 0);
+        EXPECT_FALSE(h.exists("morvel/ERROR10-otpused.TMP"));
+    }
+    HostDir h;
+    set_up_station(h, "HOTP");
+    h.write(USED, "garbage\n");
+    EXPECT_EQ(h.connect("N0ABC-0").result, 2) << "no HOTP number to show";
+    EXPECT_EQ(reported_error_line(h), error);
 }
 
 } // namespace

@@ -427,6 +427,37 @@ TEST(Platform, ReplacementKeepsPermissionsAndRefusesLinks)
     EXPECT_EQ(h.read("morvel/users.prt"), "N0CALL\n");
 }
 
+// A tool's file that holds a secret is a new file readable by its owner
+// only, whatever stood there before, and is never written through a link.
+TEST(Platform, SecretFileIsANewFileOfItsOwnerOnly)
+{
+    HostDir h;
+    h.write("old.svg", "old\n");
+    chmod((h.root() + "/old.svg").c_str(), 0666);
+    h.write("victim", "keep\n");
+    ASSERT_EQ(symlink("victim", (h.root() + "/link.svg").c_str()), 0);
+    struct stat before;
+    ASSERT_EQ(stat((h.root() + "/old.svg").c_str(), &before), 0);
+    plat_begin_call();
+    for (const char *name : {"old.svg", "new.svg"}) {
+        PlatReplacement r;
+        FILE *f = plat_open_secret(name, &r);
+        ASSERT_NE(f, nullptr) << name;
+        fputs("secret\n", f);
+        ASSERT_TRUE(plat_commit_replacement(&r)) << name;
+        struct stat st;
+        ASSERT_EQ(stat((h.root() + "/" + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+        EXPECT_EQ(h.read(name), "secret\n");
+        if (std::string(name) == "old.svg") {
+            EXPECT_NE(st.st_ino, before.st_ino) << "written into the old file";
+        }
+    }
+    PlatReplacement r;
+    EXPECT_EQ(plat_open_secret("link.svg", &r), nullptr);
+    EXPECT_EQ(h.read("victim"), "keep\n");
+}
+
 // The lock excludes another process while it is held, and only then: the
 // child process tries it without waiting.
 TEST(Platform, LockExcludesAnotherProcessUntilReleased)

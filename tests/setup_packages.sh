@@ -39,21 +39,28 @@ expect() {
 
 machine "" ""
 expect demo "cmake make g++ libcli11-dev libqrencode-dev"
-expect tests "cmake make g++ libcli11-dev libqrencode-dev libgtest-dev python3"
-expect "demo windows" "cmake make g++ libcli11-dev libqrencode-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest wine wine64 wine32:i386 python3"
+expect tests "cmake make g++ libcli11-dev libqrencode-dev libgtest-dev python3 zbar-tools librsvg2-bin"
+expect "demo windows" "cmake make g++ libcli11-dev libqrencode-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest wine wine64 wine32:i386 python3 dpkg-dev src:qrencode zbar-tools librsvg2-bin"
 expect release "cmake make g++ libcli11-dev libqrencode-dev pandoc binutils python3"
+expect i686 "cmake make g++-i686-linux-gnu qemu-user googletest libcli11-dev binutils python3"
 
 # A machine ready for the demo but without GoogleTest.
 machine "cmake make g++ python3" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h"
 expect demo ""
-expect tests "libgtest-dev"
-expect ci "libgtest-dev clang libclang-rt-14-dev libbenchmark-dev libssl-dev binutils nettle-dev"
+expect tests "libgtest-dev zbar-tools librsvg2-bin"
+expect ci "libgtest-dev zbar-tools librsvg2-bin clang libclang-rt-14-dev libbenchmark-dev libssl-dev binutils nettle-dev"
+expect i686 "g++-i686-linux-gnu qemu-user googletest binutils"
 
 # Everything in place, the fuzzer runtime of whatever LLVM version found by pattern.
-machine "cmake make g++ python3 clang++ nm" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h /usr/include/gtest/gtest.h
+machine "cmake make g++ python3 clang++ nm zbarimg rsvg-convert" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h /usr/include/gtest/gtest.h
     /usr/lib/llvm-16/lib/clang/16/lib/linux/libclang_rt.fuzzer-x86_64.a /usr/include/benchmark/benchmark.h
     /usr/include/openssl/evp.h /usr/include/nettle/md5.h"
 expect ci ""
+
+# The source of qrencode, for the Windows builds, is there once its folder is.
+machine "cmake make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ python3 dpkg-source zbarimg rsvg-convert" \
+    "/usr/include/CLI/CLI.hpp /usr/src/googletest/CMakeLists.txt /usr/lib/wine/wine64 /usr/lib/wine/wine"
+expect windows "src:qrencode"
 
 # Without apt-get the script names the line to give as root and fails.
 machine "" ""

@@ -2,6 +2,7 @@
 // and mailing the attempt logs, all through the real entry points.
 #include "auth/digests.h"
 #include "platform/platform.h"
+#include "support/challenge_reply.h"
 #include "support/host_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 namespace {
 
 const char *const OFF_SWITCH = "morvel/morvel.sta";
-const char *const TAG = "{MORVEL-4.0}\n";
 
 // A config with two sysops; port 3 admits everyone, port 1 needs users.prt.
 void two_sysop_config(HostDir &h, const std::string &language = "**")
@@ -148,6 +148,42 @@ TEST(SysopCommands, PortArgumentsAreCutToEightBits)
     h.command("-pnormal", "#");   // nothing to free
     h.command("-pbbs", " 7 ");
     EXPECT_TRUE(h.exists("morvel/7.prt"));
+}
+
+// A port argument that is not wholly a decimal number does nothing, so a
+// typo cannot reserve the console (strtol reads "0x3" as 0) nor free a port
+// the sysop did not name; a sign is allowed.
+TEST(SysopCommands, APortArgumentThatIsNotWhollyANumberDoesNothing)
+{
+    const char *typos[] = {"0x3", "3a", "3.0", "0 3", "+", "-", "", " ", "3,"};
+    for (const char *typo : typos) {
+        SCOPED_TRACE(std::string("\"") + typo + "\"");
+        HostDir h;
+        write_filter_config(h, FilterOptions());
+        EXPECT_EQ(h.command("-pbbs", typo), 0);
+        EXPECT_EQ(h.dll_command("-pbbs", typo), 0);
+        EXPECT_FALSE(h.exists("morvel/0.prt"));
+        EXPECT_FALSE(h.exists("morvel/3.prt"));
+        EXPECT_EQ(h.connect("N0SYS-0", 0).result, 0) << "the sysop's console login";
+        h.write("morvel/0.prt", "");
+        h.write("morvel/3.prt", "");
+        h.command("-pnormal", typo);
+        h.dll_command("-pnormal", typo);
+        EXPECT_TRUE(h.exists("morvel/0.prt"));
+        EXPECT_TRUE(h.exists("morvel/3.prt"));
+    }
+    const struct {
+        const char *argument;
+        const char *flag;
+    } numbers[] = {{"+3", "morvel/3.prt"}, {"-253", "morvel/3.prt"}, {"003", "morvel/3.prt"}};
+    for (const auto &n : numbers) {
+        SCOPED_TRACE(n.argument);
+        HostDir h;
+        h.command("-pbbs", n.argument);
+        EXPECT_TRUE(h.exists(n.flag));
+        h.command("-pnormal", n.argument);
+        EXPECT_FALSE(h.exists(n.flag));
+    }
 }
 
 // The host passes ports above 127 as negative bytes; the reservation is

@@ -47,7 +47,7 @@ bool report_unreadable(const std::string &path, const std::string &effect)
         return false;
     check_finding(true, display_path(path), 0,
                   "cannot be read: the read permission is missing for the account running this check; " + effect +
-                      "; give the account that runs the BBS read permission on " + shown_path(display_path(path)));
+                      "; give the account that runs the BBS read permission on " + shown_path(path));
     return true;
 }
 
@@ -56,7 +56,7 @@ static void report_unwritable(const std::string &path, bool directory, const std
 {
     if (!plat_exists(path.c_str()) || plat_may_access(path.c_str(), PLAT_MAY_WRITE))
         return;
-    std::string shown = shown_path(display_path(path)) + (directory ? "/" : "");
+    std::string shown = shown_path(path) + (directory ? std::string(1, path_separator()) : "");
     check_finding(true, display_path(path), 0,
                   std::string("cannot be written: the write permission") +
                       (directory ? " (and, on POSIX systems, the search permission)" : "") +

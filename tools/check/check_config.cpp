@@ -151,7 +151,7 @@ static void check_language(const ConfigFacts &c, int line)
 static void check_port_line(ConfigFacts &c, int line, uint8_t port)
 {
     for (const PortLine &p : c.ports)
-        if (p.port == port) {
+        if (p.port == port && !p.failed) {
             check_finding(false, c.file, line,
                           "a second port line for port " + std::to_string(port) + "; the filter uses line " +
                               std::to_string(p.line) + " and never reads this one; remove one of them");
@@ -199,6 +199,13 @@ static void check_config_line(ConfigFacts &c, int role, int line, char *text)
                           (r != CONFIG_LINE_OK ? stop_effect(role) : std::string("the options below it are shifted")) +
                           "; remove the blanks before the \"#\"");
         return;
+    }
+    // A port line whose method does not read still names its port: the
+    // one finding says what is wrong, and the port is not called unnamed.
+    if (r != CONFIG_LINE_OK && role > CONFIG_OPTION_LINES && port != PORT_UNRESOLVED && tokens(original).size() >= 2) {
+        PortLine named = {port, line, -1};
+        named.failed = true;
+        c.ports.push_back(named);
     }
     if (r == CONFIG_LINE_FAILED) {
         check_finding(true, c.file, line,
@@ -257,7 +264,7 @@ static void note_ports(const ConfigFacts &c)
             continue;
         DumpPort d = {p, port_table[p], 0, -1};
         for (const PortLine &l : c.ports)
-            if (l.port == p) {
+            if (l.port == p && !l.failed) {
                 d.line = l.line;
                 d.method = l.method;
             }
@@ -279,7 +286,7 @@ ConfigFacts check_config(void)
     if (!f) {
         check_finding(true, c.file, 0,
                       "cannot be opened; the filter reports error 3 and admits every station on every port; put "
-                      "config.prt in " FILTER_DIR "/ (or in the directory the variable MORVEL names)");
+                      "config.prt in " + filter_dir_shown() + " (or in the directory the variable MORVEL names)");
         return c;
     }
     char line[CONFIG_LINE_SIZE];

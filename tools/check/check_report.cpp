@@ -2,6 +2,7 @@
 #include "tools/check/check_report.h"
 #include "platform/platform.h"
 #include "tools/shared/json_text.h"
+#include "tools/shared/sysop_path.h"
 
 #include <cstdio>
 #include <vector>
@@ -61,7 +62,7 @@ void check_report_begin(CheckOutputMode m, const std::string &dir)
 {
     mode = m;
     setup_dir = dir;
-    while (setup_dir.size() > 1 && setup_dir.back() == '/')
+    while (setup_dir.size() > 1 && (setup_dir.back() == '/' || setup_dir.back() == path_separator()))
         setup_dir.pop_back();
 }
 
@@ -69,23 +70,28 @@ std::string shown_path(const std::string &path)
 {
     if (path.empty())
         return path;
-    // MORVEL comes to the filter in upper case; the file system has its own spelling.
+    std::string shown = display_path(path);
+#if !defined(_WIN32)
+    // The filter finds a name without regard to case; the file system has its own spelling of it.
     char native[4096];
-    plat_native_path(path.c_str(), native, sizeof native);
-    std::string spelt = native[0] ? native : path;
-    if (spelt[0] == '/' || setup_dir.empty() || setup_dir == ".")
-        return spelt;
-    return setup_dir + "/" + spelt;
+    plat_native_path(shown.c_str(), native, sizeof native);
+    if (native[0])
+        shown = native;
+#endif
+    return path_in(setup_dir, shown);
 }
 
-void check_files_read(const std::string &config, const std::string &users, const std::string &morvel)
+void check_files_read(const std::string &config, const std::string &users, const std::string &morvel,
+                      bool from_option)
 {
     config_read = shown_path(config);
     users_read = shown_path(users);
     morvel_value = morvel;
+    std::string why = morvel.empty() ? "MORVEL is not set"
+                      : from_option  ? "--morvel " + morvel
+                                     : "MORVEL is \"" + morvel + "\"";
     if (mode == CHECK_TEXT)
-        printf("filter-check: reads %s and %s (%s)\n", config_read.c_str(), users_read.c_str(),
-               morvel.empty() ? "MORVEL is not set" : ("MORVEL is \"" + morvel + "\"").c_str());
+        printf("filter-check: reads %s and %s (%s)\n", config_read.c_str(), users_read.c_str(), why.c_str());
 }
 
 void check_finding(bool error, const std::string &file, int line, const std::string &text)

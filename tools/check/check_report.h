@@ -1,7 +1,8 @@
 // check_report.h - how filter-check shows its findings: one line each
 // (FILE:LINE: error|warning: what; effect; fix) and a summary, only the
 // problems (-q), or one JSON object for scripts (--json). Paths are shown
-// from the directory the check was started in.
+// from the directory the check was started in, as the sysop types them
+// there (sysop_path.h).
 #ifndef TOOLS_CHECK_REPORT_H
 #define TOOLS_CHECK_REPORT_H
 
@@ -16,8 +17,10 @@ void check_report_begin(CheckOutputMode mode, const std::string &dir);
 std::string shown_path(const std::string &path);
 
 // check_files_read - which config.prt and users.prt the check reads (paths
-// as the filter names them), and the variable MORVEL that chose them ("" unset).
-void check_files_read(const std::string &config, const std::string &users, const std::string &morvel);
+// as the filter names them), and the directory that chose them: the
+// variable MORVEL ("" unset), or --morvel when from_option.
+void check_files_read(const std::string &config, const std::string &users, const std::string &morvel,
+                      bool from_option);
 
 // check_finding - one finding; file relative to the setup, line 0 when none.
 void check_finding(bool error, const std::string &file, int line, const std::string &text);

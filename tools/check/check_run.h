@@ -69,6 +69,7 @@ struct PortLine {
     int port;
     int line;
     int method;
+    bool failed = false;       // the line names the port, but its method does not read
 };
 
 struct ConfigFacts {
@@ -89,11 +90,20 @@ void check_guard(void);
 
 // ---- check_users.cpp, check_headers.cpp, check_tables.cpp -----------------
 
+// EntryPort - the ports a line of an entry serves: every port, or one.
+struct EntryPort {
+    int line;
+    std::string words;         // its port and method, never its password
+    bool every_port;
+    int port;
+};
+
 struct Header {
     int line;
     std::string pattern;       // upper case, cut to 11 characters as the filter holds it
     bool table = false;
     bool console_line = false; // a line of the entry serves port 0
+    std::vector<EntryPort> ports = {};   // the lines of the entry read so far
 };
 
 struct HeaderIndex;

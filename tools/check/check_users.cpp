@@ -48,6 +48,41 @@ static void check_entry_port(const std::string &file, int line, const std::strin
                           "); this line never applies; write the number or name of one of the host's ports");
 }
 
+// entry_port - the ports an entry line that read serves, as the filter matches them.
+static EntryPort entry_port(int line, const std::vector<std::string> &words)
+{
+    EntryPort p = {line, words[0] + " " + words[1], false, 0};
+    if (words[0].size() <= 2) {
+        p.every_port = words[0][0] == '*';
+        p.port = (uint8_t)strtol(words[0].c_str(), nullptr, 10);
+        return p;
+    }
+    uint8_t port = port_from_name(words[0].c_str(), line, true);
+    p.every_port = port == PORT_ALL;
+    p.port = port;
+    return p;
+}
+
+// check_line_read - a line of an entry that an earlier line of the same
+// entry hides: the filter reads an entry only up to the first line for the
+// connection's port.
+static void check_line_read(const std::string &file, Header &h, const EntryPort &now)
+{
+    for (const EntryPort &before : h.ports) {
+        if (!before.every_port && (now.every_port || before.port != now.port))
+            continue;
+        std::string where = before.every_port ? "every port" : "port " + std::to_string(now.port);
+        check_finding(false, file, now.line,
+                      "the line " + in_quotes(now.words) + " is never read: line " + std::to_string(before.line) +
+                          " " + in_quotes(before.words) + " of the same entry comes first for " + where +
+                          ", and the filter reads an entry only up to the first line for the connection's port; " +
+                          h.pattern + " gets the method of line " + std::to_string(before.line) + " there; remove "
+                          "one of the two lines, or put this one above line " + std::to_string(before.line));
+        return;
+    }
+    h.ports.push_back(now);
+}
+
 // check_entry_line - one line of an entry through the filter's own parser.
 static void check_entry_line(const std::string &file, Header &h, int line, const char *text, bool *ended)
 {
@@ -97,6 +132,8 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
     }
     if (r != ENTRY_LINE_END && !words.empty())
         check_entry_port(file, line, words[0]);
+    if (r == ENTRY_LINE_OK)
+        check_line_read(file, h, entry_port(line, words));
     memset(&e, 0, sizeof e);
 }
 

@@ -22,15 +22,15 @@
 
 
 // note_files_read - which config.prt and users.prt the check reads, and why there.
-static void note_files_read(void)
+static void note_files_read(bool morvel_option)
 {
     char config[FILTER_PATH_MAX], users[FILTER_PATH_MAX];
     config_file_path("config.prt", config, sizeof config);
     config_file_path("users.prt", users, sizeof users);
     const char *morvel = plat_getenv("MORVEL");
-    check_files_read(display_path(config), display_path(users), morvel ? morvel : "");
-    dump_facts.config = shown_path(display_path(config));
-    dump_facts.users = shown_path(display_path(users));
+    check_files_read(config, users, morvel ? morvel : "", morvel_option);
+    dump_facts.config = shown_path(config);
+    dump_facts.users = shown_path(users);
 }
 
 // set_morvel - MORVEL for the filter's readers, as the sysop would set it;
@@ -57,26 +57,26 @@ int main(int argc, char **argv)
                                  "(file, line, severity, what, effect, fix)");
     app.add_flag("--strict", strict, "count a radio port without a port line, and a users.prt that cannot be "
                                      "read, as errors");
-    app.add_flag("--dump", dump, "print the setup as the filter will use it instead of the findings: every "
-                                 "option with its default filled in, each port's method, and the headers of "
-                                 "users.prt in the order the filter tries them");
+    CLI::Option *dump_flag = app.add_flag("--dump", dump, "print the setup as the filter will use it instead of the "
+                                                          "findings: every option with its default filled in, each "
+                                                          "port's method, and the headers of users.prt in the order "
+                                                          "the filter tries them (text only: not with --json)");
+    dump_flag->excludes("--json");
     app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
                                        "it for the BBS (relative to DIR)");
     app.set_version_flag("--version", tool_version_line("filter-check"));
     int status;
-    if (!parse_tool_line(app, &status, argc, argv))
+    if (!parse_tool_line(app, "filter-check", &status, argc, argv))
         return status;
     if (!morvel.empty() && set_morvel(morvel.c_str()) != 0)
-        return EXIT_USAGE;
-    if (!enter_setup(dir, "filter-check"))
+        return tool_fail(EXIT_USAGE, "cannot set MORVEL to " + morvel);
+    if (!enter_setup(dir))
         return EXIT_USAGE;
     filter_reset_state();
-    if (!plat_dry_run_begin()) {
-        fprintf(stderr, "filter-check: dry runs are not supported on this system\n");
-        return EXIT_USAGE;
-    }
+    if (!plat_dry_run_begin())
+        return tool_fail(EXIT_USAGE, "dry runs are not supported on this system");
     check_report_begin(dump ? CHECK_SILENT : json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
-    note_files_read();
+    note_files_read(!morvel.empty());
     trace_set_sink(collect);
     if (check_startup()) {
         check_switches();

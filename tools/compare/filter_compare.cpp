@@ -8,6 +8,8 @@
 // both sides. Exit status: 0 nothing changes, 1 some outcome changes, 2 no
 // station to compare, 100 usage.
 #include "tools/shared/json_text.h"
+#include "common/filter_dir.h"
+#include "config/filter_config.h"
 #include "report/logs.h"
 #include "tools/shared/tool_command_line.h"
 #include "tools/shared/tool_run.h"
@@ -53,9 +55,21 @@ static bool log_entry(const std::string &line, std::string *station, int *port)
     return true;
 }
 
-// read_log - the stations of one log file.
-static void read_log(const fs::path &file, StationSet *out)
+// warn_unreadable - a file the account may not read, named on standard
+// error with the missing permission; true when it is one.
+static bool warn_unreadable(const std::string &path, bool quiet)
 {
+    std::string why = unreadable_text(path);
+    if (!why.empty() && !quiet)
+        fprintf(stderr, "%s: %s\n", tool_name(), why.c_str());
+    return !why.empty();
+}
+
+// read_log - the stations of one log file.
+static void read_log(const fs::path &file, StationSet *out, bool quiet)
+{
+    if (warn_unreadable(file.string(), quiet))
+        return;
     std::ifstream in(file);
     std::string line, station;
     int port;
@@ -94,7 +108,7 @@ static std::string lower(std::string name)
 }
 
 // logged_stations - every station and port in the logs of a setup.
-static StationSet logged_stations(const fs::path &dir)
+static StationSet logged_stations(const fs::path &dir, bool quiet)
 {
     StationSet out;
     std::error_code ec;
@@ -104,7 +118,7 @@ static StationSet logged_stations(const fs::path &dir)
         for (const auto &f : fs::recursive_directory_iterator(e.path(), ec)) {
             std::string n = lower(f.path().filename().string());
             if (n == "logexcld.prt" || n == "lognopas.prt" || n.rfind("logcn", 0) == 0)
-                read_log(f.path(), &out);
+                read_log(f.path(), &out, quiet);
         }
     }
     return out;
@@ -144,12 +158,22 @@ static Outcome outcome_of(const std::string &station, int port)
 }
 
 // outcomes_in - the decision for every station in one setup, entered once:
-// a thousand stations cost a thousand decisions and nothing more.
-static std::vector<Outcome> outcomes_in(const fs::path &dir, const StationSet &stations)
+// a thousand stations cost a thousand decisions and nothing more. A setup
+// file the account may not read is named first: the decisions are then
+// those the filter makes without it.
+static std::vector<Outcome> outcomes_in(const fs::path &dir, const StationSet &stations, bool quiet)
 {
     std::vector<Outcome> out;
     std::error_code ec;
     fs::current_path(dir, ec);
+    for (const char *name : {"config.prt", "users.prt"}) {
+        char path[FILTER_PATH_MAX];
+        config_file_path(name, path, sizeof path);
+        std::string why = unreadable_text(path);
+        if (!why.empty() && !quiet)
+            fprintf(stderr, "%s: %s (in %s); the comparison takes the filter's decisions without it\n", tool_name(),
+                    why.c_str(), dir.string().c_str());
+    }
     out.reserve(stations.size());
     for (const auto &s : stations)
         out.push_back(outcome_of(s.first, s.second));
@@ -233,37 +257,34 @@ int main(int argc, char **argv)
     app.add_flag("--json", opts.json, "print one JSON object: the counts and each changed station");
     app.set_version_flag("--version", tool_version_line("filter-compare"));
     int status;
-    if (!parse_tool_line(app, &status, argc, argv))
+    if (!parse_tool_line(app, "filter-compare", &status, argc, argv))
         return status;
     std::error_code ec;
     fs::path old_path = fs::absolute(old_dir, ec), new_path = fs::absolute(new_dir, ec);
-    if (!fs::is_directory(old_path, ec) || !fs::is_directory(new_path, ec)) {
-        fprintf(stderr, "filter-compare: %s and %s must both be directories\n", old_dir.c_str(), new_dir.c_str());
-        return EXIT_USAGE;
-    }
+    if (!fs::is_directory(old_path, ec) || !fs::is_directory(new_path, ec))
+        return tool_fail(EXIT_USAGE, old_dir + " and " + new_dir + " must both be directories");
     StationSet stations;
     if (!stations_file.empty()) {
-        if (!fs::is_regular_file(stations_file, ec)) {
-            fprintf(stderr, "filter-compare: cannot read %s\n", stations_file.c_str());
-            return EXIT_USAGE;
-        }
+        std::string why = unreadable_text(stations_file);
+        if (!why.empty() || !fs::is_regular_file(stations_file, ec))
+            return tool_fail(EXIT_USAGE, why.empty() ? "cannot read " + stations_file + ": no such file" : why);
         read_station_list(stations_file, &stations, opts.quiet);
     } else {
-        stations = logged_stations(old_path);
+        stations = logged_stations(old_path, opts.quiet);
     }
-    if (!plat_dry_run_begin()) {
-        fprintf(stderr, "filter-compare: dry runs are not supported on this system\n");
-        return EXIT_USAGE;
-    }
+    if (!plat_dry_run_begin())
+        return tool_fail(EXIT_USAGE, "dry runs are not supported on this system");
     plat_dry_run_end();
     if (stations.empty()) {
-        if (!opts.quiet)
-            fprintf(stderr, "filter-compare: no station to compare: %s\n",
-                    stations_file.empty() ? "the logs of OLD_DIR (morvel/logcnx, logexcld.prt, lognopas.prt) name none; "
-                                            "give a list with --stations FILE"
-                                          : "the station list holds no \"CALLSIGN-SSID PORT\" line");
-        return EXIT_NOTHING_COMPARED;
+        std::string why = std::string("no station to compare: ") +
+                          (stations_file.empty() ? "the logs of OLD_DIR (morvel/logcnx, logexcld.prt, lognopas.prt) "
+                                                   "name none; give a list with --stations FILE"
+                                                 : "the station list holds no \"CALLSIGN-SSID PORT\" line");
+        if (opts.quiet && !opts.json)
+            return EXIT_NOTHING_COMPARED;
+        return tool_fail(EXIT_NOTHING_COMPARED, why);
     }
-    std::vector<Outcome> before = outcomes_in(old_path, stations), after = outcomes_in(new_path, stations);
+    std::vector<Outcome> before = outcomes_in(old_path, stations, opts.quiet);
+    std::vector<Outcome> after = outcomes_in(new_path, stations, opts.quiet);
     return report(stations, before, after, opts) ? EXIT_CHANGED : EXIT_SAME;
 }

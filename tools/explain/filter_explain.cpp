@@ -167,7 +167,7 @@ static void print_changes(const std::vector<DryRunChange> &changes)
         const char *what = c.kind == DRY_RUN_CREATED ? "create" : c.kind == DRY_RUN_APPENDED ? "append to"
                          : c.kind == DRY_RUN_REWRITTEN ? "rewrite" : c.kind == DRY_RUN_REMOVED ? "remove"
                          : "create directory";
-        printf("  %s %s\n", what, c.path.c_str());
+        printf("  %s %s\n", what, display_path(c.path).c_str());
         std::string line;
         for (char ch : c.text) {
             if (ch == '\n') {
@@ -248,24 +248,16 @@ int main(int argc, char **argv)
     app.add_option("--at", when, "the clock: DATE TIME, as 2026-12-08 21:30 or 08-12-2026 21:30:05")->expected(2);
     app.set_version_flag("--version", tool_version_line("filter-explain"));
     int status;
-    if (!parse_tool_line(app, &status, argc, argv))
+    if (!parse_tool_line(app, "filter-explain", &status, argc, argv))
         return status;
-    if (!station_is_well_formed(o.asked.station)) {
-        fprintf(stderr, "filter-explain: %s is not CALLSIGN-SSID: the filter refuses such a call at once (2)\n",
-                o.asked.station.c_str());
+    if (!station_is_well_formed(o.asked.station))
+        return tool_fail(EXIT_USAGE, o.asked.station + " is not CALLSIGN-SSID: the filter refuses such a call at once (2)");
+    if (!when.empty() && !set_tool_clock(when[0], when[1]))
+        return tool_fail(EXIT_USAGE, "--at " + when[0] + " " + when[1] + ": give DATE as 2026-12-08 and TIME as 21:30");
+    if (!enter_setup(o.dir))
         return EXIT_USAGE;
-    }
-    if (!when.empty() && !set_tool_clock(when[0], when[1])) {
-        fprintf(stderr, "filter-explain: --at %s %s: give DATE as 2026-12-08 and TIME as 21:30\n", when[0].c_str(),
-                when[1].c_str());
-        return EXIT_USAGE;
-    }
-    if (!enter_setup(o.dir, "filter-explain"))
-        return EXIT_USAGE;
-    if (!plat_dry_run_begin()) {
-        fprintf(stderr, "filter-explain: dry runs are not supported on this system\n");
-        return EXIT_USAGE;
-    }
+    if (!plat_dry_run_begin())
+        return tool_fail(EXIT_USAGE, "dry runs are not supported on this system");
     plat_dry_run_end();
     return explain(o);
 }

@@ -6,6 +6,7 @@
 // files the module created, removed and appended to (a real run), or the
 // changes its dry run held back, and says in words what they amount to.
 #include "tools/host/command_effect.h"
+#include "filter/sysop_commands.h"
 #include "platform/platform.h"
 #include "report/mail.h"
 
@@ -106,11 +107,13 @@ static bool changed(const std::vector<DryRunChange> &changes, const std::string 
 static std::string port_text(const std::string &word, const std::string &arg,
                              const std::vector<DryRunChange> &changes)
 {
-    char *end = nullptr;
-    long n = arg.empty() || arg[0] == '#' ? 0 : strtol(arg.c_str(), &end, 10);
-    if (!end || end == arg.c_str())
+    uint8_t cut = 0;
+    if (arg.empty() || arg[0] == '#')
         return word + ": no port number given: nothing done";
-    int port = (int)(n & 0xFF);
+    if (!port_argument(arg.c_str(), &cut))
+        return word + ": " + arg + " is not a port number (digits only, as 3): nothing done";
+    long n = strtol(arg.c_str(), nullptr, 10);
+    int port = cut;
     std::string name = "port " + std::to_string(port), flag = "/" + std::to_string(port) + ".prt";
     std::string text;
     if (word == "-pbbs")
@@ -121,9 +124,6 @@ static std::string port_text(const std::string &word, const std::string &arg,
                                                        : name + " was not reserved: nothing done";
     if (port != n)
         text += " (" + arg + " taken as " + std::to_string(port) + ", its low 8 bits)";
-    if (port > 127 && word == "-pbbs")
-        text += "; but a connection on port " + std::to_string(port) + " arrives as " + std::to_string(port - 256) +
-                " and is tested against " + std::to_string(port - 256) + ".prt, so this reservation never applies";
     return text;
 }
 

@@ -19,6 +19,7 @@
 #include "common/wipe.h"
 #include "tools/shared/caller_answer.h"
 #include "tools/host/command_effect.h"
+#include "tools/host/module_version.h"
 #include "common/reply.h"
 #include "filter/connection.h"
 #include "filter/entry_points.h"
@@ -111,6 +112,7 @@ struct Options {
     bool scratch = false;
     bool dll = false;
     bool dry_run = false;
+    bool version = false;
 };
 
 struct Module {
@@ -207,8 +209,9 @@ static void add_options(CLI::App *app, Options *o)
     app->add_option("--show", o->shows, "print a file of the host directory afterwards (repeatable), for "
                                         "example morvel/logcnx/logcnx.prt or mail/mail.in")
         ->type_name("FILE")->allow_extra_args(false);
-    app->set_version_flag("--version", tool_version_line("filter-host"),
-                          "the release of this program and of the filter");
+    // The module's version is read once --lib is known, after the whole line.
+    app->add_flag("--version", o->version, "print the release of this program and of the filter module it would "
+                                           "load, and exit");
 }
 
 // takes_value - arg names an option of app that is followed by its value.
@@ -263,6 +266,32 @@ static bool take_action(const std::vector<std::string> &words, const std::vector
     return false;
 }
 
+// is_number - digits, with a sign before them at most.
+static bool is_number(const std::string &text)
+{
+    size_t digits = text.find_first_not_of("+-") == 1 ? 1 : 0;
+    return text.size() > digits && text.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+// misfit_option - what an option given is that the action cannot take: a
+// number that is none, or an option of another action; "" when all fit.
+// The simulator passes its numbers to the filter as the host's strings, so
+// a slip such as "--port l" would pass as the console unseen.
+static std::string misfit_option(const CLI::App &app, const Options &o)
+{
+    const std::pair<const char *, const std::string *> numbers[] = {
+        {"--port", &o.port}, {"--flags", &o.flags}, {"--count", &o.count}, {"--memory", &o.memory}};
+    for (const auto &n : numbers)
+        if (!is_number(*n.second))
+            return std::string(n.first) + " " + *n.second + " is not a number";
+    const std::pair<const char *, const char *> belongs[] = {
+        {"--line", "forward"}, {"--answer", "connect"}, {"--password", "connect"}, {"--dll", "command"}};
+    for (const auto &b : belongs)
+        if (app.count(b.first) > 0 && o.action != b.second)
+            return std::string(b.first) + " goes with " + b.second + ", not with " + o.action;
+    return "";
+}
+
 // parse_options - the command line into o; false when the run stops there,
 // with its exit status in *status (0 after --help or --version).
 static bool parse_options(int argc, char **argv, Options *o, int *status)
@@ -275,14 +304,19 @@ static bool parse_options(int argc, char **argv, Options *o, int *status)
     app.add_option("ACTION", words, "connect CALL-SSID, forward CALL-SSID, or command (then WORD [ARGUMENT])");
     std::vector<std::string> args(argv + 1, argv + argc);
     std::vector<std::string> command_words = take_command_words(app, &args);
-    std::reverse(args.begin(), args.end());
-    if (!parse_tool_line(app, status, args))
+    if (!parse_tool_line(app, "filter-host", status, args))
         return false;
     o->has_password = app.count("--password") > 0;
+    if (o->version)
+        return true;
     if (!take_action(words, command_words, o)) {
-        fprintf(stderr, "filter-host: give connect CALL-SSID, forward CALL-SSID or command WORD [ARGUMENT]\n"
-                        "Run with --help for more information.\n");
-        *status = EXIT_USAGE;
+        *status = tool_fail(EXIT_USAGE, "give connect CALL-SSID, forward CALL-SSID or command WORD [ARGUMENT]; "
+                                        "see --help");
+        return false;
+    }
+    std::string misfit = misfit_option(app, *o);
+    if (!misfit.empty()) {
+        *status = tool_fail(EXIT_USAGE, misfit);
         return false;
     }
     return true;
@@ -493,15 +527,63 @@ static void owner_only(const fs::path &dir)
                         fs::perm_options::replace, ec);
 }
 
+// unreadable_reason - why the account cannot read a file or list a
+// directory, asked of the platform: "" when it can.
+static std::string unreadable_reason(const fs::path &path)
+{
+    if (plat_may_access(path.string().c_str(), PLAT_MAY_READ))
+        return "";
+    return "the read permission is missing for the account running filter-host";
+}
+
+// copy_tree - everything in the directory from into the existing directory
+// to; "" when it is all there, else what failed, naming the file as the
+// sysop reaches it (shown is from as the sysop named it). std::filesystem's
+// own copy is not used: MinGW's takes every two directories of one drive
+// for the same one (its files have no inode numbers), and refuses a copy
+// to the temporary directory whenever the BBS is on drive C: too.
+static std::string copy_tree(const fs::path &from, const fs::path &to, const std::string &shown)
+{
+    std::error_code ec;
+    std::string why = unreadable_reason(from);
+    fs::directory_iterator entry(from, ec), end;
+    if (!why.empty() || ec)
+        return "cannot copy " + shown + ": " + (why.empty() ? ec.message() : why);
+    for (; entry != end; entry.increment(ec)) {
+        fs::path target = to / entry->path().filename();
+        std::string name = shown + path_separator() + entry->path().filename().string();
+        fs::file_status status = entry->status(ec);
+        if (!ec && fs::is_directory(status)) {
+            if (!fs::create_directory(target, ec) && !ec)
+                ec = std::make_error_code(std::errc::file_exists);
+            why = ec ? "cannot copy " + name + ": " + ec.message() : copy_tree(entry->path(), target, name);
+        } else if (!ec && fs::is_regular_file(status)) {
+            why = unreadable_reason(entry->path());
+            if (why.empty())
+                fs::copy_file(entry->path(), target, ec);
+            why = !why.empty() || ec ? "cannot copy " + name + ": " + (why.empty() ? ec.message() : why) : "";
+        } else {
+            why = "cannot copy " + name + ": " + (ec ? ec.message() : "neither a file nor a directory");
+        }
+        if (!why.empty())
+            return why;
+    }
+    return ec ? "cannot copy " + shown + ": " + ec.message() : "";
+}
+
 static bool enter_directory(Options *o, fs::path *scratch_dir)
 {
     std::error_code ec;
     if (o->scratch) {
         fs::path tmp = scratch_directory(&ec);
+        // Closed before the copy, so no password is readable by another
+        // account while the files are being copied in.
         if (!ec)
-            fs::copy(o->dir, tmp, fs::copy_options::recursive, ec);
-        if (ec) {
-            fprintf(stderr, "filter-host: cannot copy %s: %s\n", o->dir.c_str(), ec.message().c_str());
+            fs::permissions(tmp, fs::perms::owner_all, fs::perm_options::replace, ec);
+        std::string failed = ec ? "cannot make a scratch directory: " + ec.message()
+                                : copy_tree(o->dir, tmp, display_path(o->dir));
+        if (!failed.empty()) {
+            tool_fail(EXIT_USAGE, failed);
             // A copy that stopped half-way is of no use and may hold passwords.
             std::error_code gone;
             if (!tmp.empty())
@@ -518,7 +600,7 @@ static bool enter_directory(Options *o, fs::path *scratch_dir)
     }
     fs::current_path(o->dir, ec);
     if (ec) {
-        fprintf(stderr, "filter-host: cannot enter %s: %s\n", o->dir.c_str(), ec.message().c_str());
+        tool_fail(EXIT_USAGE, "cannot enter " + o->dir + ": " + ec.message());
         return false;
     }
     return true;
@@ -535,7 +617,7 @@ static void show_dry_run(const std::vector<DryRunChange> &changes)
                          : c.kind == DRY_RUN_REWRITTEN ? "rewritten" : c.kind == DRY_RUN_REMOVED ? "removed"
                          : "created the directory";
         bool mail = !mail_addressees({c}).empty();
-        printf("%s %s%s\n", what, c.path.c_str(), mail ? " (mail)" : "");
+        printf("%s %s%s\n", what, display_path(c.path).c_str(), mail ? " (mail)" : "");
         if (!c.text.empty())
             printf("%s%s", c.text.c_str(), c.text.back() == '\n' ? "" : "\n");
     }
@@ -575,6 +657,12 @@ int main(int argc, char **argv)
         o.lib = default_library(argv[0]);
     else
         o.lib = fs::absolute(o.lib).string();
+    if (o.version) {
+        std::string module = module_version(o.lib);
+        printf("%s\nfilter module %s: %s\n", tool_version_line("filter-host").c_str(), o.lib.c_str(),
+               module.empty() ? "no version of c_filt32 found in it" : module.c_str());
+        return 0;
+    }
     if (o.dry_run) {
         // The overlay lives in the platform layer, which the module does not
         // export: the filter linked into this program runs instead.
@@ -585,10 +673,8 @@ int main(int argc, char **argv)
     }
     if (!enter_directory(&o, &scratch))
         return EXIT_USAGE;
-    if (o.dry_run && !plat_dry_run_begin()) {
-        fprintf(stderr, "filter-host: --dry-run is not supported on this system\n");
-        return EXIT_USAGE;
-    }
+    if (o.dry_run && !plat_dry_run_begin())
+        return tool_fail(EXIT_USAGE, "--dry-run is not supported on this system");
     // The linked filter starts as the module does when the host loads it,
     // with its error reporter in place.
     if (o.dry_run)

@@ -12,6 +12,7 @@
 #include "filter/filter_state.h"
 #include "platform/platform.h"
 #include "platform/fixed_clock.h"
+#include "tools/shared/tool_messages.h"
 
 #include <cctype>
 #include <cstdio>
@@ -58,16 +59,16 @@ bool set_tool_clock(const std::string &date, const std::string &time)
     return true;
 }
 
-bool enter_setup(const std::string &dir, const char *tool)
+bool enter_setup(const std::string &dir)
 {
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
-        fprintf(stderr, "%s: %s is not a directory\n", tool, dir.c_str());
+        tool_fail(EXIT_USAGE, dir + " is not a directory");
         return false;
     }
     fs::current_path(dir, ec);
     if (ec) {
-        fprintf(stderr, "%s: cannot enter %s: %s\n", tool, dir.c_str(), ec.message().c_str());
+        tool_fail(EXIT_USAGE, "cannot enter " + dir + ": " + ec.message());
         return false;
     }
     return true;
@@ -150,15 +151,6 @@ std::string verdict_text(int verdict)
     if (meaning == "unknown")
         return std::to_string(verdict);
     return std::to_string(verdict) + " " + meaning;
-}
-
-std::string display_path(const std::string &path)
-{
-    std::string out = path;
-    for (char &c : out)
-        if (c == '\\')
-            c = '/';
-    return out;
 }
 
 std::string physical_line(const std::string &path, int number)

@@ -5,6 +5,7 @@
 
 #include "common/trace.h"
 #include "platform/dry_run.h"
+#include "tools/shared/sysop_path.h"
 
 #include <string>
 #include <vector>
@@ -37,8 +38,8 @@ struct StationRun {
 bool set_tool_clock(const std::string &date, const std::string &time);
 
 // enter_setup - make dir (the host's working directory) the current one;
-// false with a message on standard error.
-bool enter_setup(const std::string &dir, const char *tool);
+// false after a usage failure (tool_fail).
+bool enter_setup(const std::string &dir);
 
 // run_station - from the load-time state, in a dry run of the current
 // directory: the new connection, then each answer while a challenge is put.
@@ -63,9 +64,6 @@ const char *verdict_meaning(int verdict);
 
 // verdict_text - "0 admitted", "2 refused" ...; the bare number for one the host does not know.
 std::string verdict_text(int verdict);
-
-// display_path - a filter path with "/" separators.
-std::string display_path(const std::string &path);
 
 // physical_line - line number (from 1) of a file of the setup, without its line end; "" when none.
 std::string physical_line(const std::string &path, int number);
