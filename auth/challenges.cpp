@@ -14,6 +14,7 @@
 #include "auth/challenges.h"
 #include "auth/port_method.h"
 #include "auth/digests.h"
+#include "auth/exposure_record.h"
 #include "auth/one_time_check.h"
 #include "auth/state_file.h"
 #include "common/filter_dir.h"
@@ -136,14 +137,33 @@ static bool draw_digits(char *digits, int count)
     return true;
 }
 
+// heard_note - the note of what a right answer to a challenge of kind lets
+// a listener hear: the tag of the password it was drawn from, and the
+// positions (with the password's length) or the digits it shows. The
+// answering call records it; the password may have changed by then, or
+// for TABLE the day, and the note still names the one that was asked.
+static void heard_note(int kind, const char *password, const int *positions, const char *digits,
+                       char note[HEARD_NOTE_TEXT])
+{
+    HeardAnswer h;
+    memset(&h, 0, sizeof h);
+    h.kind = state_kind(kind)->heard;
+    exposure_tag(password, h.tag);
+    h.length = (int)strlen(password);
+    for (int i = 0; positions && i < POSITIONS; i++)
+        h.positions[i] = positions[i];
+    copy_text(h.digits, sizeof h.digits, digits ? digits : "");
+    format_heard_note(&h, note);
+}
+
 // put_state_file - write the state file of a challenge that method puts,
 // readable by its owner only: it holds expected answers, for FIXED the whole
 // password. False after error 10, also when the name is a link or a file
 // with other names: writing through it would put the answers in another file.
 static bool put_state_file(char *reply, const char *path, int kind, int method, const char *plain,
-                           const char *md2 = nullptr, const char *md5 = nullptr)
+                           const char *heard, const char *md2 = nullptr, const char *md5 = nullptr)
 {
-    if (write_state_file(path, kind, method, plain, md2, md5))
+    if (write_state_file(path, kind, method, plain, md2, md5, heard))
         return true;
     report_error(ERR_STATE_FILE, 0);
     stop_on_report(reply);
@@ -172,9 +192,10 @@ static void challenge_put(int kind, const char *path)
 static bool write_positions_file(char *reply, const char *path, const char *password, const int positions[POSITIONS],
                                  int kind)
 {
-    char chosen[POSITIONS + 1];
+    char chosen[POSITIONS + 1], note[HEARD_NOTE_TEXT];
     chosen_characters(password, positions, chosen);
-    bool written = put_state_file(reply, path, kind, kind == KIND_TABLE ? METHOD_TABLE : METHOD_NORMAL, chosen);
+    heard_note(kind, password, positions, nullptr, note);
+    bool written = put_state_file(reply, path, kind, kind == KIND_TABLE ? METHOD_TABLE : METHOD_NORMAL, chosen, note);
     wipe(chosen, sizeof chosen);
     return written;
 }
@@ -192,7 +213,9 @@ void challenge_fixed(char *reply)
     kind_state_path(path, sizeof path, KIND_FIXED);
     if (refused_without_password(user_entry.password, path))
         return;
-    if (!put_state_file(reply, path, KIND_FIXED, METHOD_FIXED, user_entry.password))
+    char note[HEARD_NOTE_TEXT];
+    heard_note(KIND_FIXED, user_entry.password, nullptr, nullptr, note);
+    if (!put_state_file(reply, path, KIND_FIXED, METHOD_FIXED, user_entry.password, note))
         return;
     reply_appendf(reply, "\n%s ", filter_config.password_prompt);
     challenge_put(KIND_FIXED, path);
@@ -272,6 +295,17 @@ static bool read_todays_password(PlatText *table, char *todays)
     return found;
 }
 
+bool todays_table_password(char *todays)
+{
+    PlatText table;
+    todays[0] = '\0';
+    if (!open_password_table(&table))
+        return false;
+    bool found = read_todays_password(&table, todays);
+    plat_close_text(&table);
+    return found;
+}
+
 // challenge_table - five characters of today's password from the station's
 // table; false when the table has no row for today and the port's method is
 // to decide. No table at all is error 4, which stops the challenge, and the
@@ -325,7 +359,9 @@ void challenge_flexnet(char *reply)
     for (int i = 0; i < POSITIONS; i++)
         d[i] = digits[i] - '0';
     snprintf(sum, sizeof sum, "%d %s", flexnet_sum(user_entry.password, d), digits);
-    bool written = put_state_file(reply, path, KIND_FLEXNET, METHOD_FLEXNET, sum);
+    char note[HEARD_NOTE_TEXT];
+    heard_note(KIND_FLEXNET, user_entry.password, nullptr, digits, note);
+    bool written = put_state_file(reply, path, KIND_FLEXNET, METHOD_FLEXNET, sum, note);
     wipe(sum, sizeof sum);
     if (!written)
         return;
@@ -344,9 +380,10 @@ static void digest_texts(const char *digits, const char *password, char md2[DIGE
 static bool write_md_file(char *reply, const char *path, const char *password, const int p[POSITIONS],
                           const char *md2, const char *md5)
 {
-    char chosen[POSITIONS + 1];
+    char chosen[POSITIONS + 1], note[HEARD_NOTE_TEXT];
     chosen_characters(password, p, chosen);
-    bool written = put_state_file(reply, path, KIND_MD, METHOD_MD5, chosen, md2, md5);
+    heard_note(KIND_MD, password, p, nullptr, note);
+    bool written = put_state_file(reply, path, KIND_MD, METHOD_MD5, chosen, note, md2, md5);
     wipe(chosen, sizeof chosen);
     return written;
 }
@@ -390,7 +427,7 @@ void challenge_forward(char *reply)
     if (refused_without_draws(draw_digits(digits, CHALLENGE_DIGITS), path))
         return;
     digest_texts(digits, user_entry.password, md2, md5);
-    bool written = put_state_file(reply, path, KIND_FORWARD, user_entry.method, forward_placeholder, md2, md5);
+    bool written = put_state_file(reply, path, KIND_FORWARD, user_entry.method, forward_placeholder, nullptr, md2, md5);
     wipe(md2, sizeof md2);
     wipe(md5, sizeof md5);
     if (!written)
@@ -427,7 +464,7 @@ static void one_time_challenge(CodeKind code, int kind, char *reply)
         clear_error_marker_in(ERR_STATE_FILE, CODE_USE_FILE);
     }
     int method = code == CODE_HOTP ? METHOD_HOTP : METHOD_TOTP;
-    if (!put_state_file(reply, path, kind, method, code_kind_name(code)))
+    if (!put_state_file(reply, path, kind, method, code_kind_name(code), nullptr))
         return;
     if (code == CODE_HOTP)
         reply_appendf(reply, "\n%s HOTP %llu\n", filter_config.password_prompt, (unsigned long long)next);

@@ -26,4 +26,10 @@ enum { TABLE_LINE_SIZE = 300 };
 // (PASSWORD_MAX + 1 bytes); false for a row without both.
 bool table_row(const char *line, short *day, char *password);
 
+// todays_table_password - today's password from the connection's station's
+// table into todays (PASSWORD_MAX + 1 bytes), as challenge_table finds it;
+// false when there is no table or no row for today. For the tools, which
+// find a TABLE station's exposure record through it.
+bool todays_table_password(char *todays);
+
 #endif

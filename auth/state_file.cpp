@@ -36,21 +36,23 @@ static long long last_sweep;
 static const StateKind state_kinds[] = {
     // kind         kind line  digests  line 3  .tmp   plain  one answer  code
     {KIND_NORMAL,  nullptr,   false,   "",     false, true,  false,      false,
-     "NORMAL: five positions of the password"},
-    {KIND_FIXED,   " ",       false,   "",     false, true,  true,       false, "FIXED: the whole password"},
+     "NORMAL: five positions of the password", EXPOSURE_POSITIONS},
+    {KIND_FIXED,   " ",       false,   "",     false, true,  true,       false, "FIXED: the whole password",
+     EXPOSURE_WHOLE},
     {KIND_MD,      " ",       true,    "",     true,  true,  false,      false,
-     "MD5: five positions of the password, or the MD5 digest of the ten digits and the password"},
+     "MD5: five positions of the password, or the MD5 digest of the ten digits and the password",
+     EXPOSURE_POSITIONS},
     {KIND_TABLE,   "",        false,   "",     false, true,  false,      false,
-     "TABLE: five positions of today's password from the station's table"},
+     "TABLE: five positions of today's password from the station's table", EXPOSURE_POSITIONS},
     {KIND_FLEXNET, " ",       false,   "",     false, true,  true,       false,
-     "FLEXNET: the five digits weighted by the key"},
+     "FLEXNET: the five digits weighted by the key", EXPOSURE_EQUATIONS},
     {KIND_FORWARD, "",        true,    " ",    true,  false, true,       false,
-     "FORWARD: the MD5 digest of the ten digits and the password"},
+     "FORWARD: the MD5 digest of the ten digits and the password", EXPOSURE_NONE},
     // Line 1 names the kind of code: the file holds no expected answer.
     {KIND_TOTP,    "",        false,   "",     false, false, false,      true,
-     "TOTP: the six-digit code of the current 30-second step, from the station's app"},
+     "TOTP: the six-digit code of the current 30-second step, from the station's app", EXPOSURE_NONE},
     {KIND_HOTP,    "",        false,   "",     false, false, false,      true,
-     "HOTP: the six-digit code of the number shown, from the station's printed list"},
+     "HOTP: the six-digit code of the number shown, from the station's printed list", EXPOSURE_NONE},
 };
 
 const StateKind *state_kind(int kind)
@@ -74,7 +76,7 @@ void state_station_name(char *out, size_t size)
 
 // write_state_lines - the lines of a kind's file, the station line last.
 static void write_state_lines(FILE *f, const StateKind *k, int method, const char *plain, const char *md2,
-                              const char *md5)
+                              const char *md5, const char *heard)
 {
     char station[STATION_NAME];
     if (k->digests)
@@ -86,17 +88,21 @@ static void write_state_lines(FILE *f, const StateKind *k, int method, const cha
     if (k->digests)
         fprintf(f, "%s%s\n", md5, k->digest_line_end);
     state_station_name(station, sizeof station);
-    fprintf(f, "%s %d %d %lld\n", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
+    fprintf(f, "%s %d %d %lld", station, (uint8_t)connection_info.port, method, (long long)plat_now_seconds());
+    if (heard && heard[0])
+        fprintf(f, " %s", heard);
+    fprintf(f, "\n");
 }
 
 // write_whole - the state file under a temporary name, put in place once whole.
-static bool write_whole(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
+static bool write_whole(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5,
+                        const char *heard)
 {
     static PlatReplacement replacement;   // large for a stack; one state file is written at a time
     FILE *f = plat_open_replacement(path, true, &replacement);
     if (!f)
         return false;
-    write_state_lines(f, state_kind(kind), method, plain, md2, md5);
+    write_state_lines(f, state_kind(kind), method, plain, md2, md5, heard);
     // The new file takes the old one's place only when written whole, so a
     // crash never loses a pending challenge; when it fails, the old one goes
     // too, so no challenge stays pending that this call's refusal did not show.
@@ -111,12 +117,13 @@ static bool may_hold_digest(const char *path);
 // A digest challenge is listed before it is written, and the lock is held
 // until it is: a station's other connection that ends its old challenge
 // meanwhile cannot take the name out of the index in between.
-bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5)
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5,
+                      const char *heard)
 {
     bool digests = state_kind(kind)->digests;
     lock_filter_files();
     bool listed = !digests || note_pending_digest(path, may_hold_digest);
-    bool ok = listed && write_whole(path, kind, method, plain, md2, md5);
+    bool ok = listed && write_whole(path, kind, method, plain, md2, md5, heard);
     if (!listed)
         plat_remove(path);
     unlock_filter_files();
@@ -140,13 +147,16 @@ static int read_state_lines(PlatText *f, char lines[STATE_LINES_MAX][STATE_LINE]
     return more ? 0 : count;
 }
 
-// parse_station_line - the station and, when given, the port, method and time.
+// parse_station_line - the station and, when given, the port, method and
+// time, and the note of what a right answer lets a listener hear (files
+// written before the note was kept have none).
 static void parse_station_line(const char *line, ExpectedAnswer *e)
 {
-    char station[STATE_LINE];
-    int n = sscanf(line, "%299s %d %d %lld", station, &e->port, &e->method, &e->put_at);
+    char station[STATE_LINE], heard[HEARD_NOTE_TEXT];
+    int n = sscanf(line, "%299s %d %d %lld %47s", station, &e->port, &e->method, &e->put_at, heard);
     copy_text(e->station, sizeof e->station, n >= 1 ? station : "");
-    e->bound = n == 4;
+    copy_text(e->heard, sizeof e->heard, n == 5 ? heard : "");
+    e->bound = n >= 4;
 }
 
 // parse_state_lines - the challenge lines before the station line. A first

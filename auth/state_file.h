@@ -4,6 +4,7 @@
 #define FILTER_STATE_FILE_H
 
 #include "auth/digests.h"
+#include "auth/exposure_record.h"
 
 #include <cstddef>
 
@@ -25,6 +26,7 @@ struct StateKind {
     bool one_answer;            // one wrong answer ends the challenge, whatever the attempt count
     bool one_time_code;         // answered by a code worked out from the secret, not by the file's text
     const char *what;           // the answer it asks for, in words, for the sysop's tools
+    ExposureKind heard;         // what a right plain answer lets a listener hear
 };
 
 // state_kind - the row of a kind; a kind no challenge writes reads as NORMAL, which has no kind line.
@@ -38,10 +40,12 @@ void state_file_path(char *out, size_t size, bool lower_extension);
 // write_state_file - the state file of a challenge of kind that method put,
 // readable by its owner only: plain on line 1 (md2 after it, and md5 on line
 // 3, for a kind with digests), the kind line, the station line with the
-// port, the method and the time. False when it could not be written whole,
+// port, the method, the time and the note of what a right answer lets a
+// listener hear (heard, a word of exposure_record.h; null or "" for none). False when it could not be written whole,
 // and then no state file is left: it is written under a temporary name and
 // takes the old one's place only when whole.
-bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5);
+bool write_state_file(const char *path, int kind, int method, const char *plain, const char *md2, const char *md5,
+                      const char *heard);
 
 // What a state file says the answer must be, the station it was put to,
 // and the port, method and time it was put for.
@@ -54,6 +58,7 @@ struct ExpectedAnswer {
     int port;                      // 0 to 255, as the sysop numbers ports
     int method;
     long long put_at;              // seconds of the calendar time
+    char heard[HEARD_NOTE_TEXT];   // what a right answer lets a listener hear; "" for nothing
 };
 
 // state_station_name - "CALL-SSID" of the connection, the first word of the last line of its state file.

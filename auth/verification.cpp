@@ -15,6 +15,7 @@
 #include "auth/port_method.h"
 #include "auth/challenges.h"
 #include "auth/digests.h"
+#include "auth/exposure.h"
 #include "auth/guard.h"
 #include "auth/one_time_check.h"
 #include "auth/state_file.h"
@@ -332,6 +333,8 @@ void verify_answer(char *reply)
     bool expired = is_expired(&expected), by_digest = false;
     bool right = !expired && answer_right(&expected, &by_digest);
     short kind = expected.kind;
+    char heard[HEARD_NOTE_TEXT];
+    copy_text(heard, sizeof heard, expected.heard);
     wipe(&expected, sizeof expected);
     // A late code is never checked: checking would record it as used.
     if (!expired && state_kind(kind)->one_time_code) {
@@ -341,6 +344,9 @@ void verify_answer(char *reply)
         right = code == 1;
     }
     if (right) {
+        // What went out in clear is heard, whatever the letters make of it.
+        if (!by_digest)
+            note_heard_answer(kind, heard, user_entry.password);
         accept_answer(path, kind, by_digest, reply);
         return;
     }

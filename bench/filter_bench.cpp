@@ -7,6 +7,7 @@
 // Prints Google Benchmark's table, then a summary of the goals' ratios as
 // Markdown tables (bench/summary.sh runs it twice and merges the two).
 #include "auth/digests.h"
+#include "auth/exposure_record.h"
 #include "auth/sha1.h"
 #include "bench/nettle_digests.h"
 #include "common/reply.h"
@@ -18,6 +19,7 @@
 #include <openssl/evp.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -196,6 +198,79 @@ static void register_decisions(void)
     }
 }
 
+// ---- an admitted NORMAL answer and the exposure record ---------------------
+
+static const int answer_sizes[] = {100, 1000, 10000};
+static const char *const answer_ways[] = {"without_record", "nothing_new", "new_positions"};
+
+// exposure_lines - exposure.dat with `others` records of other passwords,
+// and, when heard, N0NRM-1's with the positions its answers show heard.
+static std::string exposure_lines(int others, bool heard)
+{
+    std::string text = "# exposure.dat for the benchmark\n";
+    char line[96], tag[EXPOSURE_TAG_TEXT];
+    for (int i = 0; i < others; i++) {
+        snprintf(line, sizeof line, "%08x POSITIONS 01-12-2026 X%dBNCH-1 0 3f1\n", 0x10000000u + (unsigned)i, i % 10);
+        text += line;
+    }
+    exposure_tag("secretpassword", tag);
+    if (heard)
+        text += std::string(tag) + " POSITIONS 01-12-2026 N0NRM-1 0 1f\n";
+    return text;
+}
+
+// put_normal_challenge - N0NRM-1's state file as its NORMAL challenge writes
+// it, expecting "secre", with the note of positions 1 to 5 or, as a file
+// written before the record was kept, without it: then the answer records
+// nothing, and the call costs what it cost before the record.
+static void put_normal_challenge(bool note)
+{
+    char tag[EXPOSURE_TAG_TEXT];
+    exposure_tag("secretpassword", tag);
+    std::ofstream f("morvel/N0NRM1.TMP");
+    f << "secre\nN0NRM-1 1 5 " << (long long)time(nullptr);
+    if (note)
+        f << " P:" << tag << ":14:0.1.2.3.4";
+    f << "\n";
+}
+
+// BM_AdmittedAnswer - a right answer to a NORMAL challenge, admitted: the
+// state file read, the entry looked up again, the record read (and, for
+// new_positions, rewritten) and the file removed. exposure.dat holds a
+// record for every tenth entry. The files are set up before each call and
+// only the call is timed (PauseTiming costs more than what is measured).
+static void BM_AdmittedAnswer(benchmark::State &state, int way)
+{
+    int entries = (int)state.range(0);
+    enter_host(entries);
+    std::string record = exposure_lines(entries / 10, way == 1);
+    std::ofstream("morvel/exposure.dat") << record;
+    for (auto _ : state) {
+        if (way == 2)
+            std::ofstream("morvel/exposure.dat") << record;
+        put_normal_challenge(way != 0);
+        auto start = std::chrono::steady_clock::now();
+        int verdict = call("N0NRM-1", "1", "secre");
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (verdict != 0)
+            state.SkipWithError("the answer was not admitted");
+    }
+    fs::remove("morvel/exposure.dat");
+}
+
+// register_answers - per size the three ways one after the other.
+static void register_answers(void)
+{
+    for (int size : answer_sizes)
+        for (int way = 0; way < 3; way++) {
+            std::string name = std::string("BM_AdmittedAnswer/") + answer_ways[way];
+            benchmark::RegisterBenchmark(name.c_str(), BM_AdmittedAnswer, way)
+                ->Arg(size)
+                ->UseManualTime()
+                ->Unit(benchmark::kMicrosecond);
+        }
+}
+
 static std::vector<unsigned char> input_of(size_t n)
 {
     std::vector<unsigned char> v(n);
@@ -342,6 +417,22 @@ static void print_decisions(RatioReporter &rep)
     }
 }
 
+// print_answers - an admitted answer with the record against one without.
+static void print_answers(RatioReporter &rep)
+{
+    printf("\n| admitted NORMAL answer | entries | time (us) | / without the record |\n|---|---|---|---|\n");
+    for (int size : answer_sizes) {
+        std::string base = std::string("BM_AdmittedAnswer/without_record/") + std::to_string(size) + "/manual_time";
+        if (!rep.has(base))
+            continue;
+        for (const char *way : answer_ways) {
+            std::string name = std::string("BM_AdmittedAnswer/") + way + "/" + std::to_string(size) + "/manual_time";
+            if (rep.has(name))
+                printf("| %s | %d | %.1f | %.2f |\n", way, size, rep.ns[name] / 1000, rep.ns[name] / rep.ns[base]);
+        }
+    }
+}
+
 // print_digests - throughput of ours over the reference's: above 1 is faster.
 static void print_digests(RatioReporter &rep)
 {
@@ -411,11 +502,13 @@ static void print_guard(RatioReporter &rep)
 int main(int argc, char **argv)
 {
     register_decisions();
+    register_answers();
     benchmark::Initialize(&argc, argv);
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
     printf("\nSummary (ratios measured side by side in this run)\n");
     print_decisions(rep);
+    print_answers(rep);
     print_digests(rep);
     print_others(rep);
     print_crowded(rep);

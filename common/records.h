@@ -130,6 +130,7 @@ struct GuardConfig {
     uint16_t failures;          // FAILURES n: a callsign is locked out at its n-th failure
     uint16_t minutes;           // MINUTES m: within m minutes; locked until m minutes after the last
     uint16_t expire_minutes;    // EXPIRE m: the lifetime of a challenge
+    uint32_t exposure_one_in;   // EXPOSURE n: mail when a password's chance reaches 1 in n; 0: never
 };
 
 extern GuardConfig guard_config;

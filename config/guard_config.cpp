@@ -1,7 +1,8 @@
 // guard_config.cpp - guard.prt, read at every need like config.prt.
 //
 // Comment lines as in config.prt. "FAILURES n MINUTES m" turns the guard on;
-// "EXPIRE m" sets the lifetime of a challenge. A wrong line leaves the guard
+// "EXPIRE m" sets the lifetime of a challenge; "EXPOSURE n" asks for mail when
+// a password's chance of being answered by a listener reaches 1 in n. A wrong line leaves the guard
 // off and the default lifetime, and its number goes back to the caller, who
 // reports it: the guard is an addition that a faulty file must not turn into
 // an admission.
@@ -18,14 +19,26 @@
 #include <cstring>
 
 // Limits of the numbers: a count a sysop could mean, and a day of minutes.
+// EXPOSURE goes to a million: past that the figure only says "far".
 enum { FAILURES_MAX = 99, MINUTES_MAX = 1440, GUARD_WORDS_MAX = 5, GUARD_WORD = 16 };
+static const long EXPOSURE_MAX = 1000000;
 
 // number_in_range - a word that is all decimal digits and from 1 to max.
-static bool number_in_range(const char *word, long max, uint16_t *out)
+static bool number_in_range(const char *word, long max, long *out)
 {
     char *end;
     long n = strtol(word, &end, 10);
     if (!word[0] || *end != '\0' || word[0] < '0' || word[0] > '9' || n < 1 || n > max)
+        return false;
+    *out = n;
+    return true;
+}
+
+// small_number - a count or minutes word from 1 to max into *out.
+static bool small_number(const char *word, long max, uint16_t *out)
+{
+    long n;
+    if (!number_in_range(word, max, &n))
         return false;
     *out = (uint16_t)n;
     return true;
@@ -45,12 +58,16 @@ GuardLineResult parse_guard_line(char *line)
     char words[GUARD_WORDS_MAX][GUARD_WORD];
     int count = split_words(upper_case(line), words);
     GuardConfig g = guard_config;
+    long exposure = 0;
     bool ok = false;
     if (count == 4 && strcmp(words[0], "FAILURES") == 0 && strcmp(words[2], "MINUTES") == 0)
-        ok = number_in_range(words[1], FAILURES_MAX, &g.failures) &&
-             number_in_range(words[3], MINUTES_MAX, &g.minutes);
+        ok = small_number(words[1], FAILURES_MAX, &g.failures) && small_number(words[3], MINUTES_MAX, &g.minutes);
     else if (count == 2 && strcmp(words[0], "EXPIRE") == 0)
-        ok = number_in_range(words[1], MINUTES_MAX, &g.expire_minutes);
+        ok = small_number(words[1], MINUTES_MAX, &g.expire_minutes);
+    else if (count == 2 && strcmp(words[0], "EXPOSURE") == 0) {
+        ok = number_in_range(words[1], EXPOSURE_MAX, &exposure);
+        g.exposure_one_in = (uint32_t)exposure;
+    }
     if (!ok)
         return GUARD_LINE_BAD;
     g.guard_on = g.guard_on || strcmp(words[0], "FAILURES") == 0;

@@ -1,4 +1,5 @@
-// guard_config.h - guard.prt: the guard against repeated failures and the lifetime of a challenge.
+// guard_config.h - guard.prt: the guard against repeated failures, the lifetime of a challenge
+// and the threshold of the exposure mail.
 #ifndef FILTER_GUARD_CONFIG_H
 #define FILTER_GUARD_CONFIG_H
 
@@ -11,8 +12,8 @@ enum { GUARD_LINE_SIZE = 100 };
 enum GuardLineResult { GUARD_LINE_OK, GUARD_LINE_BAD };
 
 // parse_guard_line - one significant line into guard_config; GUARD_LINE_BAD
-// for a line that is neither "FAILURES n MINUTES m" nor "EXPIRE m" with
-// numbers in range. The line may be upper-cased in place.
+// for a line that is none of "FAILURES n MINUTES m", "EXPIRE m" and
+// "EXPOSURE n" with numbers in range. The line may be upper-cased in place.
 GuardLineResult parse_guard_line(char *line);
 
 // load_guard_config - read guard.prt beside config.prt: 1 read, 0 no file,

@@ -73,6 +73,38 @@ int mail_guard_notice(const char *callsign, int failures, const char *until)
     return 1;
 }
 
+// ExposureNotice - what the exposure mail says.
+struct ExposureNotice {
+    const char *station;
+    const char *figure;
+    const char *since;
+    const char *advice;
+};
+
+// write_exposure_notices - the exposed password to every sysop; false when a write failed.
+static bool write_exposure_notices(FILE *mail, void *context)
+{
+    const ExposureNotice *x = (const ExposureNotice *)context;
+    for (int i = 0; i < sysops_to_mail(); i++) {
+        trace(TRACE_MAIL, 0, 0, "EXPOSED", filter_config.sysop_calls[i]);
+        write_mail_header(mail, filter_config.sysop_calls[i], "MORVEL");
+        fprintf(mail, "EXPOSED\n%s\n%s: a listener who heard every answer since %s answers the next challenge "
+                      "%s.\nTo do: %s.\n/EX\n",
+                call_banner, x->station, x->since, x->figure, x->advice);
+    }
+    return !ferror(mail);
+}
+
+int mail_exposure_notice(const char *station, const char *figure, const char *since, const char *advice)
+{
+    ExposureNotice x = {station, figure, since, advice};
+    if (!send_mail(write_exposure_notices, &x)) {
+        report_error(ERR_NO_MAIL, 0);
+        return -1;
+    }
+    return 1;
+}
+
 // write_new_message - the welcome and the text, read from its start.
 static bool write_new_message(FILE *mail, void *context)
 {

@@ -17,6 +17,13 @@ int mail_new_user_notice(void);
 // the start-up file.
 int mail_guard_notice(const char *callsign, int failures, const char *until);
 
+// mail_exposure_notice - to every sysop, subject "EXPOSED": the station whose
+// password a listener could now answer with, the figure ("1 in 42 (7 of 10
+// characters heard)"), since when the answers were heard, and what to do;
+// -1 after error 2, else 1. The caller has loaded config.prt and the
+// start-up file.
+int mail_exposure_notice(const char *station, const char *figure, const char *since, const char *advice);
+
 // mail_new_message - the welcome message with the open newmsg text to the
 // station; false when no file took it (counted as lost). The caller has loaded the start-up file and
 // closes the text.

@@ -485,7 +485,8 @@ TEST(Attacks, AnswerInAnotherCaseIsTheSameStation)
     write_filter_config(h, FilterOptions());
     h.write_users("N0FIX\n* FIXED Fixed-Pass\n-\n");
     ASSERT_EQ(h.connect("n0fix-0", 1).result, 1);
-    EXPECT_EQ(h.read("morvel/n0fix0.TMP"), "Fixed-Pass\n4 \n" + station_line("n0fix-0", 1, 4));
+    EXPECT_EQ(h.read("morvel/n0fix0.TMP"),
+              "Fixed-Pass\n4 \n" + station_line("n0fix-0", 1, 4, heard_note(EXPOSURE_WHOLE, "Fixed-Pass")));
     EXPECT_EQ(h.answer("N0FIX-0", 1, "Fixed-Pass", 1).result, 0);
 }
 

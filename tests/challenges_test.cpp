@@ -19,9 +19,9 @@ namespace {
 
 const char *const STATE = "morvel/N0ABC0.TMP";
 // station - the last line of a state file put to N0ABC-0 on port 1 for method.
-std::string station(int method)
+std::string station(int method, const std::string &note = "")
 {
-    return station_line("N0ABC-0", 1, method);
+    return station_line("N0ABC-0", 1, method, note);
 }
 
 bool listed(const HostDir &h, const std::string &name)
@@ -47,14 +47,15 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         HostDir h;
         auto r = challenge(h, "* FIXED Fixed-Pass");
         EXPECT_EQ(r.reply, TAG + "\nPASSWORD> ");
-        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 \n" + station(4));
+        EXPECT_EQ(h.read(STATE), "Fixed-Pass\n4 \n" + station(4, heard_note(EXPOSURE_WHOLE, "Fixed-Pass")));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
         HostDir h;
         auto c = parse_challenge(challenge(h, "* NORMAL Secret12").reply);
         ASSERT_EQ(c.positions.size(), 5u);
-        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n" + station(5));
+        EXPECT_EQ(h.read(STATE), chars_at("Secret12", c.positions) + "\n" +
+                                     station(5, heard_note(EXPOSURE_POSITIONS, "Secret12", c.positions)));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -62,14 +63,16 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         h.write("morvel/N0ABC.TBL", "8 TodayPw\n");
         auto c = parse_challenge(challenge(h, "* TABLE").reply);
         ASSERT_EQ(c.positions.size(), 5u);
-        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7\n" + station(7));
+        EXPECT_EQ(h.read(STATE), chars_at("TodayPw", c.positions) + "\n7\n" +
+                                     station(7, heard_note(EXPOSURE_POSITIONS, "TodayPw", c.positions)));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
         HostDir h;
         auto c = parse_challenge(challenge(h, "* FLEXNET 30719").reply);
         ASSERT_EQ(c.digits.size(), 5u);
-        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + " " + c.digits + "\n9 \n" + station(9));
+        EXPECT_EQ(h.read(STATE), std::to_string(flexnet_answer("30719", c.digits)) + " " + c.digits + "\n9 \n" +
+                                     station(9, heard_note(EXPOSURE_EQUATIONS, "30719", {}, c.digits)));
         EXPECT_TRUE(listed(h, "N0ABC0.TMP"));
     }
     {
@@ -78,7 +81,8 @@ TEST(Challenges, StateFileOfEachKindHoldsExactlyItsLines)
         ASSERT_EQ(c.positions.size(), 5u);
         ASSERT_EQ(c.digits.size(), 10u);
         EXPECT_EQ(h.read(STATE), chars_at("MdSecret", c.positions) + " " + digest_text(false, c.digits + "MdSecret") +
-                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret") + "\n" + station(6));
+                                     "\n6 \n" + digest_text(true, c.digits + "MdSecret") + "\n" +
+                                     station(6, heard_note(EXPOSURE_POSITIONS, "MdSecret", c.positions)));
         EXPECT_TRUE(listed(h, "N0ABC0.tmp"));
     }
     for (const char *method : {"FORWARD", "FORWARD5"}) {
@@ -105,9 +109,10 @@ TEST(Challenges, StateFileOfEachKindReadsBackWhatWasWritten)
     char path[FILTER_PATH_MAX];
     state_file_path(path, sizeof path, false);
     const std::string md2(32, 'a'), md5(32, 'b');
+    const std::string note = heard_note(EXPOSURE_WHOLE, "Plain");
     for (int kind : {KIND_NORMAL, KIND_FIXED, KIND_MD, KIND_TABLE, KIND_FLEXNET, KIND_FORWARD}) {
         SCOPED_TRACE(kind);
-        ASSERT_TRUE(write_state_file(path, kind, METHOD_GUEST, "Plain", md2.c_str(), md5.c_str()));
+        ASSERT_TRUE(write_state_file(path, kind, METHOD_GUEST, "Plain", md2.c_str(), md5.c_str(), note.c_str()));
         ExpectedAnswer e;
         ASSERT_TRUE(load_state_file(path, &e));
         EXPECT_EQ(e.kind, kind);
@@ -119,6 +124,7 @@ TEST(Challenges, StateFileOfEachKindReadsBackWhatWasWritten)
         EXPECT_EQ(std::string(e.digest[0]), state_kind(kind)->digests ? md2 : "");
         EXPECT_EQ(std::string(e.digest[1]), state_kind(kind)->digests ? md5 : "");
         EXPECT_TRUE(names_this_station(&e));
+        EXPECT_EQ(e.heard, note);
         std::string text = h.read(STATE);
         text.erase(text.rfind('\n', text.size() - 2) + 1);
         h.write(STATE, text);
@@ -142,7 +148,7 @@ TEST(Challenges, OneCharacterPasswordIsAskedAtPositionOneFiveTimes)
     HostDir h;
     auto r = challenge(h, "* NORMAL x");
     EXPECT_EQ(r.reply, TAG + "\nPASSWORD> 1 1 1 1 1\n");
-    EXPECT_EQ(h.read(STATE), "xxxxx\n" + station(5));
+    EXPECT_EQ(h.read(STATE), "xxxxx\n" + station(5, heard_note(EXPOSURE_POSITIONS, "x", {1, 1, 1, 1, 1})));
 }
 
 // Nothing in a challenge follows from the clock: two connections in the same
@@ -287,7 +293,8 @@ TEST(Challenges, PasswordTableForToday)
         auto ch = parse_challenge(r.reply);
         ASSERT_EQ(ch.positions.size(), 5u) << r.reply;
         EXPECT_EQ(r.reply.rfind(TAG + "\n" + c.reply_prompt + " ", 0), 0u) << r.reply;
-        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7\n" + station(7));
+        EXPECT_EQ(h.read(STATE), chars_at(c.password, ch.positions) + "\n7\n" +
+                                     station(7, heard_note(EXPOSURE_POSITIONS, c.password, ch.positions)));
     }
 }
 

@@ -163,7 +163,8 @@ TEST(Sessions, AnswersThatAreNoDigestGetAFreshMd5Challenge)
         std::string md2 = digest_text(false, fresh.digits + "Secret12");
         std::string md5 = digest_text(true, fresh.digits + "Secret12");
         EXPECT_EQ(h.read(STATE), chars_at("Secret12", fresh.positions) + " " + md2 + "\n6 \n" + md5 + "\n" +
-                                     station_line("N0ABC-0", c.port, 6));
+                                     station_line("N0ABC-0", c.port, 6,
+                                                  heard_note(EXPOSURE_POSITIONS, "Secret12", fresh.positions)));
     }
 }
 

@@ -3,6 +3,7 @@
 #ifndef TESTS_CHALLENGE_REPLY_H
 #define TESTS_CHALLENGE_REPLY_H
 
+#include "auth/exposure_record.h"
 #include "platform/platform.h"
 #include "support/host_dir.h"
 #include "tools/shared/caller_answer.h"
@@ -53,11 +54,30 @@ inline std::string upper(std::string s)
     return s;
 }
 
-// station_line - the last line of a state file put now to station on port for method.
-inline std::string station_line(const std::string &station, int port, int method)
+// heard_note - the note a state file keeps of what a right answer lets a
+// listener hear: the password's tag, and the shown 1-based positions (with
+// the password's length) or the digits shown.
+inline std::string heard_note(ExposureKind kind, const std::string &password, const std::vector<int> &positions = {},
+                              const std::string &digits = "")
+{
+    HeardAnswer a = {};
+    a.kind = kind;
+    exposure_tag(password.c_str(), a.tag);
+    a.length = (int)password.size();
+    for (size_t i = 0; i < positions.size() && i < EXPOSURE_DRAWN; i++)
+        a.positions[i] = positions[i] - 1;
+    snprintf(a.digits, sizeof a.digits, "%s", digits.c_str());
+    char note[HEARD_NOTE_TEXT];
+    format_heard_note(&a, note);
+    return note;
+}
+
+// station_line - the last line of a state file put now to station on port
+// for method, with the note of what a right answer lets a listener hear.
+inline std::string station_line(const std::string &station, int port, int method, const std::string &note = "")
 {
     return station + " " + std::to_string(port) + " " + std::to_string(method) + " " +
-           std::to_string((long long)plat_now_seconds()) + "\n";
+           std::to_string((long long)plat_now_seconds()) + (note.empty() ? "" : " " + note) + "\n";
 }
 
 // log_entry - the line that an attempt log gets for a station at the fixed clock.

@@ -113,6 +113,8 @@ void print_dump(const DumpFacts &f)
         return;
     print_options();
     print_ports(f);
-    if (f.users_read)
+    if (f.users_read) {
         print_headers(f);
+        print_exposure_dump(f);
+    }
 }

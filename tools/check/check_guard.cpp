@@ -50,7 +50,8 @@ void check_guard(void)
     int result = load_guard_config();
     if (result < 0)
         check_finding(true, display_path(path), -result,
-                      "not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440) or \"EXPIRE m\"; "
+                      "not a guard line, which is \"FAILURES n MINUTES m\" (n 1 to 99, m 1 to 1440), \"EXPIRE m\" or "
+                      "\"EXPOSURE n\" (n 1 to 1000000); "
                       "the filter reports error 5 and runs without the guard; write one of those, or put \"#\" first "
                       "on the line to make it a comment");
     else if (result > 0 && guard_config.guard_on)

@@ -20,6 +20,7 @@ CheckOutputMode mode;
 std::string setup_dir;
 std::string config_read, users_read, morvel_value;
 std::vector<Finding> findings;
+std::string members;
 int errors, warnings;
 
 // separators - where a finding's text has "; " outside double quotes: a
@@ -104,6 +105,11 @@ void check_finding(bool error, const std::string &file, int line, const std::str
     printf("%s: %s: %s\n", where.c_str(), error ? "error" : "warning", text.c_str());
 }
 
+void check_report_member(const std::string &name, const std::string &json)
+{
+    members += "," + json_string(name) + ":" + json;
+}
+
 int check_report_end(void)
 {
     if (mode == CHECK_TEXT)
@@ -113,10 +119,10 @@ int check_report_end(void)
         std::string list;
         for (const Finding &f : findings)
             list += std::string(list.empty() ? "\n  " : ",\n  ") + finding_json(f);
-        printf("{%s,%s,%s,\"morvel\":%s,\"errors\":%d,\"warnings\":%d,\"findings\":[%s%s]}\n",
+        printf("{%s,%s,%s,\"morvel\":%s,\"errors\":%d,\"warnings\":%d,\"findings\":[%s%s]%s}\n",
                json_field("dir", setup_dir).c_str(), json_field("config", config_read).c_str(),
                json_field("users", users_read).c_str(), morvel_value.empty() ? "null" : json_string(morvel_value).c_str(),
-               errors, warnings, list.c_str(), list.empty() ? "" : "\n");
+               errors, warnings, list.c_str(), list.empty() ? "" : "\n", members.c_str());
     }
     return errors ? 2 : warnings ? 1 : 0;
 }

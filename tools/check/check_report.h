@@ -25,6 +25,9 @@ void check_files_read(const std::string &config, const std::string &users, const
 // check_finding - one finding; file relative to the setup, line 0 when none.
 void check_finding(bool error, const std::string &file, int line, const std::string &text);
 
+// check_report_member - one more member of the JSON object: name and a JSON value.
+void check_report_member(const std::string &name, const std::string &json);
+
 // check_report_end - the summary line or the JSON object; the exit status (0 clean, 1 warnings, 2 errors).
 int check_report_end(void);
 

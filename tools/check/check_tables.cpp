@@ -74,6 +74,8 @@ void check_table(const std::string &users_file, const Header &h)
     short day;
     while (read_significant_line(f, line, sizeof line, &physical))
         if (table_row(line, &day, password)) {
+            if (!days.count(day))
+                note_exposure(display_path(path), physical, h.pattern, METHOD_TABLE, password, day);
             days.insert(day);
             if (strlen(password) < shortest) {
                 shortest = strlen(password);

@@ -130,6 +130,8 @@ static void check_entry_line(const std::string &file, Header &h, int line, const
     } else if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE) {
         h.table = true;
     }
+    if (r == ENTRY_LINE_OK && e.needs_password && e.password_ok)
+        note_exposure(file, line, h.pattern, e.method, e.password, 0);
     if (r != ENTRY_LINE_END && !words.empty())
         check_entry_port(file, line, words[0]);
     if (r == ENTRY_LINE_OK)

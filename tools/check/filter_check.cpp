@@ -48,6 +48,7 @@ int main(int argc, char **argv)
 {
     std::string dir, morvel;
     bool quiet = false, json = false, dump = false;
+    unsigned long exposure = 0;
     CLI::App app{"filter-check: check a connection filter's setup before it goes live.\n"
                  "Reads every file with the filter's own parsers; writes nothing.\n"
                  "Exit status: 0 clean, 1 warnings, 2 errors, 100 usage."};
@@ -59,15 +60,26 @@ int main(int argc, char **argv)
                                      "read, as errors");
     CLI::Option *dump_flag = app.add_flag("--dump", dump, "print the setup as the filter will use it instead of the "
                                                           "findings: every option with its default filled in, each "
-                                                          "port's method, and the headers of users.prt in the order "
-                                                          "the filter tries them (text only: not with --json)");
+                                                          "port's method, the headers of users.prt in the order the "
+                                                          "filter tries them, and what a listener has heard of each "
+                                                          "password (text only: not with --json)");
     dump_flag->excludes("--json");
+    app.add_option("--exposure", exposure, "print instead of the findings the passwords a listener who heard "
+                                           "every answer since each was set answers at the next challenge 1 in N "
+                                           "or likelier (N 100 when not given), worst first; exit status 1 when "
+                                           "there are any")
+        ->expected(0, 1)
+        ->default_str("100")
+        ->check(CLI::Range(1ul, 1000000ul));
     app.add_option("--morvel", morvel, "the directory of config.prt and users.prt, as the variable MORVEL names "
                                        "it for the BBS (relative to DIR)");
     app.set_version_flag("--version", tool_version_line("filter-check"));
     int status;
     if (!parse_tool_line(app, "filter-check", &status, argc, argv))
         return status;
+    bool listing = app.count("--exposure") > 0;
+    if (listing && exposure == 0)
+        exposure = 100;
     if (!morvel.empty() && set_morvel(morvel.c_str()) != 0)
         return tool_fail(EXIT_USAGE, "cannot set MORVEL to " + morvel);
     if (!enter_setup(dir))
@@ -75,7 +87,7 @@ int main(int argc, char **argv)
     filter_reset_state();
     if (!plat_dry_run_begin())
         return tool_fail(EXIT_USAGE, "dry runs are not supported on this system");
-    check_report_begin(dump ? CHECK_SILENT : json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
+    check_report_begin(dump || listing ? CHECK_SILENT : json ? CHECK_JSON : quiet ? CHECK_QUIET : CHECK_TEXT, dir);
     note_files_read(!morvel.empty());
     trace_set_sink(collect);
     if (check_startup()) {
@@ -93,5 +105,9 @@ int main(int argc, char **argv)
     plat_dry_run_end();
     if (dump)
         print_dump(dump_facts);
+    if (listing)
+        return print_exposure_list(dump_facts, exposure);
+    if (json)
+        check_report_member("exposure", exposure_json(dump_facts));
     return check_report_end();
 }

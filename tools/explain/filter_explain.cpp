@@ -7,6 +7,10 @@
 // Exit status: the verdict of the last call, or 100 for a usage error.
 #include "auth/guard.h"
 #include "auth/challenges.h"
+#include "auth/exposure.h"
+#include "common/text_copy.h"
+#include "common/wipe.h"
+#include "config/user_list.h"
 #include "config/filter_config.h"
 #include "config/guard_config.h"
 #include "config/host_files.h"
@@ -210,6 +214,61 @@ static void print_guard(void)
         printf("guard:        not locked out (%d failures counted)\n", g.failures);
 }
 
+// station_password - the password the station's challenge is drawn from
+// now (a TABLE station's row for today), found as the filter finds it, in
+// a dry run of its own; false when the station has none.
+static bool station_password(char *password, unsigned *method)
+{
+    password[0] = '\0';
+    if (!plat_dry_run_begin())
+        return false;
+    bool listed = find_user_entry() == 1;
+    *method = user_entry.method;
+    if (listed && user_entry.method == METHOD_TABLE)
+        todays_table_password(password);
+    else if (listed)
+        copy_text(password, PASSWORD_MAX + 1, user_entry.password);
+    plat_dry_run_end();
+    return password[0] != '\0';
+}
+
+// print_exposure - what a listener who heard every answer since the
+// station's password was set has of it: the figure, since when, what to do.
+static void print_exposure(void)
+{
+    char password[PASSWORD_MAX + 1];
+    unsigned method = 0;
+    if (!station_password(password, &method))
+        return;
+    ExposureRecord r;
+    ExposureFigure f;
+    char chance[EXPOSURE_TEXT], heard[EXPOSURE_TEXT];
+    int found = password_exposure(password, method, &r, &f);
+    wipe(password, sizeof password);
+    chance_text(f.chance, chance, sizeof chance);
+    heard_text(&f, heard, sizeof heard);
+    const char *advice = exposure_advice(find_access_method(method)->challenge_kind);
+    const char *row = method == METHOD_TABLE ? "today's row: " : "";
+    if (f.kind == EXPOSURE_NONE)
+        printf("exposure:     nothing a listener can use goes on air: %s is answered by digest or code only\n",
+               method_name(method));
+    else if (found < 0)
+        printf("exposure:     morvel/" EXPOSURE_FILE " cannot be read\n");
+    else if (found == 1 && f.chance <= 0)
+        printf("exposure:     %sa listener who heard every answer since %s cannot answer the next challenge yet "
+               "(%s, last heard from %s)\n", row, r.since, heard, r.station);
+    else if (found == 1)
+        printf("exposure:     %sa listener who heard every answer since %s answers the next challenge %s (%s, "
+               "last heard from %s%s); to do: %s\n",
+               row, r.since, chance, heard, r.station, r.mailed ? "; the sysops were mailed" : "", advice);
+    else if (f.chance > 0)
+        printf("exposure:     %snothing heard yet, and a guess of the likeliest sum answers the next challenge %s; "
+               "to do: %s\n", row, chance, advice);
+    else
+        printf("exposure:     %snothing heard on air since the password was set\n", row);
+    wipe(&r, sizeof r);
+}
+
 // explain - the whole explanation; returns the final verdict.
 static int explain(const ExplainOptions &o)
 {
@@ -226,6 +285,7 @@ static int explain(const ExplainOptions &o)
         printf("verdict:      %s\n", verdict_text(call.verdict).c_str());
     }
     print_guard();
+    print_exposure();
     if (run.calls.size() == 1 && run.calls[0].verdict == 1)
         print_wrong_answers(o.asked);
     print_changes(run.changes);

@@ -239,9 +239,11 @@ static int run_new(const OtpOptions &o, const std::string &svg_shown)
     printf("Line for the entry of %s in users.prt (every port; put a port instead of * to limit it):\n", station.c_str());
     printf("*  %s  %s\n\n", method, secret.c_str());
     printf("Key URI for the authenticator app:\n%s\n", uri.c_str());
-    printf("\n");
-    fflush(stdout);
-    qr_print_terminal(uri);
+    if (qr_available()) {
+        printf("\n");
+        fflush(stdout);
+        qr_print_terminal(uri);
+    }
     if (!o.svg.empty()) {
         if (!write_svg(uri, o.svg, &svg_file))
             return EXIT_REFUSED;
