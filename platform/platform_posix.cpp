@@ -14,6 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -493,6 +494,47 @@ static bool system_rename(const char *from, const char *to)
     return rename(native_from, native_to) == 0;
 }
 
+// The name is given by a link and the old one removed where the system
+// cannot rename without replacing: the file never goes without a name, and a
+// crash in between leaves it with both, which its owner tidies.
+static bool system_rename_new(const char *from, const char *to, bool *taken)
+{
+    char native_from[NATIVE_PATH_MAX], native_to[NATIVE_PATH_MAX];
+    *taken = false;
+    plat_native_path(from, native_from, sizeof native_from);
+    plat_native_path(to, native_to, sizeof native_to);
+    if (!native_from[0] || !native_to[0])
+        return false;
+    forget_listing();
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (renameat2(AT_FDCWD, native_from, AT_FDCWD, native_to, RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        *taken = errno == EEXIST;
+        return false;
+    }
+#endif
+    if (link(native_from, native_to) != 0) {
+        *taken = errno == EEXIST;
+        return false;
+    }
+    unlink(native_from);
+    return true;
+}
+
+// The time of the last write stands for the time of making: the files whose
+// identity counts (the mail lock) are empty and never written after.
+static bool system_file_identity(const char *path, PlatFileId *id)
+{
+    struct stat st;
+    if (!stat_path(path, &st))
+        return false;
+    id->volume = (unsigned long long)st.st_dev;
+    id->index = (unsigned long long)st.st_ino;
+    id->made = (long long)st.MODIFIED_AT.tv_sec * 1000000000LL + st.MODIFIED_AT.tv_nsec;
+    return true;
+}
+
 // is_link - a symbolic link, or a file with more than one name: writing
 // through either would change a file the filter never meant to.
 static bool is_link(const struct stat *st)
@@ -609,9 +651,20 @@ static void system_unlock(PlatLock *lock)
     lock->handle = -1;
 }
 
+// A pause of 0 gives the processor away and no more.
 static void system_sleep_ms(int ms)
 {
-    usleep((useconds_t)ms * 1000);
+    if (ms <= 0)
+        sched_yield();
+    else
+        usleep((useconds_t)ms * 1000);
+}
+
+static long long system_clock_ms(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
 }
 
 static bool system_make_directory(const char *path)
@@ -717,6 +770,8 @@ PlatOps plat_ops = {
     system_file_size,
     system_modified_time,
     system_rename,
+    system_rename_new,
+    system_file_identity,
     system_open_replacement,
     system_commit_replacement,
     system_discard_replacement,
@@ -731,6 +786,7 @@ PlatOps plat_ops = {
     system_close_listing,
     plat_system_local_time,
     plat_std_now_seconds,
+    system_clock_ms,
     plat_system_random,
     plat_std_getenv,
     system_open_secret,

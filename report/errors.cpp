@@ -41,46 +41,62 @@ static bool port_method_due;
 // reading config.prt without fault must not make it news again.
 static const char *file_in_report;
 
-// Arguments of an error text: n >= 0 is message entry n; the others stand for
-// the row's next file name, the station's callsign, the report's detail and
-// the number of texts a language file must hold.
-enum { ARG_END = -1, ARG_NAME = -2, ARG_CALLSIGN = -3, ARG_DETAIL = -4, ARG_TEXTS = -5 };
+// The form of the report being made (MAIL_ERROR_... for error 2, else 0),
+// and the numbers a report of lost mail gives.
+static int form_in_report;
+static long lost_mail_in_report, lost_entries_in_report;
 
-// ErrorFormat - a code, its text (each conversion takes the next argument) and its verdict.
+// Arguments of an error text: n >= 0 is message entry n; the others stand for
+// the row's next file name, the station's callsign, the report's detail, the
+// number of texts a language file must hold, the mail lock's path, and the
+// messages and log entries lost.
+enum {
+    ARG_END = -1, ARG_NAME = -2, ARG_CALLSIGN = -3, ARG_DETAIL = -4, ARG_TEXTS = -5, ARG_LOCK = -6,
+    ARG_LOST_MAIL = -7, ARG_LOST_ENTRIES = -8
+};
+
+// ErrorFormat - a code and its form, its text (each conversion takes the
+// next argument) and its verdict.
 struct ErrorFormat {
     uint16_t code;
     const char *format;
     int args[5];               // in the order of the conversions; ARG_END ends early
     const char *names[2];      // the file names taken by ARG_NAME, in order
     uint8_t verdict;
+    int form;                  // which of a code's texts: 0, or a MAIL_ERROR_... of error 2
 };
 
 static const ErrorFormat error_formats[] = {
-    {1, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"init.srv", nullptr}, 0},
-    {2, "%s.\n    %s %s", {MSG_NO_MAIL_FILE, MSG_CHECK_CONFIG, ARG_NAME, ARG_END}, {"init.srv", nullptr}, 0},
-    {3, "%s (%s) %s.", {MSG_CONFIG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"config.prt", nullptr}, 0},
+    {1, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"init.srv", nullptr}, 0, 0},
+    {2, "%s.\n    %s %s", {MSG_NO_MAIL_FILE, MSG_CHECK_CONFIG, ARG_NAME, ARG_END}, {"init.srv", nullptr}, 0, 0},
+    {2, "%s.\n    %s %s (locked)", {MSG_NO_MAIL_FILE, MSG_FILE, ARG_LOCK, ARG_END}, {nullptr, nullptr}, 0,
+     MAIL_ERROR_LOCK},
+    {2, "Messages lost: %d, log entries lost: %d (no file could take them).",
+     {ARG_LOST_MAIL, ARG_LOST_ENTRIES, ARG_END}, {nullptr, nullptr}, 0, MAIL_ERROR_LOST},
+    {3, "%s (%s) %s.", {MSG_CONFIG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"config.prt", nullptr}, 0, 0},
     {4, "%s %s %s.", {MSG_TABLE_FILE, ARG_CALLSIGN, MSG_NOT_FOUND, ARG_END}, {nullptr, nullptr},
-     VERDICT_FALLBACK},
-    {5, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"config.prt", nullptr}, 0},
-    {6, "%s (%d/%d).", {MSG_LANGUAGE_LINES, ARG_DETAIL, ARG_TEXTS, ARG_END}, {nullptr, nullptr}, 0},
-    {7, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"users.prt", nullptr}, VERDICT_FALLBACK},
+     VERDICT_FALLBACK, 0},
+    {5, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"config.prt", nullptr}, 0, 0},
+    {6, "%s (%d/%d).", {MSG_LANGUAGE_LINES, ARG_DETAIL, ARG_TEXTS, ARG_END}, {nullptr, nullptr}, 0, 0},
+    {7, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"users.prt", nullptr}, VERDICT_FALLBACK, 0},
     {8, "%s %s %s.\n    %s %s", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, MSG_OPTION_ON, ARG_NAME},
-     {"open.prt", "config.prt"}, 0},
-    {9, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"info.prt", nullptr}, VERDICT_REFUSED},
-    {10, "%s", {MSG_NO_TEMP_FILE, ARG_END}, {nullptr, nullptr}, VERDICT_REFUSED},
+     {"open.prt", "config.prt"}, 0, 0},
+    {9, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"info.prt", nullptr}, VERDICT_REFUSED, 0},
+    {10, "%s", {MSG_NO_TEMP_FILE, ARG_END}, {nullptr, nullptr}, VERDICT_REFUSED, 0},
     {11, "%s %s %s.\n    %s %s", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, MSG_OPTION_ON, ARG_NAME},
-     {"excluded.prt", "config.prt"}, VERDICT_REFUSED},
-    {13, "%s", {MSG_NO_MEMORY, ARG_END}, {nullptr, nullptr}, 0},
+     {"excluded.prt", "config.prt"}, VERDICT_REFUSED, 0},
+    {13, "%s", {MSG_NO_MEMORY, ARG_END}, {nullptr, nullptr}, 0, 0},
 };
 
 // The text of codes nobody raises.
-static const ErrorFormat unknown_error = {0, "%s", {MSG_UNKNOWN_ERROR, ARG_END}, {nullptr, nullptr}, 0};
+static const ErrorFormat unknown_error = {0, "%s", {MSG_UNKNOWN_ERROR, ARG_END}, {nullptr, nullptr}, 0, 0};
 
-// find_format - the table row of a code, or the row of an unknown error.
+// find_format - the table row of a code in the form of the report being
+// made, or the row of an unknown error.
 static const ErrorFormat *find_format(uint16_t code)
 {
     for (const ErrorFormat &f : error_formats)
-        if (f.code == code)
+        if (f.code == code && f.form == form_in_report)
             return &f;
     return &unknown_error;
 }
@@ -106,6 +122,12 @@ static void append_argument(const ErrorFormat *f, int arg, int *name_index, uint
         n = snprintf(at, room, "%d", detail);
     else if (arg == ARG_TEXTS)
         n = snprintf(at, room, "%d", LANGUAGE_TEXTS);
+    else if (arg == ARG_LOCK)
+        n = snprintf(at, room, "%s", host_info.mail_lock_path);
+    else if (arg == ARG_LOST_MAIL)
+        n = snprintf(at, room, "%ld", lost_mail_in_report);
+    else if (arg == ARG_LOST_ENTRIES)
+        n = snprintf(at, room, "%ld", lost_entries_in_report);
     *used += (n < 0) ? 0 : ((size_t)n < room ? (size_t)n : room - 1);
 }
 
@@ -313,6 +335,18 @@ static bool write_error_mail(FILE *mail, void *context)
     return !ferror(mail);
 }
 
+// mail_sysops - the error mail to every sysop, once config.prt has named
+// them; a mail that no file takes is counted as lost.
+static void mail_sysops(uint16_t code, const char *text)
+{
+    if (!filter_config.config_loaded)
+        return;
+    load_missing_setup(SETUP_MAIL_DROP, code);
+    ErrorMail mail = {code, text};
+    if (!send_mail(write_error_mail, &mail))
+        count_lost_mail(sysops_to_mail());
+}
+
 // mail_sysops_once - mail the sysops unless this code's marker says they know.
 // The marker is made before the mail, so a mail that cannot be sent now is
 // not sent later either, until the failing operation has succeeded again.
@@ -323,11 +357,7 @@ static void mail_sysops_once(uint16_t code, const char *text)
     if (plat_exists(marker))
         return;
     plat_create_hidden(marker);
-    if (!filter_config.config_loaded)
-        return;
-    load_missing_setup(SETUP_MAIL_DROP, code);
-    ErrorMail mail = {code, text};
-    send_mail(write_error_mail, &mail);
+    mail_sysops(code, text);
 }
 
 // report_error_in - report_error for a line of file_name rather than of the
@@ -373,24 +403,49 @@ void errors_reset(void)
     install_error_reporter(&reporter);
 }
 
-// report_error - record in error.prt, mail the sysops once, note the outcome
-// of the code. An error.prt that cannot be written stops the recording there:
-// no marker and no mail. The outcome of the code stands all the same: a
-// station that the code refuses (a missing information or exclusion text,
-// a challenge that cannot be checked) must not be let in because the disk
-// that would have recorded the fault is failing too.
-void report_error(uint16_t code, uint16_t detail)
+// record_and_mail - record a report's text in error.prt, mail the sysops
+// (once per code above 2; error 2, which its callers report once per
+// trouble, each time), note the outcome of the code; false when error.prt
+// could not be written. An error.prt that cannot be written stops the
+// recording there: no marker and no mail. The outcome of the code stands all
+// the same: a station that the code refuses (a missing information or
+// exclusion text, a challenge that cannot be checked) must not be let in
+// because the disk that would have recorded the fault is failing too.
+static bool record_and_mail(uint16_t code, uint16_t detail, const char *text)
 {
-    char text[ERROR_TEXT_MAX];
-    error_text(code, detail, text, sizeof text);
     port_method_due = false;
     trace(TRACE_ERROR, detail, code, nullptr, text);
-    if (write_error_record(code, text) && code > ERR_NO_MAIL) {
+    bool recorded = write_error_record(code, text);
+    if (recorded && code >= ERR_NO_MAIL) {
         load_missing_setup(SETUP_RECIPIENTS, code);
-        mail_sysops_once(code, text);
+        if (code == ERR_NO_MAIL)
+            mail_sysops(code, text);
+        else
+            mail_sysops_once(code, text);
     }
     uint8_t v = find_format(code)->verdict;
     // Noted last: the reports raised while loading the setup above came first.
     port_method_due = v == VERDICT_FALLBACK;
     last_verdict = port_method_due ? (uint8_t)VERDICT_REFUSED : v;
+    return recorded;
+}
+
+void report_error(uint16_t code, uint16_t detail)
+{
+    char text[ERROR_TEXT_MAX];
+    error_text(code, detail, text, sizeof text);
+    record_and_mail(code, detail, text);
+}
+
+// report_mail_error - error 2 in one of its forms, its text built before
+// the readers that load the setup may report errors of their own.
+bool report_mail_error(MailError form, long lost_mail, long lost_entries)
+{
+    char text[ERROR_TEXT_MAX];
+    lost_mail_in_report = lost_mail;
+    lost_entries_in_report = lost_entries;
+    form_in_report = form;
+    error_text(ERR_NO_MAIL, 0, text, sizeof text);
+    form_in_report = 0;
+    return record_and_mail(ERR_NO_MAIL, 0, text);
 }

@@ -12,8 +12,20 @@
 // is due. It never writes verdict; the operation that stopped on the error does.
 void report_error(uint16_t code, uint16_t detail);
 
+// The forms of error 2: the import file cannot take the mail, someone's
+// lock keeps it out, or mail and log entries could not be written anywhere.
+enum MailError { MAIL_ERROR_IMPORT, MAIL_ERROR_LOCK, MAIL_ERROR_LOST };
+
+// report_mail_error - error 2 in one of its forms, with the messages and
+// log entries lost for MAIL_ERROR_LOST: recorded, and mailed each time
+// through the mail drop (into mail.prt while the import file cannot take
+// it, so that it goes with the held mail). False when error.prt could not
+// be written.
+bool report_mail_error(MailError form, long lost_mail, long lost_entries);
+
 // report_error_in - report_error for a wrong line of file_name ("guard.prt"),
-// which the error text names, with a marker of its own; the code's verdict
+// or another fault of that file, which the error text names (after the text
+// when it names no file of its own), with a marker of its own; the code's verdict
 // is noted as for report_error, and the caller may leave it unused.
 void report_error_in(uint16_t code, uint16_t detail, const char *file_name);
 

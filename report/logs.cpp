@@ -3,7 +3,8 @@
 // logusr.prt, each in one file or one per day, week or month.
 //
 // Every failure here is silent: a log that cannot be written leaves the
-// outcome of the call unchanged.
+// outcome of the call unchanged. An entry that a log opened for it did not
+// take whole is counted, for the sysop to hear of when a report can be written.
 #include "report/logs.h"
 #include "common/files_lock.h"
 #include "common/filter_dir.h"
@@ -24,6 +25,9 @@ static const char connection_log_dir[] = FILTER_DIR "\\logcnx";
 static const char general_prefix[] = "logcnx";
 enum { DAILY_PREFIX_LENGTH = 5 };
 static const char *const attempt_logs[2] = {"lognopas.prt", "logexcld.prt"};
+
+// Entries lost and not yet reported.
+static long lost_entries;
 
 // Room for four labels of 80 characters placed around column 62 at most.
 enum { HEADER_MAX = 400 };
@@ -61,15 +65,19 @@ static void entry_time(char *time_text, size_t time_size, char *date_text, size_
 
 // open_log - append to a log, creating it with its header first when new;
 // null on failure. Created exclusively: a log another process has just
-// created is appended to, never replaced.
+// created is appended to, never replaced. An empty log is one whose creator
+// ended before its header (the host killed): it gets the header still.
 static FILE *open_log(const char *path, const char *title)
 {
-    if (plat_exists(path))
-        return plat_fopen(path, "at");
-    bool existed = false;
-    FILE *f = plat_fopen_exclusive(path, &existed);
-    if (!f)
-        return existed ? plat_fopen(path, "at") : nullptr;
+    long size = 0;
+    bool existed = plat_file_size(path, &size);
+    FILE *f = existed ? nullptr : plat_fopen_exclusive(path, &existed);
+    if (existed && !f) {
+        plat_file_size(path, &size);
+        f = plat_fopen(path, "at");
+    }
+    if (!f || size > 0)
+        return f;
     char header[HEADER_MAX];
     log_column_header(header, sizeof header);
     char banner[BANNER_MAX];
@@ -167,8 +175,24 @@ static void append_log_entry(const char *path, const char *title)
     format_log_entry(entry, sizeof entry, connection_info.callsign, connection_info.ssid, connection_info.port,
                      time_text, date_text);
     fputs(entry, f);
-    plat_fclose(f);
+    if (plat_fclose(f) != 0)
+        lost_entries++;
     unlock_filter_files();
+}
+
+long lost_log_entries(void)
+{
+    return lost_entries;
+}
+
+void forget_lost_log_entries(long n)
+{
+    lost_entries -= n < lost_entries ? n : lost_entries;
+}
+
+void logs_reset(void)
+{
+    lost_entries = 0;
 }
 
 // write_attempt_log - one entry in lognopas.prt or logexcld.prt.

@@ -10,11 +10,25 @@
 enum { LOG_FAILED_PASSWORDS = 0, LOG_EXCLUDED = 1 };
 enum { LOG_GENERAL = 0, LOG_STATION = 1 };
 
-// write_attempt_log - one entry in lognopas.prt or logexcld.prt; silent on failure.
+// write_attempt_log - one entry in lognopas.prt or logexcld.prt; silent on
+// failure, but an entry lost is counted.
 void write_attempt_log(int which);
 
-// write_connection_log - one entry in the general (0) or station (1) log; silent on failure.
+// write_connection_log - one entry in the general (0) or station (1) log;
+// silent on failure, but an entry lost is counted.
 void write_connection_log(int kind);
+
+// lost_log_entries - the log entries that could not be written whole (a
+// write or a close that failed, as on a full disk) and were not reported
+// yet. A log that does not open loses nothing countable: that is the
+// sysop's choice of files and directories.
+long lost_log_entries(void);
+
+// forget_lost_log_entries - n of the entries lost have been reported.
+void forget_lost_log_entries(long n);
+
+// logs_reset - the load-time state: nothing lost yet.
+void logs_reset(void);
 
 // Widest logusr.prt name that is read whole: longer than any callsign with
 // its SSID ("N0CALL-255"), so a cut name can never match a station. A line is

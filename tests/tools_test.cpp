@@ -562,6 +562,31 @@ TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
     EXPECT_EQ(h.list("morvel").size(), 2u);
 }
 
+// A name given in the overlay only when free, with the file's identity.
+TEST(DryRun, NewNameKeepsTheIdentityAndIsRefusedWhenTaken)
+{
+    HostDir h;
+    h.write("morvel/b.prt", "b\n");
+    ASSERT_TRUE(plat_dry_run_begin());
+    FILE *a = plat_fopen_exclusive("morvel\\a.prt", nullptr);
+    ASSERT_NE(a, nullptr);
+    plat_fclose(a);
+    PlatFileId made, b, moved;
+    ASSERT_TRUE(plat_file_identity("morvel\\a.prt", &made));
+    ASSERT_TRUE(plat_file_identity("morvel\\b.prt", &b));
+    EXPECT_FALSE(plat_same_file(&made, &b));
+    bool taken = false;
+    EXPECT_FALSE(plat_rename_new("morvel\\a.prt", "morvel\\b.prt", &taken));
+    EXPECT_TRUE(taken);
+    EXPECT_TRUE(plat_rename_new("morvel\\a.prt", "morvel\\c.prt", &taken));
+    ASSERT_TRUE(plat_file_identity("morvel\\c.prt", &moved));
+    EXPECT_TRUE(plat_same_file(&made, &moved));
+    EXPECT_FALSE(plat_exists("morvel\\a.prt"));
+    plat_dry_run_end();
+    EXPECT_FALSE(h.exists("morvel/c.prt"));
+    EXPECT_FALSE(h.exists("morvel/a.prt"));
+}
+
 // Where the BBS may not write, a dry run is refused as the real run is: a
 // challenge whose state file the real run cannot keep is never told of.
 TEST(DryRun, RefusedWhereTheAccountMayNotWrite)
