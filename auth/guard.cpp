@@ -33,6 +33,7 @@
 #include "config/host_files.h"
 #include "platform/platform.h"
 #include "report/errors.h"
+#include "report/lockouts.h"
 #include "report/logs.h"
 #include "report/notices.h"
 
@@ -214,20 +215,28 @@ static GuardEntry *new_entry(long long now)
     return e;
 }
 
+// local_time_at - a calendar time in seconds as local time, counted from the call's own.
+static void local_time_at(long long at, struct tm *out)
+{
+    *out = call_clock.local_time;
+    out->tm_sec += (int)(at - (long long)plat_now_seconds());
+    out->tm_isdst = -1;
+    mktime(out);
+}
+
 // lockout_end - the end of the entry's lockout, as the call's time stamp shows times.
 static void lockout_end(const GuardEntry *e, char *out, size_t size)
 {
-    struct tm end = call_clock.local_time;
-    end.tm_sec += (int)(e->last + window() - (long long)plat_now_seconds());
-    end.tm_isdst = -1;
-    mktime(&end);
+    struct tm end;
+    local_time_at(e->last + window(), &end);
     if (!plat_format_time(out, size, "%X %d-%m-%Y", &end))
         copy_text(out, size, "?");
 }
 
-// announce_lockout - mail the sysops and log the station as excluded, once
-// per lockout: only after the table that says so is written, or every
-// refusal would announce it again.
+// announce_lockout - mail the sysops, log the station as excluded and keep
+// the lockout in the lockout log, once per lockout: only after the table
+// that says so is written, or every refusal would announce it again. The
+// lockout runs from the failure that reached the count, the last one counted.
 static void announce_lockout(const GuardEntry *e)
 {
     char until[32];
@@ -237,6 +246,10 @@ static void announce_lockout(const GuardEntry *e)
         mail_guard_notice(e->callsign, e->failures, until);
     if (filter_config.log_exclusions)
         write_attempt_log(LOG_EXCLUDED);
+    struct tm from, end;
+    local_time_at(e->last, &from);
+    local_time_at(e->last + window(), &end);
+    write_lockout_entry(e->callsign, e->failures, &from, &end);
 }
 
 // is_exempt - the console, and a forward login, which is no caller's attempt.
@@ -309,4 +322,27 @@ void guard_status(GuardStatus *status)
     status->locked = is_locked(e, now);
     if (status->locked)
         lockout_end(e, status->until, sizeof status->until);
+}
+
+const char *guard_file_path(void)
+{
+    return guard_file;
+}
+
+int guard_locked_now(GuardStatusLine *out, int max)
+{
+    if (!guard_config.guard_on)
+        return 0;
+    long long now = (long long)plat_now_seconds();
+    read_table(now);
+    int n = 0;
+    for (int i = 0; i < entry_count && n < max; i++) {
+        if (!is_locked(&entries[i], now))
+            continue;
+        copy_text(out[n].callsign, sizeof out[n].callsign, entries[i].callsign);
+        out[n].failures = entries[i].failures;
+        lockout_end(&entries[i], out[n].until, sizeof out[n].until);
+        n++;
+    }
+    return n;
 }

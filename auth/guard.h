@@ -39,4 +39,19 @@ struct GuardStatus {
 // guard_status - the guard's record of the connection's callsign now.
 void guard_status(GuardStatus *status);
 
+// guard_file_path - morvel\guard.dat, where the guard counts.
+const char *guard_file_path(void);
+
+// GuardStatusLine - one callsign the guard holds locked out, for the tools.
+struct GuardStatusLine {
+    char callsign[7];
+    int failures;
+    char until[32];            // as the time stamps show it
+};
+
+// guard_locked_now - the callsigns locked out now, at most max of them, in
+// the order of guard.dat; their number. None while the guard is off (the
+// caller reads guard.prt first, with load_guard_config).
+int guard_locked_now(GuardStatusLine *out, int max);
+
 #endif

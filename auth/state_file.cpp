@@ -375,9 +375,19 @@ static void remove_if_expired(const char *path)
     wipe(&e, sizeof e);
 }
 
+// remove_if_left_behind - a temporary of a file rewritten whole that no
+// process has written for a minute: one that ended while writing it left it.
+static void remove_if_left_behind(const char *path)
+{
+    long age = 0;
+    if (plat_file_age(path, &age) && age > SWEEP_SECONDS && plat_file_kind(path) == PLAT_PLAIN_FILE)
+        plat_remove(path);
+}
+
 // The sweep reads every state file, so it runs at most once a minute: a
 // challenge that expired meanwhile is refused at its answer and ignored by
-// every reader all the same.
+// every reader all the same. It takes away the temporaries that processes
+// which ended while rewriting a file left, whatever their number.
 void remove_expired_state_files(void)
 {
     long long now = (long long)plat_now_seconds();
@@ -389,10 +399,14 @@ void remove_expired_state_files(void)
         return;
     char name[FILE_NAME_MAX], path[FILTER_PATH_MAX];
     while (plat_next_name(&listing, name, sizeof name)) {
-        if (!is_state_file_name(name))
+        bool temporary = plat_is_temporary_name(name);
+        if (!temporary && !is_state_file_name(name))
             continue;
         snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
-        remove_if_expired(path);
+        if (temporary)
+            remove_if_left_behind(path);
+        else
+            remove_if_expired(path);
     }
     plat_close_listing(&listing);
 }

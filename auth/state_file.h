@@ -94,7 +94,9 @@ void end_callsign_challenges(void);
 bool remove_state_file(const char *path);
 
 // remove_expired_state_files - the state files of every station whose
-// challenge has expired, at most once a minute; nothing else is touched.
+// challenge has expired, and the temporaries of files rewritten whole that
+// have not been written for a minute (plat_is_temporary_name), at most once
+// a minute; nothing else is touched.
 void remove_expired_state_files(void);
 
 // state_files_reset - the load-time state: no sweep done yet.

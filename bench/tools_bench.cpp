@@ -1,9 +1,12 @@
 // tools_bench.cpp - the sysop's tools on large setups: filter-check's time
 // against the number of users.prt entries (plain headers and CALL-* headers,
 // 10,000 to 100,000 entries), with the growth Google Benchmark fits to it,
-// and filter-compare's time for 1,000 stations. Each iteration runs the tool
+// filter-compare's time for 1,000 stations, and filter-report's for a month
+// of 100,000 connections in daily logs (the goal: under 2 s). Each iteration runs the tool
 // as the sysop does, a whole process; the time is the wall clock of that run,
 // and the CPU time of the child is reported beside it.
+#include "report/logs.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -101,5 +104,53 @@ static void BM_Compare1000Stations(benchmark::State &state)
     fs::remove_all(new_dir, ec);
 }
 BENCHMARK(BM_Compare1000Stations)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// make_month - a copy of the sample host without its own logs, whose daily
+// connection logs hold connections entries over the 30 days of November
+// 2026, each line written by the filter's own format_log_entry, and a
+// failed-password log of one in a hundred of them.
+static std::string make_month(long connections)
+{
+    std::string dir = (fs::temp_directory_path() / ("filter-report-bench-" + std::to_string(connections))).string();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    fs::copy(fs::path(FILTER_SOURCE_DIR) / "examples" / "bbs", dir, fs::copy_options::recursive);
+    fs::remove_all(dir + "/morvel/logcnx", ec);
+    fs::create_directory(dir + "/morvel/logcnx");
+    std::ofstream failures(dir + "/morvel/lognopas.prt");
+    char line[LOG_ENTRY_MAX], time_text[16], date_text[16];
+    for (int day = 1; day <= 30; day++) {
+        std::ofstream log(dir + "/morvel/logcnx/logcn" + std::to_string(304 + day) + ".prt");
+        log << "\n[MORVEL v4.0] - Connections log:\n\n         CALLSIGN         PORT          TIME"
+               "                DATE\n   " << std::string(69, '=') << "\n";
+        long first = connections * (day - 1) / 30, last = connections * day / 30;
+        for (long i = first; i < last; i++) {
+            long second = (i - first) * 86400 / (last - first);
+            snprintf(time_text, sizeof time_text, "%02ld:%02ld:%02ld,%02ld", second / 3600, second / 60 % 60,
+                     second % 60, i % 100);
+            snprintf(date_text, sizeof date_text, "%02d-11-2026", day);
+            format_log_entry(line, sizeof line, station_call(i % 2000).c_str(), (int)(i % 16), (int)(1 + i % 4),
+                             time_text, date_text);
+            log << line;
+            if (i % 100 == 0)
+                failures << line;
+        }
+    }
+    return dir;
+}
+
+static void BM_ReportOfAMonth(benchmark::State &state)
+{
+    std::string dir = make_month(state.range(0));
+    std::string command = std::string(FILTER_REPORT_PATH) + " -q --dir " + dir + " --out " + dir + "/report.html";
+    double cpu = 0;
+    for (auto _ : state)
+        state.SetIterationTime(time_command(state, command, &cpu));
+    state.counters["child_cpu_s"] = cpu / (double)state.iterations();
+    state.SetComplexityN(state.range(0));
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+BENCHMARK(BM_ReportOfAMonth)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -1,9 +1,10 @@
 # packaging.cmake - what "cmake --install" puts where, and the package that
 # "cmake --build DIR --target package" makes of it (CPack):
 #   c_filt32-VERSION-win32.zip, -win64.zip   the DLL, the tools, READ-ME-FIRST.txt,
-#                                            the sysop's pages as HTML, the sample BBS
-#                                            with Windows line ends, libqrencode's
-#                                            licence and source (licenses\)
+#                                            the sysop's pages as HTML (and their
+#                                            pictures), the sample BBS with Windows
+#                                            line ends, libqrencode's licence and
+#                                            source (licenses\)
 #   c_filt32-VERSION-linux-x86_64.tar.gz     the module, the tools, their manual
 #                                            pages, the HTML pages, the sample BBS
 # and SHA256SUMS beside the package. The programs' own install rules are in
@@ -22,6 +23,8 @@ set(FILTER_SYSOP_PAGES
   ${PROJECT_SOURCE_DIR}/docs/security.md
   ${PROJECT_SOURCE_DIR}/docs/tools.md
   ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+set(FILTER_SYSOP_PICTURES
+  ${PROJECT_SOURCE_DIR}/docs/report-sample.png)
 
 if(WIN32)
   set(FILTER_DOC_INSTALL_DIR docs)
@@ -50,6 +53,8 @@ if(PANDOC)
   endforeach()
   add_custom_target(sysop_pages ALL DEPENDS ${html_pages})
   install(FILES ${html_pages} DESTINATION ${FILTER_DOC_INSTALL_DIR})
+  # The pictures the pages show, beside them.
+  install(FILES ${FILTER_SYSOP_PICTURES} DESTINATION ${FILTER_DOC_INSTALL_DIR})
 else()
   # A package without the pages would leave the sysop without the guide.
   install(CODE "message(FATAL_ERROR \"the sysop's pages need pandoc: run tools/setup release, then configure again\")")

@@ -145,8 +145,10 @@ endfunction()
 # and the system's temporary folder are, named by Windows paths as a sysop
 # types them: a clean check, an explanation with its dry run, one through
 # MORVEL from the BBS's own folder, the paths as the sysop types them, the
-# host simulator's dry run and its scratch copy, a comparison; and the copies
-# are unchanged afterwards, since every run was a dry run or on a copy.
+# host simulator's dry run and its scratch copy, a comparison, the report of
+# the sample's month (its page, and its figures against the entry lines of the
+# sample's connection logs, counted here); and the copies are unchanged
+# afterwards, since every run was a dry run or on a copy.
 function(add_wine_tool_checks sample)
   c_folder(folder samples tool-samples)
   add_test(NAME WineToolSamples COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tool_samples.sh ${sample} ${folder})
@@ -178,9 +180,23 @@ function(add_wine_tool_checks sample)
   set_tests_properties(WineHostSimulatorScratchCopyOnDriveC PROPERTIES FAIL_REGULAR_EXPRESSION "cannot copy")
   wine_tool_check(WineFilterCompareListsTheChangedStation "2 stations compared, 1 would change"
     filter-compare ${old} ${new} --stations ${stations})
+  set(page "${samples}\\report.html")
+  wine_tool_check(WineFilterReportWritesTheSamplesPage "wrote [^\n]*report.html: [0-9]+ connections"
+    filter-report --dir ${old} --out ${page})
+  # Counted in the sample as the source tree holds it: the copy under test
+  # differs only in its line ends.
+  file(GLOB sample_logs ${CMAKE_SOURCE_DIR}/examples/bbs/morvel/logcnx/logcn*.prt)
+  set(logged 0)
+  foreach(log ${sample_logs})
+    file(STRINGS ${log} entries REGEX "^ +[A-Za-z0-9]+ *-[0-9]+ +-?[0-9]+ +[0-9][0-9]:[0-9][0-9]:[0-9][0-9],[0-9][0-9] +[0-9][0-9]-[0-9][0-9]-[0-9]+ *$")
+    list(LENGTH entries n)
+    math(EXPR logged "${logged} + ${n}")
+  endforeach()
+  wine_tool_check(WineFilterReportCountsTheSamplesConnections "\"connections\":{\"total\":${logged},"
+    filter-report --dir ${old} --json)
   add_test(NAME WineToolsWroteNothing COMMAND sh ${CMAKE_SOURCE_DIR}/tests/on_drive_c.sh ${folder} diff -r ${sample} old)
   set_tests_properties(WineToolsWroteNothing PROPERTIES FIXTURES_REQUIRED tool_samples
-    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineFilterCheckPrintsPathsAsTyped;WineHostSimulatorDryRun;WineHostSimulatorScratchCopyOnDriveC;WineFilterCompareListsTheChangedStation")
+    DEPENDS "WineFilterCheckOnTheSample;WineFilterExplainListsWhatItWouldWrite;WineFilterExplainFindsTheFilterDirectoryByMorvel;WineFilterCheckPrintsPathsAsTyped;WineHostSimulatorDryRun;WineHostSimulatorScratchCopyOnDriveC;WineFilterCompareListsTheChangedStation;WineFilterReportWritesTheSamplesPage;WineFilterReportCountsTheSamplesConnections")
 endfunction()
 
 # add_wine_sysop_pages_checks - what a Windows sysop reads and types, run

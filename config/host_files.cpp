@@ -191,20 +191,34 @@ static void read_port_file(PlatText *in)
             port_count++;
 }
 
+// read_port_table - read the host's port file once; false when it cannot be.
+static bool read_port_table(void)
+{
+    if (port_table_loaded)
+        return true;
+    PlatText f;
+    if (!host_info_ready() || !open_first(host_info.system_directory, port_file_names, HOST_FILE_NAMES, &f))
+        return false;
+    read_port_file(&f);
+    plat_close_text(&f);
+    port_table_loaded = true;
+    return true;
+}
+
 // load_port_table - read the host's port file once; false after an error was reported.
 static bool load_port_table(int line_number, bool from_user_list)
 {
     if (!host_info_ready())
         return false;
-    PlatText f;
-    if (!open_first(host_info.system_directory, port_file_names, HOST_FILE_NAMES, &f)) {
-        raise_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
-        return false;
-    }
-    read_port_file(&f);
-    plat_close_text(&f);
-    port_table_loaded = true;
-    return true;
+    if (read_port_table())
+        return true;
+    raise_error(from_user_list ? ERR_USERS_LINE : ERR_CONFIG_LINE, (uint16_t)line_number);
+    return false;
+}
+
+bool host_ports_ready(void)
+{
+    return read_port_table();
 }
 
 // table_port - the first port number 0..port_count whose name is name, or -1.

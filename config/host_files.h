@@ -32,6 +32,10 @@ bool find_host_user(const char *callsign, unsigned char *record);
 // language_name - the name of language number from langue.sys (out: LANGUAGE_NAME_SIZE bytes).
 bool language_name(unsigned number, char *out);
 
+// host_ports_ready - the host's port file has been read into port_table, now
+// or before; false when it cannot be, which it reports to nobody (for the tools).
+bool host_ports_ready(void);
+
 // port_from_name - port number 0..9, PORT_ALL, or PORT_UNRESOLVED after error 5 or 7.
 uint8_t port_from_name(const char *name, int line_number, bool from_user_list);
 

@@ -4,6 +4,7 @@
 #include "auth/admission.h"
 #include "auth/port_method.h"
 #include "auth/verification.h"
+#include "common/files_lock.h"
 #include "common/reply.h"
 #include "config/filter_config.h"
 #include "config/host_files.h"
@@ -54,11 +55,19 @@ static void notify_new_user(void)
 }
 
 // flush_waiting_mail - held mail into the import file, once the start-up
-// file names it, after what an earlier call left undone; true when the
-// sysop must be told that the mail drop is stuck.
-static bool flush_waiting_mail(void)
+// file names it, after what an earlier call left undone.
+static void flush_waiting_mail(void)
 {
-    return mail_drop_needs_care() && host_info_ready() && tidy_mail_drop();
+    if (mail_drop_needs_care() && host_info_ready())
+        flush_held_mail();
+}
+
+// command_event - a sysop command, after what an earlier call left undone
+// in the mail drop: a call ended early may have left the import file locked.
+static void command_event(const char *word, const char *argument)
+{
+    flush_waiting_mail();
+    run_sysop_command(word, argument);
 }
 
 // new_connection - the reply tag, the off switch, the BBS-only port, then
@@ -84,12 +93,8 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
 {
     char *args[CONNECTION_ARGS];
     padded_arguments(argc, argv, args);
-    bool mail_stuck = flush_waiting_mail();
-    int decoded = decode_arguments(args);
-    // Reported once the record can name the station of this call.
-    if (mail_stuck)
-        report_error(ERR_NO_MAIL, 0);
-    if (decoded < 0) {
+    flush_waiting_mail();
+    if (decode_arguments(args) < 0) {
         verdict = VERDICT_REFUSED;
         return verdict;
     }
@@ -112,28 +117,57 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
     return new_connection(reply);
 }
 
-int run_service_call(int argc, char **argv, char *reply, int memory_available)
+// begin_call - what the platform, the lock of the filter's files and the
+// mail drop knew of the last call is out of date now.
+static void begin_call(void)
 {
     plat_begin_call();
+    files_lock_new_call();
+    mail_new_call();
+}
+
+// report_call_news - at the end of a call, once its station is known and
+// config.prt has named the sysops and their language: the lock of the
+// filter's files found stuck (error 10, once while it stays), mail held
+// or lost (error 2).
+static void report_call_news(void)
+{
+    FilesLockNews lock_news = take_files_lock_news();
+    if (lock_news == FILES_LOCK_FREED)
+        clear_error_marker_in(ERR_STATE_FILE, files_lock_name);
+    bool lock_stuck = lock_news == FILES_LOCK_FOUND_STUCK;
+    if (lock_stuck || mail_news_waiting())
+        load_filter_config();
+    if (lock_stuck)
+        report_error_in(ERR_STATE_FILE, 0, files_lock_name);
+    report_mail_news();
+}
+
+int run_service_call(int argc, char **argv, char *reply, int memory_available)
+{
+    begin_call();
     reply_set_limit(REPLY_CAPACITY);
     fill_call_clock();
     if (argc < 2 || !argv)
         return 0;
     restore_default_messages();
     if (argc <= 3) {
-        if (memory_available == 0 || !argv[1])
-            return 0;
-        run_sysop_command(argv[1], command_argument(argc, argv));
+        if (memory_available != 0 && argv[1])
+            command_event(argv[1], command_argument(argc, argv));
+        report_call_news();
         return 0;
     }
-    return connection_event(argc, argv, reply, memory_available);
+    int result = connection_event(argc, argv, reply, memory_available);
+    report_call_news();
+    return result;
 }
 
 int run_command_call(int argc, char **argv)
 {
-    plat_begin_call();
+    begin_call();
     if (argc <= 1 || !argv || !argv[1])
         return 0;
-    run_sysop_command(argv[1], command_argument(argc, argv));
+    command_event(argv[1], command_argument(argc, argv));
+    report_call_news();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "common/reply.h"
 #include "filter/connection.h"
 #include "report/errors.h"
+#include "report/logs.h"
 #include "report/mail.h"
 
 #include <cstring>
@@ -46,9 +47,13 @@ static struct LoadTimeState {
 //   the password of the station looked up before.
 // - message_table: back to the defaults at the start of every svc_main call;
 //   dll_main keeps the texts of the last call.
-// - the mail's diverted flag, the port method that is due after an error
-//   report and the reply limit: set and read within one call.
-// - the lock of the filter's files: taken and released within one call.
+// - the mail's diverted flag, what a call found wrong with the mail drop,
+//   the port method that is due after an error report and the reply limit:
+//   set and read within one call.
+// - the counts of messages and log entries lost: kept until a report of
+//   them is written; they hold numbers, never a station's data.
+// - the lock of the filter's files: taken and released within one call,
+//   with the call's allowance for waiting and what the sysop must hear of it.
 void filter_reset_state(void)
 {
     connection_reset();
@@ -59,6 +64,7 @@ void filter_reset_state(void)
     state_files_reset();
     user_list_reset();
     mail_reset();
+    logs_reset();
     files_lock_reset();
     restore_default_messages();
     reply_set_limit(REPLY_CAPACITY);

@@ -138,31 +138,34 @@ static bool write_log_message(FILE *mail, PlatText *log, const char *sysop)
     return ok;
 }
 
-// write_log_mail - the mail of an open log: one message to every sysop.
+// write_log_mail - the mail of a log taken away (context: its path): one
+// message to every sysop. The log is closed again before the mail ends, so
+// that the mail drop can remove it.
 static bool write_log_mail(FILE *mail, void *context)
 {
-    PlatText *log = (PlatText *)context;
+    PlatText log;
+    if (!plat_open_text((const char *)context, &log))
+        return false;
     bool ok = true;
     for (int i = 0; i < sysops_to_mail(); i++) {
-        plat_text_seek(log, 0);
-        ok = write_log_message(mail, log, filter_config.sysop_calls[i]) && ok;
+        plat_text_seek(&log, 0);
+        ok = write_log_message(mail, &log, filter_config.sysop_calls[i]) && ok;
     }
+    plat_close_text(&log);
     return ok;
 }
 
 // mail_taken_log - mail a log taken away under its private name to every
-// sysop, then remove it (or empty it, so it is not mailed twice); false
-// when it was not mailed.
+// sysop; the mail drop takes the log away with the mail (removed, else
+// emptied), so that a call ended at any point mails it once. An empty one,
+// left by a mail whose log could only be emptied, holds nothing to mail.
+// False when it was not mailed.
 static bool mail_taken_log(const char *taken)
 {
-    PlatText log;
-    if (!plat_open_text(taken, &log))
-        return false;
-    bool mailed = send_mail(write_log_mail, &log);
-    plat_close_text(&log);
-    if (mailed && !plat_remove(taken))
-        plat_truncate(taken, 0);
-    return mailed;
+    long size = 0;
+    if (plat_file_size(taken, &size) && size == 0)
+        return plat_remove(taken);
+    return send_mail_from(taken, write_log_mail, (void *)taken);
 }
 
 // mail_one_log - take the log away under a private name and mail that copy

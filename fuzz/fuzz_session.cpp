@@ -24,12 +24,19 @@
 //                                     or renaming (kind 0..4) of a mail file
 //                                     (the import file, mail.prt, the lock,
 //                                     any) fails, with "p" every later one too
+//   K n                               the next call is ended (the host
+//                                     killed) at its n-th change to the disk
+//                                     (1..64); the library is loaded afresh
+//                                     and a connection of N0CALL-1 recovers
 //
 // After every call the mail is checked: every message in the import file
 // and in mail.prt is whole (from "#" to "/EX"), except in a file whose
 // failed cut-back the filter still owes and guards, and there are never
 // more messages than the filter has written (a flush that copies mail.prt
-// twice would show).
+// twice would show). After a call that was ended and the call that
+// recovers, every message is whole and none is there less often than before
+// or more often than before and begun since, by recipient and subject: a
+// message lost, torn or delivered twice would show.
 // Every call runs on a small stack (fuzz_svc); the library's load-time state
 // and the host directory are restored before each input. The target knows its
 // stations' passwords and computes a right answer from the challenge in the
@@ -49,9 +56,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -435,14 +445,26 @@ void learn_challenge(int st, int port)
 
 // --- the mail check ---
 
-// Messages the filter began to write since the session started.
+// Messages the filter began to write since the session started, and since
+// the last crash was set, by recipient and subject.
 long messages_written;
+std::map<std::string, long> messages_begun;
+
+// message_key - a message's recipient and subject, its subject without the full stop "-log" adds.
+std::string message_key(const std::string &to, std::string subject)
+{
+    if (!subject.empty() && subject.back() == '.')
+        subject.pop_back();
+    return to + "|" + subject;
+}
 
 // count_message - the sink of the mail trace: one message begun.
 void count_message(const TraceEvent *event)
 {
-    if (event->kind == TRACE_MAIL)
-        messages_written++;
+    if (event->kind != TRACE_MAIL)
+        return;
+    messages_written++;
+    messages_begun[message_key(event->text, event->path)]++;
 }
 
 // whole_messages - the messages of a mail file, each from a line "#" to a
@@ -463,20 +485,67 @@ long whole_messages(const std::string &text)
     return inside ? -1 : count;
 }
 
+// mail_files - the import file (named in upper case by the filter, as the
+// host's file system would not mind) and mail.prt.
+std::vector<std::string> mail_files(void)
+{
+    std::vector<std::string> files = {"morvel/mail.prt"};
+    std::error_code ec;
+    for (const auto &e : fs::directory_iterator("mail", ec))
+        if (strcasecmp(e.path().filename().string().c_str(), "mail.in") == 0)
+            files.push_back(e.path().string());
+    return files;
+}
+
+// add_message_keys - the recipient and subject of every whole message of a mail text.
+void add_message_keys(const std::string &text, std::map<std::string, long> *keys)
+{
+    std::istringstream lines(text);
+    std::string line, to, subject;
+    int at = 0;   // the line's place in its message: 1 the "#", 2 the address, 3 the subject
+    while (std::getline(lines, line)) {
+        at = line == "#" && at == 0 ? 1 : at + 1;
+        if (at == 2) {
+            char addressee[64] = "";
+            sscanf(line.c_str(), "SP %63s", addressee);
+            to = addressee;
+        }
+        if (at == 3)
+            subject = line;
+        if (line == "/EX") {
+            (*keys)[message_key(to, subject)]++;
+            at = 0;
+        }
+    }
+}
+
+// mail_keys - the messages of the import file and mail.prt, by recipient and subject.
+std::map<std::string, long> mail_keys(void)
+{
+    std::map<std::string, long> keys;
+    for (const std::string &file : mail_files()) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        add_message_keys(text.str(), &keys);
+    }
+    return keys;
+}
+
 // check_mail - after every call: whole messages, none more often than written.
 void check_mail(const char *what)
 {
     std::error_code ec;
-    if (fs::exists("morvel/mailcut.own", ec))
+    if (fs::exists("morvel/mailcut.own", ec) || fs::exists("morvel/heldcut.own", ec))
         return;
     long total = 0;
-    for (const char *file : {"mail/mail.in", "morvel/mail.prt"}) {
+    for (const std::string &file : mail_files()) {
         std::ifstream in(file, std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         long n = whole_messages(text.str());
         if (n < 0) {
-            fprintf(stderr, "%s: a torn message in %s after %s:\n%s\n", file, file, what, text.str().c_str());
+            fprintf(stderr, "a torn message in %s after %s:\n%s\n", file.c_str(), what, text.str().c_str());
             abort();
         }
         total += n;
@@ -489,6 +558,73 @@ void check_mail(const char *what)
 
 // --- the calls ---
 
+// The change of the disk at which a "K" line ends the next call; 0: none.
+int crash_at;
+// The last call was ended: what it showed the caller never happened.
+bool call_ended;
+
+// connection - the eight argument strings of a connection event.
+std::vector<std::string> connection(int st, int attempt, int flags, int count, int port, const std::string &answer)
+{
+    return {"bbs", stations[st].call, std::to_string(attempt), std::to_string(flags), std::to_string(count), "0",
+            std::to_string(port), answer};
+}
+
+// check_recovered - after a call that was ended and the call after it: no
+// message lost, torn or delivered twice.
+void check_recovered(const std::map<std::string, long> &before, const char *what)
+{
+    check_mail(what);
+    std::map<std::string, long> after = mail_keys();
+    std::map<std::string, long> keys = before;
+    keys.insert(after.begin(), after.end());
+    for (const auto &k : keys) {
+        long was = before.count(k.first) ? before.at(k.first) : 0;
+        long is = after.count(k.first) ? after.at(k.first) : 0;
+        long begun = messages_begun.count(k.first) ? messages_begun.at(k.first) : 0;
+        if (is < was || is > was + begun) {
+            fprintf(stderr, "after %s ended and the call after it: %ld messages %s, %ld before, %ld begun since\n",
+                    what, is, k.first.c_str(), was, begun);
+            abort();
+        }
+    }
+}
+
+// recover - the host's process ended in the call: a new one loads the
+// library, and its first connection finds what the ended one left.
+void recover(const std::map<std::string, long> &before, const char *what)
+{
+    plat_test_clear_faults();
+    filter_reset_state();
+    set_clock();
+    if (tracing)
+        fprintf(stderr, "  (ended; the library is loaded again)\n");
+    fuzz_svc(connection(0, 0, 0, 2, 1, ""), 1);
+    pending[0] = Pending();
+    check_recovered(before, what);
+}
+
+// run_call - one call of either entry point, ended at the change a "K" line
+// chose, and then recovered from; true when it was ended.
+bool run_call(const std::function<void()> &entry, const char *what)
+{
+    if (crash_at == 0) {
+        entry();
+        return false;
+    }
+    std::map<std::string, long> before = mail_keys();
+    messages_begun.clear();
+    plat_test_crash_at(crash_at);
+    crash_at = 0;
+    entry();
+    if (!plat_test_crashed()) {
+        plat_test_crash_at(0);
+        return false;
+    }
+    recover(before, what);
+    return true;
+}
+
 // call - one svc_main call; in trace and sound modes error.prt is removed
 // before it so that the report it leaves, if any, is this call's own.
 int call(std::vector<std::string> args, int memory_available, const char *what)
@@ -496,8 +632,10 @@ int call(std::vector<std::string> args, int memory_available, const char *what)
     std::error_code ec;
     if (tracing || fuzz_checking())
         fs::remove("morvel/error.prt", ec);
-    int verdict = fuzz_svc(args, memory_available);
-    check_mail(what);
+    int verdict = 0;
+    call_ended = run_call([&] { verdict = fuzz_svc(args, memory_available); }, what);
+    if (!call_ended)
+        check_mail(what);
     if (tracing || fuzz_checking()) {
         std::ifstream in("morvel/error.prt");
         std::string line, code;
@@ -519,17 +657,11 @@ int call(std::vector<std::string> args, int memory_available, const char *what)
     return verdict;
 }
 
-// connection - the eight argument strings of a connection event.
-std::vector<std::string> connection(int st, int attempt, int flags, int count, int port, const std::string &answer)
-{
-    return {"bbs", stations[st].call, std::to_string(attempt), std::to_string(flags), std::to_string(count), "0",
-            std::to_string(port), answer};
-}
-
-// after_call - a challenge to learn, or the station has none pending.
+// after_call - a challenge to learn, or the station has none pending (also
+// after a call that was ended: its state file may never have been written).
 void after_call(int st, int port, int verdict)
 {
-    if (verdict == 1)
+    if (verdict == 1 && !call_ended)
         learn_challenge(st, port);
     else
         pending[st] = Pending();
@@ -637,7 +769,8 @@ void op_sysop(const std::string &line)
     if (through_dll) {
         if (tracing)
             fprintf(stderr, "  %s\n", line.c_str());
-        fuzz_dll(args);
+        if (!run_call([&] { fuzz_dll(args); }, line.c_str()))
+            check_mail(line.c_str());
     } else {
         call(args, 1, line.c_str());
     }
@@ -724,6 +857,17 @@ void op_fault(const std::string &line)
         fprintf(stderr, "  %s\n", line.c_str());
 }
 
+// op_crash - the next call is ended at one of its changes to the disk.
+// Not in sound seeds: what an ended call showed the caller never happened.
+void op_crash(const std::string &line)
+{
+    std::vector<std::string> f = fields_of(line);
+    if (!fuzz_checking())
+        crash_at = 1 + fold(number(f, 0, 1) - 1, 64);
+    if (tracing)
+        fprintf(stderr, "  %s\n", line.c_str());
+}
+
 // Enough for a long session, few enough that one input stays quick.
 enum { MAX_OPERATIONS = 80 };
 
@@ -734,6 +878,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tracing = getenv("FUZZ_TRACE") != nullptr;
     restore_session();
     messages_written = 0;
+    messages_begun.clear();
+    crash_at = 0;
+    call_ended = false;
     trace_set_sink(count_message);
     std::string script((const char *)data, size);
     size_t at = 0;
@@ -757,6 +904,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 'X': op_state_file(line); break;
         case 'L': op_reload(line); break;
         case 'D': op_fault(line); break;
+        case 'K': op_crash(line); break;
         default: operations--; break;
         }
     }

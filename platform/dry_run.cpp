@@ -26,6 +26,8 @@ struct OverlayFile {
     bool exists;
     bool directory;
     std::string content;
+    bool own_identity;         // made or renamed by the run: identity is the overlay's
+    PlatFileId identity;
 };
 
 // OverlayStream - a scratch stream handed to the filter.
@@ -47,6 +49,7 @@ enum { READER_BASE = 1 << 24, READERS = 16, READ_CHUNK = 4096 };
 
 PlatOps below;   // the entries the overlay replaced
 bool active;
+unsigned long long files_made;   // numbers the files the run makes
 std::vector<OverlayFile> overlay;
 std::vector<OverlayStream> streams;
 OverlayReader readers[READERS];
@@ -125,8 +128,21 @@ size_t touch_record(const char *path)
     f.exists = f.on_disk_before;
     f.directory = f.directory_before;
     f.content = f.before;
+    f.own_identity = false;
+    f.identity = PlatFileId();
     overlay.push_back(f);
     return overlay.size() - 1;
+}
+
+// come_into_being - a record's file is made now: an identity no other file has.
+void come_into_being(OverlayFile &f)
+{
+    if (f.exists)
+        return;
+    f.own_identity = true;
+    f.identity.volume = ~0ULL;
+    f.identity.index = ++files_made;
+    f.identity.made = 0;
 }
 
 // place_accepts - whether the disk has the directory a new file would go
@@ -196,6 +212,7 @@ FILE *overlay_open_stream(const char *path, const char *mode)
         return nullptr;
     if (mode[0] == 'w' || !f.exists)
         f.content.clear();
+    come_into_being(f);
     f.exists = true;
     return hand_out(record, true);
 }
@@ -218,6 +235,7 @@ FILE *overlay_open_exclusive(const char *path, bool *existed)
     }
     if (!place_accepts(path) || !disk_lets_write(path, false))
         return nullptr;
+    come_into_being(f);
     f.exists = true;
     f.content.clear();
     return hand_out(record, true);
@@ -349,6 +367,7 @@ bool overlay_make_directory(const char *path)
     OverlayFile &f = overlay[touch_record(path)];
     if (f.exists || !disk_lets_write(path, false))
         return false;
+    come_into_being(f);
     f.exists = true;
     f.directory = true;
     return true;
@@ -359,6 +378,7 @@ bool overlay_create_hidden(const char *path)
     OverlayFile &f = overlay[touch_record(path)];
     if (f.directory || !disk_lets_write(path, false))
         return false;
+    come_into_being(f);
     f.exists = true;
     f.content.clear();
     return true;
@@ -420,11 +440,26 @@ bool overlay_file_size(const char *path, long *size)
     return true;
 }
 
-bool overlay_rename(const char *from, const char *to)
+// identity_of - the identity of a file that exists in the run; false when it cannot be told.
+bool identity_of(const char *path, const OverlayFile &f, PlatFileId *id)
+{
+    if (f.own_identity) {
+        *id = f.identity;
+        return true;
+    }
+    return below.file_identity(path, id);
+}
+
+// move_file - the file of one record takes the name of another, with its
+// content and its identity; false when it cannot move.
+bool move_file(const char *from, const char *to)
 {
     size_t source = touch_record(from);
     if (!overlay[source].exists || overlay[source].directory || !disk_lets_write(from, false) ||
         !disk_lets_write(to, false))
+        return false;
+    PlatFileId id;
+    if (!identity_of(from, overlay[source], &id))
         return false;
     std::string content = overlay[source].content;
     size_t target = touch_record(to);
@@ -432,9 +467,31 @@ bool overlay_rename(const char *from, const char *to)
         return false;
     overlay[target].exists = true;
     overlay[target].content = content;
+    overlay[target].own_identity = true;
+    overlay[target].identity = id;
     overlay[source].exists = false;
     overlay[source].content.clear();
     return true;
+}
+
+bool overlay_rename(const char *from, const char *to)
+{
+    return move_file(from, to);
+}
+
+bool overlay_rename_new(const char *from, const char *to, bool *taken)
+{
+    *taken = overlay_exists(to);
+    return !*taken && move_file(from, to);
+}
+
+bool overlay_file_identity(const char *path, PlatFileId *id)
+{
+    long found = find_record(path);
+    if (found < 0)
+        return below.file_identity(path, id);
+    const OverlayFile &f = overlay[(size_t)found];
+    return f.exists && identity_of(path, f, id);
 }
 
 // A replacement in the overlay is a rewrite of the record, taken in at the commit.
@@ -506,6 +563,8 @@ void swap_entries(bool on)
     t.truncate = on ? overlay_truncate : below.truncate;
     t.file_size = on ? overlay_file_size : below.file_size;
     t.rename = on ? overlay_rename : below.rename;
+    t.rename_new = on ? overlay_rename_new : below.rename_new;
+    t.file_identity = on ? overlay_file_identity : below.file_identity;
     t.open_replacement = on ? overlay_open_replacement : below.open_replacement;
     t.open_secret = on ? overlay_open_secret : below.open_secret;
     t.commit_replacement = on ? overlay_commit_replacement : below.commit_replacement;

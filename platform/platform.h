@@ -153,6 +153,30 @@ bool plat_file_size(const char *path, long *size);
 // file of that name; true on success, and the old name is gone then.
 bool plat_rename(const char *from, const char *to);
 
+// plat_rename_new - give a file a name that no file holds yet, in the same
+// directory, in one step: the file keeps its identity, and no moment sees
+// the name half given. False when the name is taken (*taken, which may be
+// null) or the renaming fails; the file then keeps its old name.
+bool plat_rename_new(const char *from, const char *to, bool *taken);
+
+// PlatFileId - what tells one file from every other: its volume, its number
+// there, and when it was made (the system's finest unit). A file made later
+// under the same name, even with the number of one removed before, differs.
+struct PlatFileId {
+    unsigned long long volume;
+    unsigned long long index;
+    long long made;
+};
+
+// plat_file_identity - the identity of the file path names; false when there is none.
+bool plat_file_identity(const char *path, PlatFileId *id);
+
+// plat_same_file - the two identities are those of one file.
+inline bool plat_same_file(const PlatFileId *a, const PlatFileId *b)
+{
+    return a->volume == b->volume && a->index == b->index && a->made == b->made;
+}
+
 // PlatReplacement - a file being rewritten: the new content goes to a
 // temporary name beside it, and takes the file's place in one step at the
 // end, so a crash or a full disk leaves the old content or the new, never
@@ -187,6 +211,11 @@ bool plat_commit_replacement(PlatReplacement *r);
 // plat_discard_replacement - close the stream and drop the new content.
 void plat_discard_replacement(PlatReplacement *r);
 
+// plat_is_temporary_name - name is one the layer gives a replacement's
+// temporary ("error.prt.4711.new": the file's name, the number of the
+// process, "new"), which a process that ended while writing leaves behind.
+bool plat_is_temporary_name(const char *name);
+
 // PlatLock - an operating-system lock on a file (fcntl, LockFileEx), held
 // by this process: the system releases it when the process ends, however it
 // ends, so it never outlives its holder.
@@ -194,15 +223,10 @@ struct PlatLock {
     long long handle;             // -1: not held
 };
 
-// The longest a lock is waited for. The filter's own holders keep it for a
-// few file operations; one that has not let go by then is stuck, and the
-// host must not hang behind it.
-enum { PLAT_LOCK_WAIT_MS = 10000 };
-
 // plat_lock - take the lock of path (created when missing), waiting while
-// another process holds it, at most PLAT_LOCK_WAIT_MS; false when it could
-// not be had. Not counted: a process takes a file's lock once.
-bool plat_lock(const char *path, PlatLock *lock);
+// another process holds it, at most wait_ms by plat_clock_ms; false when it
+// could not be had. Not counted: a process takes a file's lock once.
+bool plat_lock(const char *path, PlatLock *lock, long wait_ms);
 
 // plat_try_lock - take the lock of path without waiting: 1 taken, 0 held
 // by another process, -1 when it cannot be taken at all.
@@ -236,6 +260,11 @@ void plat_local_time(struct tm *out, int *hundredths);
 
 // plat_now_seconds - the current calendar time in whole seconds.
 time_t plat_now_seconds(void);
+
+// plat_clock_ms - milliseconds of a clock that only goes forward, whatever
+// the time of day does: what a wait is measured on, never a count of pauses,
+// whose length the system rounds up to its timer's tick.
+long long plat_clock_ms(void);
 
 // plat_format_time - strftime over a broken-down local time; 0 when it did not fit.
 size_t plat_format_time(char *out, size_t size, const char *format, const struct tm *tm);

@@ -18,6 +18,12 @@ bool plat_remove(const char *path) { return plat_ops.remove(path); }
 bool plat_truncate(const char *path, long size) { return plat_ops.truncate(path, size); }
 bool plat_file_size(const char *path, long *size) { return plat_ops.file_size(path, size); }
 bool plat_rename(const char *from, const char *to) { return plat_ops.rename(from, to); }
+bool plat_rename_new(const char *from, const char *to, bool *taken)
+{
+    bool ignored;
+    return plat_ops.rename_new(from, to, taken ? taken : &ignored);
+}
+bool plat_file_identity(const char *path, PlatFileId *id) { return plat_ops.file_identity(path, id); }
 FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement *r)
 {
     return plat_ops.open_replacement(path, private_file, r);
@@ -35,6 +41,7 @@ bool plat_next_name(PlatListing *listing, char *name, size_t size) { return plat
 void plat_close_listing(PlatListing *listing) { plat_ops.close_listing(listing); }
 void plat_local_time(struct tm *out, int *hundredths) { plat_ops.local_time(out, hundredths); }
 time_t plat_now_seconds(void) { return plat_ops.now_seconds(); }
+long long plat_clock_ms(void) { return plat_ops.clock_ms(); }
 bool plat_random_bytes(void *buffer, size_t size) { return plat_ops.random_bytes(buffer, size); }
 const char *plat_getenv(const char *name) { return plat_ops.getenv(name); }
 
@@ -46,6 +53,18 @@ size_t plat_format_time(char *out, size_t size, const char *format, const struct
     if (n == 0)
         out[0] = '\0';
     return n;
+}
+
+bool plat_is_temporary_name(const char *name)
+{
+    static const char tail[] = ".new";
+    size_t n = strlen(name), t = sizeof tail - 1;
+    if (n <= t || strcmp(name + n - t, tail) != 0)
+        return false;
+    size_t digits = 0;
+    while (n - t > digits + 1 && name[n - t - digits - 1] >= '0' && name[n - t - digits - 1] <= '9')
+        digits++;
+    return digits > 0 && n - t > digits + 1 && name[n - t - digits - 1] == '.';
 }
 
 // The host runs for years: every build's clock counts past 2038 (the 32-bit
@@ -81,17 +100,21 @@ bool plat_file_age(const char *path, long *seconds)
     return true;
 }
 
-// The lock is tried without waiting and again every few milliseconds up to
-// the limit, so a stuck holder costs the host a bounded wait, never a hang.
-bool plat_lock(const char *path, PlatLock *lock)
+// The lock is tried without waiting and again until wait_ms have passed on
+// the clock, so a stuck holder costs the host a bounded wait, never a hang,
+// however long the system makes each pause. The filter's own holders keep
+// it for well under a millisecond: the first tries only give the processor
+// away, and only then does each pause last a few milliseconds.
+bool plat_lock(const char *path, PlatLock *lock, long wait_ms)
 {
-    enum { STEP_MS = 2 };
-    for (int waited = 0;; waited += STEP_MS) {
+    enum { QUICK_TRIES = 20, STEP_MS = 2 };
+    long long start = plat_ops.clock_ms();
+    for (int tries = 0;; tries++) {
         int taken = plat_ops.try_lock(path, lock);
         if (taken != 0)
             return taken > 0;
-        if (waited >= PLAT_LOCK_WAIT_MS)
+        if (plat_ops.clock_ms() - start >= wait_ms)
             return false;
-        plat_ops.sleep_ms(STEP_MS);
+        plat_ops.sleep_ms(tries < QUICK_TRIES ? 0 : STEP_MS);
     }
 }

@@ -43,6 +43,8 @@ struct PlatOps {
     bool (*file_size)(const char *path, long *size);
     bool (*modified_time)(const char *path, time_t *when);
     bool (*rename)(const char *from, const char *to);
+    bool (*rename_new)(const char *from, const char *to, bool *taken);
+    bool (*file_identity)(const char *path, PlatFileId *id);
     // A file rewritten whole under a temporary name, put in place in one step.
     FILE *(*open_replacement)(const char *path, bool private_file, PlatReplacement *r);
     bool (*commit_replacement)(PlatReplacement *r);
@@ -60,6 +62,7 @@ struct PlatOps {
     // The clock, the generator and the environment.
     void (*local_time)(struct tm *out, int *hundredths);
     time_t (*now_seconds)(void);
+    long long (*clock_ms)(void);
     bool (*random_bytes)(void *buffer, size_t size);
     const char *(*getenv)(const char *name);
     // A replacement whose new file only its owner may read (a tool's file

@@ -16,12 +16,19 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 #if defined(__linux__) || defined(__APPLE__)
 #include <sys/random.h>
+#endif
+
+#if defined(__APPLE__)
+#define MODIFIED_AT st_mtimespec
+#else
+#define MODIFIED_AT st_mtim
 #endif
 
 void plat_native_path(const char *path, char *out, size_t size)
@@ -308,6 +315,59 @@ static bool system_rename(const char *from, const char *to)
     return true;
 }
 
+// The name is given by a link and the old one removed where the system
+// cannot rename without replacing: the file never goes without a name, and a
+// crash in between leaves it with both, which its owner tidies.
+static bool system_rename_new(const char *from, const char *to, bool *taken)
+{
+    static Resolved r_from, r_to;
+    *taken = false;
+    resolve_path(from, &r_from);
+    resolve_path(to, &r_to);
+    if (missing(&r_from) || !r_to.native[0])
+        return false;
+    bool ok = false;
+    bool tried = false;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (COUNTED(renameat2(AT_FDCWD, r_from.native, AT_FDCWD, r_to.native, RENAME_NOREPLACE)) == 0) {
+        ok = tried = true;
+    } else if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        *taken = errno == EEXIST;
+        tried = true;
+    }
+#endif
+    if (!tried) {
+        if (COUNTED(link(r_from.native, r_to.native)) == 0) {
+            COUNTED(unlink(r_from.native));
+            ok = true;
+        } else {
+            *taken = errno == EEXIST;
+        }
+    }
+    if (ok) {
+        note_removed(&r_from);
+        note_made(&r_to);
+    } else {
+        // Another process may hold the name the listing lacks.
+        note_unsure();
+    }
+    return ok;
+}
+
+// The time of the last write stands for the time of making: the files whose
+// identity counts (the mail lock) are empty and never written after.
+static bool system_file_identity(const char *path, PlatFileId *id)
+{
+    static Resolved r;
+    struct stat st;
+    if (!stat_path(path, &st, &r))
+        return false;
+    id->volume = (unsigned long long)st.st_dev;
+    id->index = (unsigned long long)st.st_ino;
+    id->made = (long long)st.MODIFIED_AT.tv_sec * 1000000000LL + st.MODIFIED_AT.tv_nsec;
+    return true;
+}
+
 // is_link - a symbolic link, or a file with more than one name: writing
 // through either would change a file the filter never meant to.
 static bool is_link(const struct stat *st)
@@ -456,9 +516,20 @@ static void system_unlock(PlatLock *lock)
     lock->handle = -1;
 }
 
+// A pause of 0 gives the processor away and no more.
 static void system_sleep_ms(int ms)
 {
-    COUNTED(usleep((useconds_t)ms * 1000));
+    if (ms <= 0)
+        COUNTED(sched_yield());
+    else
+        COUNTED(usleep((useconds_t)ms * 1000));
+}
+
+static long long system_clock_ms(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
 }
 
 static bool system_make_directory(const char *path)
@@ -586,6 +657,8 @@ PlatOps plat_ops = {
     system_file_size,
     system_modified_time,
     system_rename,
+    system_rename_new,
+    system_file_identity,
     system_open_replacement,
     system_commit_replacement,
     system_discard_replacement,
@@ -600,6 +673,7 @@ PlatOps plat_ops = {
     system_close_listing,
     plat_system_local_time,
     plat_std_now_seconds,
+    system_clock_ms,
     plat_system_random,
     plat_std_getenv,
     system_open_secret,

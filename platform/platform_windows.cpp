@@ -206,6 +206,42 @@ static bool system_rename(const char *from, const char *to)
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// Without the replacing flag the system refuses a name that is taken.
+static bool system_rename_new(const char *from, const char *to, bool *taken)
+{
+    *taken = false;
+    if (!usable_path(from) || !usable_path(to))
+        return false;
+    if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH))
+        return true;
+    DWORD e = GetLastError();
+    *taken = e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS;
+    return false;
+}
+
+// The file's number on its volume never comes back while the file exists,
+// and NTFS adds a sequence to it; the creation time tells a file made later
+// apart where a volume reuses numbers (FAT).
+static bool system_file_identity(const char *path, PlatFileId *id)
+{
+    if (!usable_path(path))
+        return false;
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!ok)
+        return false;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = ((unsigned long long)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+    id->made = (long long)(((unsigned long long)info.ftCreationTime.dwHighDateTime << 32) |
+                           info.ftCreationTime.dwLowDateTime);
+    return true;
+}
+
 // replacement_temp - the replacement's names: the file at path and its
 // temporary beside it, named after this process (any old one removed);
 // false for a path that is unusable or no plain file.
@@ -362,6 +398,16 @@ static void system_sleep_ms(int ms)
     Sleep((DWORD)ms);
 }
 
+// The performance counter goes forward at a fixed rate from the start of
+// the system, on every Windows since 2000.
+static long long system_clock_ms(void)
+{
+    LARGE_INTEGER count, rate;
+    if (!QueryPerformanceFrequency(&rate) || rate.QuadPart == 0 || !QueryPerformanceCounter(&count))
+        return (long long)GetTickCount();
+    return (long long)(count.QuadPart / rate.QuadPart * 1000 + count.QuadPart % rate.QuadPart * 1000 / rate.QuadPart);
+}
+
 static bool system_make_directory(const char *path)
 {
     return usable_path(path) && CreateDirectoryA(path, nullptr) != 0;
@@ -509,6 +555,8 @@ PlatOps plat_ops = {
     system_file_size,
     system_modified_time,
     system_rename,
+    system_rename_new,
+    system_file_identity,
     system_open_replacement,
     system_commit_replacement,
     system_discard_replacement,
@@ -523,6 +571,7 @@ PlatOps plat_ops = {
     system_close_listing,
     plat_system_local_time,
     plat_std_now_seconds,
+    system_clock_ms,
     plat_system_random,
     plat_std_getenv,
     system_open_secret,

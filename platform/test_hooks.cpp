@@ -11,6 +11,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #if defined(_WIN32)
 static const char NULL_DEVICE[] = "NUL";
@@ -53,10 +59,22 @@ static Fault faults[PLAT_FAULT_KINDS];
 static Denial denials[DENIALS];
 static Interleave interleave;
 static void (*lock_wait_action)(void);
+static char held_lock[HOOK_PATH_MAX];   // "": no lock held by another process
 static WrittenStream written[STREAMS_KEPT];
 static unsigned next_written;
 static bool random_fails;
 static PlatOps below;   // the entries the layer replaced
+
+// The crash: a countdown of the operations that change the disk, and whether it came.
+static int crash_countdown;
+static bool crashed;
+
+// The test's clock of the waits, the least a pause takes on it, and the
+// entries it replaced while on.
+static long long wait_clock_ms;
+static int wait_tick_ms;
+static long long (*system_clock_ms)(void);
+static void (*system_sleep_ms)(int ms);
 
 // copy_path - a bounded copy of a filter path; "" for null.
 static void copy_path(char *to, const char *from)
@@ -103,6 +121,10 @@ void plat_test_clear_faults(void)
     for (int kind = 0; kind < PLAT_FAULT_KINDS; kind++)
         plat_test_fail((PlatFault)kind, 0, nullptr, false);
     random_fails = false;
+    crash_countdown = 0;
+    crashed = false;
+    plat_test_wait_clock(0);
+    held_lock[0] = '\0';
     for (Denial &d : denials)
         d.what = 0;
     plat_test_interleave(PLAT_FAULT_OPEN, 0, nullptr, nullptr);
@@ -209,6 +231,52 @@ static bool write_denied(const char *path)
     return below.exists(path) ? denied(path, PLAT_MAY_WRITE) : place_denied(path);
 }
 
+void plat_test_crash_at(int nth)
+{
+    install_fault_layer();
+    crash_countdown = nth > 0 ? nth : 0;
+    crashed = false;
+}
+
+bool plat_test_crashed(void)
+{
+    return crashed;
+}
+
+// silence - what a stream holds and is yet to take goes nowhere: its
+// descriptor now writes to the null device.
+static void silence(FILE *stream)
+{
+#if defined(_WIN32)
+    int null = _open(NULL_DEVICE, _O_WRONLY);
+    if (null >= 0) {
+        _dup2(null, _fileno(stream));
+        _close(null);
+    }
+#else
+    int null = open(NULL_DEVICE, O_WRONLY);
+    if (null >= 0) {
+        dup2(null, fileno(stream));
+        close(null);
+    }
+#endif
+}
+
+// crash_due - the process ends at this operation, or ended before it. At
+// the end, the buffers of the streams it was writing are lost with it.
+static bool crash_due(void)
+{
+    if (crashed)
+        return true;
+    if (crash_countdown == 0 || --crash_countdown > 0)
+        return false;
+    crashed = true;
+    for (WrittenStream &w : written)
+        if (w.stream)
+            silence(w.stream);
+    return true;
+}
+
 // fault_due - the operation of this kind on path is the one to fail.
 static bool fault_due(PlatFault kind, const char *path)
 {
@@ -296,7 +364,7 @@ static FILE *fault_open_stream(const char *path, const char *mode)
     bool writes = mode[0] != 'r' || strchr(mode, '+');
     if ((reads && denied(path, PLAT_MAY_READ)) || (writes && write_denied(path)))
         return nullptr;
-    if (fault_due(PLAT_FAULT_OPEN, path))
+    if ((writes && crash_due()) || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     FILE *f = below.open_stream(path, mode);
     if (mode[0] == 'r' && !strchr(mode, '+'))
@@ -306,7 +374,7 @@ static FILE *fault_open_stream(const char *path, const char *mode)
 
 static FILE *fault_open_private(const char *path)
 {
-    if (write_denied(path) || fault_due(PLAT_FAULT_OPEN, path))
+    if (write_denied(path) || crash_due() || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     return written_stream(below.open_private(path), path);
 }
@@ -315,14 +383,19 @@ static FILE *fault_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
         *existed = false;
-    if ((any_denial() && !below.exists(path) && place_denied(path)) || fault_due(PLAT_FAULT_OPEN, path))
+    if ((any_denial() && !below.exists(path) && place_denied(path)) || crash_due() || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     return written_stream(below.open_exclusive(path, existed), path);
 }
 
+// A stream written when the process ends takes nothing more to the disk.
 static int fault_close_stream(FILE *stream)
 {
-    bool failed = close_fault_due(stream);
+    bool was_written = false;
+    for (const WrittenStream &w : written)
+        was_written = was_written || w.stream == stream;
+    bool ended = was_written && crash_due();
+    bool failed = close_fault_due(stream) || ended;
     return below.close_stream(stream) != 0 || failed ? EOF : 0;
 }
 
@@ -335,23 +408,32 @@ static bool fault_remove(const char *path)
 {
     if (any_denial() && below.exists(path) && place_denied(path))
         return false;
-    return !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
+    return !crash_due() && !fault_due(PLAT_FAULT_REMOVE, path) && below.remove(path);
 }
 
 static bool fault_truncate(const char *path, long size)
 {
-    return !denied(path, PLAT_MAY_WRITE) && !fault_due(PLAT_FAULT_TRUNCATE, path) && below.truncate(path, size);
+    return !denied(path, PLAT_MAY_WRITE) && !crash_due() && !fault_due(PLAT_FAULT_TRUNCATE, path) &&
+           below.truncate(path, size);
 }
 
 static bool fault_rename(const char *from, const char *to)
 {
-    return !place_denied(from) && !place_denied(to) && !fault_due(PLAT_FAULT_RENAME, from) && below.rename(from, to);
+    return !place_denied(from) && !place_denied(to) && !crash_due() && !fault_due(PLAT_FAULT_RENAME, from) &&
+           below.rename(from, to);
+}
+
+static bool fault_rename_new(const char *from, const char *to, bool *taken)
+{
+    *taken = false;
+    return !place_denied(from) && !place_denied(to) && !crash_due() && !fault_due(PLAT_FAULT_RENAME, from) &&
+           below.rename_new(from, to, taken);
 }
 
 static FILE *fault_open_replacement(const char *path, bool private_file, PlatReplacement *r)
 {
     r->stream = nullptr;
-    if (place_denied(path) || fault_due(PLAT_FAULT_OPEN, path))
+    if (place_denied(path) || crash_due() || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     FILE *opened = below.open_replacement(path, private_file, r);
     if (opened && fault_due(PLAT_FAULT_WRITE, path)) {
@@ -368,7 +450,7 @@ static FILE *fault_open_replacement(const char *path, bool private_file, PlatRep
 static FILE *fault_open_secret(const char *path, PlatReplacement *r)
 {
     r->stream = nullptr;
-    if (place_denied(path) || fault_due(PLAT_FAULT_OPEN, path))
+    if (place_denied(path) || crash_due() || fault_due(PLAT_FAULT_OPEN, path))
         return nullptr;
     r->stream = below.open_secret(path, r);
     if (r->stream)
@@ -376,8 +458,14 @@ static FILE *fault_open_secret(const char *path, PlatReplacement *r)
     return r->stream;
 }
 
+// A crash before the commit leaves the temporary as far as it was written.
 static bool fault_commit_replacement(PlatReplacement *r)
 {
+    if (r->stream && crash_due()) {
+        plat_fclose(r->stream);
+        r->stream = nullptr;
+        return false;
+    }
     if (!fault_due(PLAT_FAULT_RENAME, r->path))
         return below.commit_replacement(r);
     below.discard_replacement(r);
@@ -387,7 +475,12 @@ static bool fault_commit_replacement(PlatReplacement *r)
 // A lock held elsewhere: a test may act then, once, before the wait.
 static int fault_try_lock(const char *path, PlatLock *lock)
 {
-    int taken = below.try_lock(path, lock);
+    // An ended process waits for nothing; the lock it held died with it.
+    if (crashed) {
+        lock->handle = -1;
+        return 1;
+    }
+    int taken = held_lock[0] && same_name(held_lock, path) ? 0 : below.try_lock(path, lock);
     if (taken == 0 && lock_wait_action) {
         void (*action)(void) = lock_wait_action;
         lock_wait_action = nullptr;
@@ -403,12 +496,12 @@ static bool fault_may_access(const char *path, int what)
 
 static bool fault_make_directory(const char *path)
 {
-    return !place_denied(path) && below.make_directory(path);
+    return !place_denied(path) && !crash_due() && below.make_directory(path);
 }
 
 static bool fault_create_hidden(const char *path)
 {
-    return !write_denied(path) && below.create_hidden(path);
+    return !write_denied(path) && !crash_due() && below.create_hidden(path);
 }
 
 static bool fault_open_listing(const char *dir, PlatListing *listing)
@@ -435,6 +528,7 @@ static void install_fault_layer(void)
     plat_ops.remove = fault_remove;
     plat_ops.truncate = fault_truncate;
     plat_ops.rename = fault_rename;
+    plat_ops.rename_new = fault_rename_new;
     plat_ops.open_replacement = fault_open_replacement;
     plat_ops.open_secret = fault_open_secret;
     plat_ops.commit_replacement = fault_commit_replacement;
@@ -452,6 +546,42 @@ unsigned long plat_test_system_calls(void)
     return posix_system_calls;
 }
 #endif
+
+// wait_clock_now - the test's clock of the waits.
+static long long wait_clock_now(void)
+{
+    return wait_clock_ms;
+}
+
+// wait_clock_pause - a pause of a wait: the test's clock moves on at once, by a tick at least.
+static void wait_clock_pause(int ms)
+{
+    wait_clock_ms += ms > wait_tick_ms ? ms : wait_tick_ms;
+}
+
+void plat_test_hold_lock(const char *path)
+{
+    if (path)
+        install_fault_layer();
+    copy_path(held_lock, path);
+}
+
+void plat_test_wait_clock(int tick_ms)
+{
+    bool on = tick_ms > 0;
+    wait_tick_ms = tick_ms;
+    bool is_on = plat_ops.clock_ms == wait_clock_now;
+    if (on && !is_on) {
+        system_clock_ms = plat_ops.clock_ms;
+        system_sleep_ms = plat_ops.sleep_ms;
+        plat_ops.clock_ms = wait_clock_now;
+        plat_ops.sleep_ms = wait_clock_pause;
+    } else if (!on && is_on) {
+        plat_ops.clock_ms = system_clock_ms;
+        plat_ops.sleep_ms = system_sleep_ms;
+    }
+    wait_clock_ms = 0;
+}
 
 void plat_test_set_clock(const struct tm *local, int hundredths, time_t seconds)
 {

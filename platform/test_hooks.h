@@ -33,8 +33,9 @@ enum PlatFault {
     // plat_truncate: the file keeps its size and the cut reports failure, as
     // on a file the system lets only grow.
     PLAT_FAULT_TRUNCATE,
-    // plat_rename, and the last step of plat_commit_replacement: the old
-    // name keeps what it had, and the step reports failure.
+    // plat_rename, plat_rename_new, and the last step of
+    // plat_commit_replacement: the old name keeps what it had, and the step
+    // reports failure.
     PLAT_FAULT_RENAME,
     PLAT_FAULT_KINDS
 };
@@ -84,6 +85,33 @@ void plat_test_on_lock_wait(void (*action)(void));
 // across it. Counted on POSIX systems, where the cost is measured.
 unsigned long plat_test_system_calls(void);
 #endif
+
+// plat_test_crash_at - the process ends at the nth operation from now that
+// changes the disk (an open for writing, the close of a written stream, a
+// removal, a cut-back, a renaming, a new directory or marker): that
+// operation and every later one do nothing and fail, and what the open
+// streams still hold in their buffers never reaches the disk, as when the
+// host is killed at that moment. The call runs on to its end without
+// touching the disk; then the test loads the library afresh
+// (filter_reset_state, plat_test_clear_faults) and lets the next call
+// recover. Run a scenario for n = 1, 2, ... until the crash no longer comes,
+// and it has been stopped before every change it makes. 0 clears.
+void plat_test_crash_at(int nth);
+
+// plat_test_crashed - the crash set by plat_test_crash_at has come.
+bool plat_test_crashed(void);
+
+// plat_test_wait_clock - with tick_ms above 0, waits for a lock run on the
+// test's clock: plat_clock_ms starts at 0 and moves only by the pauses of
+// the waits, which take no real time, each at least tick_ms long (Windows
+// makes a pause of 2 ms last its timer's tick, about 16 ms), so a lock held
+// elsewhere costs a known number of tries and no time. 0 gives the waits the
+// system's clock again.
+void plat_test_wait_clock(int tick_ms);
+
+// plat_test_hold_lock - another process holds the lock of path (plat_lock,
+// plat_try_lock) from now, as a tool stopped at a prompt would; null frees it.
+void plat_test_hold_lock(const char *path);
 
 // plat_test_set_clock / plat_test_clear_clock - the clock of every call is
 // fixed at this time until cleared.

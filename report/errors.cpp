@@ -11,6 +11,7 @@
 #include "report/errors.h"
 #include "common/error_hook.h"
 #include "common/filter_dir.h"
+#include "common/line_reader.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
@@ -21,11 +22,8 @@
 #include "config/host_files.h"
 
 #include <cstdio>
-
-// Room for the longest error text built from five translated entries of 80
-// characters and the file names (271 characters), so no translation is cut
-// here. error_text cuts at its caller's size; a shorter buffer keeps the head.
-enum { ERROR_TEXT_MAX = 300 };
+#include <cstdlib>
+#include <cstring>
 
 // The verdict a code leaves. Codes 4 and 7 leave the station to the port's
 // method, which the operation that met them runs; until it has, the station
@@ -43,46 +41,62 @@ static bool port_method_due;
 // reading config.prt without fault must not make it news again.
 static const char *file_in_report;
 
-// Arguments of an error text: n >= 0 is message entry n; the others stand for
-// the row's next file name, the station's callsign, the report's detail and
-// the number of texts a language file must hold.
-enum { ARG_END = -1, ARG_NAME = -2, ARG_CALLSIGN = -3, ARG_DETAIL = -4, ARG_TEXTS = -5 };
+// The form of the report being made (MAIL_ERROR_... for error 2, else 0),
+// and the numbers a report of lost mail gives.
+static int form_in_report;
+static long lost_mail_in_report, lost_entries_in_report;
 
-// ErrorFormat - a code, its text (each conversion takes the next argument) and its verdict.
+// Arguments of an error text: n >= 0 is message entry n; the others stand for
+// the row's next file name, the station's callsign, the report's detail, the
+// number of texts a language file must hold, the mail lock's path, and the
+// messages and log entries lost.
+enum {
+    ARG_END = -1, ARG_NAME = -2, ARG_CALLSIGN = -3, ARG_DETAIL = -4, ARG_TEXTS = -5, ARG_LOCK = -6,
+    ARG_LOST_MAIL = -7, ARG_LOST_ENTRIES = -8
+};
+
+// ErrorFormat - a code and its form, its text (each conversion takes the
+// next argument) and its verdict.
 struct ErrorFormat {
     uint16_t code;
     const char *format;
     int args[5];               // in the order of the conversions; ARG_END ends early
     const char *names[2];      // the file names taken by ARG_NAME, in order
     uint8_t verdict;
+    int form;                  // which of a code's texts: 0, or a MAIL_ERROR_... of error 2
 };
 
 static const ErrorFormat error_formats[] = {
-    {1, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"init.srv", nullptr}, 0},
-    {2, "%s.\n    %s %s", {MSG_NO_MAIL_FILE, MSG_CHECK_CONFIG, ARG_NAME, ARG_END}, {"init.srv", nullptr}, 0},
-    {3, "%s (%s) %s.", {MSG_CONFIG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"config.prt", nullptr}, 0},
+    {1, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"init.srv", nullptr}, 0, 0},
+    {2, "%s.\n    %s %s", {MSG_NO_MAIL_FILE, MSG_CHECK_CONFIG, ARG_NAME, ARG_END}, {"init.srv", nullptr}, 0, 0},
+    {2, "%s.\n    %s %s (locked)", {MSG_NO_MAIL_FILE, MSG_FILE, ARG_LOCK, ARG_END}, {nullptr, nullptr}, 0,
+     MAIL_ERROR_LOCK},
+    {2, "Messages lost: %d, log entries lost: %d (no file could take them).",
+     {ARG_LOST_MAIL, ARG_LOST_ENTRIES, ARG_END}, {nullptr, nullptr}, 0, MAIL_ERROR_LOST},
+    {3, "%s (%s) %s.", {MSG_CONFIG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"config.prt", nullptr}, 0, 0},
     {4, "%s %s %s.", {MSG_TABLE_FILE, ARG_CALLSIGN, MSG_NOT_FOUND, ARG_END}, {nullptr, nullptr},
-     VERDICT_FALLBACK},
-    {5, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"config.prt", nullptr}, 0},
-    {6, "%s (%d/%d).", {MSG_LANGUAGE_LINES, ARG_DETAIL, ARG_TEXTS, ARG_END}, {nullptr, nullptr}, 0},
-    {7, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"users.prt", nullptr}, VERDICT_FALLBACK},
+     VERDICT_FALLBACK, 0},
+    {5, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"config.prt", nullptr}, 0, 0},
+    {6, "%s (%d/%d).", {MSG_LANGUAGE_LINES, ARG_DETAIL, ARG_TEXTS, ARG_END}, {nullptr, nullptr}, 0, 0},
+    {7, "%s %d (%s)", {MSG_BAD_LINE, ARG_DETAIL, ARG_NAME, ARG_END}, {"users.prt", nullptr}, VERDICT_FALLBACK, 0},
     {8, "%s %s %s.\n    %s %s", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, MSG_OPTION_ON, ARG_NAME},
-     {"open.prt", "config.prt"}, 0},
-    {9, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"info.prt", nullptr}, VERDICT_REFUSED},
-    {10, "%s", {MSG_NO_TEMP_FILE, ARG_END}, {nullptr, nullptr}, VERDICT_REFUSED},
+     {"open.prt", "config.prt"}, 0, 0},
+    {9, "%s %s %s.", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, ARG_END}, {"info.prt", nullptr}, VERDICT_REFUSED, 0},
+    {10, "%s", {MSG_NO_TEMP_FILE, ARG_END}, {nullptr, nullptr}, VERDICT_REFUSED, 0},
     {11, "%s %s %s.\n    %s %s", {MSG_FILE, ARG_NAME, MSG_NOT_FOUND, MSG_OPTION_ON, ARG_NAME},
-     {"excluded.prt", "config.prt"}, VERDICT_REFUSED},
-    {13, "%s", {MSG_NO_MEMORY, ARG_END}, {nullptr, nullptr}, 0},
+     {"excluded.prt", "config.prt"}, VERDICT_REFUSED, 0},
+    {13, "%s", {MSG_NO_MEMORY, ARG_END}, {nullptr, nullptr}, 0, 0},
 };
 
 // The text of codes nobody raises.
-static const ErrorFormat unknown_error = {0, "%s", {MSG_UNKNOWN_ERROR, ARG_END}, {nullptr, nullptr}, 0};
+static const ErrorFormat unknown_error = {0, "%s", {MSG_UNKNOWN_ERROR, ARG_END}, {nullptr, nullptr}, 0, 0};
 
-// find_format - the table row of a code, or the row of an unknown error.
+// find_format - the table row of a code in the form of the report being
+// made, or the row of an unknown error.
 static const ErrorFormat *find_format(uint16_t code)
 {
     for (const ErrorFormat &f : error_formats)
-        if (f.code == code)
+        if (f.code == code && f.form == form_in_report)
             return &f;
     return &unknown_error;
 }
@@ -108,6 +122,12 @@ static void append_argument(const ErrorFormat *f, int arg, int *name_index, uint
         n = snprintf(at, room, "%d", detail);
     else if (arg == ARG_TEXTS)
         n = snprintf(at, room, "%d", LANGUAGE_TEXTS);
+    else if (arg == ARG_LOCK)
+        n = snprintf(at, room, "%s", host_info.mail_lock_path);
+    else if (arg == ARG_LOST_MAIL)
+        n = snprintf(at, room, "%ld", lost_mail_in_report);
+    else if (arg == ARG_LOST_ENTRIES)
+        n = snprintf(at, room, "%ld", lost_entries_in_report);
     *used += (n < 0) ? 0 : ((size_t)n < room ? (size_t)n : room - 1);
 }
 
@@ -156,13 +176,105 @@ void clear_error_marker(uint16_t code)
     plat_remove(error_marker_path(path, code));
 }
 
+// The error line's head: the code follows "001" directly, so that code 5
+// reads 0015 and code 10 00110, as sysops know them.
+static const char error_line_head[] = "*** ERROR 001";
+static const char error_file[] = FILTER_DIR "\\error.prt";
+
 // write_error_lines - the banner, the station and the error line, as error.prt and the mail show them.
 static void write_error_lines(FILE *f, uint16_t code, const char *text)
 {
     char line[BANNER_MAX];
     format_banner(line, sizeof line, call_clock.time_stamp);
-    fprintf(f, "%s\n%s: %s-%d / %s: %d\n*** ERROR 001%i: %s\n", line, msg(MSG_CONNECTED_CALLSIGN),
-            connection_info.callsign, connection_info.ssid, msg(MSG_PORT), connection_info.port, code, text);
+    fprintf(f, "%s\n%s: %s-%d / %s: %d\n%s%i: %s\n", line, msg(MSG_CONNECTED_CALLSIGN), connection_info.callsign,
+            connection_info.ssid, msg(MSG_PORT), connection_info.port, error_line_head, code, text);
+}
+
+// read_banner_line - the time stamp after the banner's "] - "; false for another line.
+static bool read_banner_line(const char *line, ErrorRecord *r)
+{
+    const char *after = strstr(line, "] - ");
+    if (line[0] != '[' || !after)
+        return false;
+    copy_text(r->time_stamp, sizeof r->time_stamp, after + 4);
+    r->time_stamp[strcspn(r->time_stamp, "\n")] = '\0';
+    return true;
+}
+
+// read_station_line - the station and port of "LABEL: N0CALL-0 / LABEL: 3",
+// whatever the labels' language: the station is the last word before the
+// last " / ", the port the number after the last ": ".
+static bool read_station_line(const char *line, ErrorRecord *r)
+{
+    const char *slash = nullptr;
+    for (const char *p = strstr(line, " / "); p; p = strstr(p + 1, " / "))
+        slash = p;
+    const char *colon = nullptr;
+    for (const char *p = strstr(line, ": "); p; p = strstr(p + 1, ": "))
+        colon = p;
+    if (!slash || !colon || colon < slash)
+        return false;
+    const char *word = slash;
+    while (word > line && word[-1] != ' ')
+        word--;
+    int length = (int)(slash - word);
+    snprintf(r->station, sizeof r->station, "%.*s", length, word);
+    char *end;
+    r->port = (int)strtol(colon + 2, &end, 10);
+    return end != colon + 2;
+}
+
+// read_code_line - the code and the first line of the text of "*** ERROR 0015: TEXT".
+static bool read_code_line(const char *line, ErrorRecord *r)
+{
+    size_t head = strlen(error_line_head);
+    if (strncmp(line, error_line_head, head) != 0)
+        return false;
+    char *end;
+    long code = strtol(line + head, &end, 10);
+    if (end == line + head || end[0] != ':' || code < 0 || code > 0xFFFF)
+        return false;
+    r->code = (uint16_t)code;
+    copy_text(r->text, sizeof r->text, end[1] == ' ' ? end + 2 : end + 1);
+    r->text[strcspn(r->text, "\n")] = '\0';
+    return true;
+}
+
+// append_text_line - a further line of the error text ("    Check ...").
+static void append_text_line(const char *line, ErrorRecord *r)
+{
+    size_t used = strlen(r->text);
+    snprintf(r->text + used, sizeof r->text - used, "\n%.*s", (int)strcspn(line, "\n"), line);
+}
+
+const char *error_file_path(void)
+{
+    return error_file;
+}
+
+int read_error_record(ErrorRecord *record)
+{
+    memset(record, 0, sizeof *record);
+    PlatText f;
+    if (!plat_open_text(error_file, &f))
+        return plat_exists(error_file) ? -1 : 0;
+    char line[ERROR_TEXT_MAX];
+    int step = 0;   // 0 the banner, 1 the station, 2 the code, 3 further text lines
+    while (step < 4 && read_significant_line(&f, line, sizeof line, nullptr)) {
+        if (step == 0)
+            step = read_banner_line(line, record) ? 1 : 0;
+        else if (step == 1)
+            step = read_station_line(line, record) ? 2 : 4;
+        else if (step == 2)
+            step = read_code_line(line, record) ? 3 : 4;
+        else if (line[0] == ' ')
+            append_text_line(line, record);
+        else
+            break;
+    }
+    bool failed = plat_text_failed(&f);
+    plat_close_text(&f);
+    return !failed && step == 3 ? 1 : -1;
 }
 
 // write_error_record - replace error.prt with this report; false when it
@@ -171,9 +283,7 @@ static void write_error_lines(FILE *f, uint16_t code, const char *text)
 static bool write_error_record(uint16_t code, const char *text)
 {
     static PlatReplacement record;   // large for a stack; reports never overlap while it is written
-    char path[FILTER_PATH_MAX];
-    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, "error.prt");
-    FILE *f = plat_open_replacement(path, false, &record);
+    FILE *f = plat_open_replacement(error_file, false, &record);
     if (!f)
         return false;
     fputc('\n', f);
@@ -225,6 +335,18 @@ static bool write_error_mail(FILE *mail, void *context)
     return !ferror(mail);
 }
 
+// mail_sysops - the error mail to every sysop, once config.prt has named
+// them; a mail that no file takes is counted as lost.
+static void mail_sysops(uint16_t code, const char *text)
+{
+    if (!filter_config.config_loaded)
+        return;
+    load_missing_setup(SETUP_MAIL_DROP, code);
+    ErrorMail mail = {code, text};
+    if (!send_mail(write_error_mail, &mail))
+        count_lost_mail(sysops_to_mail());
+}
+
 // mail_sysops_once - mail the sysops unless this code's marker says they know.
 // The marker is made before the mail, so a mail that cannot be sent now is
 // not sent later either, until the failing operation has succeeded again.
@@ -235,11 +357,7 @@ static void mail_sysops_once(uint16_t code, const char *text)
     if (plat_exists(marker))
         return;
     plat_create_hidden(marker);
-    if (!filter_config.config_loaded)
-        return;
-    load_missing_setup(SETUP_MAIL_DROP, code);
-    ErrorMail mail = {code, text};
-    send_mail(write_error_mail, &mail);
+    mail_sysops(code, text);
 }
 
 // report_error_in - report_error for a line of file_name rather than of the
@@ -285,24 +403,49 @@ void errors_reset(void)
     install_error_reporter(&reporter);
 }
 
-// report_error - record in error.prt, mail the sysops once, note the outcome
-// of the code. An error.prt that cannot be written stops the recording there:
-// no marker and no mail. The outcome of the code stands all the same: a
-// station that the code refuses (a missing information or exclusion text,
-// a challenge that cannot be checked) must not be let in because the disk
-// that would have recorded the fault is failing too.
-void report_error(uint16_t code, uint16_t detail)
+// record_and_mail - record a report's text in error.prt, mail the sysops
+// (once per code above 2; error 2, which its callers report once per
+// trouble, each time), note the outcome of the code; false when error.prt
+// could not be written. An error.prt that cannot be written stops the
+// recording there: no marker and no mail. The outcome of the code stands all
+// the same: a station that the code refuses (a missing information or
+// exclusion text, a challenge that cannot be checked) must not be let in
+// because the disk that would have recorded the fault is failing too.
+static bool record_and_mail(uint16_t code, uint16_t detail, const char *text)
 {
-    char text[ERROR_TEXT_MAX];
-    error_text(code, detail, text, sizeof text);
     port_method_due = false;
     trace(TRACE_ERROR, detail, code, nullptr, text);
-    if (write_error_record(code, text) && code > ERR_NO_MAIL) {
+    bool recorded = write_error_record(code, text);
+    if (recorded && code >= ERR_NO_MAIL) {
         load_missing_setup(SETUP_RECIPIENTS, code);
-        mail_sysops_once(code, text);
+        if (code == ERR_NO_MAIL)
+            mail_sysops(code, text);
+        else
+            mail_sysops_once(code, text);
     }
     uint8_t v = find_format(code)->verdict;
     // Noted last: the reports raised while loading the setup above came first.
     port_method_due = v == VERDICT_FALLBACK;
     last_verdict = port_method_due ? (uint8_t)VERDICT_REFUSED : v;
+    return recorded;
+}
+
+void report_error(uint16_t code, uint16_t detail)
+{
+    char text[ERROR_TEXT_MAX];
+    error_text(code, detail, text, sizeof text);
+    record_and_mail(code, detail, text);
+}
+
+// report_mail_error - error 2 in one of its forms, its text built before
+// the readers that load the setup may report errors of their own.
+bool report_mail_error(MailError form, long lost_mail, long lost_entries)
+{
+    char text[ERROR_TEXT_MAX];
+    lost_mail_in_report = lost_mail;
+    lost_entries_in_report = lost_entries;
+    form_in_report = form;
+    error_text(ERR_NO_MAIL, 0, text, sizeof text);
+    form_in_report = 0;
+    return record_and_mail(ERR_NO_MAIL, 0, text);
 }

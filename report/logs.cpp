@@ -3,7 +3,8 @@
 // logusr.prt, each in one file or one per day, week or month.
 //
 // Every failure here is silent: a log that cannot be written leaves the
-// outcome of the call unchanged.
+// outcome of the call unchanged. An entry that a log opened for it did not
+// take whole is counted, for the sysop to hear of when a report can be written.
 #include "report/logs.h"
 #include "common/files_lock.h"
 #include "common/filter_dir.h"
@@ -14,10 +15,19 @@
 #include "common/trace.h"
 #include "platform/platform.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 static const char connection_log_dir[] = FILTER_DIR "\\logcnx";
+// The general log's prefix; a daily one keeps its first five characters,
+// so that the day of the year still fits the old eight-letter names.
+static const char general_prefix[] = "logcnx";
+enum { DAILY_PREFIX_LENGTH = 5 };
+static const char *const attempt_logs[2] = {"lognopas.prt", "logexcld.prt"};
+
+// Entries lost and not yet reported.
+static long lost_entries;
 
 // Room for four labels of 80 characters placed around column 62 at most.
 enum { HEADER_MAX = 400 };
@@ -55,15 +65,19 @@ static void entry_time(char *time_text, size_t time_size, char *date_text, size_
 
 // open_log - append to a log, creating it with its header first when new;
 // null on failure. Created exclusively: a log another process has just
-// created is appended to, never replaced.
+// created is appended to, never replaced. An empty log is one whose creator
+// ended before its header (the host killed): it gets the header still.
 static FILE *open_log(const char *path, const char *title)
 {
-    if (plat_exists(path))
-        return plat_fopen(path, "at");
-    bool existed = false;
-    FILE *f = plat_fopen_exclusive(path, &existed);
-    if (!f)
-        return existed ? plat_fopen(path, "at") : nullptr;
+    long size = 0;
+    bool existed = plat_file_size(path, &size);
+    FILE *f = existed ? nullptr : plat_fopen_exclusive(path, &existed);
+    if (existed && !f) {
+        plat_file_size(path, &size);
+        f = plat_fopen(path, "at");
+    }
+    if (!f || size > 0)
+        return f;
     char header[HEADER_MAX];
     log_column_header(header, sizeof header);
     char banner[BANNER_MAX];
@@ -88,6 +102,62 @@ bool read_log_entry(const char *line, char *callsign, int *ssid, int *port)
     return sscanf(line, " %6[A-Za-z0-9] -%d %d", callsign, ssid, port) == 3;
 }
 
+// in_range - lo <= n <= hi.
+static bool in_range(int n, int lo, int hi)
+{
+    return n >= lo && n <= hi;
+}
+
+bool read_dated_log_entry(const char *line, LogEntry *e)
+{
+    if (sscanf(line, " %6[A-Za-z0-9] -%d %d %d:%d:%d,%d %d-%d-%d", e->callsign, &e->ssid, &e->port, &e->hour,
+               &e->minute, &e->second, &e->hundredths, &e->day, &e->month, &e->year) != 10)
+        return false;
+    return in_range(e->hour, 0, 23) && in_range(e->minute, 0, 59) && in_range(e->second, 0, 60) &&
+           in_range(e->hundredths, 0, 99) && in_range(e->day, 1, 31) && in_range(e->month, 1, 12) &&
+           in_range(e->year, 1900, 9999);
+}
+
+const char *attempt_log_name(int which)
+{
+    return attempt_logs[which == LOG_FAILED_PASSWORDS ? 0 : 1];
+}
+
+const char *connection_log_directory(void)
+{
+    return connection_log_dir;
+}
+
+// same_letters - the first n characters of a and b agree, case aside.
+static bool same_letters(const char *a, const char *b, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        if (tolower((unsigned char)a[i]) != tolower((unsigned char)b[i]) || !a[i])
+            return false;
+    return true;
+}
+
+// digits_then_prt - name is n digits and ".prt", case aside: the period of
+// "%W" or "%m" (two digits) or "%j" (three).
+static bool digits_then_prt(const char *name, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return strlen(name + n) == 4 && same_letters(name + n, ".prt", 4);
+}
+
+bool is_general_log_name(const char *name)
+{
+    size_t length = strlen(general_prefix);
+    if (!same_letters(name, general_prefix, DAILY_PREFIX_LENGTH))
+        return false;
+    if (digits_then_prt(name + DAILY_PREFIX_LENGTH, 3))
+        return true;
+    return same_letters(name, general_prefix, length) &&
+           (digits_then_prt(name + length, 0) || digits_then_prt(name + length, 2));
+}
+
 // append_log_entry - one entry line of this call's station in a log. Under
 // the lock of the filter's files: a new log's header comes before any other
 // process's entry, and "-log" never takes a log away half-written.
@@ -105,8 +175,24 @@ static void append_log_entry(const char *path, const char *title)
     format_log_entry(entry, sizeof entry, connection_info.callsign, connection_info.ssid, connection_info.port,
                      time_text, date_text);
     fputs(entry, f);
-    plat_fclose(f);
+    if (plat_fclose(f) != 0)
+        lost_entries++;
     unlock_filter_files();
+}
+
+long lost_log_entries(void)
+{
+    return lost_entries;
+}
+
+void forget_lost_log_entries(long n)
+{
+    lost_entries -= n < lost_entries ? n : lost_entries;
+}
+
+void logs_reset(void)
+{
+    lost_entries = 0;
 }
 
 // write_attempt_log - one entry in lognopas.prt or logexcld.prt.
@@ -114,7 +200,7 @@ void write_attempt_log(int which)
 {
     char path[FILTER_PATH_MAX];
     bool failed_passwords = which == LOG_FAILED_PASSWORDS;
-    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, failed_passwords ? "lognopas.prt" : "logexcld.prt");
+    snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, attempt_log_name(which));
     append_log_entry(path, msg(failed_passwords ? MSG_PASSWORD_LOG : MSG_EXCLUSION_LOG));
 }
 
@@ -182,7 +268,8 @@ static bool connection_log_path(int kind, uint16_t mode, char *dir, char *path)
     int n;
     copy_text(dir, FILTER_PATH_MAX, connection_log_dir);
     if (kind == LOG_GENERAL) {
-        n = snprintf(path, FILTER_PATH_MAX, "%s\\%s%s.%s", dir, daily ? "logcn" : "logcnx", period, "prt");
+        n = snprintf(path, FILTER_PATH_MAX, "%s\\%.*s%s.%s", dir,
+                     daily ? (int)DAILY_PREFIX_LENGTH : (int)strlen(general_prefix), general_prefix, period, "prt");
     } else if (daily) {
         n = snprintf(dir, FILTER_PATH_MAX, "%s\\%s", connection_log_dir, connection_info.callsign);
         if (n < 0 || n >= FILTER_PATH_MAX)

@@ -6,18 +6,32 @@
 // tool), so every step that reads or changes mail.prt, the import file or the
 // lock runs under the lock of the filter's files (common/files_lock.h); the
 // host's own lock on the import file is taken and released as the host knows
-// it. That lock is taken only by an exclusive create, so a lock the host took
-// in the meantime is never written over. The filter deletes only a lock it
-// created itself, and remembers one it created in a hidden marker until it
-// is gone again: a lock it failed to remove, or left by a crash, is removed
-// before anything else at a later call, so the host is never shut out for
-// good. A write or close that fails cuts the file back to the size it had at
-// the opening, so the host never imports half a message with the next one
-// glued to it; when even the cut fails, the filter keeps the import file's
-// lock, so the host cannot import the torn tail, and cuts again at the next
-// call. Held mail leaves mail.prt only once the import file has taken all of
-// it. Failures are reported by result. The drop reads host_info and never
-// loads it: its callers load the start-up file first.
+// it. A call may end at any instant (the host killed), and what it leaves
+// must never cost the host a lock, a message, or a message twice:
+//
+// - The filter's lock is made under a name of its own beside the lock, named
+//   by its identity in maillock.own, and only then given the lock's name, in
+//   one step that fails when the name is taken. So the marker names the lock
+//   before the lock exists, never names the host's lock, and a lock the
+//   filter left behind is removed at a later call while one it did not make
+//   never is.
+// - Before the first byte of a mail goes into the import file or mail.prt,
+//   the file's size and what the mail is made of are noted (mailcut.own,
+//   heldcut.own). A mail made of a file (mail.prt in a flush, a log for
+//   "-log") takes that file away only once it is written whole; the note
+//   goes last. A later call that finds the note cuts the file back to the
+//   size noted, unless the mail's file is gone (the mail was finished), and
+//   the mail is sent again from its file: once, and whole.
+// - The import file's lock is released only after its note is gone, so the
+//   host never imports what a later call may still cut; a cut that fails
+//   keeps the lock for the next call.
+// - Without the lock of the filter's files (another process holds it, stuck
+//   or slow) nothing shared is touched: a mail goes into a file of its own,
+//   named only once whole, which the next flush under the lock gathers.
+//
+// Failures are reported by result, and what the sysop must hear is kept for
+// the caller (take_mail_trouble, take_lost_mail). The drop reads host_info
+// and never loads it: its callers load the start-up file first.
 #include "report/mail.h"
 #include "common/files_lock.h"
 #include "common/filter_dir.h"
@@ -26,246 +40,519 @@
 #include "platform/platform.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
 static const char held_mail_path[] = FILTER_DIR "\\mail.prt";
 
-// The mail lock is the filter's own: made before the lock, removed after it.
+// The identity of the lock the filter made, written before the lock has its name.
 static const char own_lock_marker[] = FILTER_DIR "\\maillock.own";
-// A cut-back that failed and is still due: "I size" for the import file, "H size" for mail.prt.
-static const char cut_marker[] = FILTER_DIR "\\mailcut.own";
-// The sysop has been told that the mail drop is stuck.
+// A mail into the import file, or into mail.prt, not yet finished: "I size
+// source" or "H size source", the source "-" for a mail made in memory.
+static const char import_cut_marker[] = FILTER_DIR "\\mailcut.own";
+static const char held_cut_marker[] = FILTER_DIR "\\heldcut.own";
+// The sysop has been told that mail is held.
 static const char told_marker[] = FILTER_DIR "\\mailtold.own";
+// Mail written without the lock of the filter's files waits in files of its
+// own ("morvel\mail1a2b3c4d.spl"), and this marker tells the next flush.
+static const char spill_marker[] = FILTER_DIR "\\mailspil.own";
 
 // A host's lock older than this is stale: the host is not importing. Postfix
 // breaks its stale dot-locks after the same time; the filter only reports it.
 enum { MAIL_LOCK_STALE_SECONDS = 500 };
 
+// mail.prt takes mail up to this size: past it a message is counted as lost
+// and reported, rather than the host's disk filled while the drop is stuck.
+enum { MAIL_HELD_LIMIT = 10 * 1024 * 1024 };
+
 // A callsign or a BBS name in a header line; a longer word is no header of ours.
 enum { MAIL_ADDRESS_FIELD = 41 };
 
-// True while the stream handed out by open_mail is the held-mail file, and
-// whenever the filter holds no lock of its own: close_mail then leaves the lock alone.
-static bool mail_diverted;
+// A line of a marker: a kind, a size or an identity, and a filter path.
+enum { MARKER_LINE = FILTER_PATH_MAX + 64 };
+#define MARKER_PATH_SCAN "%399s"
+static_assert(FILTER_PATH_MAX == 400, "MARKER_PATH_SCAN's width follows FILTER_PATH_MAX");
 
-// The file behind the stream open_mail handed out, and its size at the
-// opening (-1 when it could not be taken): where a failed mail is cut back to.
+// The mail handed out by open_mail: whether it is the held-mail file (or
+// none of the filter's locks is held), the file it goes into, its size at
+// the opening and the file it is made of (null: made in memory).
+static bool mail_diverted;
 static const char *mail_path;
 static long mail_start;
+static const char *mail_source;
 
-// mail_reset - at load the filter holds no lock of its own.
+// The identity of the lock this process made in the operation under way,
+// so that releasing it needs no reading of its marker.
+static bool own_lock_known;
+static PlatFileId own_lock;
+
+// What this call found: why mail is held, and whether mail reached the import file.
+static MailTrouble trouble;
+static bool drop_worked;
+
+// Messages that no file took, since the last report.
+static long lost_messages;
+
+// mail_reset - at load the filter holds no lock of its own and knows of no trouble.
 void mail_reset(void)
 {
     mail_diverted = true;
     mail_path = nullptr;
     mail_start = -1;
+    mail_source = nullptr;
+    own_lock_known = false;
+    trouble = MAIL_TROUBLE_NONE;
+    drop_worked = false;
+    lost_messages = 0;
 }
 
-// file_size - the size of a file just opened for appending; -1 when unknown.
-static long file_size(FILE *f)
+// note_trouble - why this call holds mail; the first cause found stands.
+static void note_trouble(MailTrouble cause)
 {
-    if (fseek(f, 0, SEEK_END) != 0)
+    if (trouble == MAIL_TROUBLE_NONE)
+        trouble = cause;
+}
+
+// read_marker_line - the first line of a marker: 1 whole (with its line
+// end), 0 when there is no marker or its line was torn, -1 when it cannot be read.
+static int read_marker_line(const char *marker, char *line, int size)
+{
+    if (!plat_exists(marker))
+        return 0;
+    PlatText text;
+    if (!plat_open_text(marker, &text))
         return -1;
-    return ftell(f);
+    line[0] = '\0';
+    plat_read_line(line, size, &text);
+    bool failed = plat_text_failed(&text);
+    plat_close_text(&text);
+    if (failed)
+        return -1;
+    return strchr(line, '\n') ? 1 : 0;
 }
 
-// write_cut_marker - note a cut-back still due; false when it cannot be noted.
-static bool write_cut_marker(const char *path, long size)
+// --- the cut-backs ---
+
+// cut_marker_of - the note of a mail into path.
+static const char *cut_marker_of(const char *path)
 {
-    FILE *f = plat_fopen(cut_marker, "wt");
+    return path == held_mail_path ? held_cut_marker : import_cut_marker;
+}
+
+// Cut - a noted mail: the file it went into, that file's size before it,
+// and the file the mail was made of ("" for one made in memory).
+struct Cut {
+    const char *path;
+    long size;
+    char source[FILTER_PATH_MAX];
+};
+
+// note_cut - before the first byte of a mail goes into path: its size then
+// (*size) and the file the mail is made of; false when it cannot be noted,
+// and then no byte may go.
+static bool note_cut(const char *path, const char *source, long *size)
+{
+    *size = 0;
+    if (plat_exists(path) && !plat_file_size(path, size))
+        return false;
+    FILE *f = plat_fopen(cut_marker_of(path), "wt");
     if (!f)
         return false;
-    fprintf(f, "%c %ld\n", path == held_mail_path ? 'H' : 'I', size);
+    fprintf(f, "%c %ld %s\n", path == held_mail_path ? 'H' : 'I', *size, source ? source : "-");
     return plat_fclose(f) == 0;
 }
 
-// cut_back - a failed write may have left part of a message at the end:
-// back to the size noted at the opening; false when the cut failed, and
-// then it is noted for the next call. Only the filter writes the file
-// meanwhile: it holds the import file's lock, and mail.prt is its own.
-static bool cut_back(const char *path, long size)
+// read_cut - the mail a marker notes: 1, 0 when none is due (no marker, or
+// one torn while it was noted, before its mail's first byte), -1 when the
+// marker cannot be read. A note of an earlier version ("I size") has no source.
+static int read_cut(const char *marker, Cut *cut)
+{
+    char line[MARKER_LINE], source[FILTER_PATH_MAX] = "";
+    int read = read_marker_line(marker, line, sizeof line);
+    if (read <= 0)
+        return read;
+    char kind = 0;
+    long size = -1;
+    int fields = sscanf(line, "%c %ld " MARKER_PATH_SCAN, &kind, &size, source);
+    if ((kind != 'I' && kind != 'H') || fields < 2 || size < 0)
+        return 0;
+    cut->path = kind == 'H' ? held_mail_path : host_info.mail_import_path;
+    cut->size = size;
+    copy_text(cut->source, sizeof cut->source, fields == 3 && strcmp(source, "-") != 0 ? source : "");
+    return 1;
+}
+
+// cut_to - a file grown past size cut back to it; false when the cut fails.
+// Only the filter writes the file meanwhile: it holds the import file's
+// lock, and mail.prt is its own.
+static bool cut_to(const char *path, long size)
 {
     long now = 0;
-    if (!path || size < 0 || (plat_file_size(path, &now) && now <= size))
+    if (!plat_file_size(path, &now) || now <= size)
         return true;
-    if (plat_truncate(path, size))
-        return true;
-    write_cut_marker(path, size);
-    return false;
+    return plat_truncate(path, size);
 }
 
-// cut_due_on_held - a cut-back of mail.prt is still due: it ends in a torn message.
-static bool cut_due_on_held(void)
+// finish_cut - the mail into path is whole: its note goes, or is emptied
+// when it cannot be removed (an empty note undoes nothing); false when it stays.
+static bool finish_cut(const char *path)
 {
-    PlatText text;
-    if (!plat_open_text(cut_marker, &text))
-        return false;
-    bool held = plat_peek_char(&text) == 'H';
-    plat_close_text(&text);
-    return held;
+    const char *marker = cut_marker_of(path);
+    return plat_remove(marker) || plat_truncate(marker, 0);
 }
 
-// due_cut_back - make the cut-back a failed call left due; false when it still fails.
-static bool due_cut_back(void)
+// source_gone - the file a mail was made of has left the filter: the mail was finished.
+static bool source_gone(const char *source)
 {
-    PlatText text;
-    if (!plat_open_text(cut_marker, &text))
-        return true;
-    char line[64] = "";
-    plat_read_line(line, sizeof line, &text);
-    plat_close_text(&text);
-    char *end = nullptr;
-    long size = strtol(line + (line[0] ? 1 : 0), &end, 10);
-    const char *path = line[0] == 'H' ? held_mail_path : host_info.mail_import_path;
-    bool sound = (line[0] == 'H' || line[0] == 'I') && end && end != line + 1 && size >= 0;
-    if (sound && !plat_truncate(path, size))
-        return false;
-    return plat_remove(cut_marker);
+    long size = 0;
+    return !plat_file_size(source, &size) || size == 0;
 }
 
-// take_mail_lock - note the lock as the filter's, then create it; false
-// when it exists (*busy) or cannot be made.
+// undo_cut - a mail that a call did not finish, cut back out, unless its
+// source shows it finished; the note goes. The import file is cut only
+// under the filter's own lock: without it the host may have imported
+// since. False while the cut is still due.
+static bool undo_cut(const char *marker, bool own_lock)
+{
+    Cut cut;
+    int read = read_cut(marker, &cut);
+    if (read < 0)
+        return false;
+    bool finished = read == 0 || (cut.source[0] && source_gone(cut.source));
+    bool guarded = read == 1 && (cut.path == held_mail_path || own_lock);
+    if (!finished && guarded && !cut_to(cut.path, cut.size))
+        return false;
+    return plat_remove(marker);
+}
+
+// --- the import file's lock ---
+
+// Whose the mail lock is: the filter's when it is the very file maillock.own names.
+enum Ownership { LOCK_OTHERS, LOCK_OWN, LOCK_UNKNOWN };
+
+// read_own_lock - the identity maillock.own names: 1, 0 when it names none
+// (no marker, or one torn while it was written, before its lock had its
+// name), -1 when it cannot be read.
+static int read_own_lock(PlatFileId *id)
+{
+    char line[MARKER_LINE];
+    int read = read_marker_line(own_lock_marker, line, sizeof line);
+    if (read <= 0)
+        return read;
+    return sscanf(line, "%llu %llu %lld", &id->volume, &id->index, &id->made) == 3 ? 1 : 0;
+}
+
+// lock_ownership - whose the mail lock is; LOCK_OTHERS also when there is
+// none. The lock this process made is known without its marker.
+static Ownership lock_ownership(void)
+{
+    PlatFileId named = own_lock, lock;
+    int read = own_lock_known ? 1 : read_own_lock(&named);
+    if (read <= 0)
+        return read < 0 ? LOCK_UNKNOWN : LOCK_OTHERS;
+    if (plat_file_identity(host_info.mail_lock_path, &lock))
+        return plat_same_file(&named, &lock) ? LOCK_OWN : LOCK_OTHERS;
+    return plat_exists(host_info.mail_lock_path) ? LOCK_UNKNOWN : LOCK_OTHERS;
+}
+
+// write_own_lock - name the file about to become the filter's lock; false
+// when it cannot be named whole.
+static bool write_own_lock(const PlatFileId *id)
+{
+    FILE *f = plat_fopen(own_lock_marker, "wt");
+    if (!f)
+        return false;
+    fprintf(f, "%llu %llu %lld\n", id->volume, id->index, id->made);
+    return plat_fclose(f) == 0;
+}
+
+// lock_temp_path - the name the filter makes its lock under, beside the lock ("mail\mail.lck.own").
+static bool lock_temp_path(char *out)
+{
+    int n = snprintf(out, FILTER_PATH_MAX, "%s.own", host_info.mail_lock_path);
+    return n > 0 && n < FILTER_PATH_MAX;
+}
+
+// take_mail_lock - make the mail lock the filter's: an empty file made
+// under the filter's own name, named by its identity in maillock.own, then
+// given the lock's name unless the name is taken. The marker is there,
+// naming nothing yet, before that file is made, so that a later call finds
+// it to remove. False when the lock is held (*busy) or cannot be made;
+// nothing of the try is left then.
 static bool take_mail_lock(bool *busy)
 {
-    *busy = false;
-    if (!plat_create_hidden(own_lock_marker))
+    char temp[FILTER_PATH_MAX];
+    *busy = plat_exists(host_info.mail_lock_path);
+    // A file of that name is what a call that ended early left.
+    if (*busy || !lock_temp_path(temp) || !plat_remove(temp) || !plat_create_hidden(own_lock_marker))
         return false;
-    FILE *lock = plat_fopen_exclusive(host_info.mail_lock_path, busy);
-    if (lock && plat_fclose(lock) == 0)
+    FILE *made = plat_fopen_exclusive(temp, nullptr);
+    if (!made) {
+        plat_remove(own_lock_marker);
+        return false;
+    }
+    PlatFileId id;
+    bool named = plat_fclose(made) == 0 && plat_file_identity(temp, &id) && write_own_lock(&id);
+    if (named && plat_rename_new(temp, host_info.mail_lock_path, busy)) {
+        own_lock = id;
+        own_lock_known = true;
         return true;
-    if (lock)
-        plat_remove(host_info.mail_lock_path);
+    }
     plat_remove(own_lock_marker);
+    plat_remove(temp);
     return false;
 }
 
-// release_mail_lock - remove the filter's lock; its marker stays while the lock does.
+// release_mail_lock - the filter's lock goes, then the marker that names
+// it; a lock that is not the one named stays where it is. False while the
+// filter's lock stays (or whose it is cannot be told).
 static bool release_mail_lock(void)
 {
-    if (!plat_remove(host_info.mail_lock_path))
+    Ownership owner = lock_ownership();
+    if (owner == LOCK_UNKNOWN || (owner == LOCK_OWN && !plat_remove(host_info.mail_lock_path)))
         return false;
+    own_lock_known = false;
     plat_remove(own_lock_marker);
     return true;
 }
 
-// settle_own_lock - a lock the filter left behind goes before anything
-// else, after the cut-back it guarded; false while it stays. Under the lock
-// of the filter's files no other process of the filter holds the mail lock,
-// so a marked lock is a leftover, whatever its age.
-static bool settle_own_lock(void)
+// lock_is_stale - the mail lock that someone holds is older than the limit.
+static bool lock_is_stale(void)
 {
-    if (!plat_exists(own_lock_marker) && !plat_exists(cut_marker))
+    long age = 0;
+    return plat_file_age(host_info.mail_lock_path, &age) && age > MAIL_LOCK_STALE_SECONDS;
+}
+
+// settle_mail_drop - what an earlier call left: the mail it did not finish,
+// cut back, then its lock. Under the lock of the filter's files no other
+// process of the filter is at work on the drop, so what the markers name
+// is a leftover, whatever its age. False while something must stay: a cut
+// that fails (the import file's keeps the lock), or the filter's lock that
+// cannot be removed; *cause says which.
+static bool settle_mail_drop(MailTrouble *cause)
+{
+    *cause = MAIL_TROUBLE_NONE;
+    // Between two operations the markers tell whose the lock is: another
+    // process of the filter may have settled this one's leftovers meanwhile.
+    own_lock_known = false;
+    if (!plat_exists(own_lock_marker) && !plat_exists(import_cut_marker) && !plat_exists(held_cut_marker))
         return true;
-    if (!due_cut_back())
+    bool held_cut = undo_cut(held_cut_marker, false);
+    Ownership owner = lock_ownership();
+    if (owner == LOCK_UNKNOWN || !undo_cut(import_cut_marker, owner == LOCK_OWN)) {
+        *cause = owner == LOCK_UNKNOWN ? MAIL_TROUBLE_LOCK : MAIL_TROUBLE_IMPORT;
         return false;
-    if (!plat_exists(host_info.mail_lock_path)) {
-        plat_remove(own_lock_marker);
-        return true;
     }
-    return !plat_exists(own_lock_marker) || release_mail_lock();
+    if (!release_mail_lock()) {
+        *cause = MAIL_TROUBLE_LOCK;
+        return false;
+    }
+    char temp[FILTER_PATH_MAX];
+    if (lock_temp_path(temp))
+        plat_remove(temp);
+    if (!held_cut)
+        *cause = MAIL_TROUBLE_IMPORT;
+    return held_cut;
 }
 
-// note_mail - remember what open_mail hands out; returns the stream.
-static FILE *note_mail(FILE *stream, const char *path)
+// --- one mail ---
+
+// begin_mail - note the cut-back, then open path for appending; null when either fails.
+static FILE *begin_mail(const char *path, const char *source)
 {
+    long size = 0;
+    FILE *mail = note_cut(path, source, &size) ? plat_fopen(path, "at") : nullptr;
+    if (!mail) {
+        plat_remove(cut_marker_of(path));
+        return nullptr;
+    }
     mail_path = path;
-    mail_start = stream ? file_size(stream) : -1;
-    if (!stream)
-        unlock_filter_files();
-    return stream;
+    mail_start = size;
+    mail_source = source;
+    return mail;
 }
 
-// open_held_mail - the held-mail stream, used while the host has the lock.
-static FILE *open_held_mail(void)
+enum MailEnd { MAIL_WHOLE, MAIL_UNDONE, MAIL_TORN };
+
+// end_mail - close the mail begun, written whole or not: a whole one takes
+// its source away and its note goes (a note that stayed would cut a whole
+// mail out later: lost, never torn or twice); any other is cut back out
+// (MAIL_UNDONE), and when even the cut fails its note stays for the next
+// call (MAIL_TORN).
+static MailEnd end_mail(FILE *mail, bool written)
 {
-    mail_diverted = true;
-    return note_mail(plat_fopen(held_mail_path, "at"), held_mail_path);
+    bool whole = written && !ferror(mail);
+    if (plat_fclose(mail) != 0)
+        whole = false;
+    if (whole && mail_source)
+        whole = plat_remove(mail_source) || plat_truncate(mail_source, 0);
+    if (whole) {
+        finish_cut(mail_path);
+        return MAIL_WHOLE;
+    }
+    if (!cut_to(mail_path, mail_start))
+        return MAIL_TORN;
+    finish_cut(mail_path);
+    return MAIL_UNDONE;
 }
 
 // open_import - the import file under a lock the filter takes; null when
-// the lock cannot be had (*busy: the host has it) or the file not opened.
-static FILE *open_import(bool *busy)
+// the lock cannot be had (*busy: someone holds it) or the mail not begun.
+static FILE *open_import(const char *source, bool *busy)
 {
-    if (plat_exists(host_info.mail_lock_path)) {
-        *busy = true;
-        return nullptr;
-    }
     if (!take_mail_lock(busy))
         return nullptr;
-    FILE *import = plat_fopen(host_info.mail_import_path, "at");
+    FILE *import = begin_mail(host_info.mail_import_path, source);
     if (!import)
         release_mail_lock();
     return import;
 }
 
-// open_mail - the import file under a lock the filter took itself; the
-// held-mail file when the host has the lock or the import file cannot be
-// opened; null when neither opens.
-FILE *open_mail(void)
+// held_may_take - mail.prt takes a new mail: no cut of it is due, and it is under its limit.
+static bool held_may_take(void)
+{
+    long size = 0;
+    return !plat_exists(held_cut_marker) && (!plat_file_size(held_mail_path, &size) || size < MAIL_HELD_LIMIT);
+}
+
+// open_held_mail - the held-mail stream, for mail the import file does not
+// take now; null (and the files unlocked) when mail.prt takes none.
+static FILE *open_held_mail(const char *source)
+{
+    mail_diverted = true;
+    FILE *held = held_may_take() ? begin_mail(held_mail_path, source) : nullptr;
+    if (!held)
+        unlock_filter_files();
+    return held;
+}
+
+// open_mail_from - the import file under a lock the filter took itself;
+// mail.prt when someone holds the lock or the import file cannot take it;
+// null when neither opens, or without the lock of the filter's files.
+static FILE *open_mail_from(const char *source)
 {
     mail_diverted = true;
     if (!host_info.host_info_loaded)
         return nullptr;
-    lock_filter_files();
-    // Nothing is appended after a torn message that could not be cut out.
-    if (!settle_own_lock() && cut_due_on_held()) {
+    if (!lock_filter_files()) {
         unlock_filter_files();
         return nullptr;
     }
+    MailTrouble cause = MAIL_TROUBLE_NONE;
     bool busy = false;
-    FILE *import = open_import(&busy);
-    if (!import)
-        return open_held_mail();
+    FILE *import = settle_mail_drop(&cause) ? open_import(source, &busy) : nullptr;
+    if (!import) {
+        bool someones_lock = busy && lock_is_stale();
+        note_trouble(cause != MAIL_TROUBLE_NONE ? cause
+                     : !busy                    ? MAIL_TROUBLE_IMPORT
+                     : someones_lock            ? MAIL_TROUBLE_LOCK
+                                                : MAIL_TROUBLE_NONE);
+        return open_held_mail(source);
+    }
     mail_diverted = false;
-    return note_mail(import, host_info.mail_import_path);
+    return import;
 }
 
-// close_mail - close, cut a failed mail back, release the lock open_mail
-// took; false when a write or the close failed. A cut that fails keeps the
-// import file's lock: the host must not import the torn tail.
-bool close_mail(FILE *stream)
+FILE *open_mail(void)
 {
-    if (!stream)
-        return false;
-    bool ok = !ferror(stream);
-    if (plat_fclose(stream) != 0)
-        ok = false;
-    bool cut = ok || cut_back(mail_path, mail_start);
-    if (!mail_diverted && cut)
-        release_mail_lock();
+    return open_mail_from(nullptr);
+}
+
+// finish_mail - end the mail handed out, release the lock open_mail took,
+// unlock; true when it arrived whole. A torn mail that could not be cut
+// out keeps the import file's lock: the host must not import the torn tail.
+static bool finish_mail(FILE *stream, bool written)
+{
+    MailEnd end = end_mail(stream, written);
+    if (!mail_diverted) {
+        if (end != MAIL_TORN && !release_mail_lock())
+            note_trouble(MAIL_TROUBLE_LOCK);
+        if (end == MAIL_WHOLE)
+            drop_worked = true;
+        else
+            note_trouble(MAIL_TROUBLE_IMPORT);
+    }
     mail_diverted = true;
     mail_path = nullptr;
+    mail_start = -1;
+    mail_source = nullptr;
     unlock_filter_files();
-    return ok;
+    return end == MAIL_WHOLE;
+}
+
+// close_mail - close, cut a failed mail back, release the lock open_mail took.
+bool close_mail(FILE *stream)
+{
+    return stream && finish_mail(stream, true);
+}
+
+// spill_mail - a mail made in memory, without the lock of the filter's
+// files: another process of the filter holds it, stuck or only slow, and
+// mail.prt, the import file and the markers may be its work in progress (a
+// flush would remove mail.prt with a mail appended behind its back). So the
+// mail goes into a file of its own, made under a temporary name and named
+// only once whole, which the next flush under the lock gathers; a call
+// ended halfway leaves a temporary that the sweep of leftovers takes. False
+// when it could not be written whole, or mail.prt is at its limit.
+static bool spill_mail(MailWriter write, void *context)
+{
+    unsigned char r[4];
+    long size = 0;
+    if ((plat_file_size(held_mail_path, &size) && size >= MAIL_HELD_LIMIT) || !plat_random_bytes(r, sizeof r))
+        return false;
+    unsigned long n = (unsigned long)r[0] << 24 | (unsigned long)r[1] << 16 | (unsigned long)r[2] << 8 | r[3];
+    char temp[FILTER_PATH_MAX], path[FILTER_PATH_MAX];
+    snprintf(temp, sizeof temp, "%s\\mail.spl.%lu.new", FILTER_DIR, n);
+    snprintf(path, sizeof path, "%s\\mail%08lx.spl", FILTER_DIR, n);
+    FILE *f = plat_fopen_exclusive(temp, nullptr);
+    if (!f)
+        return false;
+    bool whole = write(f, context);
+    if (plat_fclose(f) != 0)
+        whole = false;
+    if (whole && plat_rename_new(temp, path, nullptr)) {
+        plat_create_hidden(spill_marker);
+        return true;
+    }
+    plat_remove(temp);
+    return false;
 }
 
 // send_once - one try of a mail into an open stream; true when it arrived whole.
 static bool send_once(FILE *mail, MailWriter write, void *context)
 {
-    if (!mail)
-        return false;
-    bool written = write(mail, context);
-    return close_mail(mail) && written;
+    return mail && finish_mail(mail, write(mail, context));
 }
 
-// send_mail - the import file, else the held mail: a message the import
+// send_mail_from - the import file, else the held mail: a mail the import
 // file did not take whole (cut back) waits in mail.prt as it would while
 // the host holds the lock. False only when neither took it.
-bool send_mail(MailWriter write, void *context)
+bool send_mail_from(const char *source, MailWriter write, void *context)
 {
     if (!host_info.host_info_loaded)
         return false;
-    lock_filter_files();
-    FILE *mail = open_mail();
+    if (!lock_filter_files()) {
+        unlock_filter_files();
+        return !source && spill_mail(write, context);
+    }
+    FILE *mail = open_mail_from(source);
     bool to_import = mail && !mail_diverted;
     bool sent = send_once(mail, write, context);
+    // A mail the import file did not take is tried in mail.prt, under the
+    // lock still held.
     if (!sent && to_import) {
         lock_filter_files();
-        sent = send_once(open_held_mail(), write, context);
+        sent = send_once(open_held_mail(source), write, context);
     }
     unlock_filter_files();
     return sent;
 }
+
+bool send_mail(MailWriter write, void *context)
+{
+    return send_mail_from(nullptr, write, context);
+}
+
+// --- the flush ---
 
 // held_mail_waiting - morvel\mail.prt holds mail for the import file; an empty one holds none.
 bool held_mail_waiting(void)
@@ -278,102 +565,181 @@ bool held_mail_waiting(void)
     return waiting;
 }
 
-// mail_drop_needs_care - held mail waits, or a call left the mail lock, a
-// cut-back or a report of its own behind.
+// mail_drop_needs_care - mail.prt is there, mail waits in files of its own,
+// or a call left its lock or an unfinished mail behind.
 bool mail_drop_needs_care(void)
 {
-    return held_mail_waiting() || plat_exists(own_lock_marker) || plat_exists(cut_marker) ||
-           plat_exists(told_marker);
+    return plat_exists(held_mail_path) || plat_exists(own_lock_marker) || plat_exists(import_cut_marker) ||
+           plat_exists(held_cut_marker) || plat_exists(spill_marker);
 }
 
-// append_held_mail - copy the held mail into the import file; true only when
-// all of it was written and the import file closed without error. *start:
-// the import file's size before the copy.
-static bool append_held_mail(PlatText *held, long *start)
+// copy_mail_file - a mail made of a file: the whole of it, closed again
+// before the mail ends, so that it can be removed.
+static bool copy_mail_file(FILE *mail, const char *path)
 {
-    *start = -1;
-    FILE *import = plat_fopen(host_info.mail_import_path, "at");
-    if (!import)
+    PlatText text;
+    if (!plat_open_text(path, &text))
         return false;
-    *start = file_size(import);
-    bool ok = copy_file_to_stream(held, import);
-    if (ferror(import))
-        ok = false;
-    if (plat_fclose(import) != 0)
-        ok = false;
-    return ok;
+    bool copied = copy_file_to_stream(&text, mail);
+    plat_close_text(&text);
+    return copied;
 }
 
-// empty_held_mail - held mail that has reached the import file leaves
-// mail.prt: removed, else emptied; false when neither works.
-static bool empty_held_mail(void)
+// move_mail_file - the mail of a file appended to target, and the file
+// gone, or neither; true when it moved.
+static bool move_mail_file(const char *target, const char *source)
 {
-    return plat_remove(held_mail_path) || plat_truncate(held_mail_path, 0);
+    FILE *mail = begin_mail(target, source);
+    return mail && end_mail(mail, copy_mail_file(mail, source)) == MAIL_WHOLE;
+}
+
+// is_spill_name - "mail1a2b3c4d.spl": a mail written without the lock.
+static bool is_spill_name(const char *name)
+{
+    if (strlen(name) != 16 || strncmp(name, "mail", 4) != 0 || strcmp(name + 12, ".spl") != 0)
+        return false;
+    for (int i = 4; i < 12; i++)
+        if (!strchr("0123456789abcdef", name[i]))
+            return false;
+    return true;
+}
+
+// move_spilled_mail - every mail written without the lock into mail.prt,
+// each once; *found when there was one. False when one stays.
+static bool move_spilled_mail(bool *found)
+{
+    PlatListing listing;
+    if (!plat_open_listing(FILTER_DIR, &listing))
+        return false;
+    char name[64], path[FILTER_PATH_MAX];
+    bool moved = true;
+    while (moved && plat_next_name(&listing, name, sizeof name)) {
+        if (!is_spill_name(name))
+            continue;
+        *found = true;
+        snprintf(path, sizeof path, "%s\\%s", FILTER_DIR, name);
+        moved = held_may_take() && move_mail_file(held_mail_path, path);
+    }
+    plat_close_listing(&listing);
+    return moved;
+}
+
+// gather_spilled_mail - the mail written without the lock, into mail.prt.
+// The marker goes only after all of it moved, and a look once more finds
+// what was spilled while it went.
+static void gather_spilled_mail(void)
+{
+    bool found = false;
+    if (!plat_exists(spill_marker) || !move_spilled_mail(&found) || !plat_remove(spill_marker))
+        return;
+    found = false;
+    if (!move_spilled_mail(&found) || found)
+        plat_create_hidden(spill_marker);
 }
 
 // move_held_mail - with the mail lock taken: the held mail into the import
-// file and out of mail.prt, or neither; false when it did not move. A copy
-// that fails part-way, or held mail that cannot leave mail.prt, is cut out
-// of the import file again, so no message is lost, torn or imported twice.
-static bool move_held_mail(void)
+// file and out of mail.prt, or neither; the lock released last, so that the
+// host imports only what the flush finished.
+static FlushResult move_held_mail(void)
 {
-    PlatText held;
-    if (!plat_open_text(held_mail_path, &held))
-        return false;
-    long start;
-    bool moved = append_held_mail(&held, &start);
-    plat_close_text(&held);
-    if (moved && empty_held_mail())
-        return true;
-    cut_back(host_info.mail_import_path, start);
-    return false;
+    FILE *import = begin_mail(host_info.mail_import_path, held_mail_path);
+    MailEnd end = import ? end_mail(import, copy_mail_file(import, held_mail_path)) : MAIL_UNDONE;
+    bool released = end == MAIL_TORN || release_mail_lock();
+    if (end == MAIL_WHOLE && released) {
+        drop_worked = true;
+        return FLUSH_DONE;
+    }
+    note_trouble(end == MAIL_WHOLE ? MAIL_TROUBLE_LOCK : MAIL_TROUBLE_IMPORT);
+    return FLUSH_STUCK;
 }
 
 // flush_locked - the flush, under the lock of the filter's files.
 static FlushResult flush_locked(void)
 {
-    if (!settle_own_lock())
+    MailTrouble cause;
+    if (!settle_mail_drop(&cause)) {
+        note_trouble(cause);
         return FLUSH_STUCK;
-    if (!held_mail_waiting())
+    }
+    gather_spilled_mail();
+    long held_size = 0;
+    if (!plat_file_size(held_mail_path, &held_size))
         return FLUSH_DONE;
-    long age = 0;
-    if (plat_exists(host_info.mail_lock_path))
-        return plat_file_age(host_info.mail_lock_path, &age) && age > MAIL_LOCK_STALE_SECONDS ? FLUSH_STUCK
-                                                                                              : FLUSH_WAITING;
-    bool busy = false;
-    if (!take_mail_lock(&busy))
-        return busy ? FLUSH_WAITING : FLUSH_STUCK;
-    bool moved = move_held_mail();
-    // Released last: the host imports only what the flush finished. A cut
-    // still due keeps the lock for the next call.
-    if (!plat_exists(cut_marker) && !release_mail_lock())
+    if (held_size == 0)
+        return plat_remove(held_mail_path) ? FLUSH_DONE : FLUSH_STUCK;
+    if (plat_exists(host_info.mail_lock_path)) {
+        if (!lock_is_stale())
+            return FLUSH_WAITING;
+        note_trouble(MAIL_TROUBLE_LOCK);
         return FLUSH_STUCK;
-    return moved ? FLUSH_DONE : FLUSH_STUCK;
+    }
+    bool busy = false;
+    if (take_mail_lock(&busy))
+        return move_held_mail();
+    if (busy)
+        return FLUSH_WAITING;
+    note_trouble(MAIL_TROUBLE_IMPORT);
+    return FLUSH_STUCK;
 }
 
-// flush_held_mail - move morvel\mail.prt into the import file when the lock is free.
+// flush_held_mail - move morvel\mail.prt into the import file when the
+// lock is free; never without the lock of the filter's files.
 FlushResult flush_held_mail(void)
 {
     if (!host_info.host_info_loaded)
         return FLUSH_WAITING;
-    lock_filter_files();
-    FlushResult result = flush_locked();
+    FlushResult result = lock_filter_files() ? flush_locked() : FLUSH_WAITING;
     unlock_filter_files();
     return result;
 }
 
-// tidy_mail_drop - the flush, and whether the sysop must now be told that
-// the mail drop is stuck: once while it stays, again after it worked.
-bool tidy_mail_drop(void)
+// --- what the sysop hears ---
+
+void mail_new_call(void)
 {
-    FlushResult result = flush_held_mail();
-    if (result == FLUSH_DONE)
-        plat_remove(told_marker);
-    if (result != FLUSH_STUCK || plat_exists(told_marker))
-        return false;
-    plat_create_hidden(told_marker);
-    return true;
+    trouble = MAIL_TROUBLE_NONE;
+    drop_worked = false;
 }
+
+bool mail_trouble_untold(void)
+{
+    return trouble != MAIL_TROUBLE_NONE && !plat_exists(told_marker);
+}
+
+// take_mail_trouble - the trouble of this call, once while it lasts: the
+// told marker stays until mail reaches the import file again.
+MailTrouble take_mail_trouble(void)
+{
+    MailTrouble found = trouble;
+    bool worked = drop_worked;
+    mail_new_call();
+    if (found == MAIL_TROUBLE_NONE) {
+        if (worked)
+            plat_remove(told_marker);
+        return MAIL_TROUBLE_NONE;
+    }
+    if (plat_exists(told_marker))
+        return MAIL_TROUBLE_NONE;
+    plat_create_hidden(told_marker);
+    return found;
+}
+
+void count_lost_mail(long messages)
+{
+    lost_messages += messages;
+}
+
+long lost_mail_count(void)
+{
+    return lost_messages;
+}
+
+void forget_lost_mail(long n)
+{
+    lost_messages -= n < lost_messages ? n : lost_messages;
+}
+
+// --- the header of a message ---
 
 // write_mail_header - the line that starts a message to to from from.
 bool write_mail_header(FILE *mail, const char *to, const char *from)

@@ -11,8 +11,16 @@ typedef bool (*MailWriter)(FILE *mail, void *context);
 // held-mail file while the host holds the lock or when the import file does
 // not take it whole; false only when neither took it (also while the
 // start-up file, which names the import file, is not loaded). The writer
-// may run twice, and must write the same messages each time.
+// may run twice, and must write the same messages each time. The caller
+// counts a mail that went nowhere (count_lost_mail).
 bool send_mail(MailWriter write, void *context);
+
+// send_mail_from - send_mail for a mail made of a file's text (source, a
+// filter path): the file leaves the filter with the mail, removed (or
+// emptied) once the mail is written whole and before anything is released,
+// so that a call stopped at any point sends it exactly once. False when the
+// mail went nowhere; the file then stays.
+bool send_mail_from(const char *source, MailWriter write, void *context);
 
 // open_mail - a stream for appending messages: the import file, or the
 // held-mail file while the host holds the lock or when the import file does
@@ -27,7 +35,7 @@ bool close_mail(FILE *stream);
 // held_mail_waiting - morvel\mail.prt holds mail for the import file.
 bool held_mail_waiting(void);
 
-// mail_drop_needs_care - held mail waits, or an earlier call left work for this one.
+// mail_drop_needs_care - mail.prt is there, or an earlier call left work or a report for this one.
 bool mail_drop_needs_care(void);
 
 enum FlushResult {
@@ -41,9 +49,30 @@ enum FlushResult {
 // start-up file is not loaded.
 FlushResult flush_held_mail(void);
 
-// tidy_mail_drop - flush_held_mail; true when the sysop must now be told
-// that the mail drop is stuck (once, until it works again).
-bool tidy_mail_drop(void);
+// Why mail is held instead of imported, as the sysop must hear it.
+enum MailTrouble { MAIL_TROUBLE_NONE, MAIL_TROUBLE_IMPORT, MAIL_TROUBLE_LOCK };
+
+// mail_new_call - the host called again: nothing is known yet of this call's mail.
+void mail_new_call(void);
+
+// mail_trouble_untold - this call found the mail drop failing, and the
+// sysop has not heard of it yet.
+bool mail_trouble_untold(void);
+
+// take_mail_trouble - what this call found wrong with the mail drop, when
+// the sysop has not heard of it yet (once while it lasts, again after mail
+// reached the import file); MAIL_TROUBLE_NONE otherwise. The call's
+// findings start again.
+MailTrouble take_mail_trouble(void);
+
+// count_lost_mail - messages that no file took: kept in memory until reported.
+void count_lost_mail(long messages);
+
+// lost_mail_count - the messages lost and not yet reported.
+long lost_mail_count(void);
+
+// forget_lost_mail - n of the messages lost have been reported.
+void forget_lost_mail(long n);
 
 // write_mail_header - the line that starts a message to to from from
 // ("#\nSP N0SYS < MORVEL"); false when the write failed.
@@ -53,7 +82,7 @@ bool write_mail_header(FILE *mail, const char *to, const char *from);
 // line that write_mail_header wrote after its "#" line; false for another line.
 bool read_mail_header(const char *line, char *to, size_t size);
 
-// mail_reset - the load-time state of the diverted flag.
+// mail_reset - the load-time state of the mail drop's globals.
 void mail_reset(void);
 
 #endif

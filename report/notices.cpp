@@ -1,12 +1,14 @@
 // notices.cpp - the new-user notice to the sysops and the welcome message to
-// the new station, written into the mail drop. A mail that neither the
-// import file nor the held mail takes is error 2; what they need loaded,
-// their callers have loaded.
+// the new station, written into the mail drop, and the reports of mail that
+// waits or was lost. A mail that neither the import file nor the held mail
+// takes is counted as lost, and reported as error 2 once a report can be
+// written; what they need loaded, their callers have loaded.
 #include "report/notices.h"
 #include "common/records.h"
 #include "common/text_copy.h"
 #include "common/trace.h"
 #include "report/errors.h"
+#include "report/logs.h"
 #include "report/mail.h"
 
 #include <cstdio>
@@ -35,7 +37,7 @@ static bool write_new_user_notices(FILE *mail, void *)
 int mail_new_user_notice(void)
 {
     if (!send_mail(write_new_user_notices, nullptr)) {
-        report_error(ERR_NO_MAIL, 0);
+        count_lost_mail(sysops_to_mail());
         return -1;
     }
     return 1;
@@ -65,7 +67,7 @@ int mail_guard_notice(const char *callsign, int failures, const char *until)
 {
     GuardNotice g = {callsign, failures, until};
     if (!send_mail(write_guard_notices, &g)) {
-        report_error(ERR_NO_MAIL, 0);
+        count_lost_mail(sysops_to_mail());
         return -1;
     }
     return 1;
@@ -120,8 +122,30 @@ static bool write_new_message(FILE *mail, void *context)
 bool mail_new_message(PlatText *text)
 {
     if (!send_mail(write_new_message, text)) {
-        report_error(ERR_NO_MAIL, 0);
+        count_lost_mail(1);
         return false;
     }
     return true;
+}
+
+bool mail_news_waiting(void)
+{
+    return lost_mail_count() > 0 || lost_log_entries() > 0 || mail_trouble_untold();
+}
+
+// report_mail_news - the trouble first: its own mail may be among the lost.
+// The mail of the report of losses, lost too, is not news of its own: it
+// would be reported again at every call while mail.prt takes nothing.
+void report_mail_news(void)
+{
+    MailTrouble trouble = take_mail_trouble();
+    if (trouble != MAIL_TROUBLE_NONE)
+        report_mail_error(trouble == MAIL_TROUBLE_LOCK ? MAIL_ERROR_LOCK : MAIL_ERROR_IMPORT, 0, 0);
+    long mail = lost_mail_count(), entries = lost_log_entries();
+    if (mail == 0 && entries == 0)
+        return;
+    bool recorded = report_mail_error(MAIL_ERROR_LOST, mail, entries);
+    forget_lost_mail(recorded ? lost_mail_count() : lost_mail_count() - mail);
+    if (recorded)
+        forget_lost_log_entries(entries);
 }

@@ -181,7 +181,7 @@ TEST(Faults, FailedMailIsCutBackAndHeldMailKept)
             // what mail.prt did not take is cut back out of it.
             std::string kept = h.read(MAIL_HELD);
             EXPECT_EQ(kept.rfind(c.held_waiting ? held : c.host_has_lock ? EARLIER : "", 0), 0u) << kept;
-            EXPECT_TRUE(c.host_has_lock ? kept == EARLIER : count_text(kept, "N0NEW") == 2) << kept;
+            EXPECT_TRUE(c.host_has_lock ? kept == EARLIER : count_text(kept, "Callsign N0NEW") == 2) << kept;
             EXPECT_EQ(h.exists(MAIL_LOCK), c.host_has_lock);
 
             // The disk works again: the next call delivers whole messages.

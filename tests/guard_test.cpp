@@ -6,6 +6,7 @@
 #include "support/challenge_reply.h"
 #include "support/host_dir.h"
 #include "support/reported_error.h"
+#include "report/lockouts.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,39 @@ TEST(Guard, LockoutEndsMMinutesAfterTheLastFailure)
     h.connect("N0ABC-0", 1);
     EXPECT_EQ(h.answer("N0ABC-0", 1, "wrong", 1).result, 1) << "16 minutes after the one before";
     EXPECT_EQ(guard_mails(h), 1);
+}
+
+// Each lockout leaves one line in the lockout log, from the failure that
+// locked until the end, whatever refusals follow: guard.dat forgets a
+// lockout once it has run out, the log keeps it for the sysop and the
+// report. The filter's reader reads back what its writer wrote.
+TEST(Guard, EachLockoutIsKeptInTheLockoutLog)
+{
+    HostDir h;
+    set_up(h, "FAILURES 2 MINUTES 15\n");
+    h.connect("N0ABC-0", 1);
+    h.answer("N0ABC-0", 1, "wrong", 1);
+    at(h, 1);
+    ASSERT_EQ(h.answer("N0ABC-0", 2, "wrong", 1).result, 2);
+    at(h, 2);
+    EXPECT_EQ(h.connect("N0ABC-3", 1).result, 2);
+    at(h, 40);
+    h.connect("n0abc-1", 1);
+    h.answer("n0abc-1", 1, "wrong", 1);
+    h.answer("n0abc-1", 2, "wrong", 1);
+    std::string log = h.read("morvel/lockouts.prt");
+    EXPECT_EQ(log, "# The guard's lockouts: callsign, failures, from (date time), until (date time)\n"
+                   "N0ABC 2 08-12-2026 21:31:05 08-12-2026 21:46:05\n"
+                   "N0ABC 2 08-12-2026 22:10:05 08-12-2026 22:25:05\n");
+    LockoutEntry e;
+    EXPECT_FALSE(read_lockout_entry("# The guard's lockouts: callsign, failures, from (date time), until", &e));
+    ASSERT_TRUE(read_lockout_entry("N0ABC 2 08-12-2026 22:10:05 08-12-2026 22:25:05\n", &e));
+    EXPECT_STREQ(e.callsign, "N0ABC");
+    EXPECT_EQ(e.failures, 2);
+    EXPECT_EQ(e.from.tm_mday, 8);
+    EXPECT_EQ(e.from.tm_hour, 22);
+    EXPECT_EQ(e.until.tm_min, 25);
+    EXPECT_FALSE(read_lockout_entry("N0ABC 2 08-13-2026 22:10:05 08-12-2026 22:25:05\n", &e)) << "month 13";
 }
 
 // A new connection while a challenge waits abandons it, and that is a

@@ -261,3 +261,38 @@ TEST(Logs, ModeLettersAreAddedUpInConfigAndLogusrAlike)
         }
     }
 }
+
+// The dated reader takes back what format_log_entry wrote, the time and the
+// date with it, and no other line of a log: the header, the column header,
+// the rule, a line cut short, a date that is none.
+TEST(Logs, DatedEntryReadsBackWhatTheWriterWrote)
+{
+    char line[LOG_ENTRY_MAX];
+    LogEntry e;
+    format_log_entry(line, sizeof line, "N0CAL", 12, -5, "07:08:09,10", "30-11-2026");
+    ASSERT_TRUE(read_dated_log_entry(line, &e)) << line;
+    EXPECT_STREQ(e.callsign, "N0CAL");
+    EXPECT_EQ(e.ssid, 12);
+    EXPECT_EQ(e.port, -5);
+    EXPECT_EQ(e.hour * 10000 + e.minute * 100 + e.second, 70809);
+    EXPECT_EQ(e.hundredths, 10);
+    EXPECT_EQ(e.year * 10000 + e.month * 100 + e.day, 20261130);
+    for (const char *other : {"", "[MORVEL v4.0] - Connections log:", "         CALLSIGN         PORT          TIME",
+                              "   =================", "         N0CALL-1          1         21:30:05,27",
+                              "         N0CALL-1          1         21:30:05,27         32-12-2026",
+                              "         N0CALL-1          1         24:30:05,27         08-12-2026",
+                              "         <b>-1          1         21:30:05,27         08-12-2026"})
+        EXPECT_FALSE(read_dated_log_entry(other, &e)) << other;
+}
+
+// The general log's names in every mode, in any case, and nothing else of logcnx.
+TEST(Logs, GeneralLogNamesAreKnownInEveryMode)
+{
+    for (const char *name : {"logcnx.prt", "LOGCNX.PRT", "logcnx49.prt", "logcnx12.prt", "logcn342.prt", "LogCn001.Prt"})
+        EXPECT_TRUE(is_general_log_name(name)) << name;
+    for (const char *name : {"logcnx4.prt", "logcn34.prt", "logcnx123.prt", "logcnxab.prt", "logcnx.prt.bak",
+                             "N0CALL.log", "N0CALL49.log", "logcnx", "logcn.prt", "342.log", ""})
+        EXPECT_FALSE(is_general_log_name(name)) << name;
+    EXPECT_STREQ(attempt_log_name(LOG_FAILED_PASSWORDS), "lognopas.prt");
+    EXPECT_STREQ(attempt_log_name(LOG_EXCLUDED), "logexcld.prt");
+}

@@ -310,7 +310,7 @@ TEST(Platform, AnotherProcessesFileIsSeenAtTheNextCallOrUnderALock)
             set_changed(dir, changed);
         PlatLock lock;
         if (c.locked) {
-            ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock));
+            ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock, 1000));
         }
         if (c.next_call)
             plat_begin_call();
@@ -497,6 +497,51 @@ TEST(Platform, RenameReplacesTheTargetAndItsFaultChangesNothing)
     EXPECT_EQ(h.read("morvel/b.prt"), "a\n");
 }
 
+// A new name is given only when no file holds it, and the file keeps its
+// identity under it; two files never share one. A fault changes nothing.
+TEST(Platform, NewNameIsGivenOnlyWhenFreeAndKeepsTheFilesIdentity)
+{
+    HostDir h;
+    h.write("morvel/a.prt", "a\n");
+    h.write("morvel/b.prt", "b\n");
+    PlatFileId a, b, moved;
+    ASSERT_TRUE(plat_file_identity("morvel\\A.prt", &a));
+    ASSERT_TRUE(plat_file_identity("morvel\\b.prt", &b));
+    EXPECT_FALSE(plat_same_file(&a, &b));
+    EXPECT_FALSE(plat_file_identity("morvel\\none.prt", &moved));
+    bool taken = false;
+    EXPECT_FALSE(plat_rename_new("morvel\\a.prt", "morvel\\B.PRT", &taken));
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(h.read("morvel/b.prt"), "b\n");
+    plat_test_fail(PLAT_FAULT_RENAME, 1, "morvel\\a.prt", false);
+    EXPECT_FALSE(plat_rename_new("morvel\\a.prt", "morvel\\c.prt", &taken));
+    EXPECT_FALSE(taken);
+    EXPECT_TRUE(h.exists("morvel/a.prt"));
+    EXPECT_TRUE(plat_rename_new("morvel\\a.prt", "morvel\\c.prt", &taken));
+    EXPECT_FALSE(h.exists("morvel/a.prt"));
+    EXPECT_EQ(h.read("morvel/c.prt"), "a\n");
+    ASSERT_TRUE(plat_file_identity("morvel\\c.prt", &moved));
+    EXPECT_TRUE(plat_same_file(&a, &moved));
+}
+
+// Waits for a lock are measured on the clock, never counted in pauses: a
+// lock held elsewhere costs the time given, however long each pause lasts.
+TEST(Platform, LockWaitEndsWhenItsTimeHasPassed)
+{
+    HostDir h;
+    for (int tick : {1, 16, 400}) {
+        plat_test_wait_clock(tick);
+        plat_test_hold_lock("morvel\\t.lck");
+        PlatLock lock;
+        EXPECT_FALSE(plat_lock("morvel\\t.lck", &lock, 1000));
+        EXPECT_GE(plat_clock_ms(), 1000) << tick;
+        EXPECT_LT(plat_clock_ms(), 1000 + (tick > 2 ? tick : 2)) << tick;
+        plat_test_hold_lock(nullptr);
+        EXPECT_TRUE(plat_lock("morvel\\t.lck", &lock, 1000));
+        plat_unlock(&lock);
+    }
+}
+
 #ifndef _WIN32
 // The new file keeps the old one's permissions exactly (private: the owner's
 // only), and a link is never written through.
@@ -570,7 +615,7 @@ TEST(Platform, LockExcludesAnotherProcessUntilReleased)
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     };
     PlatLock lock;
-    ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock));
+    ASSERT_TRUE(plat_lock("morvel\\t.lck", &lock, 0));
     EXPECT_FALSE(other_process_gets_it());
     plat_unlock(&lock);
     EXPECT_TRUE(other_process_gets_it());

@@ -106,11 +106,13 @@ scratch=--scratch
 # The host logging in to a partner that challenges it.
 session 0  -                          --line "![1234567890]" forward N2BBS-0
 
-# The session shown in README.md: a new station, its log and its mail.
+# The session shown in README.md: a new station, its log and its mail. The
+# sample's connection log is daily (line 12: OK CD), named by the day of the year.
+log=morvel/logcnx/logcn$(date +%j).prt
 session 0  "SP N0SYS < MORVEL"        --count 1 --password Sesame42 \
-    --show morvel/logcnx/logcnx.prt --show mail/mail.in connect N0CALL-1
+    --show "$log" --show mail/mail.in connect N0CALL-1
 session 0  "N0CALL-1          1"      --count 1 --password Sesame42 \
-    --show morvel/logcnx/logcnx.prt --show mail/mail.in connect N0CALL-1
+    --show "$log" --show mail/mail.in connect N0CALL-1
 
 after=$(fingerprint)
 if [ "$before" != "$after" ]; then

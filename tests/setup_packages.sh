@@ -39,20 +39,20 @@ expect() {
 
 machine "" ""
 expect demo "cmake make g++ libcli11-dev libqrencode-dev"
-expect tests "cmake make g++ libcli11-dev libqrencode-dev libgtest-dev python3 zbar-tools librsvg2-bin"
+expect tests "cmake make g++ libcli11-dev libqrencode-dev libgtest-dev python3 zbar-tools librsvg2-bin chromium"
 expect "demo windows" "cmake make g++ libcli11-dev libqrencode-dev g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest wine wine64 wine32:i386 python3 dpkg-dev src:qrencode zbar-tools librsvg2-bin"
 expect release "cmake make g++ libcli11-dev libqrencode-dev pandoc binutils python3"
 expect i686 "cmake make g++-i686-linux-gnu qemu-user googletest libcli11-dev binutils python3"
 
 # A machine ready for the demo but without GoogleTest.
-machine "cmake make g++ python3" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h"
+machine "cmake make g++ python3 chromium" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h"
 expect demo ""
 expect tests "libgtest-dev zbar-tools librsvg2-bin"
 expect ci "libgtest-dev zbar-tools librsvg2-bin clang libclang-rt-14-dev libbenchmark-dev libssl-dev binutils nettle-dev"
 expect i686 "g++-i686-linux-gnu qemu-user googletest binutils"
 
 # Everything in place, the fuzzer runtime of whatever LLVM version found by pattern.
-machine "cmake make g++ python3 clang++ nm zbarimg rsvg-convert" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h /usr/include/gtest/gtest.h
+machine "cmake make g++ python3 chromium clang++ nm zbarimg rsvg-convert" "/usr/include/CLI/CLI.hpp /usr/include/qrencode.h /usr/include/gtest/gtest.h
     /usr/lib/llvm-16/lib/clang/16/lib/linux/libclang_rt.fuzzer-x86_64.a /usr/include/benchmark/benchmark.h
     /usr/include/openssl/evp.h /usr/include/nettle/md5.h"
 expect ci ""

@@ -86,6 +86,14 @@ struct SampleCopy {
         text.replace(at + 1, old.size(), new_text);
         write(name, text.substr(1));
     }
+    // without_logs - the copy without the sample's month of logs, for a test
+    // that needs a BBS where nothing has been logged yet.
+    void without_logs() const
+    {
+        std::error_code ec;
+        for (const char *name : {"morvel/logcnx", "morvel/lognopas.prt", "morvel/logexcld.prt"})
+            fs::remove_all(root / name, ec);
+    }
     // tree - every file under the root and its content.
     std::map<std::string, std::string> tree() const
     {
@@ -166,7 +174,7 @@ const BrokenSetup broken_setups[] = {
      "morvel/config.prt:53: warning: letters split by blanks; the filter reads \"T\" and ignores \"M\"; write the "
      "letters of a field together, as in \"OK TM\""},
     {"log letters split by a blank",
-     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK C", "OK C D"); }, 1,
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK CD", "OK C D"); }, 1,
      "morvel/config.prt:60: warning: letters split by blanks; the filter reads \"C\" and ignores \"D\"; write the "
      "letters of a field together, as in \"OK CD\""},
     {"sysop with an SSID",
@@ -391,6 +399,7 @@ const BrokenSetup broken_setups[] = {
     {"guard file replaced by a directory",
      [](const SampleCopy &s) {
          s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::remove(s.root / "morvel/guard.dat");   // the sample's own
          fs::create_directory(s.root / "morvel/guard.dat");
      },
      2,
@@ -400,6 +409,7 @@ const BrokenSetup broken_setups[] = {
     {"guard file replaced by a symbolic link",
      [](const SampleCopy &s) {
          s.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\n");
+         fs::remove(s.root / "morvel/guard.dat");   // the sample's own
          fs::create_symlink(s.root / "morvel/users.prt", s.root / "morvel/guard.dat");
      },
      2,
@@ -493,7 +503,7 @@ const BrokenSetup broken_setups[] = {
      "and admits every station on the port this line was meant for and on every port whose port line is below this "
      "line; write OPEN, CLOSED, EXCLUDED, BBS, READONLY or HOLD (or the Spanish word, or the number)"},
     {"logusr.prt with connection logging off",
-     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK C", "NO"); }, 1,
+     [](const SampleCopy &s) { s.replace_line("morvel/config.prt", "OK CD", "NO"); }, 1,
      "morvel/logusr.prt:10: warning: stations are listed but connection logging is off (morvel/config.prt:60, "
      "line 12, is NO); the filter writes no station log at all, not even with the letter C; write OK on line 12 of "
      "config.prt, or leave logusr.prt out"},
@@ -550,6 +560,31 @@ TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
     EXPECT_EQ(h.read("morvel/kept.prt"), "line 1\n");
     EXPECT_EQ(h.read("morvel/gone.prt"), "old\n");
     EXPECT_EQ(h.list("morvel").size(), 2u);
+}
+
+// A name given in the overlay only when free, with the file's identity.
+TEST(DryRun, NewNameKeepsTheIdentityAndIsRefusedWhenTaken)
+{
+    HostDir h;
+    h.write("morvel/b.prt", "b\n");
+    ASSERT_TRUE(plat_dry_run_begin());
+    FILE *a = plat_fopen_exclusive("morvel\\a.prt", nullptr);
+    ASSERT_NE(a, nullptr);
+    plat_fclose(a);
+    PlatFileId made, b, moved;
+    ASSERT_TRUE(plat_file_identity("morvel\\a.prt", &made));
+    ASSERT_TRUE(plat_file_identity("morvel\\b.prt", &b));
+    EXPECT_FALSE(plat_same_file(&made, &b));
+    bool taken = false;
+    EXPECT_FALSE(plat_rename_new("morvel\\a.prt", "morvel\\b.prt", &taken));
+    EXPECT_TRUE(taken);
+    EXPECT_TRUE(plat_rename_new("morvel\\a.prt", "morvel\\c.prt", &taken));
+    ASSERT_TRUE(plat_file_identity("morvel\\c.prt", &moved));
+    EXPECT_TRUE(plat_same_file(&made, &moved));
+    EXPECT_FALSE(plat_exists("morvel\\a.prt"));
+    plat_dry_run_end();
+    EXPECT_FALSE(h.exists("morvel/c.prt"));
+    EXPECT_FALSE(h.exists("morvel/a.prt"));
 }
 
 // Where the BBS may not write, a dry run is refused as the real run is: a
@@ -836,6 +871,8 @@ TEST(FilterExplain, SaysWhetherTheGuardLocksTheStationOut)
         SampleCopy s;
         if (r.guard)
             s.write("morvel/guard.prt", r.guard);
+        else
+            fs::remove(s.root / "morvel/guard.prt");
         s.write("morvel/guard.dat", "N0CALL " + std::to_string(r.failures) + " " +
                                         std::to_string(now - 60 * r.minutes_ago) + " 0\n");
         Output out = run(tool("filter-explain") + " " + s.root.string() + " N0CALL-1 --port 1 --at 2026-12-08 21:30");
@@ -953,11 +990,12 @@ TEST(FilterExplain, StationArgumentsAreJudgedAsTheFilterDecodesThem)
 TEST(FilterExplain, AnAnswerFollowsTheChallengeInTheSameDryRun)
 {
     SampleCopy s;
-    Output out = run(tool("filter-explain") + " " + s.root.string() + " N0FIX-0 --port 1 --answer letmein7");
+    Output out = run(tool("filter-explain") + " " + s.root.string() + " N0FIX-0 --port 1 --answer letmein7 "
+                     "--at 2026-12-08 21:30");
     EXPECT_EQ(out.status, 0) << out.text;
     EXPECT_NE(out.text.find("-- answer 1: \"letmein7\" (attempt 1)\n"), std::string::npos) << out.text;
     std::string written = out.text.substr(out.text.find("would write:"));
-    EXPECT_NE(written.find("  create morvel/logcnx/logcnx.prt\n"), std::string::npos) << out.text;
+    EXPECT_NE(written.find("  create morvel/logcnx/logcn342.prt\n"), std::string::npos) << "a log a day\n" << out.text;
     EXPECT_EQ(written.find("N0FIX0.TMP"), std::string::npos) << "the state file came and went\n" << out.text;
 }
 
@@ -986,6 +1024,7 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
 {
     SampleCopy s;
     auto before = s.tree();
+    std::string used = s.read("morvel/otpused.prt");
     std::string otp = tool("filter-otp") + " --dir " + s.root.string();
     Output made = run(otp + " new N0TOTP-0 --secret jbswy3dpehpk3pxpjbswy3dpehpk3pxp====");
     EXPECT_EQ(made.status, 0) << made.text;
@@ -1029,7 +1068,7 @@ TEST(FilterOtp, NewAndListForKnownSecrets)
         << "a record of another secret does not count";
     EXPECT_EQ(run(otp + " list N0TOTP-0 --count 3").status, 1) << "no list for a TOTP station";
     EXPECT_EQ(run(otp + " new N0TOTP-0 --secret JBSWY3DP").status, 1) << "a secret of 40 bits";
-    fs::remove(s.root / "morvel/otpused.prt");
+    s.write("morvel/otpused.prt", used);
     EXPECT_EQ(s.tree(), before);
 }
 
@@ -1121,6 +1160,7 @@ TEST(FilterHost, DryRunListsWhatWouldBeWrittenAndWritesNothing)
 TEST(FilterHost, SaysWhatEachCommandDid)
 {
     SampleCopy s;
+    s.without_logs();
     struct { const char *command; const char *message; } rows[] = {
         {"command -of", "unknown command -of: nothing done"},
         {"command -on", "-on: the filter was already on: nothing done"},
@@ -1304,6 +1344,7 @@ TEST(FilterCompare, WildcardEditListsExactlyTheStationsItAffects)
 TEST(FilterCompare, TakesTheStationsFromTheOldSetupsLogs)
 {
     SampleCopy old_setup, new_setup;
+    old_setup.without_logs();
     new_setup.replace_line("morvel/users.prt", "N9*", "N9Z*");
     old_setup.write("morvel/logexcld.prt", "\n[MORVEL v4.0] - Log\n         N9ABC -1          1         21:30:05,27"
                                            "         08-12-2026\n         N9ZED -2          1         21:31:05,27"
@@ -1320,6 +1361,7 @@ TEST(FilterCompare, TakesTheStationsFromTheOldSetupsLogs)
 TEST(FilterCompare, ComparingNothingExitsTwoAndSaysWhy)
 {
     SampleCopy old_setup, new_setup;
+    old_setup.without_logs();
     old_setup.write("empty.txt", "");
     old_setup.write("other.txt", "# a list of the wrong format\nN9ABC 1\nport 1: N9ABC-1\n");
     struct { const char *stations; const char *message; } rows[] = {

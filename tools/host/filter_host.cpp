@@ -7,7 +7,10 @@
 //
 // With --dry-run it runs the filter's code linked into itself, with the
 // platform layer's overlay: nothing is written, and what would have been
-// written is listed at the end. After a sysop command it says in words what
+// written is listed at the end. With --at DATE TIME it runs that linked
+// filter too, with its clock fixed there, and writes as the module would: a
+// script plays a month of sessions in a minute (tools/make_sample_logs.py).
+// After a sysop command it says in words what
 // the command did, from what the module it ran changed (command_effect.cpp).
 //
 // With --password it plays a caller who knows the password: it reads the
@@ -107,6 +110,7 @@ struct Options {
     std::string memory = "1";
     std::vector<std::string> answers;
     std::vector<std::string> shows;
+    std::vector<std::string> at;
     std::string password;
     bool has_password = false;
     bool scratch = false;
@@ -206,6 +210,9 @@ static void add_options(CLI::App *app, Options *o)
     app->add_option("--line", o->line, "the partner's challenge line for forward")->type_name("TEXT");
     app->add_option("--memory", o->memory, "the memory_available argument (default 1)")->type_name("N");
     app->add_flag("--dll", o->dll, "send a command through dll_main instead of svc_main");
+    app->add_option("--at", o->at, "fix the filter's clock at DATE TIME (2026-11-02 09:15 or 02-11-2026 09:15:30): "
+                                   "the filter linked into this program runs, as with --dry-run, and writes as "
+                                   "the module would")->expected(2)->type_name("DATE TIME");
     app->add_option("--show", o->shows, "print a file of the host directory afterwards (repeatable), for "
                                         "example morvel/logcnx/logcnx.prt or mail/mail.in")
         ->type_name("FILE")->allow_extra_args(false);
@@ -214,13 +221,13 @@ static void add_options(CLI::App *app, Options *o)
                                            "load, and exit");
 }
 
-// takes_value - arg names an option of app that is followed by its value.
-static bool takes_value(const CLI::App &app, const std::string &arg)
+// values_taken - how many values follow arg, an option of app, on the command line.
+static int values_taken(const CLI::App &app, const std::string &arg)
 {
     if (arg.size() < 2 || arg[0] != '-' || arg.find('=') != std::string::npos)
-        return false;
+        return 0;
     const CLI::Option *option = app.get_option_no_throw(arg);
-    return option && option->get_expected_min() > 0;
+    return option ? option->get_expected_min() : 0;
 }
 
 // take_command_words - the word and argument after "command" leave args:
@@ -233,7 +240,7 @@ static std::vector<std::string> take_command_words(const CLI::App &app, std::vec
         const std::string &a = (*args)[i];
         if (a.size() > 1 && a[0] == '-' && app.get_option_no_throw(a.substr(0, a.find('=')))) {
             kept.push_back(a);
-            if (takes_value(app, a) && i + 1 < args->size())
+            for (int n = values_taken(app, a); n > 0 && i + 1 < args->size(); n--)
                 kept.push_back((*args)[++i]);
         } else if (command && taken.size() < 2) {
             taken.push_back(a);
@@ -309,6 +316,11 @@ static bool parse_options(int argc, char **argv, Options *o, int *status)
     o->has_password = app.count("--password") > 0;
     if (o->version)
         return true;
+    if (!o->at.empty() && !set_tool_clock(o->at[0], o->at[1])) {
+        *status = tool_fail(EXIT_USAGE, "--at " + o->at[0] + " " + o->at[1] +
+                                            ": give DATE as 2026-11-02 and TIME as 09:15");
+        return false;
+    }
     if (!take_action(words, command_words, o)) {
         *status = tool_fail(EXIT_USAGE, "give connect CALL-SSID, forward CALL-SSID or command WORD [ARGUMENT]; "
                                         "see --help");
@@ -382,7 +394,8 @@ static bool answer_from_challenge(const std::string &reply, const std::string &p
         *answer = std::to_string(flexnet_answer(password, c.digits));
         return true;
     case CHALLENGE_TOTP:
-        *answer = one_time_answer(password, totp_step(time(nullptr)));
+        // The filter's clock, which --at may have fixed.
+        *answer = one_time_answer(password, totp_step(plat_now_seconds()));
         return !answer->empty();
     case CHALLENGE_HOTP:
         *answer = one_time_answer(password, c.counter);
@@ -663,9 +676,11 @@ int main(int argc, char **argv)
                module.empty() ? "no version of c_filt32 found in it" : module.c_str());
         return 0;
     }
-    if (o.dry_run) {
-        // The overlay lives in the platform layer, which the module does not
-        // export: the filter linked into this program runs instead.
+    bool linked = o.dry_run || !o.at.empty();
+    if (linked) {
+        // The overlay and the fixed clock live in the platform layer, which
+        // the module does not export: the filter linked into this program
+        // runs instead.
         m.svc_main = svc_main;
         m.dll_main = dll_main;
     } else if (!load_module(o.lib, &m)) {
@@ -677,7 +692,7 @@ int main(int argc, char **argv)
         return tool_fail(EXIT_USAGE, "--dry-run is not supported on this system");
     // The linked filter starts as the module does when the host loads it,
     // with its error reporter in place.
-    if (o.dry_run)
+    if (linked)
         filter_reset_state();
     int r;
     if (o.action == "connect")

@@ -37,7 +37,7 @@ bool set_tool_clock(const std::string &date, const std::string &time)
 {
     struct tm tm;
     memset(&tm, 0, sizeof tm);
-    int a, b, c, h, m, s = 0;
+    int a, b, c, h, m, s = 0, hundredths = 0;
     char tail;
     if (sscanf(date.c_str(), "%d-%d-%d%c", &a, &b, &c, &tail) != 3)
         return false;
@@ -46,8 +46,12 @@ bool set_tool_clock(const std::string &date, const std::string &time)
     } else {
         tm.tm_mday = a; tm.tm_mon = b - 1; tm.tm_year = c - 1900;
     }
+    // "HH:MM", "HH:MM:SS", or "HH:MM:SS,hh" as the logs write times.
     int n = sscanf(time.c_str(), "%d:%d:%d%c", &h, &m, &s, &tail);
-    if (n < 2 || n > 3 || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
+    if (n == 4 && tail == ',' && sscanf(time.c_str(), "%d:%d:%d,%d%c", &h, &m, &s, &hundredths, &tail) == 4)
+        n = 3;
+    if (n < 2 || n > 3 || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59 || hundredths < 0 ||
+        hundredths > 99)
         return false;
     if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > 31)
         return false;
@@ -55,7 +59,7 @@ bool set_tool_clock(const std::string &date, const std::string &time)
     time_t seconds = mktime(&tm);
     if (seconds == (time_t)-1)
         return false;
-    plat_fix_clock(&tm, 0, seconds);
+    plat_fix_clock(&tm, hundredths, seconds);
     return true;
 }
 

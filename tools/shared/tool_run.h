@@ -34,7 +34,7 @@ struct StationRun {
 };
 
 // set_tool_clock - fix the filter's clock at "YYYY-MM-DD" or "DD-MM-YYYY" and
-// "HH:MM[:SS]"; false when either does not read.
+// "HH:MM[:SS[,hh]]"; false when either does not read.
 bool set_tool_clock(const std::string &date, const std::string &time);
 
 // enter_setup - make dir (the host's working directory) the current one;
