@@ -258,13 +258,20 @@ static void table_prompt(char *out, size_t size)
     snprintf(out, size, "%.*s_%d>", kept, prompt, call_clock.day);
 }
 
-// open_password_table - the station-and-SSID table, else the station's; false when neither opens.
-static bool open_password_table(PlatText *table)
+bool open_station_table(const char *callsign, int ssid, PlatText *table)
 {
     char specific[FILTER_PATH_MAX], general[FILTER_PATH_MAX];
-    snprintf(specific, sizeof specific, "%s%d.TBL", connection_info.callsign, connection_info.ssid);
-    snprintf(general, sizeof general, "%s.TBL", connection_info.callsign);
+    snprintf(general, sizeof general, "%s.TBL", callsign);
+    if (ssid < 0)
+        return open_filter_file(general, nullptr, false, table);
+    snprintf(specific, sizeof specific, "%s%d.TBL", callsign, ssid);
     return open_specific_else_general(specific, general, nullptr, false, table);
+}
+
+// open_password_table - the table of the connection's station; false when none opens.
+static bool open_password_table(PlatText *table)
+{
+    return open_station_table(connection_info.callsign, connection_info.ssid, table);
 }
 
 // table_row - a row of a password table: its day and its password

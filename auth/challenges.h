@@ -3,6 +3,7 @@
 #define FILTER_CHALLENGES_H
 
 #include "auth/state_file.h"
+#include "platform/platform.h"
 
 #include <cstddef>
 
@@ -21,6 +22,11 @@ void challenge_hotp(char *reply);
 
 // Rows of a password table are read in pieces of this size.
 enum { TABLE_LINE_SIZE = 300 };
+
+// open_station_table - the password table of callsign with SSID ssid
+// (morvel\CALL7.TBL), else the callsign's (morvel\CALL.TBL); with ssid
+// below 0 the callsign's only. False when none opens.
+bool open_station_table(const char *callsign, int ssid, PlatText *table);
 
 // table_row - a row of a password table: its day and its password
 // (PASSWORD_MAX + 1 bytes); false for a row without both.

@@ -391,10 +391,12 @@ TEST(FilterReport, PasswordsHeardOnAirWorstFirst)
     h.write_config({"**", "N0SYS", "3", "PASSWORD>", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK", "OK", "OK",
                     "1 OPEN"});
     h.write_users("N0NEW\n* NORMAL Another9\n-\nN0ABC\n* NORMAL Secret12\n-\nN0FIX\n* FIXED letmein7\n-\n"
-                  "N0TOT\n* TOTP " + std::string(TOTP_SECRET) + "\n-\n");
+                  "N0TOT\n* TOTP " + std::string(TOTP_SECRET) + "\n-\nN0TBL\n* TABLE\n-\n");
+    h.write("morvel/N0TBL.TBL", "1 Daily111\n2 Daily222\n");
     h.write("morvel/guard.prt", "FAILURES 3 MINUTES 15\nEXPOSURE 100\n");
     h.set_clock(2026, 11, 2, 10, 0, 0, 0);
     ASSERT_EQ(connect_and_answer(h, "N0ABC-1", 1, "Secret12", false), 0);
+    ASSERT_EQ(connect_and_answer(h, "N0TBL-0", 1, "Daily222", false), 0);
     ASSERT_EQ(h.connect("N0FIX-0", 1).result, 1);
     ASSERT_EQ(h.answer("N0FIX-0", 1, "letmein7", 1).result, 0);
     Output json = report(h, "--json -q");
@@ -410,8 +412,9 @@ TEST(FilterReport, PasswordsHeardOnAirWorstFirst)
     for (auto it = std::sregex_iterator(list.begin(), list.end(), row); it != std::sregex_iterator(); ++it)
         order.push_back((*it)[1].str() + " " + (*it)[2].str() + " " + (*it)[3].str() + " " + (*it)[4].str());
     EXPECT_EQ(order, (std::vector<std::string>{"N0FIX 1 in 1 true true", "N0ABC 1 in 56 true true",
-                                               "N0NEW none yet false false"}))
-        << "TOTP answers give nothing away and are not listed\n" << list;
+                                               "N0TBL 1 in 56 true true", "N0NEW none yet false false"}))
+        << "TOTP answers give nothing away and are not listed, nor a table's row nobody answered\n" << list;
+    EXPECT_NE(list.find("\"entry\":\"N0TBL\",\"line\":14,\"method\":\"TABLE\",\"day\":2,"), std::string::npos) << list;
     EXPECT_NE(list.find("\"what_was_heard\":\"the whole password heard\",\"since\":\"02-11-2026\","
                         "\"last_station\":\"N0FIX-0\""), std::string::npos) << list;
 
@@ -422,6 +425,7 @@ TEST(FilterReport, PasswordsHeardOnAirWorstFirst)
                          "</td><td>5 of 8 characters heard</td><td>since 02-11-2026, last by N0ABC-1</td>"),
               std::string::npos) << table;
     EXPECT_LT(table.find("<td>N0FIX</td>"), table.find("<td>N0ABC</td>"));
+    EXPECT_NE(table.find("<td>N0TBL</td><td class=\"n\">14</td><td>TABLE day 2</td>"), std::string::npos) << table;
     EXPECT_NE(table.find("<td>none yet</td><td>nothing heard</td><td>-</td><td></td>"),
               std::string::npos) << "no advice for a password nobody heard\n" << table;
 

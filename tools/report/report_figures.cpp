@@ -8,6 +8,7 @@
 // (parse_entry_line) and error.prt (read_error_record). Nothing here
 // knows the layout of a file the filter writes.
 #include "tools/report/report_figures.h"
+#include "auth/challenges.h"
 #include "auth/code_use.h"
 #include "auth/exposure.h"
 #include "auth/guard.h"
@@ -381,20 +382,23 @@ static void one_time_station(ReportFigures *f, const std::string &entry, int lin
 // password_exposure_of - what a listener heard of an entry line's password,
 // through the filter's own look-up and figure; nothing for a method whose
 // answers let a listener hear nothing usable.
-static void password_exposure_of(ReportFigures *f, const std::string &entry, int line, const EntryLine &e)
+static void password_exposure_of(ReportFigures *f, const std::string &entry, int line, unsigned method,
+                                 const char *password, int day)
 {
     ExposureRecord r;
     ExposureFigure figure;
-    int found = password_exposure(e.password, e.method, &r, &figure);
-    if (figure.kind == EXPOSURE_NONE) {
+    int found = password_exposure(password, method, &r, &figure);
+    // A table's rows nobody answered yet say nothing: a month of them would bury the rest.
+    if (figure.kind == EXPOSURE_NONE || (day && found != 1)) {
         wipe(&r, sizeof r);
         return;
     }
     PasswordExposure x;
     x.entry = entry;
     x.line = line;
-    const char *name = method_name(e.method);
-    x.method = name ? name : method_text((int)e.method);
+    x.day = day;
+    const char *name = method_name(method);
+    x.method = name ? name : method_text((int)method);
     x.found = found;
     x.chance = figure.chance;
     x.heard_as = exposure_kind_name(figure.kind);
@@ -411,10 +415,38 @@ static void password_exposure_of(ReportFigures *f, const std::string &entry, int
         x.mailed = r.mailed;
     }
     x.passes = f->exposure_one_in > 0 && chance_passes(figure.chance, f->exposure_one_in);
-    const AccessMethod *m = find_access_method(e.method);
+    const AccessMethod *m = find_access_method(method);
     x.advice = exposure_advice(m ? m->challenge_kind : (short)NO_CHALLENGE);
     wipe(&r, sizeof r);
     f->exposure.push_back(x);
+}
+
+// table_exposure_of - what a listener heard of the rows of a TABLE entry's
+// password table, found by the entry's callsign and SSID as the filter finds
+// it; nothing for a wildcard header, whose stations have tables of their own.
+static void table_exposure_of(ReportFigures *f, const std::string &entry, int line)
+{
+    size_t dash = entry.find('-');
+    std::string call = entry.substr(0, dash);
+    std::string ssid = dash == std::string::npos ? "" : entry.substr(dash + 1);
+    if (call.empty() || entry.find_first_of("*?") != std::string::npos ||
+        ssid.find_first_not_of("0123456789") != std::string::npos)
+        return;
+    PlatText table;
+    if (!open_station_table(call.c_str(), ssid.empty() ? -1 : atoi(ssid.c_str()), &table))
+        return;
+    char row[TABLE_LINE_SIZE], password[PASSWORD_MAX + 1];
+    short day;
+    bool seen[32] = {};
+    // The filter takes the first row of a day: so does the figure.
+    while (read_significant_line(&table, row, sizeof row, nullptr))
+        if (table_row(row, &day, password) && day >= 1 && day <= 31 && !seen[day]) {
+            seen[day] = true;
+            password_exposure_of(f, entry, line, METHOD_TABLE, password, day);
+        }
+    plat_close_text(&table);
+    wipe(row, sizeof row);
+    wipe(password, sizeof password);
 }
 
 // count_record - one more record of exposure.dat.
@@ -486,7 +518,9 @@ static void read_station_list(ReportFigures *f)
         if (r == ENTRY_LINE_OK && e.password_ok && (e.method == METHOD_TOTP || e.method == METHOD_HOTP))
             one_time_station(f, header, physical, e);
         if (r == ENTRY_LINE_OK && e.needs_password && e.password_ok)
-            password_exposure_of(f, header, physical, e);
+            password_exposure_of(f, header, physical, e.method, e.password, 0);
+        if (r == ENTRY_LINE_OK && e.method == METHOD_TABLE)
+            table_exposure_of(f, header, physical);
     }
     wipe(line, sizeof line);
     wipe(&e, sizeof e);

@@ -71,6 +71,7 @@ struct PasswordExposure {
     std::string entry;         // the entry's header: "N0CALL"
     int line = 0;              // the line of users.prt
     std::string method;        // "NORMAL"
+    int day = 0;               // TABLE: the day of the row of the station's table; 0 for an entry's own password
     int found = 0;             // 1 a record, 0 nothing heard yet, -1 exposure.dat cannot be read
     double chance = 0;         // 0 to 1
     std::string heard_as;      // "POSITIONS", "WHOLE", "EQUATIONS"

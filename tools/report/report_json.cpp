@@ -129,7 +129,8 @@ static std::string exposure_json(const ReportFigures &f)
         snprintf(one_in_text, sizeof one_in_text, "%.6g", one_in(x.chance));
         snprintf(chance_number, sizeof chance_number, "%.6g", x.chance);
         items.push_back("{" + json_field("entry", x.entry) + ",\"line\":" + std::to_string(x.line) + "," +
-                        json_field("method", x.method) + "," + json_field("heard_as", x.heard_as) + ",\"heard\":" +
+                        json_field("method", x.method) + "," + (x.day ? "\"day\":" + std::to_string(x.day) + "," : "") +
+                        json_field("heard_as", x.heard_as) + ",\"heard\":" +
                         std::to_string(x.heard) + ",\"of\":" + std::to_string(x.of) + ",\"chance\":" +
                         chance_number + ",\"one_in\":" + (x.chance > 0 ? one_in_text : "null") + "," +
                         json_field("figure", x.figure) + "," + json_field("what_was_heard", x.what_heard) +

@@ -337,8 +337,8 @@ static std::string exposure_section(const ReportFigures &f)
         return out + empty_note("No entry of users.prt has a password whose answers go on air in plain.") +
                "</section>\n";
     out += "<p>For each password of users.prt, the chance that someone who heard every answer since the password "
-           "was set answers the next challenge, worst first. A changed password starts again from nothing. The "
-           "rows of password tables (TABLE) are not listed here: filter-check --exposure lists them.";
+           "was set answers the next challenge, worst first. A changed password starts again from nothing. A "
+           "password table (TABLE) has a password a day: its rows are listed once something of them was heard.";
     if (f.exposure_one_in > 0)
         out += " guard.prt mails the sysops once for a password at 1 in " + std::to_string(f.exposure_one_in) +
                " or likelier; those are marked.";
@@ -348,7 +348,7 @@ static std::string exposure_section(const ReportFigures &f)
         std::string figure = x.passes ? "<td class=\"bad\">" + html_text(x.figure) + (x.mailed ? " (mailed)" : "") +
                                             "</td>"
                                       : cell(x.figure);
-        out += "<tr>" + cell(x.entry) + n_cell(x.line) + cell(x.method) + figure + cell(x.what_heard) +
+        out += "<tr>" + cell(x.entry) + n_cell(x.line) + cell(x.day ? x.method + " day " + std::to_string(x.day) : x.method) + figure + cell(x.what_heard) +
                cell(exposure_since_text(x)) + cell(x.chance > 0 ? x.advice : "") + "</tr>\n";
     }
     return out + "</table>\n</section>\n";
