@@ -7,6 +7,7 @@
 #include "platform/dry_run.h"
 #include "auth/exposure_record.h"
 #include "platform/platform.h"
+#include "support/command_output.h"
 #include "support/host_dir.h"
 
 #include <gtest/gtest.h>
@@ -25,27 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Output {
-    int status;
-    std::string text;
-};
-
-// run - a command's exit status and standard output.
-Output run(const std::string &command)
-{
-    Output out{-1, ""};
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.text.append(buffer, n);
-    int status = pclose(p);
-    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
 
 std::string tool(const char *name)
 {

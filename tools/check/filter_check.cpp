@@ -33,17 +33,6 @@ static void note_files_read(bool morvel_option)
     dump_facts.users = shown_path(users);
 }
 
-// set_morvel - MORVEL for the filter's readers, as the sysop would set it;
-// Windows has no setenv.
-static int set_morvel(const char *dir)
-{
-#ifdef _WIN32
-    return _putenv_s("MORVEL", dir);
-#else
-    return setenv("MORVEL", dir, 1);
-#endif
-}
-
 int main(int argc, char **argv)
 {
     std::string dir, morvel;

@@ -37,17 +37,6 @@ struct ReportOptions {
     bool quiet = false;
 };
 
-// set_morvel - MORVEL for the filter's readers, as the sysop would set it;
-// Windows has no setenv.
-static int set_morvel(const char *dir)
-{
-#ifdef _WIN32
-    return _putenv_s("MORVEL", dir);
-#else
-    return setenv("MORVEL", dir, 1);
-#endif
-}
-
 // read_period - --since and --until as days; false after a message.
 static bool read_period(const ReportOptions &o, DayNumber *since, DayNumber *until)
 {

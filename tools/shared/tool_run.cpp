@@ -16,6 +16,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -61,6 +62,15 @@ bool set_tool_clock(const std::string &date, const std::string &time)
         return false;
     plat_fix_clock(&tm, hundredths, seconds);
     return true;
+}
+
+int set_morvel(const char *dir)
+{
+#ifdef _WIN32
+    return _putenv_s("MORVEL", dir);   // Windows has no setenv
+#else
+    return setenv("MORVEL", dir, 1);
+#endif
 }
 
 bool enter_setup(const std::string &dir)

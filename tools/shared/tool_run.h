@@ -41,6 +41,10 @@ bool set_tool_clock(const std::string &date, const std::string &time);
 // false after a usage failure (tool_fail).
 bool enter_setup(const std::string &dir);
 
+// set_morvel - MORVEL for the filter's readers, as the sysop would set it;
+// 0, or non-zero when the environment did not take it.
+int set_morvel(const char *dir);
+
 // run_station - from the load-time state, in a dry run of the current
 // directory: the new connection, then each answer while a challenge is put.
 StationRun run_station(const StationSpec &asked);
