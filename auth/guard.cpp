@@ -17,6 +17,13 @@
 // unlocked callsign goes first, the one that failed longest ago, and only
 // when every callsign kept is locked out does the lockout nearest its end.
 //
+// The lockout's mail goes exactly once, whenever the host is killed: it is
+// first written whole into morvel\guard.snd (the callsign, the failures and
+// the end), then the table marks the lockout mailed, then the mail takes
+// that file away with it. A call that finds the file finishes that work
+// first: a lockout the table holds is marked and mailed, any other file
+// (the call that wrote it was ended before its table was saved) is dropped.
+//
 // A guard file that cannot be read or written (a directory, a link, no
 // permission) counts nothing and refuses nothing: the guard is an addition,
 // and the challenges still stand. It is error 10 naming guard.dat, mailed
@@ -48,6 +55,7 @@ enum { GUARD_ENTRIES = 4096, GUARD_FILE_LINE = 64 };
 
 #define GUARD_FILE_NAME "guard.dat"
 static const char guard_file[] = FILTER_DIR "\\" GUARD_FILE_NAME;
+static const char owed_mail_file[] = FILTER_DIR "\\guard.snd";
 
 // GuardEntry - one callsign's failures.
 struct GuardEntry {
@@ -233,17 +241,80 @@ static void lockout_end(const GuardEntry *e, char *out, size_t size)
         copy_text(out, size, "?");
 }
 
-// announce_lockout - mail the sysops, log the station as excluded and keep
-// the lockout in the lockout log, once per lockout: only after the table
-// that says so is written, or every refusal would announce it again. The
-// lockout runs from the failure that reached the count, the last one counted.
-static void announce_lockout(const GuardEntry *e)
+// OwedMail - what guard.snd says: the lockout the sysops are still to hear of.
+struct OwedMail {
+    char callsign[7];
+    int failures;
+    char until[32];
+};
+
+// owe_lockout_mail - guard.snd for e's lockout, put in place in one step;
+// false while an earlier one is still owed or the file could not be written.
+static bool owe_lockout_mail(const GuardEntry *e)
 {
+    if (plat_exists(owed_mail_file))
+        return false;
     char until[32];
     lockout_end(e, until, sizeof until);
-    trace(TRACE_MAIL, 0, e->failures, "GUARD", e->callsign);
+    PlatReplacement replacement;
+    FILE *f = plat_open_replacement(owed_mail_file, true, &replacement);
+    if (!f)
+        return false;
+    fprintf(f, "%s %d %s\n", e->callsign, e->failures, until);
+    return plat_commit_replacement(&replacement);
+}
+
+// read_owed_mail - guard.snd as written; false when it is missing or not whole.
+static bool read_owed_mail(OwedMail *owed)
+{
+    char line[GUARD_FILE_LINE];
+    PlatText f;
+    if (!plat_open_text(owed_mail_file, &f))
+        return false;
+    bool read = read_significant_line(&f, line, sizeof line, nullptr) && !plat_text_failed(&f);
+    plat_close_text(&f);
+    return read && sscanf(line, "%6s %d %31[^\r\n]", owed->callsign, &owed->failures, owed->until) == 3;
+}
+
+// find_callsign - an entry of the table by its callsign, or null.
+static GuardEntry *find_callsign(const char *callsign)
+{
+    for (int i = 0; i < entry_count; i++)
+        if (strcmp(entries[i].callsign, callsign) == 0)
+            return &entries[i];
+    return nullptr;
+}
+
+// send_owed_mail - the owed lockout mail, when there is one: marked in the
+// table first, then mailed; guard.snd leaves with the mail (it stays while
+// no file takes the mail, and a later call tries again).
+static void send_owed_mail(long long now)
+{
+    if (!plat_exists(owed_mail_file))
+        return;
+    OwedMail owed;
+    GuardEntry *e = read_owed_mail(&owed) ? find_callsign(owed.callsign) : nullptr;
+    if (!e || !is_locked(e, now)) {
+        plat_remove(owed_mail_file);
+        return;
+    }
+    if (!e->mailed) {
+        e->mailed = true;
+        if (!save_table())
+            return;
+    }
+    trace(TRACE_MAIL, 0, owed.failures, "GUARD", owed.callsign);
     if (host_info_ready())
-        mail_guard_notice(e->callsign, e->failures, until);
+        mail_guard_notice(owed_mail_file, owed.callsign, owed.failures, owed.until);
+}
+
+// announce_lockout - mail the sysops (through guard.snd, written just
+// before), log the station as excluded and keep the lockout in the lockout
+// log. The lockout runs from the failure that reached the count, the last
+// one counted.
+static void announce_lockout(const GuardEntry *e, long long now)
+{
+    send_owed_mail(now);
     if (filter_config.log_exclusions)
         write_attempt_log(LOG_EXCLUDED);
     struct tm from, end;
@@ -265,6 +336,7 @@ bool guard_count_failure(bool refusable)
     long long now = (long long)plat_now_seconds();
     if (!read_table(now))
         return state_failed();
+    send_owed_mail(now);
     GuardEntry *e = find_entry();
     bool was_locked = e && is_locked(e, now);
     if (!was_locked) {
@@ -275,15 +347,14 @@ bool guard_count_failure(bool refusable)
     }
     bool locks_now = !was_locked && is_locked(e, now);
     bool refuse = is_locked(e, now) && refusable && connection_info.port != 0;
-    bool announce = refuse && !e->mailed;
-    e->mailed = e->mailed || announce;
-    bool saved = (was_locked && !announce) || save_table();
+    bool announce = refuse && !e->mailed && owe_lockout_mail(e);
+    bool saved = was_locked || save_table();
     // A count that is not recorded is no count: the next call would not
     // see it, so this one goes on as without the guard too.
     if (!saved && !was_locked)
         return false;
-    if (announce && saved)
-        announce_lockout(e);
+    if (announce)
+        announce_lockout(e, now);
     if (locks_now)
         end_callsign_challenges();
     return refuse;
@@ -296,14 +367,12 @@ bool guard_refuses_connection(void)
     long long now = (long long)plat_now_seconds();
     if (!read_table(now))
         return state_failed();
+    send_owed_mail(now);
     GuardEntry *e = find_entry();
     if (!e || !is_locked(e, now))
         return false;
-    if (!e->mailed) {
-        e->mailed = true;
-        if (save_table())
-            announce_lockout(e);
-    }
+    if (!e->mailed && owe_lockout_mail(e))
+        announce_lockout(e, now);
     return true;
 }
 

@@ -61,16 +61,10 @@ static bool write_guard_notices(FILE *mail, void *context)
     return !ferror(mail);
 }
 
-// mail_guard_notice - to every sysop, subject "GUARD": the callsign locked
-// out, the failures counted and the end of the lockout; -1 or 1.
-int mail_guard_notice(const char *callsign, int failures, const char *until)
+int mail_guard_notice(const char *owed, const char *callsign, int failures, const char *until)
 {
     GuardNotice g = {callsign, failures, until};
-    if (!send_mail(write_guard_notices, &g)) {
-        count_lost_mail(sysops_to_mail());
-        return -1;
-    }
-    return 1;
+    return send_mail_from(owed, write_guard_notices, &g) ? 1 : -1;
 }
 
 // ExposureNotice - what the exposure mail says.

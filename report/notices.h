@@ -13,9 +13,11 @@ int mail_new_user_notice(void);
 
 // mail_guard_notice - the lockout of callsign to every sysop, subject
 // "GUARD", with the failures counted and until (its end, as the time stamps
-// show it); -1 when no file took it (counted as lost), else 1. The caller has loaded config.prt and
-// the start-up file.
-int mail_guard_notice(const char *callsign, int failures, const char *until);
+// show it). The mail is made of the file owed (a filter path), which leaves
+// with it, so that a call ended at any point mails it once; -1 when no file
+// took the mail (owed stays, for a later call), else 1. The caller has loaded
+// config.prt and the start-up file.
+int mail_guard_notice(const char *owed, const char *callsign, int failures, const char *until);
 
 // mail_exposure_notice - to every sysop, subject "EXPOSED": the station whose
 // password a listener could now answer with, the figure ("1 in 42 (7 of 10
