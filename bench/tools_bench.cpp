@@ -118,7 +118,7 @@ static std::string make_month(long connections)
     fs::remove_all(dir + "/morvel/logcnx", ec);
     fs::create_directory(dir + "/morvel/logcnx");
     std::ofstream failures(dir + "/morvel/lognopas.prt");
-    char line[LOG_ENTRY_MAX], time_text[16], date_text[16];
+    char line[LOG_ENTRY_MAX], time_text[32], date_text[16];
     for (int day = 1; day <= 30; day++) {
         std::ofstream log(dir + "/morvel/logcnx/logcn" + std::to_string(304 + day) + ".prt");
         log << "\n[MORVEL v4.0] - Connections log:\n\n         CALLSIGN         PORT          TIME"
