@@ -45,11 +45,12 @@ static void kind_state_path(char *out, size_t size, int kind)
     state_file_path(out, size, state_kind(kind)->lower_extension);
 }
 
-// reload_on_answer - on an answering call the password is not loaded yet;
-// false when the user list failed and the call stopped on its report.
+// reload_on_answer - the station's entry of this call, which the answer's
+// check has read already; false when the user list failed and the call
+// stopped on its report.
 static bool reload_on_answer(char *reply)
 {
-    if (connection_info.attempt == 0 || find_user_entry() >= 0)
+    if (station_entry() >= 0)
         return true;
     stop_on_report(reply);
     return false;

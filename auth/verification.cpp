@@ -56,7 +56,7 @@ static Binding binding(const ExpectedAnswer *e)
 {
     if (e->port != (uint8_t)connection_info.port)
         return OTHER_PORT;
-    int8_t entry = find_user_entry();
+    int8_t entry = station_entry();
     if (entry < 0)
         return ENTRY_FAILED;
     return entry == 1 && user_entry.method == e->method ? BOUND : OTHER_METHOD;
@@ -269,10 +269,10 @@ static bool answer_right(const ExpectedAnswer *e, bool *by_digest)
 // recorded as used; 0 when it is wrong; -1 when the call stopped: the user
 // list failed (reported), or the code could not be recorded, which is error
 // 10 and a refusal whatever error.prt takes, since a code taken without its
-// record could be taken again. The secret is read again from users.prt.
+// record could be taken again. The secret is the entry's of this call.
 static int one_time_answer(short kind, const char *path, char *reply)
 {
-    if (find_user_entry() < 0) {
+    if (station_entry() < 0) {
         stop_on_report(reply);
         return -1;
     }

@@ -274,7 +274,13 @@ static EntryResult read_entry(PlatText *in, int *line_number)
     return result;
 }
 
-int8_t find_user_entry(void)
+// What this call's lookup gave, or NOT_LOOKED_UP before it; a new call
+// forgets it, since users.prt may have been edited between calls.
+enum { NOT_LOOKED_UP = -2 };
+static int8_t call_lookup = NOT_LOOKED_UP;
+
+// search_user_entry - one reading of users.prt for the station's entry.
+static int8_t search_user_entry(void)
 {
     char path[FILTER_PATH_MAX];
     // The entry of the station looked up before, perhaps in another call,
@@ -300,7 +306,26 @@ int8_t find_user_entry(void)
     return result == ENTRY_FOUND ? 1 : 0;
 }
 
+int8_t find_user_entry(void)
+{
+    call_lookup = search_user_entry();
+    return call_lookup;
+}
+
+int8_t station_entry(void)
+{
+    if (call_lookup == NOT_LOOKED_UP)
+        return find_user_entry();
+    return call_lookup;
+}
+
+void user_list_new_call(void)
+{
+    call_lookup = NOT_LOOKED_UP;
+}
+
 void user_list_reset(void)
 {
     memset(&user_entry, 0, sizeof user_entry);
+    call_lookup = NOT_LOOKED_UP;
 }

@@ -31,6 +31,16 @@ EntryLineResult parse_entry_line(const char *line, int line_number, EntryLine *o
 // 1 found; user_entry is cleared before every lookup.
 int8_t find_user_entry(void);
 
+// station_entry - find_user_entry's result for this call: users.prt is read
+// at most once per call, though the answer's check, the code's secret and a
+// fresh challenge all need the entry. user_entry holds it as long as no
+// other lookup has run since.
+int8_t station_entry(void);
+
+// user_list_new_call - the host called again: the next station_entry reads
+// users.prt anew.
+void user_list_new_call(void);
+
 // match_call_pattern - a callsign pattern with "?" and "*" against a key.
 bool match_call_pattern(const char *pattern, const char *key);
 

@@ -9,6 +9,7 @@
 #include "config/filter_config.h"
 #include "config/host_files.h"
 #include "config/messages.h"
+#include "config/user_list.h"
 #include "filter/call_clock.h"
 #include "filter/connection.h"
 #include "filter/sysop_commands.h"
@@ -117,11 +118,12 @@ static int connection_event(int argc, char **argv, char *reply, int memory_avail
     return new_connection(reply);
 }
 
-// begin_call - what the platform, the lock of the filter's files and the
-// mail drop knew of the last call is out of date now.
+// begin_call - what the platform, the user list's lookup, the lock of the
+// filter's files and the mail drop knew of the last call is out of date now.
 static void begin_call(void)
 {
     plat_begin_call();
+    user_list_new_call();
     files_lock_new_call();
     mail_new_call();
 }

@@ -44,7 +44,8 @@ static struct LoadTimeState {
 // - the time of the last sweep of expired state files: only spaces the
 //   sweeps; what it finds is read from the files.
 // - user_entry: cleared before every lookup, so a challenge never draws from
-//   the password of the station looked up before.
+//   the password of the station looked up before; the lookup's result is
+//   kept for the rest of the call only, and forgotten when the next begins.
 // - message_table: back to the defaults at the start of every svc_main call;
 //   dll_main keeps the texts of the last call.
 // - the mail's diverted flag, what a call found wrong with the mail drop,

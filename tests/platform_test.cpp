@@ -393,6 +393,8 @@ TEST(Platform, ACallMakesNoMoreSystemCallsThanItsFigure)
         {"READONLY decision after a challenge", "N0RDO-1", false, 19},
         {"READONLY decision, the directory still", "N0RDO-1", true, 15},
         {"NORMAL challenge after a challenge", "N0NRM-1", false, 43},
+        // users.prt read once, though the check and the fresh challenge both need the entry
+        {"wrong NORMAL answer with attempts left", "N0NRM-1", false, 44},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -406,8 +408,9 @@ TEST(Platform, ACallMakesNoMoreSystemCallsThanItsFigure)
         } else {
             h.connect("N0NRM-1");
         }
+        bool answer = c.what[0] == 'w';
         unsigned long before = plat_test_system_calls();
-        CallResult r = h.connect(c.station);
+        CallResult r = answer ? h.answer(c.station, 1, "wrong") : h.connect(c.station);
         unsigned long made = plat_test_system_calls() - before;
         EXPECT_EQ(r.result, c.station[2] == 'R' ? 3 : 1) << r.reply;
         EXPECT_LE(made, c.figure) << "system calls of the call";
