@@ -6,10 +6,12 @@
 // The record only ever grows: positions, equations, a whole password
 // heard. It is read first without the lock of the filter's files, and in
 // the common case, an answer that tells a listener nothing new, that read is
-// all a call costs. Something new is added under the lock, read again, so
-// that a second process adding at the same time loses nothing. A record
-// that cannot be read or written is left alone: it is an addition, and the
-// answer was right all the same.
+// all a call costs. Something new is a line added under the lock: the lines
+// of a password add up, so one added by a second process at the same time
+// is kept beside ours. A rewrite of the file, and the mail, which must go
+// once, read the record again under the lock first. A record that cannot be
+// read or written is left alone: it is an addition, and the answer was
+// right all the same.
 #include "auth/exposure.h"
 #include "auth/state_file.h"
 #include "common/files_lock.h"
@@ -112,25 +114,43 @@ static bool passes_threshold(const ExposureRecord *r, const HeardAnswer *h, cons
     return chance_passes(f->chance, guard_config.exposure_one_in);
 }
 
+// stamp - the date the record began, when new, and the station heard.
+static void stamp(ExposureRecord *r)
+{
+    if (!r->since[0] || strcmp(r->since, "-") == 0)
+        call_date(r->since);
+    state_station_name(r->station, sizeof r->station);
+}
+
 // add_under_lock - read the record again under the lock, add h, and write
-// it back; mail when told to and it was not mailed meanwhile.
+// it; mail when told to and it was not mailed meanwhile.
 static void add_under_lock(const HeardAnswer *h, const char *key, bool mail, const ExposureFigure *f, short kind)
 {
     static ExposureRecord r;   // a record is large for a stack; one is added at a time
+    int lines;
     lock_filter_files();
-    bool readable = find_exposure_record(h->tag, &r) >= 0;
+    bool readable = find_exposure_lines(h->tag, &r, &lines) >= 0;
     if (readable) {
         bool learnt = learn(&r, h, key);
         bool tell = mail && !r.mailed;
-        if (!r.since[0])
-            call_date(r.since);
-        state_station_name(r.station, sizeof r.station);
+        stamp(&r);
         r.mailed = r.mailed || tell;
         if (tell)
             mail_exposure(&r, f, kind);
-        if (learnt || tell)
-            write_exposure_record(&r);
+        if ((learnt || tell) && !append_exposure_record(&r, lines))
+            rewrite_exposure_record(&r);
     }
+    unlock_filter_files();
+}
+
+// add_line - r, as read without the lock and with h learnt, added as a line
+// under the lock; when the file must be rewritten instead, it is read again.
+static void add_line(ExposureRecord *r, int lines, const HeardAnswer *h, const char *key, short kind)
+{
+    stamp(r);
+    lock_filter_files();
+    if (!append_exposure_record(r, lines))
+        add_under_lock(h, key, false, nullptr, kind);
     unlock_filter_files();
 }
 
@@ -138,13 +158,16 @@ void note_heard_answer(short kind, const char *note, const char *password)
 {
     static ExposureRecord r;
     HeardAnswer h;
+    int lines;
     if (!note || !parse_heard_note(note, &h))
         return;
-    if (find_exposure_record(h.tag, &r) < 0 || !learn(&r, &h, password))
+    if (find_exposure_lines(h.tag, &r, &lines) < 0 || !learn(&r, &h, password))
         return;
     ExposureFigure f = {};
-    bool mail = passes_threshold(&r, &h, password, &f);
-    add_under_lock(&h, password, mail, &f, kind);
+    if (passes_threshold(&r, &h, password, &f))
+        add_under_lock(&h, password, true, &f, kind);
+    else
+        add_line(&r, lines, &h, password, kind);
 }
 
 int password_exposure(const char *password, unsigned method, ExposureRecord *r, ExposureFigure *f)

@@ -10,9 +10,17 @@
 // the positions heard as hexadecimal digits, the first digit holding
 // positions 0 to 3 (bit 0 is position 0); for EQUATIONS the digits of each
 // challenge heard, joined by ","; for WHOLE, and when nothing is heard, "-".
-// The file is rewritten whole as a replacement put in place in one step, so
-// a crash or a full disk leaves the old record, never a torn one; it is
-// never written through a link. Results only; nothing here reports.
+//
+// What an answer adds is a line added at the end: a rewrite of the whole
+// file would cost an answer several times what its check does. A password
+// may so have several lines, each holding all its writer knew, read in
+// order and added up (positions and equations joined, mailed once any line
+// says so); a line cut short by a crash holds less than the whole line, never
+// more, and adds what it still holds. When a password has
+// EXPOSURE_LINES_MAX lines its next change rewrites the file with one line
+// for it, as a replacement put in place in one step, so a crash or a full
+// disk leaves the old file. Never written through a link. Results only;
+// nothing here reports.
 #include "auth/exposure_record.h"
 #include "auth/sha1.h"
 #include "common/filter_dir.h"
@@ -25,7 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 
-enum { TAG_BYTES = 4, RECORD_LINE = 256, HEARD_FIELD = 160, KIND_FIELD = 12 };
+enum { TAG_BYTES = 4, RECORD_LINE = 256, HEARD_FIELD = 160, KIND_FIELD = 12, EXPOSURE_LINES_MAX = 4 };
 
 static const char record_path[] = FILTER_DIR "\\" EXPOSURE_FILE;
 static const char *const kind_names[] = {"NONE", "POSITIONS", "WHOLE", "EQUATIONS"};
@@ -192,10 +200,11 @@ static bool parse_equations(const char *field, ExposureRecord *r)
 static bool parse_record_line(const char *line, ExposureRecord *r)
 {
     char kind[KIND_FIELD], heard[HEARD_FIELD];
-    int mailed;
+    int mailed, end = 0;
     memset(r, 0, sizeof *r);
-    if (sscanf(line, "%8s %11s %10s %15s %d %159s", r->tag, kind, r->since, r->station, &mailed, heard) != 6 ||
-        !is_tag(r->tag) || (mailed != 0 && mailed != 1))
+    // Nothing may follow the last field: two lines run together are none.
+    if (sscanf(line, "%8s %11s %10s %15s %d %159s %n", r->tag, kind, r->since, r->station, &mailed, heard, &end) != 6 ||
+        line[end] != '\0' || !is_tag(r->tag) || (mailed != 0 && mailed != 1))
         return false;
     r->kind = kind_from_name(kind);
     r->mailed = mailed == 1;
@@ -228,25 +237,79 @@ static bool has_tag(const PlatPiece *piece, const char *tag)
     return piece->length > n && memcmp(piece->text, tag, n) == 0 && piece->text[n] == ' ';
 }
 
-// Every answer call that carries password characters looks its record up,
-// so the lines are seen where they lie and only the one with the tag is
-// copied and read.
-int find_exposure_record(const char *tag, ExposureRecord *out)
+// join_positions - the positions of line into r.
+static void join_positions(ExposureRecord *r, const ExposureRecord *line)
 {
+    for (int i = 0; i < EXPOSURE_POSITION_BYTES; i++)
+        r->positions[i] = (unsigned char)(r->positions[i] | line->positions[i]);
+}
+
+// join_equations - the equations of line that r lacks, oldest first, as room allows.
+static void join_equations(ExposureRecord *r, const ExposureRecord *line)
+{
+    for (int i = 0; i < line->equation_count; i++) {
+        bool known = false;
+        for (int j = 0; j < r->equation_count && !known; j++)
+            known = strcmp(r->equations[j], line->equations[i]) == 0;
+        if (!known && r->equation_count < EXPOSURE_EQUATIONS_MAX)
+            copy_text(r->equations[r->equation_count++], EXPOSURE_DRAWN + 1, line->equations[i]);
+    }
+}
+
+// join_line - a later line of r's password into r, as add_heard would have
+// added it: a line of another kind starts the record again, unless the
+// password was heard whole.
+static void join_line(ExposureRecord *r, const ExposureRecord *line)
+{
+    if (line->kind != r->kind) {
+        if (r->kind != EXPOSURE_WHOLE)
+            *r = *line;
+        return;
+    }
+    join_positions(r, line);
+    join_equations(r, line);
+    r->mailed = r->mailed || line->mailed;
+    if (line->station[0] && strcmp(line->station, "-") != 0)
+        copy_text(r->station, sizeof r->station, line->station);
+    if (!r->since[0] || strcmp(r->since, "-") == 0)
+        copy_text(r->since, sizeof r->since, line->since);
+}
+
+// Every answer call that carries password characters looks its record up,
+// so the lines are seen where they lie and only those with the tag are
+// copied and read.
+int find_exposure_lines(const char *tag, ExposureRecord *out, int *lines)
+{
+    static ExposureRecord line_record;   // large for a stack
     char line[RECORD_LINE];
     PlatPiece piece;
     PlatText in;
+    int found = 0;
     memset(out, 0, sizeof *out);
-    if (!plat_open_text(record_path, &in))
+    if (!plat_open_text(record_path, &in)) {
+        *lines = 0;
         return plat_exists(record_path) ? -1 : 0;
-    bool found = false;
-    while (!found && next_significant_piece(&in, RECORD_LINE, &piece, nullptr))
-        found = has_tag(&piece, tag) && parse_record_line(plat_copy_piece(&piece, line), out);
-    bool failed = !found && plat_text_failed(&in);
+    }
+    while (next_significant_piece(&in, RECORD_LINE, &piece, nullptr))
+        if (has_tag(&piece, tag) && parse_record_line(plat_copy_piece(&piece, line), &line_record)) {
+            if (found++ == 0)
+                *out = line_record;
+            else
+                join_line(out, &line_record);
+        }
+    bool failed = plat_text_failed(&in);
     plat_close_text(&in);
-    if (!found)
+    wipe(&line_record, sizeof line_record);
+    *lines = found;
+    if (failed || !found)
         memset(out, 0, sizeof *out);
     return failed ? -1 : found ? 1 : 0;
+}
+
+int find_exposure_record(const char *tag, ExposureRecord *out)
+{
+    int lines;
+    return find_exposure_lines(tag, out, &lines);
 }
 
 // ---- merging ---------------------------------------------------------------
@@ -352,7 +415,7 @@ static bool copy_other(const ExposureRecord *r, void *context)
     return true;
 }
 
-bool write_exposure_record(const ExposureRecord *r)
+bool rewrite_exposure_record(const ExposureRecord *r)
 {
     // It holds tags under passwords that may be weak: for the filter's account only.
     static PlatReplacement replacement;   // large for a stack; one record is written at a time
@@ -369,3 +432,19 @@ bool write_exposure_record(const ExposureRecord *r)
     write_record_line(out, r);
     return plat_commit_replacement(&replacement);
 }
+
+bool append_exposure_record(const ExposureRecord *r, int lines)
+{
+    if (lines >= EXPOSURE_LINES_MAX)
+        return false;
+    char buffer[RECORD_LINE];
+    FILE *out = plat_open_append(record_path);
+    if (!out)
+        return false;
+    // A buffer of our own: the C library would ask the system for a size.
+    setvbuf(out, buffer, _IOFBF, sizeof buffer);
+    write_record_line(out, r);
+    bool written = !ferror(out);
+    return plat_fclose(out) == 0 && written;
+}
+

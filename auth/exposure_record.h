@@ -85,22 +85,35 @@ const char *exposure_file_path(void);
 typedef bool (*ExposureVisit)(const ExposureRecord *r, void *context);
 
 // read_exposure_records - visit every record line of the file (lines that
-// are not records are skipped). False when the file exists but could not be
+// are not records are skipped); a password may have several lines, each
+// adding to the ones before it. False when the file exists but could not be
 // read to its end; true for a missing file, which has no records.
 bool read_exposure_records(ExposureVisit visit, void *context);
 
-// find_exposure_record - the record of tag into *out: 1 found, 0 none (a
-// missing file has none), -1 when the file exists and could not be read.
+// find_exposure_record - the record of tag into *out, all its lines added
+// up: 1 found, 0 none (a missing file has none), -1 when the file exists
+// and could not be read.
 int find_exposure_record(const char *tag, ExposureRecord *out);
+
+// find_exposure_lines - find_exposure_record, and how many lines it has.
+int find_exposure_lines(const char *tag, ExposureRecord *out, int *lines);
 
 // add_heard - merge what h heard into r; true when r learnt something new.
 // A record of another kind (the tag of a password now under another method)
 // starts again, except one that heard the whole password, which stays.
 bool add_heard(ExposureRecord *r, const HeardAnswer *h);
 
-// write_exposure_record - rewrite the file whole with r in place of the
-// line of its tag, every other line kept, in one step; false when it could
+// append_exposure_record - r, which holds all its password's lines (lines
+// of them, as find_exposure_lines counted) and more, as a line added at the
+// end of the file. False when there is no file to add to, the password has
+// as many lines as it may, or the line could not be written whole (a part
+// of it may be there: it holds less than r): then rewrite the file.
+bool append_exposure_record(const ExposureRecord *r, int lines);
+
+// rewrite_exposure_record - the file rewritten whole, put in place in one
+// step, with r's line in place of its password's lines, every other line
+// kept, and made readable by the filter's account only. False when it could
 // not be put in place (the old file is then as it was).
-bool write_exposure_record(const ExposureRecord *r);
+bool rewrite_exposure_record(const ExposureRecord *r);
 
 #endif

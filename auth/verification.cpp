@@ -19,6 +19,7 @@
 #include "auth/guard.h"
 #include "auth/one_time_check.h"
 #include "auth/state_file.h"
+#include "common/files_lock.h"
 #include "common/filter_dir.h"
 #include "common/records.h"
 #include "common/reply.h"
@@ -195,9 +196,8 @@ static void restrict_plain_md_answer(char *reply)
 }
 
 // accept_answer - the challenge is over; admit, or restrict a plain MD5 answer.
-static void accept_answer(const char *path, short kind, bool by_digest, char *reply)
+static void accept_answer(short kind, bool by_digest, char *reply)
 {
-    remove_state_file(path);
     if (state_kind(kind)->digests && !by_digest && restrictions_apply()) {
         restrict_plain_md_answer(reply);
         return;
@@ -344,10 +344,15 @@ void verify_answer(char *reply)
         right = code == 1;
     }
     if (right) {
+        // One take of the lock for the record of what was heard and the
+        // index of pending challenges: the answer's line costs no more takes.
+        lock_filter_files();
         // What went out in clear is heard, whatever the letters make of it.
         if (!by_digest)
             note_heard_answer(kind, heard, user_entry.password);
-        accept_answer(path, kind, by_digest, reply);
+        remove_state_file(path);
+        unlock_filter_files();
+        accept_answer(kind, by_digest, reply);
         return;
     }
     // The failure that locks the callsign out ends its challenges too. A

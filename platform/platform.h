@@ -203,6 +203,14 @@ FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement
 // is a link or no plain file, or the file cannot be created.
 FILE *plat_open_secret(const char *path, PlatReplacement *r);
 
+// plat_open_append - a stream that adds lines at the end of an existing
+// file, the first at the start of a line: a last line left without its end
+// (a process ended in its write) gets one first, so a line added is never
+// joined to a torn one. Null when the file is missing, or is a link (a
+// symbolic link, a reparse point, a file with more than one name) or no
+// plain file, which is never written through. Close it with plat_fclose.
+FILE *plat_open_append(const char *path);
+
 // plat_commit_replacement - close the stream and put the new content in the
 // file's place; false when a write, the close or the replacing failed, and
 // then the old file is as it was and the temporary is gone.

@@ -29,6 +29,7 @@ FILE *plat_open_replacement(const char *path, bool private_file, PlatReplacement
     return plat_ops.open_replacement(path, private_file, r);
 }
 FILE *plat_open_secret(const char *path, PlatReplacement *r) { return plat_ops.open_secret(path, r); }
+FILE *plat_open_append(const char *path) { return plat_ops.open_append(path); }
 bool plat_commit_replacement(PlatReplacement *r) { return plat_ops.commit_replacement(r); }
 void plat_discard_replacement(PlatReplacement *r) { plat_ops.discard_replacement(r); }
 int plat_try_lock(const char *path, PlatLock *lock) { return plat_ops.try_lock(path, lock); }

@@ -68,6 +68,8 @@ struct PlatOps {
     // A replacement whose new file only its owner may read (a tool's file
     // that holds a secret); committed and discarded as the others.
     FILE *(*open_secret)(const char *path, PlatReplacement *r);
+    // Lines added at the end of an existing file, never through a link.
+    FILE *(*open_append)(const char *path);
 };
 
 // The operations in force.

@@ -442,6 +442,34 @@ static bool put_in_place(const char *temp, const char *native)
     return COUNTED(rename(temp, native)) == 0;
 }
 
+// ends_line - the file of fd is empty or its last byte ends a line.
+static bool ends_line(int fd, off_t size)
+{
+    char last = '\n';
+    return size == 0 || (COUNTED(pread(fd, &last, 1, size - 1)) == 1 && last == '\n');
+}
+
+// The file is opened without following a symbolic link and written only
+// once it is known to be a regular file of one name; O_APPEND puts every
+// write at the end, also when another process added a line meanwhile.
+static FILE *system_open_append(const char *path)
+{
+    static Resolved r;
+    resolve_path(path, &r);
+    if (missing(&r))
+        return nullptr;
+    int fd = COUNTED(open(r.native, O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (COUNTED(fstat(fd, &st)) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        (!ends_line(fd, st.st_size) && COUNTED(write(fd, "\n", 1)) != 1)) {
+        COUNTED(close(fd));
+        return nullptr;
+    }
+    return stream_of(fd, "a");
+}
+
 // Mode 0600 is all POSIX needs: no other account can read the new file.
 static FILE *system_open_secret(const char *path, PlatReplacement *r)
 {
@@ -677,4 +705,5 @@ PlatOps plat_ops = {
     plat_system_random,
     plat_std_getenv,
     system_open_secret,
+    system_open_append,
 };

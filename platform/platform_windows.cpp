@@ -119,6 +119,33 @@ static FILE *system_open_private(const char *path)
     return system_open_stream(path, "wt");
 }
 
+// ends_line - the file at path is empty, or its last byte ends a line.
+static bool ends_line(const char *path)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return false;
+    bool ends = fseek(f, -1, SEEK_END) != 0 || fgetc(f) == '\n';
+    fclose(f);
+    return ends;
+}
+
+// A reparse point or a file with other hard links is refused, as for a
+// state file; the stream is a text stream, as the file's other lines were
+// written.
+static FILE *system_open_append(const char *path)
+{
+    if (system_file_kind(path) != PLAT_PLAIN_FILE)
+        return nullptr;
+    bool ends = ends_line(path);
+    FILE *f = open_as_mode(path, "at");
+    if (f && !ends && fputc('\n', f) == EOF) {
+        fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
 static FILE *system_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
@@ -575,4 +602,5 @@ PlatOps plat_ops = {
     plat_system_random,
     plat_std_getenv,
     system_open_secret,
+    system_open_append,
 };

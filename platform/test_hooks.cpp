@@ -379,6 +379,13 @@ static FILE *fault_open_private(const char *path)
     return written_stream(below.open_private(path), path);
 }
 
+static FILE *fault_open_append(const char *path)
+{
+    if (write_denied(path) || crash_due() || fault_due(PLAT_FAULT_OPEN, path))
+        return nullptr;
+    return written_stream(below.open_append(path), path);
+}
+
 static FILE *fault_open_exclusive(const char *path, bool *existed)
 {
     if (existed)
@@ -531,6 +538,7 @@ static void install_fault_layer(void)
     plat_ops.rename_new = fault_rename_new;
     plat_ops.open_replacement = fault_open_replacement;
     plat_ops.open_secret = fault_open_secret;
+    plat_ops.open_append = fault_open_append;
     plat_ops.commit_replacement = fault_commit_replacement;
     plat_ops.try_lock = fault_try_lock;
     plat_ops.random_bytes = fault_random_bytes;

@@ -81,6 +81,28 @@ long exposure_mails(const HostDir &h)
     return h.exists(MAIL_IMPORT) ? count_lines(h.read(MAIL_IMPORT), "EXPOSED") : 0;
 }
 
+std::string tag_of(const std::string &password)
+{
+    char tag[EXPOSURE_TAG_TEXT];
+    exposure_tag(password.c_str(), tag);
+    return tag;
+}
+
+// lines_of - the lines of file that belong to password, without their ends.
+std::vector<std::string> lines_of(const std::string &file, const std::string &password)
+{
+    std::string tag = tag_of(password) + " ";
+    std::vector<std::string> out;
+    for (size_t at = 0; at < file.size();) {
+        size_t end = file.find('\n', at);
+        std::string line = file.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (line.compare(0, tag.size(), tag) == 0)
+            out.push_back(line);
+        at = end == std::string::npos ? file.size() : end + 1;
+    }
+    return out;
+}
+
 bool temporary_left(const HostDir &h)
 {
     for (const auto &name : h.list("morvel"))
@@ -298,13 +320,53 @@ TEST(Exposure, NormalAnswersAddThePositionsShown)
         EXPECT_EQ(x.figure.of, 10);
         EXPECT_DOUBLE_EQ(x.figure.chance, positions_chance((int)shown.size(), 10));
     }
-    std::string file = h.read(RECORD);
-    char tag[EXPOSURE_TAG_TEXT];
-    exposure_tag("Zq8Wm3Kx7P", tag);
-    std::string line = file.substr(file.find(tag));
-    EXPECT_TRUE(std::regex_match(line, std::regex(std::string(tag) + " POSITIONS 08-12-2026 N0ABC-0 0 [0-9a-f]{1,3}\n")))
-        << file;
+    // One line for each answer that added positions, at most four.
+    std::vector<std::string> lines = lines_of(h.read(RECORD), "Zq8Wm3Kx7P");
+    EXPECT_GE(lines.size(), 1u);
+    EXPECT_LE(lines.size(), 4u);
+    for (const std::string &line : lines)
+        EXPECT_TRUE(std::regex_match(line, std::regex("[0-9a-f]{8} POSITIONS 08-12-2026 N0ABC-0 0 [0-9a-f]{1,3}")))
+            << line;
     EXPECT_TRUE(nothing_reported(h));
+}
+
+// A password's lines add up, in file order; a line cut short by a crash
+// adds what it still holds and the next line starts on a line of its own;
+// the password's fifth line is a rewrite of the file that leaves one line
+// for it, and every other password's lines as they were.
+TEST(Exposure, LinesOfAPasswordAddUpAndAreJoinedAtTheFifth)
+{
+    HostDir h;
+    set_up(h, "* NORMAL Zq8Wm3Kx7PaB");
+    std::string tag = tag_of("Zq8Wm3Kx7PaB");
+    std::string other = "0badc0de WHOLE 01-01-2026 N9ZZZ-1 1 -\n";
+    h.write(RECORD, other + tag + " POSITIONS 02-02-2026 N0ABC-1 0 1\n" + tag + " POSITIONS 03-03-2026 N0ABC-2 1 2\n" +
+                        tag + " POSITIONS 04-04-2026 N0ABC-3 0 4");   // cut short: no line end
+    Exposure x = exposure_of("Zq8Wm3Kx7PaB", METHOD_NORMAL);
+    ASSERT_EQ(x.found, 1);
+    EXPECT_EQ(heard_positions(x.record), (std::set<int>{0, 1, 2}));
+    EXPECT_STREQ(x.record.since, "02-02-2026") << "the first line's";
+    EXPECT_STREQ(x.record.station, "N0ABC-3") << "the last line's";
+    EXPECT_TRUE(x.record.mailed) << "once any line says so";
+
+    std::set<int> shown = {0, 1, 2};
+    add_shown(&shown, answer_right(h, "Zq8Wm3Kx7PaB").positions);
+    std::vector<std::string> lines = lines_of(h.read(RECORD), "Zq8Wm3Kx7PaB");
+    ASSERT_EQ(lines.size(), 4u) << h.read(RECORD);
+    EXPECT_EQ(lines[2], tag + " POSITIONS 04-04-2026 N0ABC-3 0 4") << "the cut line stays a line of its own";
+    EXPECT_EQ(heard_positions(exposure_of("Zq8Wm3Kx7PaB", METHOD_NORMAL).record), shown);
+
+    // The next answer that adds positions rewrites the file.
+    for (int i = 0; i < 20 && lines_of(h.read(RECORD), "Zq8Wm3Kx7PaB").size() == 4; i++)
+        add_shown(&shown, answer_right(h, "Zq8Wm3Kx7PaB").positions);
+    std::string file = h.read(RECORD);
+    lines = lines_of(file, "Zq8Wm3Kx7PaB");
+    ASSERT_EQ(lines.size(), 1u) << file;
+    std::string begins = tag + " POSITIONS 02-02-2026 N0ABC-0 1 ";
+    EXPECT_EQ(lines[0].compare(0, begins.size(), begins), 0) << file;
+    EXPECT_EQ(heard_positions(exposure_of("Zq8Wm3Kx7PaB", METHOD_NORMAL).record), shown);
+    EXPECT_NE(file.find(other), std::string::npos) << file;
+    EXPECT_FALSE(temporary_left(h));
 }
 
 // What each method lets a listener hear: the MD5 method's plain answer adds
@@ -469,32 +531,50 @@ TEST(Exposure, WrongExposureLineIsError5)
     }
 }
 
-// exposure.dat is replaced in one step: whatever fails (its read, the
-// temporary's creation, a write, the close, the renaming), the answer is
-// still admitted, the file keeps every line it had, no temporary is left,
-// and the next answer records again.
-TEST(Exposure, RecordStaysWholeWhenItCannotBeRewritten)
+// Whatever fails on exposure.dat (its read, the opening of the file or of
+// the rewrite's temporary, a write, the close, the renaming), whether the
+// answer adds a line or rewrites the file, the answer is still admitted,
+// the file keeps every line it had, adding at most one whole line (a close
+// that fails after the line was written), no temporary is left, and the
+// next answer records again.
+TEST(Exposure, RecordStaysWholeWhenItCannotBeWritten)
 {
-    for (PlatFault kind : {PLAT_FAULT_OPEN, PLAT_FAULT_WRITE, PLAT_FAULT_CLOSE, PLAT_FAULT_RENAME}) {
-        SCOPED_TRACE((int)kind);
-        HostDir h;
-        set_up(h, "* NORMAL Zq8Wm3Kx7P");
-        h.write(RECORD, "# kept\n0badc0de WHOLE 01-01-2026 N9ZZZ-1 1 -\n");
-        std::string before = h.read(RECORD);
-        plat_test_fail(kind, 1, RECORD, true);
-        answer_right(h, "Zq8Wm3Kx7P");
-        EXPECT_GT(plat_test_faults_hit(kind), 0);
-        plat_test_clear_faults();
-        EXPECT_EQ(h.read(RECORD), before);
-        EXPECT_FALSE(temporary_left(h));
-        std::set<int> shown;
-        add_shown(&shown, answer_right(h, "Zq8Wm3Kx7P").positions);
-        EXPECT_EQ(heard_positions(exposure_of("Zq8Wm3Kx7P", METHOD_NORMAL).record), shown);
-        EXPECT_NE(h.read(RECORD).find("0badc0de WHOLE 01-01-2026 N9ZZZ-1 1 -\n"), std::string::npos);
+    std::string tag = tag_of("Zq8Wm3Kx7P");
+    std::string four_lines;
+    for (int i = 0; i < 4; i++)
+        four_lines += tag + " POSITIONS 01-01-2026 N0ABC-0 0 -\n";
+    for (bool rewrite : {false, true}) {
+        for (PlatFault kind : {PLAT_FAULT_OPEN, PLAT_FAULT_WRITE, PLAT_FAULT_CLOSE, PLAT_FAULT_RENAME}) {
+            SCOPED_TRACE(std::to_string((int)kind) + (rewrite ? " rewrite" : " added line"));
+            HostDir h;
+            set_up(h, "* NORMAL Zq8Wm3Kx7P");
+            h.write(RECORD, "# kept\n0badc0de WHOLE 01-01-2026 N9ZZZ-1 1 -\n" + (rewrite ? four_lines : ""));
+            std::string before = h.read(RECORD);
+            plat_test_fail(kind, 1, RECORD, true);
+            answer_right(h, "Zq8Wm3Kx7P");
+            if (rewrite || kind != PLAT_FAULT_RENAME) {
+                EXPECT_GT(plat_test_faults_hit(kind), 0);
+            }
+            plat_test_clear_faults();
+            std::string after = h.read(RECORD);
+            ASSERT_EQ(after.substr(0, before.size()), before);
+            std::string added = after.substr(before.size());
+            if (kind != PLAT_FAULT_CLOSE && kind != PLAT_FAULT_RENAME) {
+                EXPECT_EQ(added, "");
+            }
+            EXPECT_TRUE(std::regex_match(added, std::regex("(" + tag + " POSITIONS 08-12-2026 N0ABC-0 0 [0-9a-f]+\n)?")))
+                << added;
+            EXPECT_FALSE(temporary_left(h));
+            std::set<int> shown;
+            add_shown(&shown, answer_right(h, "Zq8Wm3Kx7P").positions);
+            std::set<int> heard = heard_positions(exposure_of("Zq8Wm3Kx7P", METHOD_NORMAL).record);
+            EXPECT_TRUE(std::includes(heard.begin(), heard.end(), shown.begin(), shown.end()));
+            EXPECT_NE(h.read(RECORD).find("0badc0de WHOLE 01-01-2026 N9ZZZ-1 1 -\n"), std::string::npos);
+        }
     }
 }
 
-// A crash at any step of the rewrite (the n-th write or renaming of the
+// A crash at any step of the record's writing (the n-th write or renaming of the
 // call fails, and the call stops there as far as the file is concerned)
 // leaves the old record or the new one, never a mix.
 TEST(Exposure, RecordIsTheOldOrTheNewAtEveryFailure)
@@ -520,21 +600,35 @@ TEST(Exposure, RecordIsTheOldOrTheNewAtEveryFailure)
     }
 }
 
-// A line that is no record is left out when the file is rewritten; a note
-// in a state file that is none records nothing.
+// A line that is no record is read as none and left out when the file is
+// rewritten (here by the fifth line of a password, whose method now tells
+// a listener the whole of it); a note in a state file that is none records
+// nothing.
 TEST(Exposure, ReaderSkipsWhatIsNoRecord)
 {
     HostDir h;
     set_up(h, "* FIXED Fixed-Pass");
+    std::string tag = tag_of("Fixed-Pass");
+    std::string positions;
+    for (int i = 0; i < 4; i++)
+        positions += tag + " POSITIONS 01-01-2026 N0ABC-0 0 f\n";
     h.write(RECORD, "garbage\n12345678 WHOLE\nABCDEF01 WHOLE 01-01-2026 N9ZZZ-1 0 -\n"
                     "0badc0de POSITIONS 01-01-2026 N9ZZZ-1 2 f\n0badc0de POSITIONS 01-01-2026 N9ZZZ-1 0 zz\n"
                     "00000001 EQUATIONS 01-01-2026 N9ZZZ-1 0 12345,1234\n"
-                    "00000002 POSITIONS 01-01-2026 N9ZZZ-1 0 f1\n");
+                    "00000003 POSITIONS 01-01-2026 N9ZZZ-1 0 f00000003 POSITIONS 01-01-2026 N9ZZZ-1 0 f\n"
+                    "00000002 POSITIONS 01-01-2026 N9ZZZ-1 0 f1\n" +
+                        positions);
+    ExposureRecord r;
+    for (const char *none : {"12345678", "0badc0de", "00000001", "00000003"})
+        EXPECT_EQ(find_exposure_record(none, &r), 0) << none;
+    EXPECT_EQ(exposure_of("Fixed-Pass", METHOD_NORMAL).figure.heard, 4);
     answer_right(h, "Fixed-Pass");
+    EXPECT_EQ(lines_of(h.read(RECORD), "Fixed-Pass"), std::vector<std::string>{tag + " WHOLE 08-12-2026 N0ABC-0 0 -"});
     std::string file = h.read(RECORD);
     EXPECT_EQ(file.find("garbage"), std::string::npos) << file;
     EXPECT_EQ(file.find("0badc0de"), std::string::npos) << file;
     EXPECT_EQ(file.find("00000001"), std::string::npos) << file;
+    EXPECT_EQ(file.find("00000003"), std::string::npos) << file;
     EXPECT_NE(file.find("00000002 POSITIONS 01-01-2026 N9ZZZ-1 0 f1\n"), std::string::npos) << file;
     for (const char *note : {"", "P:1234567:8:0.1.2.3.4", "P:12345678:8:0.1.2.3.8", "E:12345678:1234", "X:12345678",
                              "W:12345678x", "P:12345678:0:0.0.0.0.0"}) {

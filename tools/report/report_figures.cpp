@@ -35,6 +35,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <set>
+#include <string>
 #include <unordered_map>
 
 // The error codes whose marker the page looks for; the most lockouts listed
@@ -449,10 +451,10 @@ static void table_exposure_of(ReportFigures *f, const std::string &entry, int li
     wipe(password, sizeof password);
 }
 
-// count_record - one more record of exposure.dat.
-static bool count_record(const ExposureRecord *, void *context)
+// count_record - a password of exposure.dat, counted once however many lines it has.
+static bool count_record(const ExposureRecord *r, void *context)
 {
-    ++*(long *)context;
+    ((std::set<std::string> *)context)->insert(r->tag);
     return true;
 }
 
@@ -462,14 +464,14 @@ static void read_exposure_file(ReportFigures *f)
     FileSeen seen;
     seen.path = display_path(exposure_file_path());
     seen.what = "what a listener heard of each password";
-    long records = 0;
+    std::set<std::string> records;
     bool whole = read_exposure_records(count_record, &records);
     if (!whole) {
         seen.state = FILE_UNREADABLE;
         seen.why = why_unreadable(exposure_file_path());
     } else if (plat_exists(exposure_file_path())) {
         seen.state = FILE_READ;
-        seen.entries = records;
+        seen.entries = (long)records.size();
     } else {
         seen.why = "no answer heard on air has been recorded yet";
     }
