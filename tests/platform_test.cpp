@@ -446,6 +446,41 @@ TEST(Platform, PrivateFileIsReadableByItsOwnerOnly)
 }
 #endif
 
+// append_line - one line added through plat_open_append; false when it would not open.
+static bool append_line(const char *path, const char *line)
+{
+    FILE *f = plat_open_append(path);
+    if (!f)
+        return false;
+    fputs(line, f);
+    return plat_fclose(f) == 0;
+}
+
+// Lines are added to an existing file only, each on a line of its own even
+// after a last line left without its end, and never through a link.
+TEST(Platform, AppendAddsWholeLinesToAFileOfItsOwn)
+{
+    HostDir h;
+    EXPECT_FALSE(append_line("morvel\\exposure.dat", "a\n")) << "no file is made";
+    EXPECT_FALSE(h.exists("morvel/exposure.dat"));
+    h.write("morvel/Exposure.DAT", "");
+    plat_begin_call();
+    ASSERT_TRUE(append_line("morvel\\exposure.dat", "a\n"));
+    h.write("morvel/Exposure.DAT", h.read("morvel/Exposure.DAT") + "cut sho");
+    ASSERT_TRUE(append_line("MORVEL\\EXPOSURE.DAT", "b\n"));
+    ASSERT_TRUE(append_line("morvel\\exposure.dat", "c\n"));
+    EXPECT_EQ(h.read("morvel/Exposure.DAT"), "a\ncut sho\nb\nc\n");
+#ifndef _WIN32
+    h.write("morvel/users.prt", "N0CALL\n");
+    ASSERT_EQ(link((h.root() + "/morvel/users.prt").c_str(), (h.root() + "/morvel/hard.dat").c_str()), 0);
+    ASSERT_EQ(symlink("users.prt", (h.root() + "/morvel/soft.dat").c_str()), 0);
+    plat_begin_call();
+    EXPECT_FALSE(append_line("morvel\\hard.dat", "x\n"));
+    EXPECT_FALSE(append_line("morvel\\soft.dat", "x\n"));
+    EXPECT_EQ(h.read("morvel/users.prt"), "N0CALL\n");
+#endif
+}
+
 // replace_with - write text as the new content of path through a replacement; the commit's result.
 static bool replace_with(const char *path, const char *text, bool private_file = false)
 {

@@ -542,6 +542,23 @@ TEST(DryRun, LaterReadsSeeTheOverlayAndTheDiskStaysAsItWas)
     EXPECT_EQ(h.list("morvel").size(), 2u);
 }
 
+// Lines added in a dry run go to the overlay, each on a line of its own,
+// and only to a file there is.
+TEST(DryRun, AddedLinesStayInTheOverlay)
+{
+    HostDir h;
+    h.write("morvel/exposure.dat", "cut sho");
+    ASSERT_TRUE(plat_dry_run_begin());
+    EXPECT_EQ(plat_open_append("morvel\\none.dat"), nullptr);
+    FILE *f = plat_open_append("morvel\\EXPOSURE.DAT");
+    ASSERT_NE(f, nullptr);
+    fputs("line\n", f);
+    plat_fclose(f);
+    EXPECT_EQ(read_all(plat_fopen("morvel\\exposure.dat", "rt")), "cut sho\nline\n");
+    plat_dry_run_end();
+    EXPECT_EQ(h.read("morvel/exposure.dat"), "cut sho");
+}
+
 // A name given in the overlay only when free, with the file's identity.
 TEST(DryRun, NewNameKeepsTheIdentityAndIsRefusedWhenTaken)
 {
