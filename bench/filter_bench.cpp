@@ -27,7 +27,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <map>
+#include <random>
 #include <new>
 #include <string>
 #include <unistd.h>
@@ -280,8 +282,9 @@ static void register_decisions(void)
 // ---- an admitted NORMAL answer and the exposure record ---------------------
 
 static const int answer_sizes[] = {100, 1000, 10000};
-static const char *const answer_ways[] = {"without_record", "nothing_new", "new_positions", "fifth_line"};
-enum { NOTHING_NEW = 1, NEW_POSITIONS = 2, FIFTH_LINE = 3 };
+static const char *const answer_ways[] = {"without_record", "nothing_new", "new_positions", "fifth_line",
+                                          "first_answers"};
+enum { NOTHING_NEW = 1, NEW_POSITIONS = 2, FIFTH_LINE = 3, FIRST_ANSWERS = 4, ANSWERS_OF_A_LIFE = 20 };
 
 // exposure_lines - exposure.dat with `others` records of other passwords,
 // and N0NRM-1's: for NOTHING_NEW one line with the positions its answers
@@ -318,33 +321,78 @@ static void put_normal_challenge(bool note)
     f << "\n";
 }
 
+// put_drawn_challenge - N0NRM-1's NORMAL challenge of five positions drawn
+// as the filter draws them (distinct, any order), by a generator of a fixed
+// seed; the answer it expects.
+static std::string put_drawn_challenge(std::mt19937 *draw)
+{
+    static const char password[] = "secretpassword";
+    int p[5];
+    std::string expected;
+    for (int i = 0; i < 5; i++) {
+        bool again = true;
+        while (again) {
+            p[i] = (int)((*draw)() % 14);
+            again = std::find(p, p + i, p[i]) != p + i;
+        }
+        expected += password[p[i]];
+    }
+    char tag[EXPOSURE_TAG_TEXT];
+    exposure_tag(password, tag);
+    std::ofstream f("morvel/N0NRM1.TMP");
+    f << expected << "\nN0NRM-1 1 5 " << (long long)time(nullptr) << " P:" << tag << ":14:" << p[0] << "." << p[1]
+      << "." << p[2] << "." << p[3] << "." << p[4] << "\n";
+    return expected;
+}
+
 // BM_AdmittedAnswer - a right answer to a NORMAL challenge, admitted: the
 // state file read, the entry looked up, the record read (and, for
 // new_positions, a line added to it; for fifth_line, the file rewritten
 // with one line for the password in place of its four) and the state file
-// removed. exposure.dat holds a record for every tenth entry. The files are set up before each call and
-// only the call is timed (PauseTiming costs more than what is measured).
+// removed; first_answers, the first 20 answers to a password, from nothing
+// heard, each asking positions drawn at random, over and over (the mean of
+// a password's first answers: some add a line, some rewrite the file, the
+// rest tell nothing new). exposure.dat holds a record for every tenth
+// entry. The files are set up before each call and only the call is timed
+// (PauseTiming costs more than what is measured).
 static void BM_AdmittedAnswer(benchmark::State &state, int way)
 {
     int entries = (int)state.range(0);
     enter_host(entries);
     std::string record = exposure_lines(entries / 10, way);
     std::ofstream("morvel/exposure.dat") << record;
+    std::mt19937 draw(1211);
+    long answered = 0;
+    double base_seconds = 0;
     for (auto _ : state) {
-        // A new file, as the filter's rewrite leaves one: a file cut to
-        // nothing and written again would be on its way to the disk, and
-        // the answer's line would wait for it.
-        if (way >= NEW_POSITIONS) {
-            fs::remove("morvel/exposure.dat");
-            std::ofstream("morvel/exposure.dat") << record;
+        // The answer without the record takes turns with this way's at
+        // going first, in the same iterations: the ratio is side by side.
+        double seconds[2] = {0, 0};   // this way's, the one without the record
+        for (int turn = 0; turn < 2; turn++) {
+            bool base = (turn == 0) == (answered % 2 == 0);
+            // A new file, as the filter's rewrite leaves one: a file cut to
+            // nothing and written again would be on its way to the disk,
+            // and the answer's line would wait for it.
+            if (!base && way >= NEW_POSITIONS && (way != FIRST_ANSWERS || answered % ANSWERS_OF_A_LIFE == 0)) {
+                fs::remove("morvel/exposure.dat");
+                std::ofstream("morvel/exposure.dat") << record;
+            }
+            std::string expected = "secre";
+            if (!base && way == FIRST_ANSWERS)
+                expected = put_drawn_challenge(&draw);
+            else
+                put_normal_challenge(!base && way != 0);
+            auto start = std::chrono::steady_clock::now();
+            int verdict = call("N0NRM-1", "1", expected.c_str());
+            seconds[base] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (verdict != 0)
+                state.SkipWithError("the answer was not admitted");
         }
-        put_normal_challenge(way != 0);
-        auto start = std::chrono::steady_clock::now();
-        int verdict = call("N0NRM-1", "1", "secre");
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        if (verdict != 0)
-            state.SkipWithError("the answer was not admitted");
+        answered++;
+        state.SetIterationTime(seconds[0]);
+        base_seconds += seconds[1];
     }
+    state.counters["base_us"] = answered ? base_seconds / (double)answered * 1e6 : 0;
     fs::remove("morvel/exposure.dat");
 }
 
@@ -521,17 +569,17 @@ static void print_decisions(RatioReporter &rep)
 // print_answers - an admitted answer with the record against one without.
 static void print_answers(RatioReporter &rep)
 {
-    printf("\n| admitted NORMAL answer | entries | time (us) | / without the record |\n|---|---|---|---|\n");
-    for (int size : answer_sizes) {
-        std::string base = std::string("BM_AdmittedAnswer/without_record/") + std::to_string(size);
-        if (!rep.has(base))
-            continue;
+    printf("\n| admitted NORMAL answer | entries | time (us) | without the record (us) | / without the record |\n"
+           "|---|---|---|---|---|\n");
+    for (int size : answer_sizes)
         for (const char *way : answer_ways) {
             std::string name = std::string("BM_AdmittedAnswer/") + way + "/" + std::to_string(size);
-            if (rep.has(name))
-                printf("| %s | %d | %.1f | %.2f |\n", way, size, rep.ns[name] / 1000, rep.ns[name] / rep.ns[base]);
+            if (!rep.has(name))
+                continue;
+            double base = rep.counters[name]["base_us"];
+            printf("| %s | %d | %.1f | %.1f | %.2f |\n", way, size, rep.ns[name] / 1000, base,
+                   base > 0 ? rep.ns[name] / 1000 / base : 0);
         }
-    }
 }
 
 // print_digests - throughput of ours over the reference's: above 1 is faster.
