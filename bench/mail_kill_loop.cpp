@@ -21,6 +21,7 @@
 // still there with its word (the filter must never take it). Prints the
 // figures; exits 1 when one is wrong. Not a timed test: run it by hand
 // (docs/performance.md).
+#include "bench/bench_host.h"
 #include "filter/entry_points.h"
 #include "filter/filter_state.h"
 
@@ -42,39 +43,11 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace bench_host;
 
-static const char startup[] = "N0BBS-1\n2\n3\n4\nsystem\\\n6\n7\n8\n9\n10\n11\nn0sys\n13\nmail\\mail.in\n";
-static const char ports[] = "1 1\n0 com1 9600\n3 0 0 0 0 0 0 0 a b vhf\n";
 // One attempt; first connections mailed; daily connection log; failed passwords logged.
 static const char config[] = "**\nN0SYS\n1\nPASSWORD>\nNO\nNO\nNO\nNO\nNO\nNO\nOK\nOK D\nNO\nOK\n3 OPEN\n";
 static const char users[] = "B*\n* FIXED Fixed-Pass\n-\n";
-
-// write_file - a whole file.
-static void write_file(const char *path, const char *text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// read_file - a whole file, "" when missing.
-static std::string read_file(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// call - one call of svc_main: a connection event of eight strings, or a command of two.
-static void call(std::vector<std::string> args)
-{
-    static char reply[4096];
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    reply[0] = '\0';
-    svc_main((int)args.size(), argv.data(), reply, 1);
-}
 
 // connection - a connection event of station on port 3.
 static void connection(const std::string &station, int attempt, int count, const char *answer)
@@ -281,9 +254,7 @@ int main(int argc, char **argv)
     fs::create_directories("morvel/logcnx");
     fs::create_directories("system");
     fs::create_directories("mail");
-    write_file("init.srv", startup);
-    write_file("system/port.sys", ports);
-    write_file("morvel/config.prt", config);
+    write_host(config);
     write_file("morvel/users.prt", users);
     pid_t importer = fork();
     if (importer == 0)

@@ -12,6 +12,7 @@
 // At the end one more call moves what is held, and the program counts each
 // callsign's notices (imported, still in the import file, still held) and
 // log entries. Prints the figures; exits 1 when one is lost or doubled.
+#include "bench/bench_host.h"
 #include "filter/entry_points.h"
 #include "filter/filter_state.h"
 
@@ -30,37 +31,14 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace bench_host;
 
-static const char startup[] = "N0BBS-1\n2\n3\n4\nsystem\\\n6\n7\n8\n9\n10\n11\nn0sys\n13\nmail\\mail.in\n";
-static const char ports[] = "1 1\n0 com1 9600\n3 0 0 0 0 0 0 0 a b vhf\n";
 static const char config[] = "**\nN0SYS\n3\nPASSWORD>\nNO\nNO\nNO\nNO\nNO\nNO\nOK\nOK D\nNO\nNO\n3 OPEN\n";
 
-// write_file - a whole file.
-static void write_file(const char *path, const char *text)
+// connect - one connection event through svc_main.
+static void connect(const char *station, int count)
 {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// read_file - a whole file, "" when missing.
-static std::string read_file(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// call - one connection event through svc_main.
-static void call(const char *station, int count)
-{
-    static char reply[4096];
-    std::string args[8] = {"bbs", station, "0", "0", std::to_string(count), "0", "3", ""};
-    char *argv[9];
-    for (int i = 0; i < 8; i++)
-        argv[i] = &args[i][0];
-    argv[8] = nullptr;
-    reply[0] = '\0';
-    svc_main(8, argv, reply, 1);
+    call({"bbs", station, "0", "0", std::to_string(count), "0", "3", ""});
 }
 
 // station - the callsign of connection i of process p ("A00012-1").
@@ -76,7 +54,7 @@ static void worker(int p, int connections)
 {
     filter_reset_state();
     for (int i = 0; i < connections; i++)
-        call(station(p, i).c_str(), 1);
+        connect(station(p, i).c_str(), 1);
     _exit(0);
 }
 
@@ -152,9 +130,7 @@ int main(int argc, char **argv)
     fs::create_directories("morvel");
     fs::create_directories("system");
     fs::create_directories("mail");
-    write_file("init.srv", startup);
-    write_file("system/port.sys", ports);
-    write_file("morvel/config.prt", config);
+    write_host(config);
     pid_t importer = fork();
     if (importer == 0)
         host();
@@ -167,7 +143,7 @@ int main(int argc, char **argv)
         if (waitpid(w, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
             failed = 1;
     filter_reset_state();
-    call("N0CALL-1", 2);   // moves what is held
+    connect("N0CALL-1", 2);   // moves what is held
     write_file("stop", "");
     waitpid(importer, &status, 0);
     std::string mail = read_file("imported") + read_file("mail/MAIL.IN") + read_file("morvel/mail.prt");
