@@ -196,18 +196,49 @@ static bool parse_equations(const char *field, ExposureRecord *r)
     return true;
 }
 
+// is_blank - a character that separates the fields of a line.
+static bool is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// take_field - the next field of *p into out, of 1 to max characters; false
+// for none or a longer one.
+static bool take_field(const char **p, char *out, size_t max)
+{
+    const char *at = *p;
+    while (is_blank(*at))
+        at++;
+    size_t n = 0;
+    while (at[n] && !is_blank(at[n]))
+        n++;
+    if (n == 0 || n > max)
+        return false;
+    memcpy(out, at, n);
+    out[n] = '\0';
+    *p = at + n;
+    return true;
+}
+
 // parse_record_line - a line into r; false for a line that is no record.
+// Field by field rather than by sscanf: a rewrite reads every line of the
+// file, and sscanf took most of its time.
 static bool parse_record_line(const char *line, ExposureRecord *r)
 {
-    char kind[KIND_FIELD], heard[HEARD_FIELD];
-    int mailed, end = 0;
+    char kind[KIND_FIELD], heard[HEARD_FIELD], mailed[2];
     memset(r, 0, sizeof *r);
+    const char *p = line;
+    if (!take_field(&p, r->tag, sizeof r->tag - 1) || !take_field(&p, kind, sizeof kind - 1) ||
+        !take_field(&p, r->since, sizeof r->since - 1) || !take_field(&p, r->station, sizeof r->station - 1) ||
+        !take_field(&p, mailed, 1) || !take_field(&p, heard, sizeof heard - 1))
+        return false;
+    while (is_blank(*p))
+        p++;
     // Nothing may follow the last field: two lines run together are none.
-    if (sscanf(line, "%8s %11s %10s %15s %d %159s %n", r->tag, kind, r->since, r->station, &mailed, heard, &end) != 6 ||
-        line[end] != '\0' || !is_tag(r->tag) || (mailed != 0 && mailed != 1))
+    if (*p || !is_tag(r->tag) || (mailed[0] != '0' && mailed[0] != '1'))
         return false;
     r->kind = kind_from_name(kind);
-    r->mailed = mailed == 1;
+    r->mailed = mailed[0] == '1';
     bool ok = r->kind == EXPOSURE_POSITIONS ? parse_positions(heard, r)
               : r->kind == EXPOSURE_EQUATIONS ? parse_equations(heard, r)
               : r->kind == EXPOSURE_WHOLE;
@@ -224,7 +255,7 @@ bool read_exposure_records(ExposureVisit visit, void *context)
     bool going = true;
     while (going && read_significant_line(&in, line, sizeof line, nullptr))
         if (parse_record_line(line, &r))
-            going = visit(&r, context);
+            going = visit(&r, line, context);
     bool ok = !going || !plat_text_failed(&in);
     plat_close_text(&in);
     return ok;
@@ -406,12 +437,14 @@ struct Copying {
     const char *tag;
 };
 
-// copy_other - every record but the one replaced, as read.
-static bool copy_other(const ExposureRecord *r, void *context)
+// copy_other - every record but the one replaced, as its line stands.
+static bool copy_other(const ExposureRecord *r, const char *line, void *context)
 {
     Copying *c = (Copying *)context;
-    if (strcmp(r->tag, c->tag) != 0)
-        write_record_line(c->out, r);
+    if (strcmp(r->tag, c->tag) != 0) {
+        fputs(line, c->out);
+        fputc('\n', c->out);
+    }
     return true;
 }
 

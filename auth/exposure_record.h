@@ -81,8 +81,9 @@ bool parse_heard_note(const char *note, HeardAnswer *h);
 // exposure_file_path - morvel\exposure.dat.
 const char *exposure_file_path(void);
 
-// ExposureVisit - called for each record in file order; false stops the reading.
-typedef bool (*ExposureVisit)(const ExposureRecord *r, void *context);
+// ExposureVisit - called for each record in file order, with its line as
+// it stands in the file; false stops the reading.
+typedef bool (*ExposureVisit)(const ExposureRecord *r, const char *line, void *context);
 
 // read_exposure_records - visit every record line of the file (lines that
 // are not records are skipped); a password may have several lines, each

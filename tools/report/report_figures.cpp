@@ -452,7 +452,7 @@ static void table_exposure_of(ReportFigures *f, const std::string &entry, int li
 }
 
 // count_record - a password of exposure.dat, counted once however many lines it has.
-static bool count_record(const ExposureRecord *r, void *context)
+static bool count_record(const ExposureRecord *r, const char *, void *context)
 {
     ((std::set<std::string> *)context)->insert(r->tag);
     return true;
